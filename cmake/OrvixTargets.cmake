@@ -1,0 +1,47 @@
+# Helpers that every subsystem uses to declare its tests, fuzzers and benchmarks.
+
+include(GoogleTest)
+
+# orvix_test(NAME <target> LABEL unit|integration|slow SOURCES ... LIBS ... [TIMEOUT s])
+# One GoogleTest binary; each of its cases becomes a CTest test carrying LABEL.
+function(orvix_test)
+  cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_LABEL)
+    set(T_LABEL unit)
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main
+                        Threads::Threads)
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_MODE PRE_TEST
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
+endfunction()
+
+# orvix_fuzzer(NAME <target> SOURCES ... LIBS ...)
+# A libFuzzer target, built only when ORVIX_FUZZ is on. A short smoke run over the
+# seed inputs joins the test suite with the label "fuzz".
+function(orvix_fuzzer)
+  cmake_parse_arguments(F "" "NAME" "SOURCES;LIBS" ${ARGN})
+  if(NOT ORVIX_FUZZ)
+    return()
+  endif()
+  add_executable(${F_NAME} ${F_SOURCES})
+  target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+  target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+  add_test(NAME ${F_NAME}.smoke COMMAND ${F_NAME} -runs=20000 -max_len=4096)
+  set_tests_properties(${F_NAME}.smoke PROPERTIES LABELS fuzz TIMEOUT 300)
+endfunction()
+
+# orvix_benchmark(NAME <target> SOURCES ... LIBS ...)
+function(orvix_benchmark)
+  cmake_parse_arguments(B "" "NAME" "SOURCES;LIBS" ${ARGN})
+  if(NOT ORVIX_BENCH)
+    return()
+  endif()
+  add_executable(${B_NAME} ${B_SOURCES})
+  target_link_libraries(${B_NAME} PRIVATE ${B_LIBS} benchmark::benchmark Threads::Threads)
+endfunction()
