@@ -1,0 +1,8 @@
+#include "platform/kernel/last_error.h"
+
+namespace {
+thread_local DWORD t_last_error = ERROR_SUCCESS;
+}
+
+DWORD GetLastError() { return t_last_error; }
+void SetLastError(DWORD error) { t_last_error = error; }

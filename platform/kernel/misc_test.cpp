@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "platform/kernel/kernel.h"
+
+namespace {
+
+TEST(Clock, TickCountAdvancesWithSleep) {
+  DWORD start = GetTickCount();
+  Sleep(30);
+  DWORD elapsed = GetTickCount() - start;
+  EXPECT_GE(elapsed, 29u);
+  EXPECT_LT(elapsed, 5000u);
+  EXPECT_EQ(static_cast<DWORD>(GetTickCount64()) - GetTickCount(), 0u);
+}
+
+TEST(Clock, LocalTimeMatchesTheCalendar) {
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  SYSTEMTIME st{};
+  GetLocalTime(&st);
+  EXPECT_EQ(st.wYear, tm.tm_year + 1900);
+  EXPECT_EQ(st.wMonth, tm.tm_mon + 1);
+  EXPECT_GE(st.wDay, 1);
+  EXPECT_LE(st.wDay, 31);
+  EXPECT_LT(st.wHour, 24);
+  EXPECT_LT(st.wMilliseconds, 1000);
+}
+
+TEST(LastError, IsPerThread) {
+  SetLastError(1234);
+  HANDLE thread = CreateThread(
+      nullptr, 0, [](void*) -> DWORD { return GetLastError(); }, nullptr, 0, nullptr);
+  WaitForSingleObject(thread, 5000);
+  DWORD code = 1;
+  GetExitCodeThread(thread, &code);
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(GetLastError(), 1234u);
+  CloseHandle(thread);
+}
+
+TEST(Module, FindsTheProgramAndALibraryByAddress) {
+  HMODULE self = nullptr;
+  ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                 reinterpret_cast<LPCSTR>(&GetTickCount), &self));
+  char path[MAX_PATH];
+  DWORD n = GetModuleFileNameA(self, path, sizeof(path));
+  ASSERT_GT(n, 0u);
+  EXPECT_EQ(path[0], '/');
+  EXPECT_NE(std::string(path).find("platform_kernel_test"), std::string::npos) << path;
+
+  HMODULE libc = nullptr;
+  ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                 reinterpret_cast<LPCSTR>(&std::strlen), &libc));
+  EXPECT_NE(libc, self);
+  n = GetModuleFileNameA(libc, path, sizeof(path));
+  ASSERT_GT(n, 0u);
+  EXPECT_NE(std::string(path).find(".so"), std::string::npos) << path;
+}
+
+TEST(Module, ShortBufferIsCutAndTerminated) {
+  char path[8];
+  std::memset(path, 'x', sizeof(path));
+  EXPECT_EQ(GetModuleFileNameA(nullptr, path, sizeof(path)), sizeof(path));
+  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+  EXPECT_EQ(path[7], '\0');
+  EXPECT_EQ(path[0], '/');
+}
+
+}  // namespace
