@@ -12,6 +12,9 @@ function(orvix_test)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
+  if(ORVIX_FUZZ)
+    return()  # the fuzz build carries the fuzzers alone
+  endif()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main
                         Threads::Threads)
