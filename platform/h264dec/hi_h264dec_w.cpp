@@ -32,6 +32,7 @@ struct Decoder {
   bool has_held = false;
   bool warned_format = false;
   std::vector<uint8_t> pending;  // non-slice NAL units waiting for their slice
+  std::vector<uint8_t> packed;   // the last picture with strides equal to its width
 };
 
 void FreeDecoder(Decoder* decoder) {
@@ -58,6 +59,31 @@ bool IsPlanar420(int format) {
   return format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P;
 }
 
+// Callers copy stride x height bytes per plane into a buffer laid out by width, so the planes
+// are handed out packed: strides equal to the plane widths, planes back to back.
+void PackPlanes(Decoder* decoder, const AVFrame* f, H264_DEC_FRAME_S* picture) {
+  const size_t width = static_cast<size_t>(f->width);
+  const size_t height = static_cast<size_t>(f->height);
+  const size_t chroma_width = (width + 1) / 2;
+  const size_t chroma_height = (height + 1) / 2;
+  decoder->packed.resize(width * height + 2 * chroma_width * chroma_height);
+  uint8_t* y = decoder->packed.data();
+  uint8_t* u = y + width * height;
+  uint8_t* v = u + chroma_width * chroma_height;
+  for (size_t row = 0; row < height; ++row) {
+    std::memcpy(y + row * width, f->data[0] + row * f->linesize[0], width);
+  }
+  for (size_t row = 0; row < chroma_height; ++row) {
+    std::memcpy(u + row * chroma_width, f->data[1] + row * f->linesize[1], chroma_width);
+    std::memcpy(v + row * chroma_width, f->data[2] + row * f->linesize[2], chroma_width);
+  }
+  picture->pY = y;
+  picture->pU = u;
+  picture->pV = v;
+  picture->uYStride = static_cast<HI_U32>(width);
+  picture->uUVStride = static_cast<HI_U32>(chroma_width);
+}
+
 HI_S32 Publish(Decoder* decoder, AVFrame* source, H264_DEC_FRAME_S* picture) {
   if (!IsPlanar420(source->format)) {
     if (!decoder->warned_format) {
@@ -74,13 +100,9 @@ HI_S32 Publish(Decoder* decoder, AVFrame* source, H264_DEC_FRAME_S* picture) {
   }
   AVFrame* f = decoder->frame;
   std::memset(picture, 0, sizeof(*picture));
-  picture->pY = f->data[0];
-  picture->pU = f->data[1];
-  picture->pV = f->data[2];
+  PackPlanes(decoder, f, picture);
   picture->uWidth = static_cast<HI_U32>(f->width);
   picture->uHeight = static_cast<HI_U32>(f->height);
-  picture->uYStride = static_cast<HI_U32>(f->linesize[0]);
-  picture->uUVStride = static_cast<HI_U32>(f->linesize[1]);
   picture->bError = (f->decode_error_flags != 0 || (f->flags & AV_FRAME_FLAG_CORRUPT)) ? 1 : 0;
   picture->bIsFinished = 1;
   picture->ullPTS = f->pts == AV_NOPTS_VALUE ? 0 : static_cast<HI_U64>(f->pts);

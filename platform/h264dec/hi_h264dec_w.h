@@ -49,7 +49,9 @@ struct H264_DEC_ATTR_S {
   HI_U32 uReserved;
 };
 
-// The planes stay valid until the next call on the same handle.
+// The planes stay valid until the next call on the same handle. They are packed: the luma
+// stride is the width, the chroma stride half of it (rounded up), and the three planes lie
+// back to back in that order.
 struct H264_DEC_FRAME_S {
   HI_U8* pY;
   HI_U8* pU;
