@@ -54,6 +54,24 @@ bool FfmpegDecoder::Decode(const uint8_t* data, int size, std::vector<int16_t>& 
   return true;
 }
 
+int FfmpegDecoder::DecodeCounting(const AVPacket* packet) {
+  if (avcodec_send_packet(context_, packet) < 0) return -1;
+  int samples = 0;
+  while (avcodec_receive_frame(context_, frame_) == 0) {
+    samples += frame_->nb_samples;
+    av_frame_unref(frame_);
+  }
+  return samples;
+}
+
+AVPacket* FfmpegDecoder::MakePacket(const uint8_t* data, int size) {
+  AVPacket* packet = av_packet_alloc();
+  if (av_new_packet(packet, size) == 0) std::memcpy(packet->data, data, size);
+  return packet;
+}
+
+void FfmpegDecoder::FreePacket(AVPacket* packet) { av_packet_free(&packet); }
+
 FfmpegEncoder::FfmpegEncoder(const char* name, int bit_rate)
     : context_(OpenContext(avcodec_find_encoder_by_name(name), 0, 0, bit_rate)),
       packet_(av_packet_alloc()),
@@ -83,6 +101,30 @@ bool FfmpegEncoder::Encode(const int16_t* samples, int count, std::vector<uint8_
     av_packet_unref(packet_);
   }
   return true;
+}
+
+}  // namespace voice::testing
+
+namespace voice::testing {
+
+int FfmpegEncoder::EncodeCounting(const int16_t* samples, int count) {
+  if (frame_->nb_samples != count || frame_->data[0] == nullptr) {
+    av_frame_unref(frame_);
+    frame_->nb_samples = count;
+    frame_->format = AV_SAMPLE_FMT_S16;
+    frame_->sample_rate = 8000;
+    av_channel_layout_default(&frame_->ch_layout, 1);
+    if (av_frame_get_buffer(frame_, 0) < 0) return -1;
+  }
+  if (av_frame_make_writable(frame_) < 0) return -1;
+  std::memcpy(frame_->data[0], samples, count * sizeof(int16_t));
+  if (avcodec_send_frame(context_, frame_) < 0) return -1;
+  int bytes = 0;
+  while (avcodec_receive_packet(context_, packet_) == 0) {
+    bytes += packet_->size;
+    av_packet_unref(packet_);
+  }
+  return bytes;
 }
 
 }  // namespace voice::testing

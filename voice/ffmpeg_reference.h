@@ -24,6 +24,12 @@ class FfmpegDecoder {
   bool ok() const { return context_ != nullptr; }
   // Decodes one packet and appends its samples to `out`; false on any FFmpeg error.
   bool Decode(const uint8_t* data, int size, std::vector<int16_t>& out);
+  // Decodes a packet made by MakePacket, discarding the samples; returns how many there were
+  // (-1 on error). For benchmarks: no copies beyond FFmpeg's own.
+  int DecodeCounting(const AVPacket* packet);
+
+  static AVPacket* MakePacket(const uint8_t* data, int size);
+  static void FreePacket(AVPacket* packet);
 
  private:
   AVCodecContext* context_ = nullptr;
@@ -44,6 +50,9 @@ class FfmpegEncoder {
   int frame_size() const;
   // Encodes `count` samples and appends the packet bytes to `out`.
   bool Encode(const int16_t* samples, int count, std::vector<uint8_t>& out);
+  // Encodes `count` samples, discarding the packets; returns their bytes (-1 on error). The
+  // frame buffer is reused from call to call.
+  int EncodeCounting(const int16_t* samples, int count);
 
  private:
   AVCodecContext* context_ = nullptr;

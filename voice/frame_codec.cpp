@@ -151,7 +151,7 @@ int EncodeG726Payload(void* block, const TypeInfo& info, const int16_t* samples,
   const int words = count * info.bits / 16;
   const int coded = words * 16 / info.bits;  // whole codes that fit the payload words
   uint8_t codes[kMaxCodes];
-  for (int i = 0; i < coded; ++i) codes[i] = G726Encode(record.g726, rate, samples[i]);
+  G726EncodeBlock(record.g726, rate, samples, coded, codes);
   if (info.family == Family::kG726Word) {
     PackWordPairs(codes, words, out);
   } else if (info.high_first) {
@@ -178,7 +178,7 @@ int DecodeG726Payload(void* block, const TypeInfo& info, const uint8_t* payload,
   } else {
     UnpackLsbFirst(payload, count, info.bits, codes);
   }
-  for (int i = 0; i < count; ++i) out[i] = G726Decode(record.g726, rate, codes[i]);
+  G726DecodeBlock(record.g726, rate, codes, count, out);
   StoreRecord(block, record);
   return count;
 }

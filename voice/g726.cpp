@@ -46,17 +46,19 @@ int16_t ToFloat(int magnitude, int sign) {
   return static_cast<int16_t>((sign << 10) | (exponent << 6) | mantissa);
 }
 
-// FMULT: a 16-bit coefficient times a value in the floating format.
+// FMULT: a 16-bit coefficient times a value in the floating format. Branch-free: exponent is
+// at most 28, and below 27 the product never reaches 2^15, so the Recommendation's two shift
+// cases and its 15-bit mask collapse into one shift and one mask.
 int FloatMultiply(int coefficient, int value) {
   const int an_sign = coefficient < 0;
-  const int an_mag = an_sign ? (-(coefficient >> 2)) & 8191 : coefficient >> 2;
+  const int an_mag = (((coefficient >> 2) ^ -an_sign) + an_sign) & 8191;
   const int an_exp = std::bit_width(static_cast<unsigned>(an_mag));
   const int an_mant = an_mag ? (an_mag << 6) >> an_exp : 32;
   const int exponent = an_exp + ((value >> 6) & 15);
   const int mantissa = (an_mant * (value & 63) + 48) >> 4;
-  const int magnitude = exponent > 26 ? ((mantissa << 7) << (exponent - 26)) & 32767
-                                      : (mantissa << 7) >> (26 - exponent);
-  return (an_sign ^ ((value >> 10) & 1)) ? -magnitude : magnitude;
+  const int magnitude = ((mantissa << 10) >> (29 - exponent)) & 32767;
+  const int sign = an_sign ^ ((value >> 10) & 1);
+  return (magnitude ^ -sign) + sign;
 }
 
 // The signal estimate of one step and the scale factor it is quantised with.
@@ -92,8 +94,10 @@ uint8_t Quantize(const G726Rate& rate, int d, int y) {
   const int exponent = magnitude > 1 ? std::bit_width(static_cast<unsigned>(magnitude)) - 1 : 0;
   const int dl = (exponent << 7) + (((magnitude << 7) >> exponent) & 127);
   const int dln = dl - (y >> 2);
+  // The decision levels rise, so the code magnitude is the number of levels at or below dln;
+  // counting them all avoids a data-dependent loop exit.
   int i = 0;
-  while (i < rate.decisions && dln >= rate.decision[i]) ++i;
+  for (int k = 0; k < rate.decisions; ++k) i += dln >= rate.decision[k];
   const int all_ones = (1 << rate.bits) - 1;
   if (d < 0) return static_cast<uint8_t>(all_ones - i);
   // A positive zero is sent as the all-ones code where the code set has no zero of its own.
@@ -203,7 +207,9 @@ void G726Sanitize(G726State& s) {
   s.td &= 1;
 }
 
-uint8_t G726Encode(G726State& state, const G726Rate& rate, int16_t sample) {
+namespace {
+
+inline uint8_t EncodeOne(G726State& state, const G726Rate& rate, int16_t sample) {
   const Estimate e = Predict(state);
   const int d = (sample >> 2) - e.se;
   const uint8_t code = Quantize(rate, d, e.y);
@@ -211,11 +217,35 @@ uint8_t G726Encode(G726State& state, const G726Rate& rate, int16_t sample) {
   return code;
 }
 
-int16_t G726Decode(G726State& state, const G726Rate& rate, uint8_t code) {
+inline int16_t DecodeOne(G726State& state, const G726Rate& rate, uint8_t code) {
   code &= static_cast<uint8_t>((1 << rate.bits) - 1);
   const Estimate e = Predict(state);
   const int sr = Update(state, rate, e, code);
   return static_cast<int16_t>(std::clamp(sr * 4, -32768, 32767));
+}
+
+}  // namespace
+
+uint8_t G726Encode(G726State& state, const G726Rate& rate, int16_t sample) {
+  return EncodeOne(state, rate, sample);
+}
+
+int16_t G726Decode(G726State& state, const G726Rate& rate, uint8_t code) {
+  return DecodeOne(state, rate, code);
+}
+
+void G726EncodeBlock(G726State& state, const G726Rate& rate, const int16_t* samples, int count,
+                     uint8_t* codes) {
+  G726State local = state;
+  for (int i = 0; i < count; ++i) codes[i] = EncodeOne(local, rate, samples[i]);
+  state = local;
+}
+
+void G726DecodeBlock(G726State& state, const G726Rate& rate, const uint8_t* codes, int count,
+                     int16_t* samples) {
+  G726State local = state;
+  for (int i = 0; i < count; ++i) samples[i] = DecodeOne(local, rate, codes[i]);
+  state = local;
 }
 
 }  // namespace voice

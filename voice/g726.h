@@ -47,4 +47,10 @@ uint8_t G726Encode(G726State& state, const G726Rate& rate, int16_t sample);
 // Decodes one code into a 16-bit sample (the 14-bit reconstruction, saturated after scaling).
 int16_t G726Decode(G726State& state, const G726Rate& rate, uint8_t code);
 
+// The same over `count` samples or codes in a row.
+void G726EncodeBlock(G726State& state, const G726Rate& rate, const int16_t* samples, int count,
+                     uint8_t* codes);
+void G726DecodeBlock(G726State& state, const G726Rate& rate, const uint8_t* codes, int count,
+                     int16_t* samples);
+
 }  // namespace voice
