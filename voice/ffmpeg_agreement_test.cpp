@@ -209,7 +209,8 @@ TEST(FfmpegAgreement, G726DecodersAgreeClosely) {
     const G726Comparison msb = CompareG726(bits + 34, "g726", bits, false);
     std::printf("G.726 %d kbit/s: g726le differs in %zu of %zu samples (%.1f dB), g726 in %zu\n",
                 8 * bits, lsb.differing, lsb.total, lsb.snr_db, msb.differing);
-    RecordProperty("g726_" + std::to_string(8 * bits) + "_differing", static_cast<int>(lsb.differing));
+    RecordProperty("g726_" + std::to_string(8 * bits) + "_differing",
+                   static_cast<int>(lsb.differing));
     EXPECT_EQ(lsb.differing, msb.differing) << bits << " bits";
     EXPECT_DOUBLE_EQ(lsb.snr_db, msb.snr_db);
     EXPECT_GE(lsb.snr_db, bits == 5 ? 5.0 : 30.0) << bits << " bits";

@@ -29,8 +29,8 @@ AVCodecContext* OpenContext(const AVCodec* codec, int bits_per_coded_sample, int
 }  // namespace
 
 FfmpegDecoder::FfmpegDecoder(const char* name, int bits_per_coded_sample, int block_align)
-    : context_(OpenContext(avcodec_find_decoder_by_name(name), bits_per_coded_sample,
-                           block_align, 0)),
+    : context_(
+          OpenContext(avcodec_find_decoder_by_name(name), bits_per_coded_sample, block_align, 0)),
       packet_(av_packet_alloc()),
       frame_(av_frame_alloc()) {}
 

@@ -213,22 +213,28 @@ void ResetState(void* block, int16_t type, const TypeInfo& info) {
 int EncodePayload(void* block, const TypeInfo& info, const int16_t* samples, int count,
                   uint8_t* payload) {
   switch (info.family) {
-    case Family::kG711: return EncodeG711Payload(info, samples, count, payload);
-    case Family::kG726: return EncodeG726Payload<G726Record>(block, info, samples, count, payload);
+    case Family::kG711:
+      return EncodeG711Payload(info, samples, count, payload);
+    case Family::kG726:
+      return EncodeG726Payload<G726Record>(block, info, samples, count, payload);
     case Family::kG726Word:
       return EncodeG726Payload<G726WordRecord>(block, info, samples, count, payload);
-    default: return EncodeImaPayload(block, info, samples, count, payload);
+    default:
+      return EncodeImaPayload(block, info, samples, count, payload);
   }
 }
 
 int DecodePayload(void* block, const TypeInfo& info, const uint8_t* payload, int words,
                   int16_t* samples) {
   switch (info.family) {
-    case Family::kG711: return DecodeG711Payload(info, payload, words, samples);
-    case Family::kG726: return DecodeG726Payload<G726Record>(block, info, payload, words, samples);
+    case Family::kG711:
+      return DecodeG711Payload(info, payload, words, samples);
+    case Family::kG726:
+      return DecodeG726Payload<G726Record>(block, info, payload, words, samples);
     case Family::kG726Word:
       return DecodeG726Payload<G726WordRecord>(block, info, payload, words, samples);
-    default: return DecodeImaPayload(block, info, payload, words, samples);
+    default:
+      return DecodeImaPayload(block, info, payload, words, samples);
   }
 }
 

@@ -51,8 +51,8 @@ struct SnrCase {
 // Lower bounds a little under what the standard algorithms reach on these signals; a fault in
 // tables, packing or state carry-over falls far below them.
 constexpr SnrCase kSnrCases[] = {
-    {1, 36, 36},  {2, 36, 36},  {65, 36, 36}, {66, 36, 36}, {3, 16, 20},  {35, 16, 20},
-    {67, 16, 20}, {4, 20, 11},  {36, 20, 11}, {68, 20, 11}, {5, 26, 16},  {37, 26, 16},
+    {1, 36, 36},  {2, 36, 36},  {65, 36, 36}, {66, 36, 36}, {3, 16, 20}, {35, 16, 20},
+    {67, 16, 20}, {4, 20, 11},  {36, 20, 11}, {68, 20, 11}, {5, 26, 16}, {37, 26, 16},
     {6, 33, 21},  {38, 33, 21}, {7, 34, 26},  {39, 34, 26},
 };
 
@@ -100,7 +100,8 @@ TEST(RoundTrip, LeftOverSamplesDoNotDesynchroniseCarriedState) {
     int used;   // samples a frame carries
     int given;  // samples handed to the encoder
   };
-  for (const Case c : {Case{67, 160, 163}, Case{5, 160, 162}, Case{7, 80, 83}, Case{68, 160, 167}}) {
+  for (const Case c :
+       {Case{67, 160, 163}, Case{5, 160, 162}, Case{7, 80, 83}, Case{68, 160, 167}}) {
     std::vector<int16_t> trimmed;
     for (size_t at = 0; at + c.given <= noise.size(); at += c.given) {
       trimmed.insert(trimmed.end(), &noise[at], &noise[at] + c.used);

@@ -23,11 +23,12 @@ constexpr int16_t kDqln32[] = {-2048, 4, 135, 213, 273, 323, 373, 425};
 constexpr int16_t kW32[] = {-12, 18, 41, 64, 112, 198, 355, 1122};
 constexpr uint8_t kF32[] = {0, 0, 0, 1, 1, 1, 3, 7};
 
-constexpr int16_t kDecision40[] = {-122, -16, 68, 139, 198, 250, 298, 339,
+constexpr int16_t kDecision40[] = {-122, -16, 68,  139, 198, 250, 298, 339,
                                    378,  413, 445, 475, 502, 528, 553};
 constexpr int16_t kDqln40[] = {-2048, -66, 28,  104, 169, 224, 274, 318,
                                358,   395, 429, 459, 488, 514, 539, 566};
-constexpr int16_t kW40[] = {14, 14, 24, 39, 40, 41, 58, 100, 141, 179, 219, 280, 358, 440, 529, 696};
+constexpr int16_t kW40[] = {14,  14,  24,  39,  40,  41,  58,  100,
+                            141, 179, 219, 280, 358, 440, 529, 696};
 constexpr uint8_t kF40[] = {0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 2, 3, 4, 5, 6, 6};
 
 constexpr G726Rate kRates[] = {
@@ -72,8 +73,8 @@ Estimate Predict(const G726State& s) {
   int zeros = 0;
   for (int i = 0; i < 6; ++i) zeros += FloatMultiply(s.b[i], s.dq[i]);
   const int16_t sezi = static_cast<int16_t>(zeros);
-  const int16_t sei = static_cast<int16_t>(sezi + FloatMultiply(s.a[1], s.sr[1]) +
-                                           FloatMultiply(s.a[0], s.sr[0]));
+  const int16_t sei =
+      static_cast<int16_t>(sezi + FloatMultiply(s.a[1], s.sr[1]) + FloatMultiply(s.a[0], s.sr[0]));
   // MIX: y = al * yu + (1 - al) * yl, the product truncated toward zero.
   const int yl = s.yl >> 6;
   const int al = s.ap >= 256 ? 64 : s.ap >> 2;
@@ -123,8 +124,7 @@ bool Transition(const G726State& s, int dq_mag) {
 }
 
 // UPA2, LIMC, UPA1, LIMD, UPB; returns the new a2 before any transition reset.
-int UpdatePredictor(G726State& s, const G726Rate& rate, int pk0, bool sigpk, int dqs,
-                    int dq_mag) {
+int UpdatePredictor(G726State& s, const G726Rate& rate, int pk0, bool sigpk, int dqs, int dq_mag) {
   const int pks1 = pk0 ^ s.pk[0];
   const int pks2 = pk0 ^ s.pk[1];
   const int a1 = s.a[0];

@@ -23,13 +23,13 @@ struct G726State {
 
 // Per-rate tables, looked up by code magnitude.
 struct G726Rate {
-  int bits;              // 2..5
+  int bits;                 // 2..5
   const int16_t* decision;  // quantiser decision levels in the log domain
   int decisions;
-  const int16_t* dqln;   // reconstruction levels in the log domain
-  const int16_t* w;      // scale factor multipliers
-  const uint8_t* f;      // transition weights
-  int b_leak;            // leak shift of the zero coefficients (9 at 40 kbit/s, else 8)
+  const int16_t* dqln;  // reconstruction levels in the log domain
+  const int16_t* w;     // scale factor multipliers
+  const uint8_t* f;     // transition weights
+  int b_leak;           // leak shift of the zero coefficients (9 at 40 kbit/s, else 8)
 };
 
 // REQUIRES: 2 <= bits <= 5.

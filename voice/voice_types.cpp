@@ -4,19 +4,34 @@ namespace voice {
 
 std::optional<TypeInfo> LookupType(int type) {
   switch (type) {
-    case 1: return TypeInfo{Family::kG711, true, false};
-    case 2: return TypeInfo{Family::kG711, false, false};
-    case 65: return TypeInfo{Family::kG711, true, true};
-    case 66: return TypeInfo{Family::kG711, false, true};
-    case 3: return TypeInfo{Family::kDvi4};
-    case 35: return TypeInfo{Family::kIma};
-    case 67: return TypeInfo{Family::kDvi4Headerless};
-    case 4: case 5: case 6: case 7:
+    case 1:
+      return TypeInfo{Family::kG711, true, false};
+    case 2:
+      return TypeInfo{Family::kG711, false, false};
+    case 65:
+      return TypeInfo{Family::kG711, true, true};
+    case 66:
+      return TypeInfo{Family::kG711, false, true};
+    case 3:
+      return TypeInfo{Family::kDvi4};
+    case 35:
+      return TypeInfo{Family::kIma};
+    case 67:
+      return TypeInfo{Family::kDvi4Headerless};
+    case 4:
+    case 5:
+    case 6:
+    case 7:
       return TypeInfo{Family::kG726, false, false, type - 2};
-    case 36: case 37: case 38: case 39:
+    case 36:
+    case 37:
+    case 38:
+    case 39:
       return TypeInfo{Family::kG726, false, true, type - 34};
-    case 68: return TypeInfo{Family::kG726Word, false, true, 2};
-    default: return std::nullopt;
+    case 68:
+      return TypeInfo{Family::kG726Word, false, true, 2};
+    default:
+      return std::nullopt;
   }
 }
 

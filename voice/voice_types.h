@@ -17,9 +17,9 @@ enum class Family {
 
 struct TypeInfo {
   Family family;
-  bool alaw = false;      // G.711: A-law rather than mu-law
+  bool alaw = false;        // G.711: A-law rather than mu-law
   bool high_first = false;  // G.711: first code in the high byte; G.726: MSB-first packing
-  int bits = 0;           // G.726: bits per code
+  int bits = 0;             // G.726: bits per code
 };
 
 std::optional<TypeInfo> LookupType(int type);

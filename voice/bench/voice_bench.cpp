@@ -169,8 +169,9 @@ void RegisterAll() {
   for (const Pairing& p : kPairings) {
     const std::string type = "type" + std::to_string(p.type);
     const std::string enc = "encode/" + type, dec = "decode/" + type;
-    benchmark::RegisterBenchmark((enc + "/ffmpeg_" + p.encoder).c_str(),
-                                 [=](benchmark::State& s) { FfmpegEncode(s, p.encoder, p.bit_rate, enc); });
+    benchmark::RegisterBenchmark((enc + "/ffmpeg_" + p.encoder).c_str(), [=](benchmark::State& s) {
+      FfmpegEncode(s, p.encoder, p.bit_rate, enc);
+    });
     benchmark::RegisterBenchmark((enc + "/ours").c_str(),
                                  [=](benchmark::State& s) { OurEncode(s, p.type, enc); });
     benchmark::RegisterBenchmark((dec + "/ffmpeg_" + p.decoder).c_str(), [=](benchmark::State& s) {
