@@ -226,14 +226,6 @@ inline int16_t DecodeOne(G726State& state, const G726Rate& rate, uint8_t code) {
 
 }  // namespace
 
-uint8_t G726Encode(G726State& state, const G726Rate& rate, int16_t sample) {
-  return EncodeOne(state, rate, sample);
-}
-
-int16_t G726Decode(G726State& state, const G726Rate& rate, uint8_t code) {
-  return DecodeOne(state, rate, code);
-}
-
 void G726EncodeBlock(G726State& state, const G726Rate& rate, const int16_t* samples, int count,
                      uint8_t* codes) {
   G726State local = state;

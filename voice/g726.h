@@ -41,15 +41,12 @@ void G726Reset(G726State& state);
 // Brings a state read from a caller's block into the ranges the arithmetic relies on.
 void G726Sanitize(G726State& state);
 
-// Codes one 16-bit sample (its top 14 bits); returns the code of rate.bits bits.
-uint8_t G726Encode(G726State& state, const G726Rate& rate, int16_t sample);
-
-// Decodes one code into a 16-bit sample (the 14-bit reconstruction, saturated after scaling).
-int16_t G726Decode(G726State& state, const G726Rate& rate, uint8_t code);
-
-// The same over `count` samples or codes in a row.
+// Codes `count` 16-bit samples (each by its top 14 bits) into codes of rate.bits bits.
 void G726EncodeBlock(G726State& state, const G726Rate& rate, const int16_t* samples, int count,
                      uint8_t* codes);
+
+// Decodes `count` codes into 16-bit samples (the 14-bit reconstruction, saturated after
+// scaling).
 void G726DecodeBlock(G726State& state, const G726Rate& rate, const uint8_t* codes, int count,
                      int16_t* samples);
 
