@@ -1,6 +1,8 @@
 #include "voice/hi_voice.h"
 
 #include <cstring>
+#include <optional>
+#include <utility>
 
 #include "voice/frame_codec.h"
 #include "voice/state_records.h"
@@ -19,7 +21,7 @@ const uint8_t* Bytes(const void* p) { return static_cast<const uint8_t*>(p); }
 int32_t Reset(void* state, int32_t type, int32_t unknown_type_error) {
   if (state == nullptr) return HI_VOICE_ERR_NULL_STATE;
   const auto code = static_cast<int16_t>(type);
-  const std::optional<TypeInfo> info = LookupType(type);
+  const std::optional<TypeInfo> info = LookupType(code);  // the type is an int16 code
   if (!info) {
     voice::StoreRecord(state, code);
     return unknown_type_error;

@@ -80,8 +80,9 @@ extern "C" {
 /* Copies HI_VOICE_VERSION_TEXT with its NUL into `text` (at least 39 bytes); -1 if null. */
 HI_VOICE_API int32_t HI_VOICE_GetVersion(char* text);
 
-/* Store `type` at the start of `state` and reset the codec state. An unknown type is still
- * stored, and HI_VOICE_ERR_ENC_TYPE (encoder) or HI_VOICE_ERR_DEC_TYPE (decoder) returned. */
+/* Store `type` (an int16 code: its low 16 bits) at the start of `state` and reset the codec
+ * state. An unknown type is still stored, and HI_VOICE_ERR_ENC_TYPE (encoder) or
+ * HI_VOICE_ERR_DEC_TYPE (decoder) returned. */
 HI_VOICE_API int32_t HI_VOICE_EncReset(void* state, int32_t type);
 HI_VOICE_API int32_t HI_VOICE_DecReset(void* state, int32_t type);
 
