@@ -168,6 +168,12 @@ void InvalidateWindow(Window* w, const RECT* client_rect, bool erase, bool child
   }
 }
 
+void MarkShown(Window* w) {
+  w->frame = true;
+  InvalidateWindow(w, nullptr, true, true);
+  for (Window* child : w->children) child->frame = true;
+}
+
 void ExposeScreen(const Region& screen) {
   if (screen.IsEmpty()) return;
   for (Window* w : AllWindows()) {

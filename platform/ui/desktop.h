@@ -66,6 +66,8 @@ bool IsInSubtree(const Window& w, const Window& root);
 // the threads concerned.
 void ExposeScreen(const Region& screen);
 void InvalidateWindow(Window* w, const RECT* client_rect, bool erase, bool children);
+// A window just made visible: all of it, frame included, needs painting.
+void MarkShown(Window* w);
 Region VisibleRegionLocked(const Window& w, bool client, bool clip_children);
 
 // Wakes a thread blocked in GetMessage so it looks for sent messages, timers and painting.

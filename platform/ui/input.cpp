@@ -46,6 +46,8 @@ InputState& State() {
 
 using Lock = std::lock_guard<std::mutex>;
 
+thread_local std::array<bool, 256> t_keys{};
+
 bool PassesMouse(const Window& w) {
   if (!(w.style & WS_VISIBLE) || (w.style & WS_DISABLED)) return false;
   return !(w.window_class->transparent_without_notify && !(w.style & SS_NOTIFY));
@@ -196,6 +198,10 @@ void ForgetWindowInput(const Window* window) {
   if (s.focus == window->handle) s.focus = nullptr;
 }
 
+void NoteKeyMessage(const MSG& message) {
+  t_keys[message.wParam & 0xFF] = message.message == WM_KEYDOWN;
+}
+
 void BeforeMouseMessage(const MSG& message) {
   SendMessageA(message.hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(message.hwnd),
                MAKELPARAM(HTCLIENT, static_cast<int>(message.message)));
@@ -294,6 +300,5 @@ HWND WindowFromPoint(POINT point) {
 UINT GetDoubleClickTime() { return platform::ui::kDoubleClickTime; }
 
 SHORT GetKeyState(int key) {
-  std::lock_guard<std::mutex> lock(TreeMutex());
-  return State().keys[key & 0xFF] ? static_cast<SHORT>(0x8000) : 0;
+  return platform::ui::t_keys[key & 0xFF] ? static_cast<SHORT>(0x8000) : 0;
 }

@@ -25,7 +25,7 @@ HWND SetFocus(HWND window);  // gives the previous focus window
 HWND GetFocus();
 HWND WindowFromPoint(POINT point);
 UINT GetDoubleClickTime();
-SHORT GetKeyState(int key);
+SHORT GetKeyState(int key);  // as of the last key message the calling thread read
 
 namespace platform::ui {
 

@@ -15,5 +15,8 @@ void ForgetWindowInput(const Window* window);
 // For a mouse message just taken from the queue: WM_SETCURSOR to its window, as the thread
 // reads its input. Called without TreeMutex() held.
 void BeforeMouseMessage(const MSG& message);
+// For a key message just taken: the thread's key state (GetKeyState) follows the messages it
+// has read, not the keyboard's state now.
+void NoteKeyMessage(const MSG& message);
 
 }  // namespace platform::ui

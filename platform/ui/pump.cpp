@@ -26,6 +26,7 @@ bool TryTake(MSG* out, HWND window, UINT first, UINT last, bool remove, TimePoin
   }
   if (taken) {
     if (remove && IsMouseMessage(out->message)) BeforeMouseMessage(*out);
+    if (remove && (out->message == WM_KEYDOWN || out->message == WM_KEYUP)) NoteKeyMessage(*out);
     return true;
   }
   DWORD self = GetCurrentThreadId();

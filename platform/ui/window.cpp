@@ -96,7 +96,16 @@ void AnnounceCreated(HWND h, DWORD style, DWORD ex_style, HMENU menu) {
                  MAKEWPARAM(WM_CREATE, static_cast<int>(reinterpret_cast<intptr_t>(menu))),
                  reinterpret_cast<LPARAM>(h));
   }
-  if ((style & WS_VISIBLE) && IsWindow(h)) ShowWindow(h, SW_SHOW);
+  if (!(style & WS_VISIBLE)) return;
+  if (!(style & WS_CHILD)) {
+    ShowWindow(h, SW_SHOW);
+    return;
+  }
+  Lock lock(TreeMutex());  // a child simply appears, without WM_SHOWWINDOW
+  if (Window* w = platform::ui::FindQuiet(h)) {
+    w->style |= WS_VISIBLE;
+    platform::ui::MarkShown(w);
+  }
 }
 
 // Removes the subtree's objects once every message of its destruction was sent.

@@ -39,12 +39,6 @@ void Restack(Window* w, HWND insert_after) {
   siblings.insert(at, w);
 }
 
-void MarkShown(Window* w) {
-  w->frame = true;
-  platform::ui::InvalidateWindow(w, nullptr, true, true);
-  for (Window* child : w->children) child->frame = true;
-}
-
 struct PosChange {
   bool moved = false;
   bool sized = false;
@@ -69,7 +63,7 @@ PosChange ApplyPos(Window* w, HWND after, int x, int y, int cx, int cy, UINT fla
   if (flags & SWP_HIDEWINDOW) w->style &= ~WS_VISIBLE;
   if (!(flags & SWP_NOREDRAW)) {
     platform::ui::ExposeScreen(old_area);
-    if (w->style & WS_VISIBLE) MarkShown(w);
+    if (w->style & WS_VISIBLE) platform::ui::MarkShown(w);
   }
   RECT client = ClientScreenRect(*w);
   PosChange change;
@@ -99,7 +93,7 @@ BOOL ShowWindow(HWND h, int command) {
   if (w == nullptr) return was_visible;
   if (show) {
     w->style |= WS_VISIBLE;
-    MarkShown(w);
+    platform::ui::MarkShown(w);
   } else {
     platform::ui::ExposeScreen(platform::ui::VisibleRegionLocked(*w, false, false));
     w->style &= ~WS_VISIBLE;
