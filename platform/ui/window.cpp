@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/kernel/kernel.h"
+#include "platform/kernel/message_queue_internal.h"
 #include "platform/ui/class_registry.h"
 #include "platform/ui/desktop.h"
 #include "platform/ui/input_internal.h"
@@ -37,6 +38,7 @@ struct CreateArgs {
 // Makes and links the window object, not yet visible. Null with the last error set on bad
 // arguments.
 HWND MakeWindow(const CreateArgs& a) {
+  platform::kernel::CurrentQueue();  // input and posts may reach the thread before it reads
   Lock lock(TreeMutex());
   auto window_class = platform::ui::FindClass(a.class_name);
   if (!window_class) {
