@@ -205,6 +205,7 @@ std::size_t append_received(frame_assembler& assembler, const std::uint8_t* data
                             std::size_t size) {
   std::size_t room = kReceiveCapacity - assembler.fill;
   std::size_t kept = size < room ? size : room;
+  if (kept == 0) return 0;
   std::memcpy(assembler.buffer + assembler.fill, data, kept);
   assembler.fill += kept;
   return kept;
