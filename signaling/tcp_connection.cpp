@@ -62,27 +62,34 @@ void tcp_connection::send(std::vector<std::uint8_t> bytes) {
   boost::asio::post(io_, [self = shared_from_this(), bytes = std::move(bytes)]() mutable {
     SIGBUS_LOG(0, "connection %d post send %d bytes", self->id_, static_cast<int>(bytes.size()));
     self->outgoing_.push_back(std::move(bytes));
-    if (self->outgoing_.size() == 1) self->do_write();
+    if (self->writing_.empty()) self->do_write();
   });
 }
 
-// One frame at a time, each written whole: a frame cut short or interleaved with the next
-// would corrupt the stream for the peer.
+// Every frame is written whole and in order: a frame cut short or interleaved with the
+// next would corrupt the stream for the peer. Frames queued while a write is in progress
+// go out together in the next one.
 void tcp_connection::do_write() {
+  writing_.swap(outgoing_);
+  std::vector<boost::asio::const_buffer> buffers;
+  buffers.reserve(writing_.size());
+  for (const auto& frame : writing_) buffers.emplace_back(boost::asio::buffer(frame));
   boost::asio::async_write(
-      socket_, boost::asio::buffer(outgoing_.front()),
+      socket_, buffers,
       [self = shared_from_this()](const boost::system::error_code& error, std::size_t written) {
         self->on_write(error, written);
       });
 }
 
 void tcp_connection::on_write(const boost::system::error_code& error, std::size_t written) {
-  int asked = static_cast<int>(outgoing_.front().size());
-  outgoing_.pop_front();
+  std::size_t asked = 0;
+  for (const auto& frame : writing_) asked += frame.size();
+  writing_.clear();
   if (error) {
     SIGBUS_LOG(1, "connection %d send error %d", id_, error.value());
-    if (static_cast<int>(written) < asked) {
-      SIGBUS_LOG(3, "connection %d send less data %d<%d", id_, static_cast<int>(written), asked);
+    if (written < asked) {
+      SIGBUS_LOG(3, "connection %d send less data %d<%d", id_, static_cast<int>(written),
+                 static_cast<int>(asked));
     }
     outgoing_.clear();
     auto msg = std::make_unique<trans_msg>(TRANS_SEND_RESULT);

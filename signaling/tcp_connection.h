@@ -10,7 +10,6 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -60,8 +59,9 @@ class tcp_connection : public std::enable_shared_from_this<tcp_connection> {
   std::string remote_ip_;
   int remote_port_ = 0;
   char read_buffer_[kReadSize];
-  // I/O thread only: frames waiting for the one write in progress (the front).
-  std::deque<std::vector<std::uint8_t>> outgoing_;
+  // I/O thread only: the frames of the one write in progress, and those queued behind it.
+  std::vector<std::vector<std::uint8_t>> writing_;
+  std::vector<std::vector<std::uint8_t>> outgoing_;
 };
 
 }  // namespace sigbus
