@@ -8,8 +8,8 @@
 namespace sigbus {
 
 struct attribute_token {
-  const char* end;              // where scanning continues
-  std::string_view name;        // empty with found false: the scan ends
+  const char* end;        // where scanning continues
+  std::string_view name;  // empty with found false: the scan ends
   std::string_view value;
   bool found;
 };

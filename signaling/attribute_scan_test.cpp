@@ -13,8 +13,9 @@ using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 Pairs scan(const std::string& text) {
   Pairs out;
-  scan_attributes(text.c_str(), text.c_str() + text.size(),
-                  [&](std::string_view name, std::string_view value) { out.emplace_back(name, value); });
+  scan_attributes(
+      text.c_str(), text.c_str() + text.size(),
+      [&](std::string_view name, std::string_view value) { out.emplace_back(name, value); });
   return out;
 }
 
@@ -43,13 +44,15 @@ TEST(AttributeScan, TokenWithoutEqualsEndsTheScan) {
 TEST(AttributeScan, StopsAtAreaEndAndAtNul) {
   std::string text = "a=\"1\" b=\"2\"";
   Pairs out;
-  scan_attributes(text.c_str(), text.c_str() + 6,
-                  [&](std::string_view name, std::string_view value) { out.emplace_back(name, value); });
+  scan_attributes(
+      text.c_str(), text.c_str() + 6,
+      [&](std::string_view name, std::string_view value) { out.emplace_back(name, value); });
   EXPECT_EQ(out, (Pairs{{"a", "1"}}));
   const char with_nul[] = "a=\"1\"\0b=\"2\"";
   out.clear();
-  scan_attributes(with_nul, with_nul + sizeof with_nul - 1,
-                  [&](std::string_view name, std::string_view value) { out.emplace_back(name, value); });
+  scan_attributes(
+      with_nul, with_nul + sizeof with_nul - 1,
+      [&](std::string_view name, std::string_view value) { out.emplace_back(name, value); });
   EXPECT_EQ(out, (Pairs{{"a", "1"}}));
 }
 

@@ -67,9 +67,9 @@ vq_msg* vq_msg_record_query_ack(const char* dir, const char* puid, unsigned int 
   return msg;
 }
 
-vq_msg* vq_msg_record_download(const char* dir, const char* puid, const char* clientid,
-                               int part_no, int con_no, int sect_no, int size, int offset,
-                               int start_no, const char* from_disk, const char* mediaserver_ip,
+vq_msg* vq_msg_record_download(const char* dir, const char* puid, const char* clientid, int part_no,
+                               int con_no, int sect_no, int size, int offset, int start_no,
+                               const char* from_disk, const char* mediaserver_ip,
                                int mediaserver_port) {
   vq_msg* msg = vq_msg_create(dir, "RECORD_DOWNLOAD_REQ");
   put(msg, "puid", puid);

@@ -38,8 +38,7 @@ vq_msg* vq_msg_keepalive(const char* dir) { return vq_msg_create(dir, "KEEPALIVE
 
 vq_msg* vq_msg_keepalive_ack(const char* dir) { return vq_msg_create(dir, "KEEPALIVE_ACK"); }
 
-vq_msg* vq_msg_query_control_server(const char* dir, const char* clientid,
-                                    const char* terminalid) {
+vq_msg* vq_msg_query_control_server(const char* dir, const char* clientid, const char* terminalid) {
   vq_msg* msg = vq_msg_create(dir, "GET_CONTROL");
   put(msg, "clientid", clientid);
   if (dir_is(dir, {kClientToLoginServer})) put(msg, "terminalid", terminalid);
@@ -72,9 +71,9 @@ vq_msg* vq_msg_resource_usage_to_control(const char* dir, int clientcount, int t
 }
 
 vq_msg* vq_msg_live_video(const char* dir, const char* puid, int channel, int mediatype,
-                          const char* clientid, const char* terminalid,
-                          const char* mediaserver_ip, int mediaserver_port,
-                          unsigned int client_ssrc, unsigned int terminal_ssrc) {
+                          const char* clientid, const char* terminalid, const char* mediaserver_ip,
+                          int mediaserver_port, unsigned int client_ssrc,
+                          unsigned int terminal_ssrc) {
   vq_msg* msg = vq_msg_create(dir, "LIVE_MEDIA_REQ");
   put(msg, "puid", puid);
   put(msg, "channel", channel);

@@ -1,5 +1,3 @@
-#include "signaling/vq_builders.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -9,6 +7,7 @@
 
 #include "signaling/frame_codec.h"
 #include "signaling/proto_table.h"
+#include "signaling/vq_builders.h"
 
 namespace sigbus {
 namespace {
@@ -48,12 +47,18 @@ Keys body_keys(const Map& frame) {
 
 int proto(const Map& frame) { return std::stoi(frame.at("proto_no")); }
 
-const char* kAllDirs[] = {"CONTROL_TO_TERMINAL",     "TERMINAL_TO_CONTROL",
-                          "CLIENT_TO_CONTROL",       "CONTROL_TO_CLIENT",
-                          "MEDIA_TO_CONTROL",        "CONTROL_TO_MEDIA",
-                          "TERMINAL_TO_LOGINSERVER", "LOGINSERVER_TO_TERMINAL",
-                          "CLIENT_TO_LOGINSERVER",   "LOGINSERVER_TO_CLIENT",
-                          "CONTROL_TO_LOGINSERVER",  "LOGINSERVER_TO_CONTROL",
+const char* kAllDirs[] = {"CONTROL_TO_TERMINAL",
+                          "TERMINAL_TO_CONTROL",
+                          "CLIENT_TO_CONTROL",
+                          "CONTROL_TO_CLIENT",
+                          "MEDIA_TO_CONTROL",
+                          "CONTROL_TO_MEDIA",
+                          "TERMINAL_TO_LOGINSERVER",
+                          "LOGINSERVER_TO_TERMINAL",
+                          "CLIENT_TO_LOGINSERVER",
+                          "LOGINSERVER_TO_CLIENT",
+                          "CONTROL_TO_LOGINSERVER",
+                          "LOGINSERVER_TO_CONTROL",
                           "ELSEWHERE"};
 
 // Every builder, with every direction, survives the wire unchanged.
@@ -83,8 +88,7 @@ TEST(Builders, EveryBuilderRoundTripsInEveryDirection) {
       [](const char* d) { return vq_msg_record_cancel_download(d, "u", 1, 2, 3, 4, 5, 6, "f"); },
       [](const char* d) { return vq_msg_record_cancel_download_ack(d, "u", 0); },
       [](const char* d) {
-        return vq_msg_record_replay(d, "u", "c", 1, 2, 3, 4, 5, 6, "f", "ip", 7, 8u, 9u, 10u,
-                                    11u);
+        return vq_msg_record_replay(d, "u", "c", 1, 2, 3, 4, 5, 6, "f", "ip", 7, 8u, 9u, 10u, 11u);
       },
       [](const char* d) { return vq_msg_record_replay_ack(d, "u", 0, "ip", 1, 99, 2u, 3u); },
       [](const char* d) {
@@ -121,8 +125,8 @@ TEST(Builders, LoginDependsOnTheDirectionText) {
 }
 
 TEST(Builders, LiveVideoCases) {
-  Map got = round_trip(vq_msg_live_video("CONTROL_TO_MEDIA", "u", 1, 2, "c", "t", "ip", 3,
-                                         4000000000u, 5u));
+  Map got = round_trip(
+      vq_msg_live_video("CONTROL_TO_MEDIA", "u", 1, 2, "c", "t", "ip", 3, 4000000000u, 5u));
   EXPECT_EQ(got["MessageType"], "LIVE_START_REQ");
   EXPECT_EQ(proto(got), 0x2605);
   EXPECT_EQ(got["client_ssrc"], "-294967296");
@@ -139,8 +143,8 @@ TEST(Builders, LiveVideoCases) {
   got = round_trip(vq_msg_live_video_ack("MEDIA_TO_CONTROL", "u", 0, "ip", 11, 12, 13, 25, 4));
   EXPECT_EQ(got["MessageType"], "LIVE_START_ACK");
   EXPECT_EQ(got["mediaserver_client_port"], "11");
-  EXPECT_EQ(body_keys(got), (Keys{"puid", "result", "mediaserver_client_port",
-                                  "mediaserver_terminal_port"}));
+  EXPECT_EQ(body_keys(got),
+            (Keys{"puid", "result", "mediaserver_client_port", "mediaserver_terminal_port"}));
 }
 
 TEST(Builders, StopBuildersKeepTheirOddTypes) {
@@ -166,9 +170,8 @@ TEST(Builders, StopBuildersKeepTheirOddTypes) {
 }
 
 TEST(Builders, RecordBuilders) {
-  Map got = round_trip(
-      vq_msg_record_replay("CONTROL_TO_TERMINAL", "u", "c", 1, 2, 3, 4, 5, 6, "f", "ip", 7, 8u,
-                           9u, 10u, 11u));
+  Map got = round_trip(vq_msg_record_replay("CONTROL_TO_TERMINAL", "u", "c", 1, 2, 3, 4, 5, 6, "f",
+                                            "ip", 7, 8u, 9u, 10u, 11u));
   EXPECT_EQ(got["videossrc"], "11");
   EXPECT_EQ(got["audiossrc"], "10");
   EXPECT_EQ(got["ntp"], "6");
@@ -180,23 +183,22 @@ TEST(Builders, RecordBuilders) {
   EXPECT_EQ(proto(got), 0x2607);
 
   got = round_trip(vq_msg_record_replay_ack("CLIENT_TO_CONTROL", "u", 0, "ip", 1, 99, 2u, 3u));
-  EXPECT_EQ(body_keys(got),
-            (Keys{"puid", "result", "type", "mediaserver_ip", "mediaserver_port", "videossrc",
-                  "audiossrc"}));
-  got = round_trip(vq_msg_record_download("CLIENT_TO_CONTROL", "u", "c", 1, 2, 3, 4, 5, 6, "f",
-                                          "ip", 7));
+  EXPECT_EQ(body_keys(got), (Keys{"puid", "result", "type", "mediaserver_ip", "mediaserver_port",
+                                  "videossrc", "audiossrc"}));
+  got = round_trip(
+      vq_msg_record_download("CLIENT_TO_CONTROL", "u", "c", 1, 2, 3, 4, 5, 6, "f", "ip", 7));
   EXPECT_EQ(got.count("clientid"), 0u);
   EXPECT_EQ(got["start_no"], "6");
-  got = round_trip(vq_msg_record_query("CONTROL_TO_TERMINAL", "u", "c", 3000000000u, 2, 1, "b",
-                                       "e"));
+  got =
+      round_trip(vq_msg_record_query("CONTROL_TO_TERMINAL", "u", "c", 3000000000u, 2, 1, "b", "e"));
   EXPECT_EQ(got["clientid"], "c");
   EXPECT_EQ(got["channel"], "-1294967296");
 }
 
 TEST(Builders, ResourceUsageAndKeepaliveNumbers) {
-  EXPECT_TRUE(body_keys(round_trip(vq_msg_resource_usage_to_control("CONTROL_TO_MEDIA", 1, 2, 3,
-                                                                     4)))
-                  .empty());
+  EXPECT_TRUE(
+      body_keys(round_trip(vq_msg_resource_usage_to_control("CONTROL_TO_MEDIA", 1, 2, 3, 4)))
+          .empty());
   EXPECT_EQ(body_keys(round_trip(vq_msg_resource_usage_to_control("MEDIA_TO_CONTROL", 1, 2, 3, 4)))
                 .size(),
             4u);

@@ -21,8 +21,10 @@ TEST_F(EngineTest, AcceptConnectFrameAndDisconnectEvents) {
 
   Event connected, accepted;
   ASSERT_TRUE(collectors[1].wait_event("connect", &connected));
-  EXPECT_EQ(connected.header, (Map{{"event_name", "connect"}, {"from", "transport"},
-                                   {"connection", std::to_string(id)}, {"user_arg", "cli-arg"},
+  EXPECT_EQ(connected.header, (Map{{"event_name", "connect"},
+                                   {"from", "transport"},
+                                   {"connection", std::to_string(id)},
+                                   {"user_arg", "cli-arg"},
                                    {"result", "0"}}));
   EXPECT_TRUE(connected.frame.empty());
   ASSERT_TRUE(collectors[0].wait_event("accept", &accepted));
@@ -247,6 +249,20 @@ TEST_F(EngineTest, AcceptedSocketWithoutRemoteAddressIsSkipped) {
     for (auto& msg : posted) accepted |= msg->kind == TRANS_ACCEPT;
   }
   EXPECT_TRUE(accepted);
+}
+
+TEST_F(EngineTest, ListenOnAPortInUseRaisesTheFailedStep) {
+  RawListener taken;
+  int handle = open(0);
+  try {
+    vq_listen(handle, taken.port(), "x");
+    ADD_FAILURE() << "listening on a port in use succeeded";
+  } catch (const boost::system::system_error& error) {
+    EXPECT_EQ(std::string(error.what()).rfind("bind", 0), 0u) << error.what();
+    EXPECT_EQ(error.code(), boost::asio::error::address_in_use);
+  }
+  // The engine is unharmed and listens elsewhere.
+  EXPECT_GT(listen(handle), 0);
 }
 
 TEST(TransKind, NamesAsLogged) {

@@ -33,8 +33,7 @@ bool Collector::wait_count(std::size_t count, std::chrono::milliseconds timeout)
   return changed_.wait_for(lock, timeout, [&] { return events_.size() >= count; });
 }
 
-bool Collector::wait_event(const std::string& name, Event* out,
-                           std::chrono::milliseconds timeout) {
+bool Collector::wait_event(const std::string& name, Event* out, std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> lock(mutex_);
   return changed_.wait_for(lock, timeout, [&] {
     for (const Event& e : events_) {
@@ -115,8 +114,8 @@ vq_msg make_msg(const char* dir, const char* type, Map body) {
 RawPeer::RawPeer() : socket_(io_) {}
 
 void RawPeer::connect(int port) {
-  socket_.connect(tcp::endpoint(boost::asio::ip::address_v4::loopback(),
-                                static_cast<unsigned short>(port)));
+  socket_.connect(
+      tcp::endpoint(boost::asio::ip::address_v4::loopback(), static_cast<unsigned short>(port)));
 }
 
 void RawPeer::write(const Bytes& bytes) { boost::asio::write(socket_, boost::asio::buffer(bytes)); }

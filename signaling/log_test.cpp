@@ -1,12 +1,13 @@
 // The library's log: levels, the hook, truncation, and the "test_timer.log" file.
 
+#include "signaling/log.h"
+
+#include <cctype>
 #include <filesystem>
 #include <fstream>
-#include <cctype>
 #include <sstream>
 
 #include "signaling/engine_test_support.h"
-#include "signaling/log.h"
 
 namespace sigbus::test {
 namespace {
@@ -74,7 +75,8 @@ TEST_F(EngineTest, LogFileFormatAndLifetime) {
   std::string text = read_log_file();
   bool found = false;
   std::istringstream lines(text);
-  for (std::string l; std::getline(lines, l);) found |= is_file_line(l, "003", std::string(255, 'y'));
+  for (std::string l; std::getline(lines, l);)
+    found |= is_file_line(l, "003", std::string(255, 'y'));
   EXPECT_TRUE(found) << text;
   EXPECT_NE(text.find(" 002 still open\n"), std::string::npos);
   EXPECT_EQ(text.find("after close"), std::string::npos);

@@ -52,7 +52,8 @@ bool write_lines(const TextMap& map, char* buf, long long len, long long& writte
 
 long long text_length(const TextMap& map) {
   long long total = 0;
-  for (const auto& [key, value] : map) total += static_cast<long long>(key.size() + value.size()) + 2;
+  for (const auto& [key, value] : map)
+    total += static_cast<long long>(key.size() + value.size()) + 2;
   return total;
 }
 

@@ -49,8 +49,8 @@ TEST(VqMsg, IntegersUsePercentDAndAtoi) {
   EXPECT_STREQ(vq_msg_get_frame_string(msg.get(), "n"), "-42");
   vq_msg_set_header_int(msg.get(), "big", static_cast<int>(4000000000u));
   EXPECT_STREQ(vq_msg_get_header_string(msg.get(), "big"), "-294967296");
-  const char* cases[][2] = {{"  12ab", "12"}, {"\t-7", "-7"}, {"+5", "5"}, {"x9", "0"},
-                            {"", "0"},        {"3 4", "3"}};
+  const char* cases[][2] = {{"  12ab", "12"}, {"\t-7", "-7"}, {"+5", "5"},
+                            {"x9", "0"},      {"", "0"},      {"3 4", "3"}};
   for (auto& c : cases) {
     vq_msg_set_frame_string(msg.get(), "v", c[0]);
     EXPECT_EQ(vq_msg_get_frame_int(msg.get(), "v"), std::atoi(c[1])) << c[0];

@@ -19,7 +19,9 @@ void worker::post(trans_ptr msg) {
   queue_ready_.notify_one();
 }
 
-void worker::start() { thread_ = boost::thread([this] { run(); }); }
+void worker::start() {
+  thread_ = boost::thread([this] { run(); });
+}
 
 void worker::stop() {
   SIGBUS_LOG(1, "stop worker");
@@ -33,9 +35,7 @@ void worker::stop() {
 
 void worker::release_contexts() { manager_.release(); }
 
-bool worker::on_worker_thread() const {
-  return boost::this_thread::get_id() == thread_.get_id();
-}
+bool worker::on_worker_thread() const { return boost::this_thread::get_id() == thread_.get_id(); }
 
 void worker::run() {
   SIGBUS_LOG(1, "worker run");
@@ -57,15 +57,32 @@ void worker::handle(trans_msg& msg) {
   SIGBUS_LOG(0, "worker handle %s", trans_kind_name(msg.kind));
   int id = 0;
   switch (msg.kind) {
-    case TRANS_ACCEPT: id = handle_accept(msg); break;
-    case TRANS_CONNECT: id = handle_connect(msg); break;
-    case TRANS_CONNECT_RESULT: id = handle_connect_result(msg); break;
-    case TRANS_RECV_RESULT: id = handle_recv_result(msg); break;
-    case TRANS_SEND_RESULT: id = handle_send_result(msg); break;
-    case TRANS_SEND: id = handle_send(msg); break;
-    case TRANS_CLOSE: id = handle_close(msg); break;
-    case TRANS_TIMER: handle_timer(); break;
-    default: break;
+    case TRANS_ACCEPT:
+      id = handle_accept(msg);
+      break;
+    case TRANS_CONNECT:
+      id = handle_connect(msg);
+      break;
+    case TRANS_CONNECT_RESULT:
+      id = handle_connect_result(msg);
+      break;
+    case TRANS_RECV_RESULT:
+      id = handle_recv_result(msg);
+      break;
+    case TRANS_SEND_RESULT:
+      id = handle_send_result(msg);
+      break;
+    case TRANS_SEND:
+      id = handle_send(msg);
+      break;
+    case TRANS_CLOSE:
+      id = handle_close(msg);
+      break;
+    case TRANS_TIMER:
+      handle_timer();
+      break;
+    default:
+      break;
   }
   if (id == 0) return;
   context* ctx = manager_.find(id);

@@ -61,11 +61,11 @@ class worker {
   boost::asio::io_context& io_;
   vq_event_fn on_event_;
   bool keepalive_;
-  connection_manager manager_;               // worker thread only
-  std::unique_ptr<wire_frame> frame_;        // worker thread only: scratch for one frame
+  connection_manager manager_;         // worker thread only
+  std::unique_ptr<wire_frame> frame_;  // worker thread only: scratch for one frame
   boost::mutex queue_mutex_;
   boost::condition_variable queue_ready_;
-  std::deque<trans_ptr> queue_;              // guarded by queue_mutex_
+  std::deque<trans_ptr> queue_;  // guarded by queue_mutex_
   std::atomic<bool> running_{true};
   boost::thread thread_;
 };

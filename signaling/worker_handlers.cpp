@@ -16,7 +16,8 @@ std::mutex g_elapse_mutex;  // guards g_max_elapse
 int g_max_elapse = 0;       // microseconds, process-wide
 
 void note_callback_time(std::chrono::steady_clock::duration spent) {
-  auto micros = static_cast<int>(std::chrono::duration_cast<std::chrono::microseconds>(spent).count());
+  auto micros =
+      static_cast<int>(std::chrono::duration_cast<std::chrono::microseconds>(spent).count());
   if (micros <= 1000) return;
   int max;
   {

@@ -26,8 +26,8 @@ bool worker::keepalive_filter(int id, context& ctx, vq_msg& msg) {
   reply.frame[kKeyDir] = reverse_direction(vq_msg_get_frame_dir(&msg));
   write_message(ctx, reply);
   std::int64_t now = now_seconds();
-  SIGBUS_LOG(0, "conenction %d send ka_ack recv_ts=%d,diff=%d", id,
-             static_cast<int>(ctx.recv_time), static_cast<int>(now - ctx.recv_time));
+  SIGBUS_LOG(0, "conenction %d send ka_ack recv_ts=%d,diff=%d", id, static_cast<int>(ctx.recv_time),
+             static_cast<int>(now - ctx.recv_time));
   ctx.recv_time = now;
   return true;
 }

@@ -15,7 +15,7 @@ namespace {
 
 std::mutex g_mutex;
 std::condition_variable g_changed;
-long g_received = 0;  // guarded by g_mutex
+long g_received = 0;   // guarded by g_mutex
 int g_connection = 0;  // guarded by g_mutex
 
 void on_server(vq_msg* msg) {

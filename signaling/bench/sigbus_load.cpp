@@ -38,9 +38,9 @@ struct Options {
 struct Tally {
   std::mutex mutex;
   std::condition_variable changed;
-  std::vector<int> client_ids;               // connected client-side ids
-  std::map<int, long> next_seq;              // per server-side connection
-  std::map<std::string, int> disconnects;    // by side and reason
+  std::vector<int> client_ids;             // connected client-side ids
+  std::map<int, long> next_seq;            // per server-side connection
+  std::map<std::string, int> disconnects;  // by side and reason
   long received = 0;
   long out_of_order = 0;
   int accepted = 0;
@@ -117,10 +117,14 @@ bool parse(int argc, char** argv, Options& options) {
     if (i + 1 >= argc) return false;
     int value = std::atoi(argv[++i]);
     if (value <= 0) return false;
-    if (arg == "--connections") options.connections = value;
-    else if (arg == "--seconds") options.seconds = value;
-    else if (arg == "--rate") options.rate = value;
-    else return false;
+    if (arg == "--connections")
+      options.connections = value;
+    else if (arg == "--seconds")
+      options.seconds = value;
+    else if (arg == "--rate")
+      options.rate = value;
+    else
+      return false;
   }
   return true;
 }
