@@ -179,6 +179,27 @@ TEST_F(EngineTest, KeepaliveIsAnsweredAndNeverDelivered) {
   EXPECT_EQ(events[1].frame.at("MessageType"), "LOGIN");
 }
 
+TEST_F(EngineTest, BurstToASlowReaderArrivesWholeAndInOrder) {
+  int server = open(0);
+  RawPeer peer;
+  peer.connect(listen(server));
+  Event accepted;
+  ASSERT_TRUE(collectors[0].wait_event("accept", &accepted));
+  int id = std::stoi(accepted.header.at("connection"));
+  // Far more than the socket buffers hold while the peer is not reading.
+  constexpr int kCount = 6000;
+  for (int i = 0; i < kCount; ++i) {
+    vq_msg* msg = vq_msg_create("CONTROL_TO_CLIENT", "RECORD_QUERY_RESULT");
+    vq_msg_set_frame_int(msg, "n", i);
+    vq_msg_set_frame_string(msg, "data", std::string(200, 'd').c_str());
+    vq_send(server, id, msg);
+  }
+  std::this_thread::sleep_for(200ms);
+  auto frames = peer.read_frames(kCount, 10s);
+  ASSERT_EQ(frames.size(), static_cast<std::size_t>(kCount));
+  for (int i = 0; i < kCount; ++i) ASSERT_EQ(frames[i].frame.at("n"), std::to_string(i));
+}
+
 TEST_F(EngineTest, OverlongMessageIsNotSent) {
   int server = open(0);
   RawPeer peer;

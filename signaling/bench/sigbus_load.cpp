@@ -224,9 +224,12 @@ int main(int argc, char** argv) {
     for (const auto& [reason, count] : g_tally.disconnects) {
       if (reason.rfind("server", 0) == 0) server_drops += count;
     }
-    int expected_server_drops = options.faults ? 2 + (options.seconds > 38 ? 1 : 0) : 0;
+    // The silent peer is cut off 36 to 38 s after its first check; shorter runs may end first.
+    int silent_cut = g_tally.disconnects["server keepalive timeout"];
+    bool faults_ok =
+        !options.faults || (server_drops == 3 && (options.seconds < 45 || silent_cut == 1));
     ok = g_tally.received == sent && g_tally.out_of_order == 0 && load_drops == 0 &&
-         server_drops == expected_server_drops &&
+         (options.faults ? faults_ok : server_drops == 0) &&
          static_cast<int>(ids.size()) == options.connections;
   }
   vq_io_close(client);
