@@ -64,7 +64,8 @@ void usage(std::FILE* out) {
       "  --mode     both (default), server or client\n"
       "  --host     server address for the client (default 127.0.0.1)\n"
       "  --port     TCP port (default 7100)\n"
-      "  --seconds  how long to run (default 30; keep-alive shows after about 10)\n",
+      "  --seconds  how long to run (default 30); keep-alive runs underneath: the client\n"
+      "             sends KEEPALIVE every 10 to 12 s, see \"test_timer.log\"\n",
       out);
 }
 
