@@ -1,0 +1,108 @@
+#include "tools/dvrsim/encoder.h"
+
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/opt.h>
+}
+
+#include "tools/dvrsim/picture.h"
+
+namespace dvrsim {
+namespace {
+
+struct CodecDeleter {
+  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct FrameDeleter {
+  void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+struct PacketDeleter {
+  void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+
+std::unique_ptr<AVCodecContext, CodecDeleter> OpenEncoder(int width, int height) {
+  const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
+  if (!codec) throw std::runtime_error("libx264 encoder not available in libavcodec");
+  std::unique_ptr<AVCodecContext, CodecDeleter> ctx(avcodec_alloc_context3(codec));
+  ctx->width = width;
+  ctx->height = height;
+  ctx->pix_fmt = AV_PIX_FMT_YUV420P;
+  ctx->time_base = AVRational{1, kFramesPerSecond};
+  ctx->framerate = AVRational{kFramesPerSecond, 1};
+  ctx->gop_size = kGopFrames;
+  ctx->max_b_frames = 0;
+  ctx->thread_count = 1;
+  av_opt_set(ctx->priv_data, "preset", "ultrafast", 0);
+  av_opt_set(ctx->priv_data, "tune", "zerolatency", 0);
+  av_opt_set(ctx->priv_data, "x264-params", "keyint=25:min-keyint=25:scenecut=0:repeat-headers=1", 0);
+  av_opt_set(ctx->priv_data, "crf", "23", 0);
+  if (avcodec_open2(ctx.get(), codec, nullptr) < 0) throw std::runtime_error("cannot open libx264");
+  return ctx;
+}
+
+void Drain(AVCodecContext* ctx, AVPacket* pkt, std::vector<CodedFrame>& out) {
+  while (avcodec_receive_packet(ctx, pkt) == 0) {
+    CodedFrame frame;
+    frame.key = (pkt->flags & AV_PKT_FLAG_KEY) != 0;
+    for (auto& nal : SplitAnnexB(pkt->data, pkt->size)) {
+      if ((nal[0] & 0x1F) != 6) frame.nals.push_back(std::move(nal));  // SEI says nothing useful
+    }
+    out.push_back(std::move(frame));
+    av_packet_unref(pkt);
+  }
+}
+
+}  // namespace
+
+std::vector<std::vector<uint8_t>> SplitAnnexB(const uint8_t* data, size_t size) {
+  std::vector<std::vector<uint8_t>> nals;
+  size_t i = 0, start = SIZE_MAX;
+  while (i + 3 <= size) {
+    if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) {
+      if (start != SIZE_MAX) {
+        size_t end = i;
+        while (end > start && data[end - 1] == 0) --end;
+        if (end > start) nals.emplace_back(data + start, data + end);
+      }
+      i += 3;
+      start = i;
+    } else {
+      ++i;
+    }
+  }
+  if (start != SIZE_MAX && start < size) nals.emplace_back(data + start, data + size);
+  return nals;
+}
+
+std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, int frames) {
+  auto ctx = OpenEncoder(width, height);
+  std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
+  std::unique_ptr<AVPacket, PacketDeleter> pkt(av_packet_alloc());
+  frame->format = AV_PIX_FMT_YUV420P;
+  frame->width = width;
+  frame->height = height;
+  if (av_frame_get_buffer(frame.get(), 0) < 0) throw std::runtime_error("out of memory");
+  std::vector<CodedFrame> out;
+  for (int n = 0; n < frames; ++n) {
+    Picture pic = DrawTestPicture(width, height, channel, n);
+    av_frame_make_writable(frame.get());
+    for (int y = 0; y < height; ++y) std::memcpy(frame->data[0] + y * frame->linesize[0], &pic.y[y * width], width);
+    for (int y = 0; y < height / 2; ++y) {
+      std::memcpy(frame->data[1] + y * frame->linesize[1], &pic.u[y * (width / 2)], width / 2);
+      std::memcpy(frame->data[2] + y * frame->linesize[2], &pic.v[y * (width / 2)], width / 2);
+    }
+    frame->pts = n;
+    if (avcodec_send_frame(ctx.get(), frame.get()) < 0) throw std::runtime_error("libx264 failed");
+    Drain(ctx.get(), pkt.get(), out);
+  }
+  avcodec_send_frame(ctx.get(), nullptr);
+  Drain(ctx.get(), pkt.get(), out);
+  if (static_cast<int>(out.size()) != frames) throw std::runtime_error("libx264 dropped frames");
+  return out;
+}
+
+}  // namespace dvrsim

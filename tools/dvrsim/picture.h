@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace dvrsim {
+
+// A planar YUV 4:2:0 picture, each plane tightly packed.
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> y, u, v;
+};
+
+// Size of one glyph cell in pixels: digits are 5x7 cells, so they stay legible after
+// lossy coding at both picture sizes.
+int CellSize(int width);
+
+// Draws the test picture of `channel` at frame `counter`: the channel number on the
+// first row and the counter on the second, in big white digits on a black box, plus a
+// bar that moves with the counter and a per-channel tint.
+Picture DrawTestPicture(int width, int height, int channel, int counter);
+
+// Reads back the digits of a decoded luma plane (stride `stride`). Returns "" for a
+// digit position that matches no glyph. `row` 0 is the channel, row 1 the counter.
+std::string ReadDigitRow(const uint8_t* luma, int stride, int width, int row);
+
+inline constexpr int kChannelDigits = 2;
+inline constexpr int kCounterDigits = 4;
+
+}  // namespace dvrsim
