@@ -1,0 +1,32 @@
+#pragma once
+
+#include <set>
+#include <string>
+
+#include "tools/dvrsim/rtp_packetizer.h"
+
+namespace dvrsim {
+
+struct Options {
+  int port = 554;
+  std::string bind = "127.0.0.1";
+  int channels = 8;
+  int width = 352;
+  int height = 288;
+  int loopFrames = 50;
+  bool audio = false;
+  int sessionTimeout = 60;
+  FaultShares faults;
+  std::set<int> silentChannels;
+  bool refuse = false;         // close every connection at once, answering nothing
+  double closeAfterPlay = 0;   // seconds after PLAY at which the connection is dropped
+  unsigned seed = 1;
+  bool help = false;
+};
+
+// Parses the command line. Throws std::invalid_argument with a message fit for the user.
+Options ParseOptions(int argc, char** argv);
+
+const char* UsageText();
+
+}  // namespace dvrsim
