@@ -1,6 +1,6 @@
 // The converters at 720x576 beside libswscale doing the same conversion, in megapixels per
-// second ("Mpix/s" counter). The Y41P converters are set beside libswscale's nearest 4:1:1
-// packed input, which it reads with the same amount of work per pixel.
+// second ("Mpix/s" counter). libswscale reads no packed 4:1:1 input, so the Y41P converters are
+// set beside its planar 4:1:1 input to the same outputs: the same bytes in and out per pixel.
 extern "C" {
 #include <libavutil/pixfmt.h>
 #include <libswscale/swscale.h>
@@ -66,6 +66,7 @@ void Swscale(benchmark::State& state, AVPixelFormat from, AVPixelFormat to, std:
 
 constexpr size_t kN = static_cast<size_t>(kW) * kH;
 const std::vector<Plane> kPlanar = {{0, kW}, {kW * kH, kW / 2}, {kW * kH * 5 / 4, kW / 2}};
+const std::vector<Plane> kPlanar411 = {{0, kW}, {kW * kH, kW / 4}, {kW * kH * 5 / 4, kW / 4}};
 
 void BM_Yuv420pToYuy2(benchmark::State& s) { Ours<pixel::Yuv420pToYuy2>(s, kN * 3 / 2, kN * 2); }
 void BM_Yuv420pToYuy2_swscale(benchmark::State& s) {
@@ -77,14 +78,14 @@ void BM_Yuy2ToBgr24_swscale(benchmark::State& s) {
 }
 void BM_Y41PToYuy2(benchmark::State& s) { Ours<pixel::Y41PToYuy2>(s, kN * 3 / 2, kN * 2); }
 void BM_Y41PToYuy2_swscale(benchmark::State& s) {
-  Swscale(s, AV_PIX_FMT_UYYVYY411, AV_PIX_FMT_YUYV422, {{0, kW * 3 / 2}}, {{0, kW * 2}}, kN * 3 / 2,
+  Swscale(s, AV_PIX_FMT_YUV411P, AV_PIX_FMT_YUYV422, kPlanar411, {{0, kW * 2}}, kN * 3 / 2,
           kN * 2);
 }
 void BM_Y41PToYuv420p(benchmark::State& s) {
   Ours<pixel::Y41PToYuv420p>(s, kN * 3 / 2, kN * 3 / 2);
 }
 void BM_Y41PToYuv420p_swscale(benchmark::State& s) {
-  Swscale(s, AV_PIX_FMT_UYYVYY411, AV_PIX_FMT_YUV420P, {{0, kW * 3 / 2}}, kPlanar, kN * 3 / 2,
+  Swscale(s, AV_PIX_FMT_YUV411P, AV_PIX_FMT_YUV420P, kPlanar411, kPlanar, kN * 3 / 2,
           kN * 3 / 2);
 }
 
