@@ -150,9 +150,9 @@ TEST(InputInjector, GesturesArriveAsAPersonsWould) {
   d->input().Wait(1000);
   d->input().Click(50, 50);
   Pump();
-  std::vector<UINT> expected{WM_LBUTTONDOWN, WM_LBUTTONUP,   WM_LBUTTONDBLCLK, WM_LBUTTONUP,
-                             WM_RBUTTONDOWN, WM_RBUTTONUP,   WM_RBUTTONDBLCLK, WM_RBUTTONUP,
-                             WM_LBUTTONDOWN, WM_LBUTTONUP,   WM_LBUTTONDOWN,   WM_LBUTTONUP};
+  std::vector<UINT> expected{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP,
+                             WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK, WM_RBUTTONUP,
+                             WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDOWN,   WM_LBUTTONUP};
   EXPECT_EQ(g_seen, expected);
   POINT p;
   GetCursorPos(&p);

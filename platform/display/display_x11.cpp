@@ -19,9 +19,8 @@ namespace platform::display {
 namespace {
 
 constexpr int kRefreshMs = 16;
-constexpr long kEventMask = ExposureMask | ButtonPressMask | ButtonReleaseMask |
-                            PointerMotionMask | KeyPressMask | KeyReleaseMask |
-                            StructureNotifyMask;
+constexpr long kEventMask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                            KeyPressMask | KeyReleaseMask | StructureNotifyMask;
 
 // One input event taken from X, handed to the window system outside the X lock.
 struct InputEvent {
@@ -37,36 +36,59 @@ UINT VirtualKey(KeySym sym) {
   if (sym >= XK_A && sym <= XK_Z) return static_cast<UINT>(sym);
   if (sym >= XK_0 && sym <= XK_9) return static_cast<UINT>(sym);
   switch (sym) {
-    case XK_Return: case XK_KP_Enter: return VK_RETURN;
-    case XK_BackSpace: return VK_BACK;
-    case XK_Tab: return VK_TAB;
-    case XK_Escape: return VK_ESCAPE;
-    case XK_space: return VK_SPACE;
-    case XK_Shift_L: case XK_Shift_R: return VK_SHIFT;
-    case XK_Control_L: case XK_Control_R: return VK_CONTROL;
-    case XK_Left: return VK_LEFT;
-    case XK_Right: return VK_RIGHT;
-    case XK_Up: return VK_UP;
-    case XK_Down: return VK_DOWN;
-    case XK_Delete: return VK_DELETE;
-    default: return 0;
+    case XK_Return:
+    case XK_KP_Enter:
+      return VK_RETURN;
+    case XK_BackSpace:
+      return VK_BACK;
+    case XK_Tab:
+      return VK_TAB;
+    case XK_Escape:
+      return VK_ESCAPE;
+    case XK_space:
+      return VK_SPACE;
+    case XK_Shift_L:
+    case XK_Shift_R:
+      return VK_SHIFT;
+    case XK_Control_L:
+    case XK_Control_R:
+      return VK_CONTROL;
+    case XK_Left:
+      return VK_LEFT;
+    case XK_Right:
+      return VK_RIGHT;
+    case XK_Up:
+      return VK_UP;
+    case XK_Down:
+      return VK_DOWN;
+    case XK_Delete:
+      return VK_DELETE;
+    default:
+      return 0;
   }
 }
 
 unsigned FontCursorFor(int cursor_id) {
   switch (cursor_id) {
-    case 32649: return XC_hand2;
-    case 32513: return XC_xterm;
-    case 32514: return XC_watch;
-    case 32515: return XC_crosshair;
-    case 32646: return XC_fleur;
-    default: return XC_left_ptr;
+    case 32649:
+      return XC_hand2;
+    case 32513:
+      return XC_xterm;
+    case 32514:
+      return XC_watch;
+    case 32515:
+      return XC_crosshair;
+    case 32646:
+      return XC_fleur;
+    default:
+      return XC_left_ptr;
   }
 }
 
 class X11Display : public Display {
  public:
-  X11Display(const DisplayOptions& options, ::Display* x) : Display(options.width, options.height), x_(x) {}
+  X11Display(const DisplayOptions& options, ::Display* x)
+      : Display(options.width, options.height), x_(x) {}
   ~X11Display() override;
 
   bool Open(const DisplayOptions& options, std::string* error);
@@ -86,7 +108,7 @@ class X11Display : public Display {
   GC gc_ = nullptr;
   XImage* image_ = nullptr;
   Atom delete_atom_ = 0;
-  std::mutex x_mutex_;  // guards every Xlib call on x_
+  std::mutex x_mutex_;                       // guards every Xlib call on x_
   std::unordered_map<int, Cursor> cursors_;  // guarded by x_mutex_
   std::atomic<bool> stop_{false};
   std::atomic<bool> close_requested_{false};
@@ -169,7 +191,7 @@ void X11Display::Translate(const XEvent& e, std::vector<InputEvent>* out) {
       unsigned b = e.xbutton.button;
       if (b < 1 || b > 3) break;  // the wheel is not used
       InputEvent in{InputEvent::kButton, e.xbutton.x, e.xbutton.y};
-      in.button = b == 1 ? ui::MouseButton::kLeft
+      in.button = b == 1   ? ui::MouseButton::kLeft
                   : b == 3 ? ui::MouseButton::kRight
                            : ui::MouseButton::kMiddle;
       in.down = e.type == ButtonPress;

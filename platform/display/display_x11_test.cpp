@@ -124,8 +124,8 @@ TEST_F(X11Test, ServerClicksAndKeysReachTheWindowUnderThePointer) {
   RegisterClassA(&wc);
   HWND left = CreateWindowExA(0, "X11Watch", "", WS_POPUP | WS_VISIBLE, 0, 0, 160, 240, nullptr,
                               nullptr, nullptr, nullptr);
-  HWND right = CreateWindowExA(0, "X11Watch", "", WS_POPUP | WS_VISIBLE, 160, 0, 160, 240,
-                               nullptr, nullptr, nullptr, nullptr);
+  HWND right = CreateWindowExA(0, "X11Watch", "", WS_POPUP | WS_VISIBLE, 160, 0, 160, 240, nullptr,
+                               nullptr, nullptr, nullptr);
   SetFocus(right);
   ::Window w = FindWindow();
   ASSERT_NE(w, 0u);

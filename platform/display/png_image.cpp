@@ -35,7 +35,8 @@ void RgbRow(const uint32_t* row, int width, png_byte* out) {
 // point so that a jump out of libpng leaves nothing behind.
 bool Encode(FILE* f, const uint32_t* pixels, int width, int height, int stride) {
   std::vector<png_byte> row(static_cast<size_t>(width) * 3);
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
   if (png == nullptr) return false;
   png_infop info = png_create_info_struct(png);
   if (info == nullptr || setjmp(png_jmpbuf(png))) {
@@ -57,7 +58,8 @@ bool Encode(FILE* f, const uint32_t* pixels, int width, int height, int stride) 
 }
 
 bool Decode(FILE* f, XrgbImage* image, std::vector<png_byte>* row) {
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
+  png_structp png =
+      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
   if (png == nullptr) return false;
   png_infop info = png_create_info_struct(png);
   if (info == nullptr || setjmp(png_jmpbuf(png))) {
@@ -98,8 +100,8 @@ bool Decode(FILE* f, XrgbImage* image, std::vector<png_byte>* row) {
 
 }  // namespace
 
-bool WritePng(const std::string& path, const uint32_t* pixels, int width, int height,
-              int stride, std::string* error) {
+bool WritePng(const std::string& path, const uint32_t* pixels, int width, int height, int stride,
+              std::string* error) {
   if (pixels == nullptr || width <= 0 || height <= 0 || stride < width) {
     SetError(error, "bad picture for a PNG");
     return false;

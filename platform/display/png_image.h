@@ -16,8 +16,8 @@ struct XrgbImage {
 };
 
 // `stride` in pixels. False (and nothing left half-written under `path`) on any failure.
-bool WritePng(const std::string& path, const uint32_t* pixels, int width, int height,
-              int stride, std::string* error);
+bool WritePng(const std::string& path, const uint32_t* pixels, int width, int height, int stride,
+              std::string* error);
 // Any 8-bit PNG (grey, RGB, with or without alpha: alpha is dropped). Empty on failure.
 std::optional<XrgbImage> ReadPng(const std::string& path, std::string* error);
 

@@ -19,8 +19,12 @@ constexpr auto kStartTimeout = std::chrono::seconds(10);
 bool NumberLooksFree(int n) {
   namespace fs = std::filesystem;
   std::error_code ec;
-  return !fs::exists("/tmp/.X" + std::to_string(n) + "-lock", ec) &&
-         !fs::exists("/tmp/.X11-unix/X" + std::to_string(n), ec);
+  std::string number = std::to_string(n);
+  std::string lock = "/tmp/.X";
+  lock.append(number).append("-lock");
+  std::string socket = "/tmp/.X11-unix/X";
+  socket.append(number);
+  return !fs::exists(lock, ec) && !fs::exists(socket, ec);
 }
 
 }  // namespace
@@ -35,7 +39,8 @@ XvfbServer::XvfbServer(int width, int height) {
 }
 
 bool XvfbServer::TryStart(int number, int width, int height) {
-  std::string name = ":" + std::to_string(number);
+  std::string name(1, ':');
+  name.append(std::to_string(number));
   std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
   pid_t pid = fork();
   if (pid < 0) {
@@ -43,8 +48,8 @@ bool XvfbServer::TryStart(int number, int width, int height) {
     return false;
   }
   if (pid == 0) {
-    execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp", "-noreset",
-           static_cast<char*>(nullptr));
+    execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
+           "-noreset", static_cast<char*>(nullptr));
     _exit(127);
   }
   auto deadline = std::chrono::steady_clock::now() + kStartTimeout;

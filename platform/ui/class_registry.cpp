@@ -123,7 +123,7 @@ BOOL GetClassInfoA(HINSTANCE, LPCSTR class_name, WNDCLASSA* out) {
     SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
     return FALSE;
   }
-  *out = WNDCLASSA{c->style, c->proc,  0,      0, c->instance, nullptr, c->cursor,
-                   c->background, nullptr, nullptr};
+  *out = WNDCLASSA{c->style,  c->proc,       0,       0,      c->instance, nullptr,
+                   c->cursor, c->background, nullptr, nullptr};
   return TRUE;
 }

@@ -156,10 +156,9 @@ void InvalidateWindow(Window* w, const RECT* client_rect, bool erase, bool child
   for (Window* child : w->children) {
     if (!(child->style & WS_VISIBLE)) continue;
     RECT child_client = ClientScreenRect(*child);
-    RECT in_child{part.left + client.left - child_client.left,
-                  part.top + client.top - child_client.top,
-                  part.right + client.left - child_client.left,
-                  part.bottom + client.top - child_client.top};
+    RECT in_child{
+        part.left + client.left - child_client.left, part.top + client.top - child_client.top,
+        part.right + client.left - child_client.left, part.bottom + client.top - child_client.top};
     RECT child_whole{child->rect.left - client.left, child->rect.top - client.top,
                      child->rect.right - client.left, child->rect.bottom - client.top};
     RECT overlap;

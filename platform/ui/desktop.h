@@ -39,13 +39,13 @@ struct Window {
   LONG_PTR user_data = 0;
   LONG_PTR id = 0;
   HINSTANCE instance = nullptr;
-  Window* parent = nullptr;        // the desktop for top-level windows; null for the desktop
-  std::vector<Window*> children;   // z-order, topmost first
-  RECT rect{0, 0, 0, 0};           // whole window, screen coordinates
-  Region update;                   // client coordinates
-  bool erase = false;              // the update asks for WM_ERASEBKGND
-  bool frame = false;              // the frame needs WM_NCPAINT
-  bool destroying = false;         // DestroyWindow has begun on it or an ancestor
+  Window* parent = nullptr;       // the desktop for top-level windows; null for the desktop
+  std::vector<Window*> children;  // z-order, topmost first
+  RECT rect{0, 0, 0, 0};          // whole window, screen coordinates
+  Region update;                  // client coordinates
+  bool erase = false;             // the update asks for WM_ERASEBKGND
+  bool frame = false;             // the frame needs WM_NCPAINT
+  bool destroying = false;        // DestroyWindow has begun on it or an ancestor
 };
 
 std::mutex& TreeMutex();

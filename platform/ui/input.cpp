@@ -113,8 +113,7 @@ void PostMouse(Window* target, UINT client_message, LONG x, LONG y, DWORD time) 
     return;
   }
   WPARAM hit = (target->style & WS_CAPTION) == WS_CAPTION ? HTCAPTION : HTBORDER;
-  PostInput(*target, client_message - WM_MOUSEMOVE + WM_NCMOUSEMOVE, hit, MAKELPARAM(x, y),
-            time);
+  PostInput(*target, client_message - WM_MOUSEMOVE + WM_NCMOUSEMOVE, hit, MAKELPARAM(x, y), time);
 }
 
 // REQUIRES: TreeMutex() held.

@@ -13,8 +13,8 @@ class InputTest : public ::testing::Test {
  protected:
   void SetUp() override {
     top_ = MakeWindow("RecorderDbl", WS_POPUP | WS_VISIBLE, 600, 400, 300, 200, nullptr);
-    child_ = MakeWindow("RecorderDbl", WS_CHILD | WS_VISIBLE | WS_BORDER, 10, 10, 100, 100,
-                        top_, 1);
+    child_ =
+        MakeWindow("RecorderDbl", WS_CHILD | WS_VISIBLE | WS_BORDER, 10, 10, 100, 100, top_, 1);
     inner_ = MakeWindow("RecorderDbl", WS_CHILD | WS_VISIBLE, 20, 20, 30, 30, child_, 2);
     test::Drain();
     Log().Clear();
@@ -163,8 +163,8 @@ TEST_F(InputTest, CursorFollowsWmSetCursorAndSetCursor) {
 TEST_F(InputTest, StaticWithoutNotifyLetsTheMouseThroughAndWithItTellsItsParent) {
   HWND quiet = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 150, 10, 40, 40, top_,
                                reinterpret_cast<HMENU>(8), nullptr, nullptr);
-  HWND notify = CreateWindowExA(0, "static", "", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 200, 10, 40,
-                                40, top_, reinterpret_cast<HMENU>(9), nullptr, nullptr);
+  HWND notify = CreateWindowExA(0, "static", "", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 200, 10, 40, 40,
+                                top_, reinterpret_cast<HMENU>(9), nullptr, nullptr);
   ASSERT_NE(quiet, nullptr);
   ASSERT_NE(notify, nullptr);
   test::Drain();

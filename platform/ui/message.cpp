@@ -178,8 +178,8 @@ BOOL TranslateMessage(const MSG* message) {
   char c = 0;
   if (key >= 'A' && key <= 'Z') {
     c = static_cast<char>(shift ? key : key - 'A' + 'a');
-  } else if ((key >= '0' && key <= '9') || key == VK_SPACE || key == VK_BACK ||
-             key == VK_TAB || key == VK_ESCAPE) {
+  } else if ((key >= '0' && key <= '9') || key == VK_SPACE || key == VK_BACK || key == VK_TAB ||
+             key == VK_ESCAPE) {
     c = static_cast<char>(key);
   } else if (key == VK_RETURN) {
     c = '\r';

@@ -17,9 +17,7 @@ using Lock = std::lock_guard<std::mutex>;
 
 std::atomic<DcProvider*> g_provider{nullptr};
 
-bool NeedsPaint(const Window& w) {
-  return (!w.update.IsEmpty() || w.frame) && IsVisibleChain(w);
-}
+bool NeedsPaint(const Window& w) { return (!w.update.IsEmpty() || w.frame) && IsVisibleChain(w); }
 
 bool Passes(HWND window, HWND filter, UINT first, UINT last) {
   if (filter != nullptr && window != filter) return false;
@@ -87,8 +85,8 @@ BOOL RedrawWindow(HWND window, const RECT* rect, void*, UINT flags) {
     Window* w = Find(window);
     if (w == nullptr) return FALSE;
     if (flags & RDW_INVALIDATE) {
-      bool children = (flags & RDW_ALLCHILDREN) ||
-                      (!(flags & RDW_NOCHILDREN) && !(w->style & WS_CLIPCHILDREN));
+      bool children =
+          (flags & RDW_ALLCHILDREN) || (!(flags & RDW_NOCHILDREN) && !(w->style & WS_CLIPCHILDREN));
       if (flags & RDW_FRAME) w->frame = true;
       platform::ui::InvalidateWindow(w, rect, (flags & RDW_ERASE) != 0, children);
     }
@@ -155,8 +153,7 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
   paint->rcPaint = update.Bounds();
   if (erase) {
     paint->fErase =
-        SendMessageA(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(paint->hdc), 0) ? FALSE
-                                                                                     : TRUE;
+        SendMessageA(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(paint->hdc), 0) ? FALSE : TRUE;
   }
   return paint->hdc;
 }

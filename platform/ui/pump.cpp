@@ -9,9 +9,7 @@
 namespace platform::ui {
 namespace {
 
-bool IsMouseMessage(UINT message) {
-  return message >= WM_MOUSEFIRST && message <= WM_MOUSELAST;
-}
+bool IsMouseMessage(UINT message) { return message >= WM_MOUSEFIRST && message <= WM_MOUSELAST; }
 
 // One look at everything the thread could read. Gives true with *out filled, or false with
 // *next_due set to when a timer falls due.
@@ -68,7 +66,7 @@ class UiPump : public kernel::MessagePump {
     }
     TimePoint next_due;
     return TryTake(message, window, first, last, (remove & PM_REMOVE) != 0, &next_due) ? TRUE
-                                                                                     : FALSE;
+                                                                                       : FALSE;
   }
 };
 

@@ -23,9 +23,8 @@ void Paint(HWND window) {
   HWND parent = GetParent(window);
   HBRUSH brush = nullptr;
   if (parent != nullptr) {
-    brush = reinterpret_cast<HBRUSH>(SendMessageA(parent, WM_CTLCOLORSTATIC,
-                                                  reinterpret_cast<WPARAM>(dc),
-                                                  reinterpret_cast<LPARAM>(window)));
+    brush = reinterpret_cast<HBRUSH>(SendMessageA(
+        parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(window)));
   }
   DcProvider* provider = GetDcProvider();
   if (dc != nullptr && brush != nullptr && provider != nullptr) {

@@ -33,8 +33,8 @@ class MessageLog {
 MessageLog& Log();
 // "Recorder" (no double clicks) and "RecorderDbl" (CS_DBLCLKS): log, then DefWindowProc.
 void RegisterRecorders();
-HWND MakeWindow(LPCSTR class_name, DWORD style, int x, int y, int w, int h, HWND parent,
-                int id = 0, DWORD ex_style = 0);
+HWND MakeWindow(LPCSTR class_name, DWORD style, int x, int y, int w, int h, HWND parent, int id = 0,
+                DWORD ex_style = 0);
 // Dispatches what the thread can read now (posted, timers, paint).
 void Drain();
 

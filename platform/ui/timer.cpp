@@ -43,8 +43,8 @@ bool TakeDueTimer(DWORD thread, HWND filter, UINT first, UINT last, bool remove,
   for (Timer& t : Timers()) {
     if (t.thread != thread) continue;
     if (t.due <= now && Passes(t, filter, first, last)) {
-      *out = MSG{t.window, WM_TIMER, t.id, reinterpret_cast<LPARAM>(t.proc), GetTickCount(),
-                 {0, 0}};
+      *out =
+          MSG{t.window, WM_TIMER, t.id, reinterpret_cast<LPARAM>(t.proc), GetTickCount(), {0, 0}};
       // A late timer ticks once, not once per missed period.
       if (remove) t.due = now + t.period;
       return true;

@@ -100,8 +100,8 @@ constexpr DWORD WS_GROUP = 0x00020000;
 constexpr DWORD WS_TABSTOP = 0x00010000;
 constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
 constexpr DWORD WS_MAXIMIZEBOX = 0x00010000;
-constexpr DWORD WS_OVERLAPPEDWINDOW = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME |
-                                      WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+constexpr DWORD WS_OVERLAPPEDWINDOW =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
 constexpr DWORD WS_POPUPWINDOW = WS_POPUP | WS_BORDER | WS_SYSMENU;
 
 constexpr DWORD WS_EX_DLGMODALFRAME = 0x00000001;
@@ -274,8 +274,12 @@ constexpr int SM_CYDOUBLECLK = 37;
 
 inline WORD LOWORD(uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
 inline WORD HIWORD(uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
-inline int GET_X_LPARAM(LPARAM lp) { return static_cast<SHORT>(LOWORD(static_cast<uintptr_t>(lp))); }
-inline int GET_Y_LPARAM(LPARAM lp) { return static_cast<SHORT>(HIWORD(static_cast<uintptr_t>(lp))); }
+inline int GET_X_LPARAM(LPARAM lp) {
+  return static_cast<SHORT>(LOWORD(static_cast<uintptr_t>(lp)));
+}
+inline int GET_Y_LPARAM(LPARAM lp) {
+  return static_cast<SHORT>(HIWORD(static_cast<uintptr_t>(lp)));
+}
 inline LPARAM MAKELPARAM(int lo, int hi) {
   return static_cast<LPARAM>(static_cast<DWORD>(static_cast<WORD>(lo)) |
                              (static_cast<DWORD>(static_cast<WORD>(hi)) << 16));

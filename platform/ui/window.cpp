@@ -184,8 +184,7 @@ BOOL DestroyWindow(HWND h) {
   }
   platform::ui::ReleaseInputOf(subtree);
   if (notify) {
-    SendMessageA(parent, WM_PARENTNOTIFY, MAKEWPARAM(WM_DESTROY, id),
-                 reinterpret_cast<LPARAM>(h));
+    SendMessageA(parent, WM_PARENTNOTIFY, MAKEWPARAM(WM_DESTROY, id), reinterpret_cast<LPARAM>(h));
   }
   for (HWND each : subtree) SendMessageA(each, WM_DESTROY, 0, 0);
   for (auto it = subtree.rbegin(); it != subtree.rend(); ++it) {
@@ -267,8 +266,7 @@ HWND GetDlgItem(HWND parent, int id) {
 }
 
 BOOL SetWindowTextA(HWND h, LPCSTR text) {
-  return SendMessageA(h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text ? text : "")) ? TRUE
-                                                                                     : FALSE;
+  return SendMessageA(h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text ? text : "")) ? TRUE : FALSE;
 }
 
 int GetWindowTextA(HWND h, LPSTR buffer, int size) {

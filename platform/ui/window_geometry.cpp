@@ -56,8 +56,8 @@ PosChange ApplyPos(Window* w, HWND after, int x, int y, int cx, int cy, UINT fla
     OffsetSubtree(w, origin.left + x - r.left, origin.top + y - r.top);
     r = w->rect;
   }
-  if (!(flags & SWP_NOSIZE)) w->rect = RECT{r.left, r.top, r.left + std::max(cx, 0),
-                                            r.top + std::max(cy, 0)};
+  if (!(flags & SWP_NOSIZE))
+    w->rect = RECT{r.left, r.top, r.left + std::max(cx, 0), r.top + std::max(cy, 0)};
   if (!(flags & SWP_NOZORDER)) Restack(w, after);
   if (flags & SWP_SHOWWINDOW) w->style |= WS_VISIBLE;
   if (flags & SWP_HIDEWINDOW) w->style &= ~WS_VISIBLE;

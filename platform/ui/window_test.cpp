@@ -29,8 +29,8 @@ class WindowTest : public ::testing::Test {
 };
 
 TEST_F(WindowTest, ChildRectanglesAreInScreenCoordinatesAndClientExcludesBorders) {
-  HWND child = MakeWindow("Recorder", WS_CHILD | WS_VISIBLE | WS_BORDER, 10, 20, 100, 80, top_,
-                          7, WS_EX_STATICEDGE);
+  HWND child = MakeWindow("Recorder", WS_CHILD | WS_VISIBLE | WS_BORDER, 10, 20, 100, 80, top_, 7,
+                          WS_EX_STATICEDGE);
   RECT r;
   ASSERT_TRUE(GetWindowRect(child, &r));
   EXPECT_EQ(r.left, 110);
@@ -64,7 +64,8 @@ TEST_F(WindowTest, CreationAndDestructionSendTheirMessagesInOrder) {
   ASSERT_TRUE(DestroyWindow(child));
   std::vector<std::pair<HWND, UINT>> order;
   for (const auto& m : Log().Take()) {
-    if (m.message == WM_DESTROY || m.message == WM_NCDESTROY) order.emplace_back(m.window, m.message);
+    if (m.message == WM_DESTROY || m.message == WM_NCDESTROY)
+      order.emplace_back(m.window, m.message);
   }
   // WM_DESTROY parents first, WM_NCDESTROY children first.
   std::vector<std::pair<HWND, UINT>> expected{{child, WM_DESTROY},
@@ -93,17 +94,17 @@ TEST_F(WindowTest, FailedCreationGivesNullAndLeavesNoWindow) {
   wc.lpfnWndProc = RefuseCreate;
   wc.lpszClassName = "Refuser";
   RegisterClassA(&wc);
-  EXPECT_EQ(CreateWindowExA(0, "Refuser", "", WS_CHILD, 0, 0, 5, 5, top_, nullptr, nullptr,
-                            nullptr),
-            nullptr);
+  EXPECT_EQ(
+      CreateWindowExA(0, "Refuser", "", WS_CHILD, 0, 0, 5, 5, top_, nullptr, nullptr, nullptr),
+      nullptr);
   EXPECT_EQ(GetWindow(top_, GW_CHILD), nullptr);
-  EXPECT_EQ(CreateWindowExA(0, "NoSuchClass", "", 0, 0, 0, 5, 5, nullptr, nullptr, nullptr,
-                            nullptr),
-            nullptr);
+  EXPECT_EQ(
+      CreateWindowExA(0, "NoSuchClass", "", 0, 0, 0, 5, 5, nullptr, nullptr, nullptr, nullptr),
+      nullptr);
   EXPECT_EQ(GetLastError(), ERROR_CANNOT_FIND_WND_CLASS);
-  EXPECT_EQ(CreateWindowExA(0, "Recorder", "", WS_CHILD, 0, 0, 5, 5, nullptr, nullptr, nullptr,
-                            nullptr),
-            nullptr);
+  EXPECT_EQ(
+      CreateWindowExA(0, "Recorder", "", WS_CHILD, 0, 0, 5, 5, nullptr, nullptr, nullptr, nullptr),
+      nullptr);
   EXPECT_FALSE(RegisterClassA(&wc));
   EXPECT_EQ(GetLastError(), ERROR_CLASS_ALREADY_EXISTS);
 }

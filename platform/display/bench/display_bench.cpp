@@ -2,8 +2,8 @@
 // Xvfb unless DISPLAY names a server already).
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "platform/display/display.h"
