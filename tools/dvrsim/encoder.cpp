@@ -6,6 +6,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/log.h>
 #include <libavutil/opt.h>
 }
 
@@ -25,6 +26,7 @@ struct PacketDeleter {
 };
 
 std::unique_ptr<AVCodecContext, CodecDeleter> OpenEncoder(int width, int height) {
+  av_log_set_level(AV_LOG_ERROR);  // the coder's statistics would bury the simulator's log
   const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
   if (!codec) throw std::runtime_error("libx264 encoder not available in libavcodec");
   std::unique_ptr<AVCodecContext, CodecDeleter> ctx(avcodec_alloc_context3(codec));
@@ -38,7 +40,8 @@ std::unique_ptr<AVCodecContext, CodecDeleter> OpenEncoder(int width, int height)
   ctx->thread_count = 1;
   av_opt_set(ctx->priv_data, "preset", "ultrafast", 0);
   av_opt_set(ctx->priv_data, "tune", "zerolatency", 0);
-  av_opt_set(ctx->priv_data, "x264-params", "keyint=25:min-keyint=25:scenecut=0:repeat-headers=1", 0);
+  av_opt_set(ctx->priv_data, "x264-params", "keyint=25:min-keyint=25:scenecut=0:repeat-headers=1",
+             0);
   av_opt_set(ctx->priv_data, "crf", "23", 0);
   if (avcodec_open2(ctx.get(), codec, nullptr) < 0) throw std::runtime_error("cannot open libx264");
   return ctx;
@@ -90,7 +93,8 @@ std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, in
   for (int n = 0; n < frames; ++n) {
     Picture pic = DrawTestPicture(width, height, channel, n);
     av_frame_make_writable(frame.get());
-    for (int y = 0; y < height; ++y) std::memcpy(frame->data[0] + y * frame->linesize[0], &pic.y[y * width], width);
+    for (int y = 0; y < height; ++y)
+      std::memcpy(frame->data[0] + y * frame->linesize[0], &pic.y[y * width], width);
     for (int y = 0; y < height / 2; ++y) {
       std::memcpy(frame->data[1] + y * frame->linesize[1], &pic.u[y * (width / 2)], width / 2);
       std::memcpy(frame->data[2] + y * frame->linesize[2], &pic.v[y * (width / 2)], width / 2);

@@ -18,9 +18,10 @@ struct Options {
   int sessionTimeout = 60;
   FaultShares faults;
   std::set<int> silentChannels;
-  bool refuse = false;         // close every connection at once, answering nothing
-  double closeAfterPlay = 0;   // seconds after PLAY at which the connection is dropped
+  bool refuse = false;        // close every connection at once, answering nothing
+  double closeAfterPlay = 0;  // seconds after PLAY at which the connection is dropped
   unsigned seed = 1;
+  bool verbose = false;  // log every request on stderr
   bool help = false;
 };
 

@@ -22,7 +22,7 @@ constexpr std::array<const char*, 10> kGlyphs = {
 
 constexpr int kGlyphW = 5;
 constexpr int kGlyphH = 7;
-constexpr int kBoxLeft = 1;     // in cells
+constexpr int kBoxLeft = 1;  // in cells
 constexpr int kBoxTop = 1;
 constexpr int kBoxCols = kCounterDigits * (kGlyphW + 1) + 1;
 constexpr int kBoxRows = 2 * (kGlyphH + 2) + 1;
@@ -41,7 +41,8 @@ void DrawDigit(Picture& p, int digit, int left, int top, int cell) {
   const char* glyph = kGlyphs[digit];
   for (int r = 0; r < kGlyphH; ++r) {
     for (int c = 0; c < kGlyphW; ++c) {
-      if (glyph[r * kGlyphW + c] == '1') FillLuma(p, left + c * cell, top + r * cell, cell, cell, 235);
+      if (glyph[r * kGlyphW + c] == '1')
+        FillLuma(p, left + c * cell, top + r * cell, cell, cell, 235);
     }
   }
 }
@@ -63,11 +64,13 @@ Picture DrawTestPicture(int width, int height, int channel, int counter) {
   p.height = height;
   p.y.resize(static_cast<size_t>(width) * height);
   for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) p.y[y * width + x] = static_cast<uint8_t>(60 + (x + y) * 100 / (width + height));
+    for (int x = 0; x < width; ++x)
+      p.y[y * width + x] = static_cast<uint8_t>(60 + (x + y) * 100 / (width + height));
   }
   int cw = width / 2, ch = height / 2;
   p.u.assign(static_cast<size_t>(cw) * ch, static_cast<uint8_t>(128 + 12 * ((channel % 4) - 2)));
-  p.v.assign(static_cast<size_t>(cw) * ch, static_cast<uint8_t>(128 + 12 * ((channel / 4 % 4) - 2)));
+  p.v.assign(static_cast<size_t>(cw) * ch,
+             static_cast<uint8_t>(128 + 12 * ((channel / 4 % 4) - 2)));
   int cell = CellSize(width);
   // The moving bar sweeps below the digit box, one step per frame.
   int barTop = (kBoxTop + kBoxRows + 1) * cell;

@@ -53,7 +53,8 @@ std::optional<RtspRequest> ParseRtspRequest(const std::string& block) {
   std::string length = req.Header("content-length");
   if (!length.empty()) {
     int n = 0;
-    if (!ReadInt(length, n) || n < 0 || static_cast<size_t>(n) > kMaxRequestBody) return std::nullopt;
+    if (!ReadInt(length, n) || n < 0 || static_cast<size_t>(n) > kMaxRequestBody)
+      return std::nullopt;
     req.contentLength = static_cast<size_t>(n);
   }
   return req;
@@ -94,10 +95,12 @@ std::optional<ClientPorts> ParseTransport(const std::string& transport) {
   if (dash == std::string::npos) {
     if (!ReadInt(value, ports.rtp)) return std::nullopt;
     ports.rtcp = ports.rtp + 1;
-  } else if (!ReadInt(value.substr(0, dash), ports.rtp) || !ReadInt(value.substr(dash + 1), ports.rtcp)) {
+  } else if (!ReadInt(value.substr(0, dash), ports.rtp) ||
+             !ReadInt(value.substr(dash + 1), ports.rtcp)) {
     return std::nullopt;
   }
-  if (ports.rtp <= 0 || ports.rtp > 65535 || ports.rtcp <= 0 || ports.rtcp > 65535) return std::nullopt;
+  if (ports.rtp <= 0 || ports.rtp > 65535 || ports.rtcp <= 0 || ports.rtcp > 65535)
+    return std::nullopt;
   return ports;
 }
 

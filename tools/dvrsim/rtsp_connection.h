@@ -1,0 +1,56 @@
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/net/net.h"
+#include "tools/dvrsim/rtsp_request.h"
+#include "tools/dvrsim/rtsp_server.h"
+
+namespace dvrsim {
+
+// One client's RTSP connection: reads requests, answers them, and owns the sessions set up
+// on it (they end with the connection).
+class RtspConnection {
+ public:
+  RtspConnection(SOCKET s, uint32_t peerAddress, int peerPort, ServerContext& context);
+  ~RtspConnection();
+  void Run();
+
+ private:
+  struct Reply {
+    int code = 200;
+    std::string headers;  // complete lines with CR LF
+    std::string body;
+  };
+
+  bool ReadRequest(RtspRequest& request);
+  bool FillBuffer();
+  bool CloseDue() const;
+  void Answer(const RtspRequest& request);
+  Reply Dispatch(const RtspRequest& request);
+  Reply Describe(const RtspRequest& request, const RtspTarget& target);
+  Reply Setup(const RtspRequest& request, const RtspTarget& target);
+  Reply Play(const RtspRequest& request, const RtspTarget& target);
+  Reply Pause(const RtspRequest& request);
+  Reply Teardown(const RtspRequest& request);
+  // The session named by the request's Session header (its parameters cut off), or null.
+  StreamSession* FindSession(const RtspRequest& request);
+  std::string SessionHeader(const StreamSession& session) const;
+  void Send(int code, const std::string& cseq, const Reply& reply);
+
+  SOCKET socket_;
+  uint32_t peer_;
+  std::string peerText_;
+  ServerContext& context_;
+  std::string buffer_;
+  std::map<std::string, std::unique_ptr<StreamSession>> sessions_;
+  bool played_ = false;
+  std::chrono::steady_clock::time_point playedAt_;
+};
+
+const char* ReasonPhrase(int code);
+
+}  // namespace dvrsim

@@ -1,0 +1,49 @@
+#include "tools/dvrsim/run.h"
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+#include "tools/dvrsim/media.h"
+#include "tools/dvrsim/options.h"
+#include "tools/dvrsim/rtsp_server.h"
+
+namespace dvrsim {
+
+int RunDvrsim(int argc, char** argv, std::ostream& out, std::ostream& err,
+              const std::atomic<bool>& stop) {
+  Options options;
+  try {
+    options = ParseOptions(argc, argv);
+  } catch (const std::invalid_argument& e) {
+    err << "dvrsim: " << e.what() << "\n";
+    return 2;
+  }
+  if (options.help) {
+    out << UsageText();
+    return 0;
+  }
+  try {
+    err << "dvrsim: coding " << options.channels << " channel(s) of " << options.loopFrames
+        << " frames at " << options.width << "x" << options.height << "..." << std::endl;
+    auto start = std::chrono::steady_clock::now();
+    auto loops =
+        EncodeChannels(options.width, options.height, options.channels, options.loopFrames);
+    std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    err << "dvrsim: coded in " << took.count() << " s" << std::endl;
+    RtspServer server(options, std::move(loops));
+    server.Start();
+    out << "dvrsim ready on port " << server.port() << std::endl;
+    while (!stop) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    server.Stop();
+    const ServerStats& s = server.stats();
+    err << "dvrsim: stopped after " << s.sessionsOpened << " session(s), " << s.rtpPackets
+        << " RTP packets, " << s.receiverReports << " receiver reports" << std::endl;
+  } catch (const std::exception& e) {
+    err << "dvrsim: " << e.what() << std::endl;
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace dvrsim

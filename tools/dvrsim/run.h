@@ -1,0 +1,14 @@
+#pragma once
+
+#include <atomic>
+#include <ostream>
+
+namespace dvrsim {
+
+// The whole program: parses the options, codes the channels, serves until `stop` becomes
+// true, and returns the exit code (0 fine, 1 runtime failure, 2 bad command line).
+// The ready line goes to `out` once the server listens; everything else to `err`.
+int RunDvrsim(int argc, char** argv, std::ostream& out, std::ostream& err,
+              const std::atomic<bool>& stop);
+
+}  // namespace dvrsim
