@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -35,7 +38,10 @@ Options TestOptions() {
 }
 
 struct Server {
-  explicit Server(Options o = TestOptions()) : server(o, Loops()) { server.Start(); }
+  explicit Server(Options o = TestOptions(), const std::vector<ChannelLoop>& loops = Loops())
+      : server(o, loops) {
+    server.Start();
+  }
   RtspServer server;
   int port() const { return server.port(); }
 };
@@ -134,6 +140,43 @@ TEST(DvrsimLive, PauseStopsThePacketsAndPlayResumesOnAKeyFrame) {
   auto seen = test::DecodeAndRead(test::Depacketize(after, nullptr), kW, kH);
   ASSERT_FALSE(seen.empty());
   EXPECT_EQ(seen.front().channel, "01");
+}
+
+TEST(DvrsimLive, D1PicturesCarryTheirDigitsToo) {
+  static const auto loops = EncodeChannels(720, 576, 1, 25);
+  Options o = TestOptions();
+  o.channels = 1;
+  o.width = 720;
+  o.height = 576;
+  Server s(o, loops);
+  LiveSession live;
+  ASSERT_EQ(live.Open(s.port(), 1), "");
+  auto seen = test::DecodeAndRead(test::Depacketize(live.video.Receive(600), nullptr), 720, 576);
+  ASSERT_GE(seen.size(), 8u);
+  EXPECT_EQ(seen[0].channel, "01");
+  EXPECT_EQ(seen[0].counter, "0000");
+  EXPECT_EQ(seen[7].counter, "0007");
+}
+
+// A client nobody here wrote: FFmpeg's RTSP demuxer reads the stream and decodes it.
+TEST(DvrsimLive, FfprobeReadsTheLiveStream) {
+  if (std::system("ffprobe -version > /dev/null 2>&1") != 0) GTEST_SKIP() << "no ffprobe";
+  Server s;
+  auto file = std::filesystem::temp_directory_path() /
+              ("dvrsim_ffprobe_" + std::to_string(s.port()) + ".txt");
+  std::string command =
+      "timeout 20 ffprobe -v error -rtsp_transport udp -select_streams v -count_frames "
+      "-read_intervals %+1.5 -show_entries stream=codec_name,width,height,nb_read_frames "
+      "-of default=nw=1 rtsp://127.0.0.1:" +
+      std::to_string(s.port()) + "/2.live > " + file.string() + " 2>&1";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  std::ifstream in(file);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::filesystem::remove(file);
+  EXPECT_NE(text.find("codec_name=h264\nwidth=352\nheight=288\n"), std::string::npos) << text;
+  size_t at = text.find("nb_read_frames=");
+  ASSERT_NE(at, std::string::npos) << text;
+  EXPECT_GE(std::atoi(text.c_str() + at + 15), 25) << text;
 }
 
 TEST(DvrsimRtsp, DescribesSetsUpAndRefusesWhatItDoesNotServe) {

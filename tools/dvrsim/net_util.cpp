@@ -53,6 +53,12 @@ unsigned WaitReadable(const SOCKET* sockets, int count, int timeoutMs) {
 bool SendAll(SOCKET s, const std::string& data) {
   size_t sent = 0;
   while (sent < data.size()) {
+    // A peer that stops reading must not hold the sender for ever.
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(s, &set);
+    timeval tv{kSendTimeoutMs / 1000, 0};
+    if (s >= FD_SETSIZE || select(s + 1, nullptr, &set, nullptr, &tv) != 1) return false;
     int n = send(s, data.data() + sent, static_cast<int>(data.size() - sent), 0);
     if (n <= 0) return false;
     sent += static_cast<size_t>(n);

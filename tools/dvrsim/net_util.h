@@ -17,7 +17,10 @@ unsigned WaitReadable(const SOCKET* sockets, int count, int timeoutMs);
 
 sockaddr_in MakeAddress(uint32_t address, int port);
 
-// Sends the whole buffer on a stream socket; false when the peer is gone.
+inline constexpr int kSendTimeoutMs = 5000;
+
+// Sends the whole buffer on a stream socket; false when the peer is gone or has taken
+// nothing for kSendTimeoutMs.
 bool SendAll(SOCKET s, const std::string& data);
 
 std::string AddressText(uint32_t address);

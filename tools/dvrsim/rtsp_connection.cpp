@@ -56,7 +56,8 @@ RtspConnection::~RtspConnection() {
 void RtspConnection::Run() {
   context_.Log("connection from " + peerText_);
   RtspRequest request;
-  while (ReadRequest(request)) Answer(request);
+  while (ReadRequest(request) && Answer(request)) {
+  }
   if (CloseDue()) context_.Log("closing " + peerText_ + " after PLAY, as asked");
   context_.Log("connection from " + peerText_ + " closed");
 }
@@ -107,13 +108,13 @@ bool RtspConnection::ReadRequest(RtspRequest& request) {
   return true;
 }
 
-void RtspConnection::Answer(const RtspRequest& request) {
+bool RtspConnection::Answer(const RtspRequest& request) {
   Reply reply = Dispatch(request);
   if (context_.options.verbose) {
     context_.Log(peerText_ + " " + request.method + " " + request.url + " -> " +
                  std::to_string(reply.code));
   }
-  Send(reply.code, request.Header("cseq"), reply);
+  return Send(reply.code, request.Header("cseq"), reply);
 }
 
 RtspConnection::Reply RtspConnection::Dispatch(const RtspRequest& r) {
@@ -242,11 +243,11 @@ std::string RtspConnection::SessionHeader(const StreamSession& session) const {
          ";timeout=" + std::to_string(context_.options.sessionTimeout) + "\r\n";
 }
 
-void RtspConnection::Send(int code, const std::string& cseq, const Reply& reply) {
+bool RtspConnection::Send(int code, const std::string& cseq, const Reply& reply) {
   std::string text = "RTSP/1.0 " + std::to_string(code) + " " + ReasonPhrase(code) + "\r\n";
   if (!cseq.empty()) text += "CSeq: " + cseq + "\r\n";
   text += "Server: dvrsim\r\n" + reply.headers + "\r\n" + reply.body;
-  SendAll(socket_, text);
+  return SendAll(socket_, text);
 }
 
 }  // namespace dvrsim

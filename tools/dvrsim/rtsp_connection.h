@@ -29,7 +29,8 @@ class RtspConnection {
   bool ReadRequest(RtspRequest& request);
   bool FillBuffer();
   bool CloseDue() const;
-  void Answer(const RtspRequest& request);
+  // False when the reply could not be sent.
+  bool Answer(const RtspRequest& request);
   Reply Dispatch(const RtspRequest& request);
   Reply Describe(const RtspRequest& request, const RtspTarget& target);
   Reply Setup(const RtspRequest& request, const RtspTarget& target);
@@ -39,7 +40,7 @@ class RtspConnection {
   // The session named by the request's Session header (its parameters cut off), or null.
   StreamSession* FindSession(const RtspRequest& request);
   std::string SessionHeader(const StreamSession& session) const;
-  void Send(int code, const std::string& cseq, const Reply& reply);
+  bool Send(int code, const std::string& cseq, const Reply& reply);
 
   SOCKET socket_;
   uint32_t peer_;
