@@ -81,7 +81,8 @@ std::vector<std::vector<uint8_t>> SplitAnnexB(const uint8_t* data, size_t size) 
   return nals;
 }
 
-std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, int frames) {
+std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, int frames,
+                                          bool busy) {
   auto ctx = OpenEncoder(width, height);
   std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
   std::unique_ptr<AVPacket, PacketDeleter> pkt(av_packet_alloc());
@@ -91,7 +92,7 @@ std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, in
   if (av_frame_get_buffer(frame.get(), 0) < 0) throw std::runtime_error("out of memory");
   std::vector<CodedFrame> out;
   for (int n = 0; n < frames; ++n) {
-    Picture pic = DrawTestPicture(width, height, channel, n);
+    Picture pic = DrawTestPicture(width, height, channel, n, busy);
     av_frame_make_writable(frame.get());
     for (int y = 0; y < height; ++y)
       std::memcpy(frame->data[0] + y * frame->linesize[0], &pic.y[y * width], width);

@@ -10,10 +10,10 @@
 namespace dvrsim {
 namespace {
 
-ChannelLoop EncodeOne(int width, int height, int channel, int frames) {
+ChannelLoop EncodeOne(int width, int height, int channel, int frames, bool busy) {
   ChannelLoop loop;
   loop.channel = channel;
-  loop.frames = EncodeChannelLoop(width, height, channel, frames);
+  loop.frames = EncodeChannelLoop(width, height, channel, frames, busy);
   for (const auto& nal : loop.frames.at(0).nals) {
     uint8_t type = nal[0] & 0x1F;
     if (type == 7 && loop.sps.empty()) loop.sps = nal;
@@ -27,13 +27,13 @@ ChannelLoop EncodeOne(int width, int height, int channel, int frames) {
 
 }  // namespace
 
-std::vector<ChannelLoop> EncodeChannels(int width, int height, int count, int frames) {
+std::vector<ChannelLoop> EncodeChannels(int width, int height, int count, int frames, bool busy) {
   unsigned workers = std::max(1u, std::thread::hardware_concurrency());
   std::vector<ChannelLoop> loops;
   for (int first = 1; first <= count; first += static_cast<int>(workers)) {
     std::vector<std::future<ChannelLoop>> batch;
     for (int ch = first; ch <= count && ch < first + static_cast<int>(workers); ++ch) {
-      batch.push_back(std::async(std::launch::async, EncodeOne, width, height, ch, frames));
+      batch.push_back(std::async(std::launch::async, EncodeOne, width, height, ch, frames, busy));
     }
     for (auto& f : batch) loops.push_back(f.get());
   }

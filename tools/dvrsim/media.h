@@ -17,7 +17,8 @@ struct ChannelLoop {
 
 // Codes the loops of channels 1..count, several at a time (one per processor).
 // Throws std::runtime_error when coding fails.
-std::vector<ChannelLoop> EncodeChannels(int width, int height, int count, int frames);
+std::vector<ChannelLoop> EncodeChannels(int width, int height, int count, int frames,
+                                        bool busy = false);
 
 inline constexpr uint8_t kVideoPayloadType = 96;
 inline constexpr uint8_t kAudioPayloadType = 97;

@@ -65,6 +65,8 @@ const char* UsageText() {
          "                       25-250 (default 50); the counter shown runs 0..N-1\n"
          "  --audio              announce a second media line (audio, 8 kHz voice frames);\n"
          "                       nothing is sent on it yet\n"
+         "  --busy               add changing noise to the pictures, so that frames are\n"
+         "                       coded at camera-like sizes (several packets each)\n"
          "  --session-timeout S  timeout announced in the Session header (default 60)\n"
          "  --loss F             drop a share F (0-1) of the RTP packets, e.g. 0.05\n"
          "  --reorder F          send a share F of the packets after the packet that follows\n"
@@ -97,6 +99,7 @@ bool SetFlag(Options& o, const std::string& arg) {
   if (arg == "--audio") return o.audio = true;
   if (arg == "--refuse") return o.refuse = true;
   if (arg == "--verbose") return o.verbose = true;
+  if (arg == "--busy") return o.busy = true;
   return false;
 }
 

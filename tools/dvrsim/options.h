@@ -21,6 +21,7 @@ struct Options {
   bool refuse = false;        // close every connection at once, answering nothing
   double closeAfterPlay = 0;  // seconds after PLAY at which the connection is dropped
   unsigned seed = 1;
+  bool busy = false;     // noisy pictures, camera-like bit rates
   bool verbose = false;  // log every request on stderr
   bool help = false;
 };

@@ -54,11 +54,22 @@ void DrawNumber(Picture& p, int value, int digits, int row, int cell) {
   }
 }
 
+// Noise in the lower right part of the picture, different in every frame.
+void DrawNoise(Picture& p, int left, int top, uint32_t seed) {
+  uint32_t state = seed * 2654435761u + 1;
+  for (int y = std::max(0, top); y < p.height; ++y) {
+    for (int x = std::max(0, left); x < p.width; ++x) {
+      state = state * 1664525u + 1013904223u;
+      p.y[y * p.width + x] = static_cast<uint8_t>(120 + (state >> 28));
+    }
+  }
+}
+
 }  // namespace
 
 int CellSize(int width) { return std::max(4, width / 44); }
 
-Picture DrawTestPicture(int width, int height, int channel, int counter) {
+Picture DrawTestPicture(int width, int height, int channel, int counter, bool busy) {
   Picture p;
   p.width = width;
   p.height = height;
@@ -77,6 +88,7 @@ Picture DrawTestPicture(int width, int height, int channel, int counter) {
   int barWidth = 2 * cell;
   int barX = (counter * cell) % std::max(1, width - barWidth);
   FillLuma(p, barX, barTop, barWidth, height - barTop, 220);
+  if (busy) DrawNoise(p, width / 2, barTop, channel * 100003u + static_cast<uint32_t>(counter));
   FillLuma(p, kBoxLeft * cell, kBoxTop * cell, kBoxCols * cell, kBoxRows * cell, 16);
   DrawNumber(p, channel % 100, kChannelDigits, 0, cell);
   DrawNumber(p, counter % 10000, kCounterDigits, 1, cell);

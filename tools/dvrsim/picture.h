@@ -19,8 +19,9 @@ int CellSize(int width);
 
 // Draws the test picture of `channel` at frame `counter`: the channel number on the
 // first row and the counter on the second, in big white digits on a black box, plus a
-// bar that moves with the counter and a per-channel tint.
-Picture DrawTestPicture(int width, int height, int channel, int counter);
+// bar that moves with the counter and a per-channel tint. `busy` adds a field of noise
+// that changes every frame, so that coded frames reach the sizes of camera pictures.
+Picture DrawTestPicture(int width, int height, int channel, int counter, bool busy = false);
 
 // Reads back the digits of a decoded luma plane (stride `stride`). Returns "" for a
 // digit position that matches no glyph. `row` 0 is the channel, row 1 the counter.

@@ -27,8 +27,8 @@ int RunDvrsim(int argc, char** argv, std::ostream& out, std::ostream& err,
     err << "dvrsim: coding " << options.channels << " channel(s) of " << options.loopFrames
         << " frames at " << options.width << "x" << options.height << "..." << std::endl;
     auto start = std::chrono::steady_clock::now();
-    auto loops =
-        EncodeChannels(options.width, options.height, options.channels, options.loopFrames);
+    auto loops = EncodeChannels(options.width, options.height, options.channels, options.loopFrames,
+                                options.busy);
     std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     err << "dvrsim: coded in " << took.count() << " s" << std::endl;
     RtspServer server(options, std::move(loops));
