@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "tools/dvrsim/media.h"
+#include "tools/dvrsim/rtsp_connection.h"
 #include "tools/dvrsim/rtsp_request.h"
 #include "tools/dvrsim/rtsp_server.h"
 #include "tools/dvrsim/run.h"
@@ -236,6 +237,12 @@ TEST(DvrsimRtsp, DescribesSetsUpAndRefusesWhatItDoesNotServe) {
   EXPECT_EQ(c.Request("PLAY", url + "/", "Session: " + session + "\r\n").code, 200);
   EXPECT_EQ(c.Request("TEARDOWN", url, "Session: " + session + "\r\n").code, 200);
   EXPECT_EQ(c.Request("TEARDOWN", url, "Session: " + session + "\r\n").code, 454);
+  // A connection that only sets up new sessions runs out of them, not the server of sockets.
+  int refused = 0;
+  for (size_t i = 0; i <= kMaxSessionsPerConnection; ++i) {
+    refused += c.Request("SETUP", url + "/trackID=1", transport(v)).code == 453;
+  }
+  EXPECT_EQ(refused, 1);
 }
 
 TEST(DvrsimRtsp, WithoutAudioTheSdpHasOneMediaLine) {

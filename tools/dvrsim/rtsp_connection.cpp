@@ -1,5 +1,7 @@
 #include "tools/dvrsim/rtsp_connection.h"
 
+#include <cstdio>
+
 #include "tools/dvrsim/net_util.h"
 
 namespace dvrsim {
@@ -161,19 +163,8 @@ RtspConnection::Reply RtspConnection::Setup(const RtspRequest& r, const RtspTarg
     if (!session) return Reply{454, "", ""};
     if (session->channel() != target.channel) return Reply{459, "", ""};
     if (session->playing()) return Reply{455, "", ""};
-  } else {
-    SessionConfig c;
-    c.loop = loop;
-    c.silent = context_.options.silentChannels.count(target.channel) > 0;
-    c.faults = context_.options.faults;
-    c.seed = context_.options.seed * 7919u + context_.nextSession.load();
-    c.timeoutSeconds = context_.options.sessionTimeout;
-    c.localAddress = context_.bindAddress;
-    c.peerAddress = peer_;
-    c.stats = &context_.stats;
-    std::string id = context_.NewSessionId();
-    session = (sessions_[id] = std::make_unique<StreamSession>(id, c)).get();
-    ++context_.stats.sessionsOpened;
+  } else if (!(session = NewSession(loop))) {
+    return Reply{453, "", ""};
   }
   session->Touch();
   if (!session->SetupTrack(index, ports->rtp, ports->rtcp)) return Reply{453, "", ""};
@@ -222,6 +213,23 @@ RtspConnection::Reply RtspConnection::Teardown(const RtspRequest& r) {
   context_.Log(peerText_ + " tears down session " + session->id());
   sessions_.erase(session->id());
   return Reply{200, header, ""};
+}
+
+StreamSession* RtspConnection::NewSession(const ChannelLoop* loop) {
+  // Each session holds sockets: a client that only ever sets up must not use them all.
+  if (sessions_.size() >= kMaxSessionsPerConnection) return nullptr;
+  SessionConfig c;
+  c.loop = loop;
+  c.silent = context_.options.silentChannels.count(loop->channel) > 0;
+  c.faults = context_.options.faults;
+  c.seed = context_.options.seed * 7919u + context_.nextSession.load();
+  c.timeoutSeconds = context_.options.sessionTimeout;
+  c.localAddress = context_.bindAddress;
+  c.peerAddress = peer_;
+  c.stats = &context_.stats;
+  std::string id = context_.NewSessionId();
+  ++context_.stats.sessionsOpened;
+  return (sessions_[id] = std::make_unique<StreamSession>(id, c)).get();
 }
 
 StreamSession* RtspConnection::FindSession(const RtspRequest& r) {

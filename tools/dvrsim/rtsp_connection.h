@@ -37,6 +37,8 @@ class RtspConnection {
   Reply Play(const RtspRequest& request, const RtspTarget& target);
   Reply Pause(const RtspRequest& request);
   Reply Teardown(const RtspRequest& request);
+  // A session on the channel; null when the connection holds too many.
+  StreamSession* NewSession(const ChannelLoop* loop);
   // The session named by the request's Session header (its parameters cut off), or null.
   StreamSession* FindSession(const RtspRequest& request);
   std::string SessionHeader(const StreamSession& session) const;
@@ -51,6 +53,8 @@ class RtspConnection {
   bool played_ = false;
   std::chrono::steady_clock::time_point playedAt_;
 };
+
+inline constexpr size_t kMaxSessionsPerConnection = 16;
 
 const char* ReasonPhrase(int code);
 
