@@ -17,6 +17,7 @@ namespace {
 // Runs in the forked child: only async-signal-safe calls until exec.
 [[noreturn]] void ExecChild(const std::vector<char*>& argv, int output_fd, int error_fd,
                             pid_t parent) {
+  setpgid(0, 0);  // a group of its own, so that stopping it stops what it started
   prctl(PR_SET_PDEATHSIG, SIGTERM);
   if (getppid() != parent) _exit(127);  // the parent died before the line above
   int null_fd = open("/dev/null", O_RDONLY);
@@ -201,10 +202,10 @@ int ChildProcess::Wait(int timeout_ms) {
 
 int ChildProcess::Terminate(int grace_ms) {
   if (Reap(false)) return Wait(0);
-  kill(pid_, SIGTERM);
+  kill(-pid_, SIGTERM);
   int status = Wait(grace_ms);
   if (status >= 0 || !Running()) return Wait(0);
-  kill(pid_, SIGKILL);
+  kill(-pid_, SIGKILL);
   Reap(true);
   return Wait(0);
 }

@@ -41,7 +41,8 @@ class ChildProcess {
   // The exit status once the child has ended within `timeout_ms` (its exit code, or 128 plus
   // the signal that ended it); -1 while it still runs.
   int Wait(int timeout_ms);
-  // SIGTERM, then SIGKILL when it has not ended after `grace_ms`. Gives the exit status.
+  // SIGTERM to its group, then SIGKILL when it has not ended after `grace_ms`. Gives the
+  // exit status.
   int Terminate(int grace_ms = 3000);
 
  private:

@@ -92,19 +92,26 @@ TEST(ChildProcess, MissingProgramIsReportedAtSpawn) {
   EXPECT_NE(error.find("No such file"), std::string::npos) << error;
 }
 
-TEST(ChildProcess, DestroyingTheObjectStopsTheChild) {
-  std::string pid_text;
+TEST(ChildProcess, DestroyingTheObjectStopsTheChildAndWhatItStarted) {
+  std::string pid_text, grandchild_text;
   {
-    auto child = Shell("echo $$; sleep 30");
+    auto child = Shell("echo $$; sleep 30 & echo $!; wait");
     ASSERT_NE(child, nullptr);
     ASSERT_TRUE(child->ReadLine(&pid_text, 5000));
+    ASSERT_TRUE(child->ReadLine(&grandchild_text, 5000));
     EXPECT_EQ(std::to_string(child->pid()), pid_text);
   }
-  // The process is gone and reaped: signalling it fails.
-  std::string error;
-  auto probe = ChildProcess::Spawn("/bin/sh", {"-c", "kill -0 " + pid_text}, &error);
-  ASSERT_NE(probe, nullptr) << error;
-  EXPECT_NE(probe->Wait(5000), 0);
+  // Both are gone: signalling them fails soon (the orphan once init has reaped it).
+  for (const std::string& pid : {pid_text, grandchild_text}) {
+    std::string error;
+    auto probe = ChildProcess::Spawn("/bin/sh",
+                                     {"-c", "i=0; while kill -0 " + pid +
+                                                " 2>/dev/null; do i=$((i+1)); [ $i -lt 150 ] || "
+                                                "exit 0; sleep 0.02; done; exit 1"},
+                                     &error);
+    ASSERT_NE(probe, nullptr) << error;
+    EXPECT_EQ(probe->Wait(10000), 1) << "process " << pid << " still runs";
+  }
 }
 
 }  // namespace
