@@ -1,5 +1,6 @@
 #include "tools/orvix/page_file.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
@@ -158,9 +159,11 @@ class Scanner {
   }
 
   void SkipRawText(const Tag& tag) {
-    std::string lower = Lower(s_.substr(pos_));
-    size_t end = lower.find("</" + tag.name);
-    pos_ = end == std::string::npos ? s_.size() : pos_ + end;
+    std::string end_tag = "</" + tag.name;
+    auto found = std::search(
+        s_.begin() + static_cast<std::ptrdiff_t>(pos_), s_.end(), end_tag.begin(), end_tag.end(),
+        [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+    pos_ = static_cast<size_t>(found - s_.begin());
   }
 
   const std::string& s_;
