@@ -205,18 +205,25 @@ std::unique_ptr<DvrSimulator> StartSimulator(const Plan& plan, PageProperties* p
     std::fprintf(stderr, "orvix: cannot find dvrsim (build it, or give --dvrsim PATH or --dvr)\n");
     return nullptr;
   }
-  int port = 554;
-  if (!CanBindLoopbackPort(port)) {
-    port = 0;
-    std::printf(
-        "orvix: port 554 cannot be bound here (not root, no namespace of our own); "
-        "dvrsim takes a free port instead\n");
-  }
+  // The simulator serves audio too, so that the viewer has sound.
+  std::vector<std::string> args = {"--audio"};
+  args.insert(args.end(), plan.options.dvrsimArgs.begin(), plan.options.dvrsimArgs.end());
+  int channels = ChannelsFor(*properties);
   std::printf("orvix: starting %s\n", program.c_str());
   std::fflush(stdout);
   std::string error;
-  auto sim = DvrSimulator::Start(program, port, ChannelsFor(*properties), plan.options.dvrsimArgs,
-                                 kSimulatorStartMs, &error);
+  std::unique_ptr<DvrSimulator> sim;
+  if (CanBindLoopbackPort(554)) {
+    sim = DvrSimulator::Start(program, 554, channels, args, kSimulatorStartMs, &error);
+    if (!sim) std::fprintf(stderr, "orvix: %s\n", error.c_str());
+  }
+  if (!sim) {
+    std::printf(
+        "orvix: port 554 cannot be bound here (taken, or not root and no network "
+        "namespace of our own); dvrsim takes a free port instead\n");
+    std::fflush(stdout);
+    sim = DvrSimulator::Start(program, 0, channels, args, kSimulatorStartMs, &error);
+  }
   if (!sim) {
     std::fprintf(stderr, "orvix: %s\n", error.c_str());
     return nullptr;

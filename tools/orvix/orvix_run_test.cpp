@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "platform/display/png_image.h"
+#include "platform/net/net.h"
 #include "platform/process/child_process.h"
 #include "tools/orvix/placeholder_viewer.h"
 
@@ -163,6 +164,33 @@ TEST_F(OrvixRun, StartsTheSimulatorWithoutADvrAndStopsItAtTheEnd) {
   auto probe = ChildProcess::Spawn("/bin/sh", {"-c", "kill -0 " + pid + " 2>/dev/null"}, &error);
   ASSERT_NE(probe, nullptr) << error;
   EXPECT_NE(probe->Wait(5000), 0);  // the simulator is gone
+}
+
+TEST_F(OrvixRun, TheRealSimulatorOnATakenPortFallsBackToAFreeOne) {
+#ifndef ORVIX_DVRSIM_BINARY
+  GTEST_SKIP() << "dvrsim is not part of this build";
+#else
+  // Hold 554 where we may, so that the run has to move elsewhere.
+  SOCKET holder = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(554);
+  a.sin_addr.s_addr = inet_addr("127.0.0.1");
+  bool holding =
+      bind(holder, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && listen(holder, 1) == 0;
+  std::vector<std::string> out;
+  EXPECT_EQ(Run({"--display", "headless", "--dvrsim", ORVIX_DVRSIM_BINARY, "--channels", "2",
+                 "--after", "1"},
+                &out),
+            0);
+  closesocket(holder);
+  EXPECT_TRUE(Has(out, "dvrsim: dvrsim ready on port "));
+  if (holding) {
+    EXPECT_TRUE(Has(out, "dvrsim takes a free port instead"));
+    EXPECT_FALSE(Has(out, "dvrsim ready on port 554"));
+  }
+  EXPECT_TRUE(Has(out, "placeholder viewer of 127.0.0.1"));
+#endif
 }
 
 }  // namespace
