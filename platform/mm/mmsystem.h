@@ -6,7 +6,8 @@
 //   - ORVIX_WAVE_SINK=/path/file.wav: a WAV file holding everything played, in order. Blocks
 //     are played in real time: a block is done only after its duration has passed, and a
 //     reset cuts the block playing at the point reached, so pacing and reset behave as with
-//     a sound card and the file holds what a listener would have heard.
+//     a sound card and the file holds what a listener would have heard. A device opened
+//     while another one writes that file gets "file.1.wav" (then .2 and so on) instead.
 //   - otherwise ALSA, on the PCM named by ORVIX_ALSA_DEVICE ("default" when unset). When it
 //     cannot be opened waveOutOpen fails with MMSYSERR_NODRIVER, as on a machine without a
 //     sound card; a format the device refuses gives WAVERR_BADFORMAT.

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/kernel/kernel.h"
@@ -182,6 +183,33 @@ TEST_F(WaveSink, MisuseIsRefusedWithWaveOutCodes) {
   EXPECT_EQ(waveOutUnprepareHeader(d, &b.header, sizeof b.header), MMSYSERR_NOERROR);
   EXPECT_EQ(waveOutClose(d), MMSYSERR_NOERROR);
   CloseHandle(done);
+}
+
+// Two devices at once (live audio beside the library's output) keep their sound apart.
+TEST_F(WaveSink, SecondOpenDeviceWritesAFileOfItsOwn) {
+  HWAVEOUT one = nullptr, two = nullptr;
+  const WAVEFORMATEX wide{WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16, 0};
+  ASSERT_EQ(waveOutOpen(&one, WAVE_MAPPER, &kFormat, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+  ASSERT_EQ(waveOutOpen(&two, WAVE_MAPPER, &wide, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+  Block a(160, 1), b(320, 2);
+  for (auto [d, blk] : {std::pair{one, &a}, std::pair{two, &b}}) {
+    ASSERT_EQ(waveOutPrepareHeader(d, &blk->header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveOutWrite(d, &blk->header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+  }
+  for (int i = 0; i < 200 && !((a.header.dwFlags & WHDR_DONE) && (b.header.dwFlags & WHDR_DONE));
+       ++i) {
+    Sleep(5);
+  }
+  EXPECT_EQ(waveOutClose(one), MMSYSERR_NOERROR);
+  EXPECT_EQ(waveOutClose(two), MMSYSERR_NOERROR);
+  EXPECT_EQ(PlayedData(), a.bytes);
+  const auto second = ReadAll(dir_ + "/out.1.wav");
+  ASSERT_EQ(second.size(), 44u + 320);
+  EXPECT_TRUE(std::equal(b.bytes.begin(), b.bytes.end(), second.begin() + 44));
+  // Once closed, the first name is free again.
+  ASSERT_EQ(waveOutOpen(&one, WAVE_MAPPER, &kFormat, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+  EXPECT_EQ(waveOutClose(one), MMSYSERR_NOERROR);
+  EXPECT_TRUE(PlayedData().empty());
 }
 
 TEST_F(WaveSink, UnwritableSinkFailsTheOpen) {

@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <thread>
 
 #include "platform/mm/wave_backend.h"
@@ -31,10 +33,41 @@ bool WriteAt(int fd, const void* data, size_t size, off_t at) {
 void Put32(uint8_t* at, uint32_t v) { std::memcpy(at, &v, 4); }
 void Put16(uint8_t* at, uint16_t v) { std::memcpy(at, &v, 2); }
 
+// Paths of the sinks open now: a second device open at the same time gets a file of its own
+// instead of writing over the first one's.
+std::mutex g_paths_mutex;
+std::set<std::string>& PathsInUse() {
+  static auto* paths = new std::set<std::string>;
+  return *paths;
+}
+
+// `path` itself when free, else "name.N.wav" with the lowest N free; the path is taken.
+std::string TakePath(const std::string& path) {
+  std::lock_guard<std::mutex> lock(g_paths_mutex);
+  std::string chosen = path;
+  const size_t dot = path.rfind('.');
+  const bool has_ext = dot != std::string::npos && path.find('/', dot) == std::string::npos;
+  for (int n = 1; PathsInUse().count(chosen) != 0; ++n) {
+    chosen = has_ext ? path.substr(0, dot) + "." + std::to_string(n) + path.substr(dot)
+                     : path + "." + std::to_string(n);
+  }
+  PathsInUse().insert(chosen);
+  return chosen;
+}
+
+void ReleasePath(const std::string& path) {
+  std::lock_guard<std::mutex> lock(g_paths_mutex);
+  PathsInUse().erase(path);
+}
+
 class WavFileSink : public WaveBackend {
  public:
-  WavFileSink(int fd, const WAVEFORMATEX& format) : fd_(fd), format_(format) {}
-  ~WavFileSink() override { close(fd_); }
+  WavFileSink(int fd, std::string path, const WAVEFORMATEX& format)
+      : fd_(fd), path_(std::move(path)), format_(format) {}
+  ~WavFileSink() override {
+    close(fd_);
+    ReleasePath(path_);
+  }
 
   bool WriteHeader() {
     uint8_t h[kHeaderSize];
@@ -78,6 +111,7 @@ class WavFileSink : public WaveBackend {
   }
 
   int fd_;
+  std::string path_;
   WAVEFORMATEX format_;
   uint32_t data_size_ = 0;
   Clock::time_point due_;
@@ -87,12 +121,14 @@ class WavFileSink : public WaveBackend {
 
 std::unique_ptr<WaveBackend> OpenWavFileSink(const std::string& path, const WAVEFORMATEX& format,
                                              MMRESULT* error) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const std::string chosen = TakePath(path);
+  const int fd = open(chosen.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) {
+    ReleasePath(chosen);
     *error = MMSYSERR_NODRIVER;
     return nullptr;
   }
-  auto sink = std::make_unique<WavFileSink>(fd, format);
+  auto sink = std::make_unique<WavFileSink>(fd, chosen, format);
   if (!sink->WriteHeader()) {
     *error = MMSYSERR_ERROR;
     return nullptr;
