@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -209,7 +210,8 @@ TEST_F(AviWriter, AdpcmAudioGetsItsSamplesPerBlock) {
   for (int i = 0; i < 4; ++i) EXPECT_EQ(w.WriteAudio(block.data(), 256), 256);
   w.Close();
   const auto b = ReadAll(path_);
-  const auto at = std::search(b.begin(), b.end(), "strf", "strf" + 4) - b.begin();
+  const std::string strf = "strf";
+  const auto at = std::search(b.begin(), b.end(), strf.begin(), strf.end()) - b.begin();
   ASSERT_LT(static_cast<size_t>(at), b.size());
   EXPECT_EQ(Get32(b, at + 4), 20u);
   uint16_t tag = 0, per_block = 0;
