@@ -16,8 +16,8 @@
 // CALLBACK_THREAD posts MM_WOM_DONE (wParam the HWAVEOUT, lParam the WAVEHDR*) to the given
 // thread's message queue; MM_WOM_OPEN and MM_WOM_CLOSE are posted the same way.
 // CALLBACK_FUNCTION calls the function on the player thread (or the calling thread for OPEN
-// and CLOSE); CALLBACK_EVENT sets the event. A header and its data must stay valid from
-// waveOutWrite until it is done.
+// and CLOSE) and must not call waveOutReset or waveOutClose; CALLBACK_EVENT sets the event. A
+// header and its data must stay valid from waveOutWrite until it is done.
 //
 // Multimedia timers: each timer runs on a thread of its own, so a slow callback of one timer
 // holds up no other. Periodic timers keep their period without drift.
@@ -146,7 +146,7 @@ using LPTIMECALLBACK = void (*)(UINT timer_id, UINT message, DWORD_PTR user, DWO
 // Starts a timer of `delay` ms (1 to 1,000,000; `resolution` is accepted and ignored).
 // With TIME_CALLBACK_EVENT_SET / _PULSE `callback` is the event HANDLE cast to the callback
 // type. Returns the timer id, or 0 on bad arguments (last error ERROR_INVALID_PARAMETER).
-// A one-shot timer's id stays valid for timeKillEvent until killed.
+// A one-shot timer ends after its one event; its id is then no longer valid.
 UINT timeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK callback, DWORD_PTR user, UINT flags);
 // Stops the timer; when called from another thread it returns after any running callback
 // has finished, so the callback's data may be freed at once.
