@@ -13,7 +13,7 @@ packages=(
   # signaling
   libboost-system-dev libboost-thread-dev libboost-date-time-dev
   # display, text, sound
-  libx11-dev libfreetype-dev libfontconfig-dev libpng-dev zlib1g-dev libasound2-dev
+  libx11-dev libxtst-dev libfreetype-dev libfontconfig-dev libpng-dev zlib1g-dev libasound2-dev
   fonts-arphic-uming fonts-dejavu-core xvfb x11-apps
   # third-party RTSP server for interoperability tests, sound checks
   gir1.2-gst-rtsp-server-1.0 python3-gi gstreamer1.0-plugins-base gstreamer1.0-plugins-good

@@ -1,5 +1,6 @@
 #include "platform/kernel/message_queue.h"
 
+#include <atomic>
 #include <unordered_map>
 
 #include "platform/kernel/clock.h"
@@ -14,6 +15,8 @@ struct QueueTable {
   std::mutex mutex;
   std::unordered_map<DWORD, std::shared_ptr<MessageQueue>> queues;
 };
+
+std::atomic<MessagePump*> g_pump{nullptr};
 
 QueueTable& Queues() {
   static QueueTable* table = new QueueTable;
@@ -44,6 +47,8 @@ bool MessageQueue::Take(MSG* out, HWND window, UINT first, UINT last, bool remov
   }
   return false;
 }
+
+void InstallMessagePump(MessagePump* pump) { g_pump.store(pump); }
 
 void CreateQueue(DWORD thread_id) {
   QueueTable& table = Queues();
@@ -95,6 +100,7 @@ BOOL PostThreadMessageA(DWORD thread_id, UINT message, WPARAM wparam, LPARAM lpa
 }
 
 BOOL GetMessageA(MSG* message, HWND window, UINT first, UINT last) {
+  if (auto* pump = platform::kernel::g_pump.load()) return pump->Get(message, window, first, last);
   if (message == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return -1;
@@ -111,6 +117,9 @@ BOOL GetMessageA(MSG* message, HWND window, UINT first, UINT last) {
 }
 
 BOOL PeekMessageA(MSG* message, HWND window, UINT first, UINT last, UINT remove) {
+  if (auto* pump = platform::kernel::g_pump.load()) {
+    return pump->Peek(message, window, first, last, remove);
+  }
   if (message == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <memory>
+#include <utility>
 
 #include "platform/kernel/kernel_object.h"
 
@@ -12,7 +13,16 @@ namespace platform::kernel {
 // Signalled while it holds any message, so a queue can join a multi-object wait.
 class MessageQueue : public KernelObject {
  public:
-  bool IsSignalled() const override { return !messages_.empty(); }
+  bool IsSignalled() const override { return !messages_.empty() || poked_; }
+
+  // Wakes the thread blocked on this queue without a message: the window system uses it
+  // when a message was sent to the thread, a window of it needs painting or a timer changed.
+  // REQUIRES for both: StateMutex() held.
+  void Poke() {
+    poked_ = true;
+    NotifyWaiters();
+  }
+  bool TakePoke() { return std::exchange(poked_, false); }
 
   // REQUIRES for both: StateMutex() held.
   void Post(const MSG& message);
@@ -22,7 +32,19 @@ class MessageQueue : public KernelObject {
 
  private:
   std::deque<MSG> messages_;
+  bool poked_ = false;
 };
+
+// The window system replaces GetMessage and PeekMessage once it is in use, so that messages
+// sent from other threads, timers and painting take part in the message loop. Installed
+// once for the process; the pump must outlive every thread that reads messages.
+class MessagePump {
+ public:
+  virtual ~MessagePump() = default;
+  virtual BOOL Get(MSG* message, HWND window, UINT first, UINT last) = 0;
+  virtual BOOL Peek(MSG* message, HWND window, UINT first, UINT last, UINT remove) = 0;
+};
+void InstallMessagePump(MessagePump* pump);
 
 void CreateQueue(DWORD thread_id);
 void DropQueue(DWORD thread_id);

@@ -1,0 +1,16 @@
+#pragma once
+// Internal: the registered window classes. Names compare without case; a class is found by
+// name or by the atom given as MAKEINTATOM.
+
+#include <memory>
+
+#include "platform/ui/desktop.h"
+
+namespace platform::ui {
+
+// REQUIRES: TreeMutex() held for all three.
+std::shared_ptr<const WindowClass> FindClass(LPCSTR name);
+ATOM AddClass(std::shared_ptr<WindowClass> window_class);  // 0 when the name is taken
+void RemoveClass(const std::shared_ptr<const WindowClass>& window_class);
+
+}  // namespace platform::ui

@@ -1,0 +1,20 @@
+#include <mutex>
+
+#include "platform/ui/desktop.h"
+#include "platform/ui/message_internal.h"
+#include "platform/ui/static_control.h"
+
+namespace platform::ui {
+
+void EnsureStarted() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    {
+      std::lock_guard<std::mutex> lock(TreeMutex());
+      RegisterStaticClass();
+    }
+    InstallPump();
+  });
+}
+
+}  // namespace platform::ui

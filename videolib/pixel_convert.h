@@ -1,0 +1,49 @@
+#pragma once
+// Pixel converters between the YUV layouts the channels meet, the YUY2-to-BGR24 converter of
+// the GDI path and snapshots, and a row flipper. All work on caller-supplied buffers, never
+// allocate, and may be called from any thread at once.
+//
+// Layouts (w x h pictures, rows unpadded):
+//   planar 4:2:0  Y (w x h), then U ((w/2) x (h/2)), then V ((w/2) x (h/2))
+//   YUY2          Y0 U Y1 V per pixel pair, w x 2 bytes a row
+//   Y41P          12 bytes per 8 pixels: U0 Y0 V0 Y1 U4 Y2 V4 Y3 Y4 Y5 Y6 Y7, w x 3 / 2 a row
+//   BGR24         B G R per pixel, w x 3 bytes a row
+//
+// The fast forms (SSE2, SSSE3 when the processor has it) give results identical to the plain
+// formulas in namespace `pixel::reference`, which are kept for tests and as the definition.
+
+#include <cstdint>
+
+namespace pixel {
+
+// Y41P to YUY2: each 12-byte group of 8 pixels becomes 16 bytes; w / 8 groups a row.
+void Y41PToYuy2(const uint8_t* src, uint8_t* dst, int w, int h);
+// Y41P to planar 4:2:0: the first row of each pair gives Y and each 4:1:1 chroma sample
+// twice; the second row gives Y only. An odd last row is not written.
+void Y41PToYuv420p(const uint8_t* src, uint8_t* dst, int w, int h);
+// Planar 4:2:0 in one buffer (U at w x h, V at w x h x 5 / 4) to YUY2.
+void Yuv420pToYuy2(const uint8_t* src, uint8_t* dst, int w, int h);
+// The same with the three planes apart; chroma rows are w / 2 bytes. Rows 0, 1 and 2 use
+// chroma row 0, then each chroma row serves two rows (row i > 0 uses chroma row (i - 1) / 2).
+void Yuv420pToYuy2_ex(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst, int w,
+                      int h);
+// YUY2 to BGR24 in 14-bit fixed point; the second pixel of a pair averages its chroma with the
+// next pair's (the row's last pair uses its own). An odd last column is left unwritten.
+void Yuy2ToBgr24(const uint8_t* src, uint8_t* dst, int w, int h);
+// Copies h rows of `row_bytes` in reverse order (top-down to bottom-up).
+// REQUIRES: src and dst do not overlap.
+void FlipRows(const uint8_t* src, uint8_t* dst, int row_bytes, int h);
+
+namespace reference {
+void Y41PToYuy2(const uint8_t* src, uint8_t* dst, int w, int h);
+void Y41PToYuv420p(const uint8_t* src, uint8_t* dst, int w, int h);
+void Yuv420pToYuy2_ex(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst, int w,
+                      int h);
+void Yuy2ToBgr24(const uint8_t* src, uint8_t* dst, int w, int h);
+}  // namespace reference
+
+// Which fast kernels run: 0 plain, 1 SSE2, 2 SSSE3. Tests lower it to check every path.
+int SimdLevel();
+void SetSimdLevel(int level);
+
+}  // namespace pixel

@@ -1,0 +1,139 @@
+#include "videolib/pixel_convert.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Random(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes b(n);
+  for (auto& x : b) x = static_cast<uint8_t>(rng());
+  return b;
+}
+
+struct Size {
+  int w, h;
+};
+const Size kSizes[] = {{720, 576}, {352, 288}, {66, 7}, {8, 1}, {34, 5}, {17, 3}, {2, 2}};
+
+// Each fast path against the plain formulas, at every SIMD level this processor has.
+class ConverterLevels : public testing::TestWithParam<int> {
+ protected:
+  void SetUp() override {
+    pixel::SetSimdLevel(GetParam());
+    if (pixel::SimdLevel() != GetParam()) GTEST_SKIP() << "level not available";
+  }
+  void TearDown() override { pixel::SetSimdLevel(99); }
+};
+
+TEST_P(ConverterLevels, AllConvertersMatchPlainFormulas) {
+  uint32_t seed = 1;
+  for (const Size s : kSizes) {
+    SCOPED_TRACE(testing::Message() << s.w << "x" << s.h);
+    const size_t n = static_cast<size_t>(s.w) * s.h;
+    // Canary bytes beyond each output catch overruns.
+    const Bytes y41p = Random(n * 3 / 2, seed++);
+    Bytes fast(n * 2 + 64, 0xA5), ref(n * 2 + 64, 0xA5);
+    pixel::Y41PToYuy2(y41p.data(), fast.data(), s.w, s.h);
+    pixel::reference::Y41PToYuy2(y41p.data(), ref.data(), s.w, s.h);
+    EXPECT_EQ(fast, ref) << "Y41PToYuy2";
+
+    fast.assign(n * 2 + 64, 0x5A), ref.assign(n * 2 + 64, 0x5A);
+    pixel::Y41PToYuv420p(y41p.data(), fast.data(), s.w, s.h);
+    pixel::reference::Y41PToYuv420p(y41p.data(), ref.data(), s.w, s.h);
+    EXPECT_EQ(fast, ref) << "Y41PToYuv420p";
+
+    const Bytes i420 = Random(n * 3 / 2 + 4, seed++);
+    fast.assign(n * 2 + 64, 1), ref.assign(n * 2 + 64, 1);
+    pixel::Yuv420pToYuy2(i420.data(), fast.data(), s.w, s.h);
+    pixel::reference::Yuv420pToYuy2_ex(i420.data(), i420.data() + n, i420.data() + n * 5 / 4,
+                                       ref.data(), s.w, s.h);
+    EXPECT_EQ(fast, ref) << "Yuv420pToYuy2";
+
+    const Bytes yuy2 = Random(n * 2, seed++);
+    fast.assign(n * 3 + 64, 2), ref.assign(n * 3 + 64, 2);
+    pixel::Yuy2ToBgr24(yuy2.data(), fast.data(), s.w, s.h);
+    pixel::reference::Yuy2ToBgr24(yuy2.data(), ref.data(), s.w, s.h);
+    EXPECT_EQ(fast, ref) << "Yuy2ToBgr24";
+  }
+}
+
+// Saturated corners of the colour space exercise the clamps in both directions.
+TEST_P(ConverterLevels, BgrClampsExtremesLikeFormulas) {
+  const int w = 64, h = 4;
+  Bytes yuy2(w * h * 2);
+  const uint8_t values[] = {0, 255, 16, 235, 128, 1, 254};
+  for (size_t i = 0; i < yuy2.size(); ++i) yuy2[i] = values[(i * 7 + i / 5) % 7];
+  Bytes fast(w * h * 3), ref(w * h * 3);
+  pixel::Yuy2ToBgr24(yuy2.data(), fast.data(), w, h);
+  pixel::reference::Yuy2ToBgr24(yuy2.data(), ref.data(), w, h);
+  EXPECT_EQ(fast, ref);
+}
+
+INSTANTIATE_TEST_SUITE_P(Simd, ConverterLevels, testing::Values(0, 1, 2));
+
+TEST(PlanarToYuy2, ChromaRowsFollowTheOneTwoTwoPattern) {
+  const int w = 4, h = 7;
+  Bytes y(w * h, 0), u(2 * 4), v(2 * 4);
+  for (int r = 0; r < 4; ++r) u[r * 2] = u[r * 2 + 1] = 10 + r, v[r * 2] = v[r * 2 + 1] = 20 + r;
+  Bytes out(w * h * 2);
+  pixel::Yuv420pToYuy2_ex(y.data(), u.data(), v.data(), out.data(), w, h);
+  const int expected_row[] = {0, 0, 0, 1, 1, 2, 2};
+  for (int i = 0; i < h; ++i) {
+    EXPECT_EQ(out[i * w * 2 + 1], 10 + expected_row[i]) << "row " << i;
+    EXPECT_EQ(out[i * w * 2 + 3], 20 + expected_row[i]) << "row " << i;
+  }
+}
+
+TEST(Y41P, GroupsUnpackInDocumentedOrder) {
+  // U0 Y0 V0 Y1 U4 Y2 V4 Y3 Y4 Y5 Y6 Y7
+  const uint8_t g[12] = {100, 0, 200, 1, 104, 2, 204, 3, 4, 5, 6, 7};
+  uint8_t yuy2[16];
+  pixel::Y41PToYuy2(g, yuy2, 8, 1);
+  const uint8_t want[16] = {0, 100, 1, 200, 2, 100, 3, 200, 4, 104, 5, 204, 6, 104, 7, 204};
+  EXPECT_EQ(Bytes(yuy2, yuy2 + 16), Bytes(want, want + 16));
+
+  uint8_t two_rows[24];
+  std::copy(g, g + 12, two_rows);
+  std::copy(g, g + 12, two_rows + 12);
+  two_rows[12 + 1] = 50;  // second row's Y0
+  two_rows[12 + 0] = 99;  // second row's chroma is not used
+  uint8_t planar[8 * 2 + 4 + 4];
+  pixel::Y41PToYuv420p(two_rows, planar, 8, 2);
+  EXPECT_EQ(planar[0], 0);
+  EXPECT_EQ(planar[8], 50);
+  const uint8_t chroma[8] = {100, 100, 104, 104, 200, 200, 204, 204};
+  EXPECT_EQ(Bytes(planar + 16, planar + 24), Bytes(chroma, chroma + 8));
+}
+
+TEST(Yuy2ToBgr, KnownColoursAndLastPairUsesOwnChroma) {
+  // Black, white, and a saturated blue pair at the row end (no successor).
+  const uint8_t px[12] = {16, 128, 16, 128, 235, 128, 235, 128, 41, 240, 41, 110};
+  uint8_t bgr[18];
+  pixel::Yuy2ToBgr24(px, bgr, 6, 1);
+  EXPECT_EQ(Bytes(bgr, bgr + 6), Bytes(6, 0));
+  EXPECT_EQ(bgr[6], 255);
+  EXPECT_EQ(bgr[7], 255);
+  EXPECT_EQ(bgr[8], 255);
+  // Pixel 1's chroma averages pair 0 with pair 1: cu = 0 + 0 here.
+  EXPECT_EQ(Bytes(bgr + 12, bgr + 15), Bytes(bgr + 15, bgr + 18));
+  const int y = 19077 * (41 - 16) + 8192, cu = 2 * (240 - 128), cv = 2 * (110 - 128);
+  EXPECT_EQ(bgr[12], std::min(255, (y + 16525 * cu) >> 14));
+  EXPECT_EQ(bgr[13], std::max(0, (y - 3209 * cu - 6660 * cv) >> 14));
+  EXPECT_EQ(bgr[14], std::max(0, (y + 13075 * cv) >> 14));
+}
+
+TEST(FlipRows, LastRowComesFirst) {
+  const uint8_t src[6] = {1, 2, 3, 4, 5, 6};
+  uint8_t dst[6];
+  pixel::FlipRows(src, dst, 2, 3);
+  const uint8_t want[6] = {5, 6, 3, 4, 1, 2};
+  EXPECT_EQ(Bytes(dst, dst + 6), Bytes(want, want + 6));
+}
+
+}  // namespace

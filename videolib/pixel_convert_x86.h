@@ -1,0 +1,20 @@
+#pragma once
+// Row kernels of the converters for x86 (SSE2 baseline, SSSE3 where named). Each converts as
+// many whole blocks of the row as it safely can, never reading or writing beyond the row, and
+// returns how many units (groups of 8 pixels or pixel pairs) it did; the caller finishes the
+// rest with the plain formulas.
+
+#include <cstdint>
+
+namespace pixel::x86 {
+
+// SSSE3. Groups of 8 Y41P pixels to YUY2.
+int Y41PToYuy2Row(const uint8_t* src, uint8_t* dst, int groups);
+// SSSE3. Groups of 8 Y41P pixels to Y, and doubled chroma when u is not null.
+int Y41PRowToPlanar(const uint8_t* src, uint8_t* y, uint8_t* u, uint8_t* v, int groups);
+// SSE2. Pixel pairs of planar rows to YUY2.
+int Yuv420pToYuy2Row(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst, int pairs);
+// SSSE3. YUY2 pixel pairs to BGR24; stops early enough that each pair's successor exists.
+int Yuy2ToBgr24Row(const uint8_t* src, uint8_t* dst, int pairs);
+
+}  // namespace pixel::x86
