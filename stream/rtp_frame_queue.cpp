@@ -69,28 +69,27 @@ void RtpFrameQueue::Insert(uint16_t seq, const uint8_t* datagram, int length) {
     ++oversize_drops_;
     return;
   }
-  if (length < 0) return;
+  if (length <= kRtpHeaderBytes) return;  // no payload: nothing a playout thread could use
   auto* record = new RtpPacketRecord;
   record->key = KeyOf(seq);
   record->length = length;
   std::memcpy(record->datagram, datagram, length);
   Hold hold(&lock);
-  if (order_.count(record->key)) {
-    delete record;
-    return;
-  }
   if (count_ > kQueueLimit) {
     RtpPacketRecord* oldest = first_;
     order_.erase(oldest->key);
     Unlink(oldest);
     delete oldest;
   }
+  if (!order_.emplace(record->key, record).second) {
+    delete record;
+    return;
+  }
   record->older = last_;
   if (last_) last_->newer = record;
   last_ = record;
   if (!first_) first_ = record;
   ++count_;
-  order_.emplace(record->key, record);
 }
 
 void RtpFrameQueue::Unlink(RtpPacketRecord* r) {

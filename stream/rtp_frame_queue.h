@@ -48,7 +48,8 @@ class RtpFrameQueue {
   RtpFrameQueue& operator=(const RtpFrameQueue&) = delete;
 
   // Session thread. Queues a copy of `datagram` (at least 13 bytes) under the key of `seq`.
-  // A datagram longer than a record is dropped and counted in OversizeDrops.
+  // A datagram longer than a record is dropped and counted in OversizeDrops; one without a
+  // payload byte is ignored.
   void Insert(uint16_t seq, const uint8_t* datagram, int length);
 
   // Playout thread. Returns the next due record (the caller frees it) or null. `now` is the

@@ -109,18 +109,24 @@ struct RtspSession {
 
   // Datagrams longer than a queue record, dropped by the receive loop (all runs).
   std::atomic<uint32_t> oversizeDatagrams{0};
+  // 1 while the run's watcher of the RTSP connection may go on.
+  std::atomic<int> watching{0};
 };
 
-// Where the queues' packets go: the playout threads, started by each run with the run's queue
-// as argument and ended by clearing the queue's `running` flag. Either may be null (no thread).
+// The playout threads that drain a run's queues. Each run starts them with its session and
+// the stream's queue, and ends them by clearing the queue's `running` flag and waiting; either
+// may be null (no thread: the queue then only fills up to its limit). The session never
+// touches a queue's unit buffer.
+using RtspPlayoutBody = unsigned (*)(RtspSession* session, RtpFrameQueue* queue);
 struct RtspPlayout {
-  unsigned (*video)(void* queue) = nullptr;
-  unsigned (*audio)(void* queue) = nullptr;
+  RtspPlayoutBody video = nullptr;
+  RtspPlayoutBody audio = nullptr;
 };
 // Installs the playout threads for every later run; returns the previous pair.
 RtspPlayout SetRtspPlayout(RtspPlayout playout);
 
-// Starts a run on `session` for `url`. REQUIRES: channel and channelNumber set; no run active.
+// Starts a run on `session` for `url`. REQUIRES: channel and channelNumber set; no run active
+// (the owner has waited for the previous run's thread and closed its handle).
 // Returns 0, or -1 when the thread cannot be started.
 int StartRtspSession(const char* url, RtspSession* session);
 // The session thread's body; 0 after a run, -1 when the open failed.

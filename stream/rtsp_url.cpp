@@ -28,7 +28,7 @@ int ParseRtspUrl(const char* url, std::string* host, int* port) {
   }
   char* end = nullptr;
   long value = std::strtol(rest, &end, 10);
-  if (value < 1 || value > 65535 || end - rest > 5) {
+  if (value < 1 || value > 65535) {
     std::printf("Bad port number\n");
     return -1;
   }
