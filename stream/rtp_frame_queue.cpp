@@ -8,9 +8,7 @@ namespace {
 
 class Hold {
  public:
-  explicit Hold(CRITICAL_SECTION* section) : section_(section) {
-    EnterCriticalSection(section_);
-  }
+  explicit Hold(CRITICAL_SECTION* section) : section_(section) { EnterCriticalSection(section_); }
   ~Hold() { LeaveCriticalSection(section_); }
 
  private:
@@ -132,8 +130,7 @@ RtpPacketRecord* RtpFrameQueue::TakeDue(int playing, uint32_t now) {
     dueCalls = 0;
     return Release(lowest);
   }
-  if (order_.size() > 1 && b - a >= delayMs * d && dueCalls >= kCatchUpCalls)
-    CatchUp(a, b, now, d);
+  if (order_.size() > 1 && b - a >= delayMs * d && dueCalls >= kCatchUpCalls) CatchUp(a, b, now, d);
   ++dueCalls;
   uint32_t p = (now - tickBase) * d + timestampBase;
   bool due = (a <= p && p - a < kHalfWindow) || (a > p && a - p > kHalfWindow);

@@ -71,8 +71,7 @@ SOCKET BindUdp(int port, int* bound) {
 void OpenClientPorts(MediaAttribute* attr, bool withAudio) {
   OpenPair(&attr->rtpSock, &attr->rtcpSock, &attr->rtpPort, &attr->rtcpPort);
   if (withAudio)
-    OpenPair(&attr->rtpaudioSock, &attr->rtcpaudioSock, &attr->rtpaudioPort,
-             &attr->rtcpaudioPort);
+    OpenPair(&attr->rtpaudioSock, &attr->rtcpaudioSock, &attr->rtpaudioPort, &attr->rtcpaudioPort);
   Report("rtpProt:%d-%d\n", attr->rtpPort, attr->rtcpPort);
   Report("rtpSock:%d\n", attr->rtpSock);
 }

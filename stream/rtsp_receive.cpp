@@ -119,10 +119,8 @@ void Receiver::Timing(Ready which, int length) {
 void Receiver::VideoTiming(uint32_t ts, uint32_t ssrc, uint16_t seq) {
   if (s_->firstVideoTimestamp == 0) s_->firstVideoTimestamp = ts;
   s_->elapsedSeconds = (ts - s_->firstVideoTimestamp) / 90000;
-  if (s_->lastVideoReportTimestamp != 0 && (ts - s_->lastVideoReportTimestamp) / 90 <= 5000)
-    return;
-  SendReceiverReport(s_->m_Attribute.rtcpSock, s_->peerAddress, s_->serverVideoRtcpPort, ssrc,
-                     seq);
+  if (s_->lastVideoReportTimestamp != 0 && (ts - s_->lastVideoReportTimestamp) / 90 <= 5000) return;
+  SendReceiverReport(s_->m_Attribute.rtcpSock, s_->peerAddress, s_->serverVideoRtcpPort, ssrc, seq);
   s_->lastVideoReportTimestamp = ts;
 }
 
@@ -131,10 +129,9 @@ void Receiver::AudioTiming(uint32_t ts, uint32_t ssrc, uint16_t seq) {
     Report("listseq =%d lasetaudioseq = %d \n", seq, lastAudioSeq_);
   lastAudioSeq_ = seq;
   if (s_->firstAudioTimestamp == 0) s_->firstAudioTimestamp = ts;
-  if (s_->lastAudioReportTimestamp != 0 && (ts - s_->lastAudioReportTimestamp) / 8 <= 5000)
-    return;
-  SendReceiverReport(s_->m_Attribute.rtcpaudioSock, s_->peerAddress, s_->serverAudioRtcpPort,
-                     ssrc, seq);
+  if (s_->lastAudioReportTimestamp != 0 && (ts - s_->lastAudioReportTimestamp) / 8 <= 5000) return;
+  SendReceiverReport(s_->m_Attribute.rtcpaudioSock, s_->peerAddress, s_->serverAudioRtcpPort, ssrc,
+                     seq);
   s_->lastAudioReportTimestamp = ts;
 }
 

@@ -1,6 +1,8 @@
 #include "stream/rtsp_requests.h"
 
+#include <algorithm>
 #include <chrono>
+#include <new>
 
 #include "stream/report.h"
 #include "stream/rtp_sockets.h"
@@ -68,7 +70,7 @@ void StoreServerPorts(RtspSession* session, MediaSubsession* sub, const char* re
 
 }  // namespace
 
-int SendDescribe(RtspSession* session, SOCKET sock, std::string* sdp) {
+int SendDescribe(RtspSession* session, SOCKET sock, std::string* sdp) try {
   std::string text = FormatDescribe(session->url, ++session->cseq);
   if (!SendRequest(sock, text, kRequestWriteSeconds, "DESCRIBE send() failed\n ")) return -1;
   ReplyHeader reply(kDescribeReplyBytes);
@@ -78,14 +80,23 @@ int SendDescribe(RtspSession* session, SOCKET sock, std::string* sdp) {
   // The body must fit the SDP buffer with its terminating NUL.
   if (!length || *length <= 0 || *length >= kSdpBufferBytes) return -1;
   return ReadBody(sock, *length, sdp) ? 0 : -1;
+} catch (const std::bad_alloc&) {
+  Report("failed to alloc the memory\n");
+  return -1;
 }
 
 int SetupSubsession(RtspSession* session, SOCKET sock, MediaSubsession* sub) {
   const MediaAttribute& attr = session->m_Attribute;
   bool video = IsVideoCodec(sub->codecName);
-  std::string text = FormatSetup(session->url, sub->controlPath, ++session->cseq,
-                                 video ? attr.rtpPort : attr.rtpaudioPort,
-                                 video ? attr.rtcpPort : attr.rtcpaudioPort, session->sessionId);
+  std::string text;
+  try {
+    text = FormatSetup(session->url, sub->controlPath, ++session->cseq,
+                       video ? attr.rtpPort : attr.rtpaudioPort,
+                       video ? attr.rtcpPort : attr.rtcpaudioPort, session->sessionId);
+  } catch (const std::bad_alloc&) {
+    Report("cmd failed to alloc the memory\n");
+    return SetupFailed();
+  }
   Report("SETUP command-%d:\n%s\n", session->cseq, text.c_str());
   if (!SendRequest(sock, text, kRequestWriteSeconds, "SETUP send() failed\n")) return SetupFailed();
   ReplyHeader reply(kSetupReplyBytes);
@@ -97,8 +108,13 @@ int SetupSubsession(RtspSession* session, SOCKET sock, MediaSubsession* sub) {
     Report("Session header is missing in the response\n");
     return SetupFailed();
   }
-  sub->sessionId = *token;
-  session->sessionId = *token;
+  try {
+    sub->sessionId = *token;
+    session->sessionId = *token;
+  } catch (const std::bad_alloc&) {
+    Report("Sessionstr failed to alloc the memory\n");
+    return SetupFailed();
+  }
   return 0;
 }
 

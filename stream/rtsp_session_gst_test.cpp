@@ -24,8 +24,8 @@ bool GstRtspServerAvailable() {
 class GstServer {
  public:
   GstServer() {
-    std::string command = std::string(kPython) + " " STREAM_SOURCE_DIR
-                          "/gst_rtsp_test_server.py --lifetime 60";
+    std::string command =
+        std::string(kPython) + " " STREAM_SOURCE_DIR "/gst_rtsp_test_server.py --lifetime 60";
     pipe_ = popen(command.c_str(), "r");
     if (pipe_) port_ = std::atoi(Line().c_str());
   }

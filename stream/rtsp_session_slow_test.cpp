@@ -40,3 +40,26 @@ TEST(RtspSessionSilence, PausedRunSurvivesSilenceEvenWhenPauseFailed) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RtspSessionSilence, RefusedConnectionIsTriedThreeTimes) {
+  int port = 0;
+  {
+    UdpEndpoint probe;  // a port nobody listens on over TCP right after
+    port = probe.port;
+  }
+  SessionRun run;
+  testing::internal::CaptureStdout();
+  run.Start("rtsp://127.0.0.1:" + std::to_string(port) + "/1.live");
+  EXPECT_EQ(run.Wait(8000), STILL_ACTIVE);  // three attempts, three seconds apart
+  DWORD code = run.Wait(5000);
+  std::string output = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(code, static_cast<DWORD>(-1));
+  EXPECT_NE(output.find("connect() failed num:"), std::string::npos);
+  EXPECT_NE(output.find("socketNum is -1\nfailed to open the URL\n"), std::string::npos);
+  EXPECT_EQ(run.session.running, 0);
+  EXPECT_TRUE(run.session.url.empty());
+}
+
+}  // namespace

@@ -61,8 +61,9 @@ TEST_F(RtspSessionTest, OpenPlayTeardownBytes) {
                              kAgent + "\r\n");
   EXPECT_EQ(requests[1], SetupText(url, "trackID=0", 2, ports, ""));
   EXPECT_EQ(requests[2], PlayText(url, 3, "0-"));
-  EXPECT_EQ(requests[3], "TEARDOWN " + url + " RTSP/1.0\r\nCSeq: 4\r\nSession: 57A3F0C1;timeout=60\r\n" +
-                             kAgent + "\r\n");
+  EXPECT_EQ(requests[3], "TEARDOWN " + url +
+                             " RTSP/1.0\r\nCSeq: 4\r\nSession: 57A3F0C1;timeout=60\r\n" + kAgent +
+                             "\r\n");
   EXPECT_FALSE(dvr_->audioRtp.Receive(100));
   EXPECT_FALSE(AudioPlayoutStarted());
   EXPECT_EQ(run_.session.running, 0);
@@ -103,8 +104,8 @@ TEST_F(RtspSessionTest, TwoMediaLinesSetUpBothTracks) {
   }
   auto requests = dvr_->Server().Requests();
   ASSERT_GE(requests.size(), 4u);
-  EXPECT_EQ(requests[2], SetupText(dvr_->Url(), "trackID=1", 3, audio,
-                                   "Session: 57A3F0C1;timeout=60\r\n"));
+  EXPECT_EQ(requests[2],
+            SetupText(dvr_->Url(), "trackID=1", 3, audio, "Session: 57A3F0C1;timeout=60\r\n"));
   EXPECT_NE(audio.first, video.first);
   EXPECT_EQ(run_.session.m_Attribute.audioClock, 8000u);
   EXPECT_EQ(run_.session.m_Attribute.audioChannels, 1);
@@ -179,8 +180,8 @@ TEST_F(RtspSessionTest, FailedPauseStillCountsAsPaused) {
   auto requests = dvr_->Server().Requests();
   ASSERT_EQ(requests.size(), 4u);
   EXPECT_EQ(requests[3], "PAUSE " + dvr_->Url() +
-                             "/ RTSP/1.0\r\nCSeq: 4\r\nSession: 57A3F0C1;timeout=60\r\n" +
-                             kAgent + "\r\n");
+                             "/ RTSP/1.0\r\nCSeq: 4\r\nSession: 57A3F0C1;timeout=60\r\n" + kAgent +
+                             "\r\n");
   run_.Stop();
 }
 
@@ -202,10 +203,9 @@ TEST_F(RtspSessionTest, DatagramsAreQueuedAndReported) {
   dvr_->videoRtp.SendTo(ports.first, RtpDatagram(0xBEEF, 900000, ssrc));
   auto report = dvr_->videoRtcp.Receive(3000);
   ASSERT_TRUE(report);
-  const std::vector<uint8_t> expected = {0x81, 201,  0,    7,    0x12, 0x34, 0x56, 0x78,
-                                         0x12, 0x34, 0x56, 0x78, 0,    0,    0,    0,
-                                         0,    0,    0xBE, 0xEF, 0,    0,    0x04, 0xB0,
-                                         0,    0,    0,    0,    0,    0,    0,    0};
+  const std::vector<uint8_t> expected = {0x81, 201,  0, 7, 0x12, 0x34, 0x56, 0x78, 0x12, 0x34, 0x56,
+                                         0x78, 0,    0, 0, 0,    0,    0,    0xBE, 0xEF, 0,    0,
+                                         0x04, 0xB0, 0, 0, 0,    0,    0,    0,    0,    0};
   EXPECT_EQ(report->bytes, expected);
   EXPECT_EQ(report->fromPort, ports.second);
   EXPECT_TRUE(WaitFor([] { return TestVideoQueue()->Count() == 1; }, 2000));

@@ -24,8 +24,8 @@ std::vector<std::string> Lines(const char* text) {
 }
 
 bool ValidLine(const std::string& line) {
-  return line.empty() || (line.size() >= 2 && std::islower(static_cast<unsigned char>(line[0])) &&
-                          line[1] == '=');
+  return line.empty() ||
+         (line.size() >= 2 && std::islower(static_cast<unsigned char>(line[0])) && line[1] == '=');
 }
 
 // "a=range:npt=0-<end>": the end's digits with the point removed, scaled to thousandths.

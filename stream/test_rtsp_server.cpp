@@ -174,7 +174,8 @@ int CSeqOf(const std::string& request) {
 }
 
 ScriptedDvr::ScriptedDvr(Settings settings)
-    : settings_(std::move(settings)), server_([this](const std::string& r) { return Respond(r); }) {}
+    : settings_(std::move(settings)),
+      server_([this](const std::string& r) { return Respond(r); }) {}
 
 std::string ScriptedDvr::Sdp() const {
   std::string sdp =
@@ -204,7 +205,8 @@ std::string ScriptedDvr::Respond(const std::string& request) {
   if (request.rfind("SETUP", 0) == 0) {
     int rtp = 0, rtcp = 0;
     size_t at = request.find("client_port=");
-    if (at != std::string::npos) std::sscanf(request.c_str() + at, "client_port=%d-%d", &rtp, &rtcp);
+    if (at != std::string::npos)
+      std::sscanf(request.c_str() + at, "client_port=%d-%d", &rtp, &rtcp);
     bool audio = request.find("trackID=1") != std::string::npos;
     {
       std::lock_guard<std::mutex> hold(mutex_);

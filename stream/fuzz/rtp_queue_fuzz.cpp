@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int length = (data[at + 1] << 8 | data[at + 2]) % 1600;
     at += 3;
     if (static_cast<size_t>(length) > size - at) length = static_cast<int>(size - at);
-    if (length >= 4) queue.Insert(static_cast<uint16_t>(data[at + 2] << 8 | data[at + 3]), data + at, length);
+    if (length >= 4)
+      queue.Insert(static_cast<uint16_t>(data[at + 2] << 8 | data[at + 3]), data + at, length);
     at += length;
     now += control >> 2;
     if (!(control & 1)) continue;
