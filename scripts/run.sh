@@ -38,6 +38,10 @@ echo "== building (release)"
 { cmake --preset release && cmake --build --preset release -j "$(nproc)" --target orvix; } \
   >build/run.log 2>&1 || { tail -n 40 build/run.log; echo "build failed (build/run.log)" >&2; exit 1; }
 if [ "$viewing_dvr" -eq 0 ]; then
+  if ! cmake --build --preset release --target help 2>/dev/null | grep -q '^dvrsim:'; then
+    echo "dvrsim is not in this tree: give --dvr ADDRESS to view a DVR" >&2
+    exit 1
+  fi
   cmake --build --preset release -j "$(nproc)" --target dvrsim >>build/run.log 2>&1 ||
     { tail -n 40 build/run.log; echo "dvrsim did not build (build/run.log)" >&2; exit 1; }
 fi

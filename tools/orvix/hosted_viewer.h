@@ -27,7 +27,8 @@ class PageProperties {
   const PageParams& params() const { return params_; }
 
   // The TCP port of the DVR's RTSP service. Not a page property: a DVR serves 554, and only
-  // a simulator run without the right to bind it listens elsewhere.
+  // a simulator run without the right to bind it listens elsewhere; a viewer reaches it
+  // there only if it connects to this port instead of the 554 of its live URLs.
   int rtspPort = 554;
 
  private:
