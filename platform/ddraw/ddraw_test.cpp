@@ -192,6 +192,69 @@ TEST_F(DdrawTest, YuvBlitsConvertAndStretchOntoTheDesktop) {
   EXPECT_EQ(primary_->Blt(&dst, s, &outside, DDBLT_WAIT, nullptr), DDERR_INVALIDRECT);
 }
 
+TEST_F(DdrawTest, EveryYuvLayoutGivesTheSameColours) {
+  // An 8 x 2 picture: the left four pixels (Y 81, U 90, V 240), the right four
+  // (Y 170, U 166, V 16), written in each layout's own arrangement.
+  const uint8_t y[2] = {81, 170}, u[2] = {90, 166}, v[2] = {240, 16};
+  struct Layout {
+    DWORD fourcc;
+    DWORD bits;
+  } layouts[] = {{MAKEFOURCC('Y', 'U', 'Y', '2'), 16},
+                 {MAKEFOURCC('U', 'Y', 'V', 'Y'), 16},
+                 {MAKEFOURCC('Y', 'V', '1', '2'), 12},
+                 {MAKEFOURCC('Y', '4', '1', '1'), 12},
+                 {MAKEFOURCC('Y', '4', '1', 'P'), 12}};
+  int row = 0;
+  for (const Layout& l : layouts) {
+    IDirectDrawSurface7* s = Offscreen(8, 2, FourCc(l.fourcc, l.bits));
+    DDSURFACEDESC2 d{};
+    d.dwSize = sizeof(d);
+    ASSERT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+    auto* m = static_cast<uint8_t*>(d.lpSurface);
+    for (int r = 0; r < 2; ++r) {
+      uint8_t* p = m + r * d.lPitch;
+      for (int half = 0; half < 2; ++half) {
+        if (l.fourcc == MAKEFOURCC('Y', 'U', 'Y', '2')) {
+          for (int k = 0; k < 2; ++k) {
+            uint8_t* q = p + half * 8 + k * 4;
+            q[0] = y[half], q[1] = u[half], q[2] = y[half], q[3] = v[half];
+          }
+        } else if (l.fourcc == MAKEFOURCC('U', 'Y', 'V', 'Y')) {
+          for (int k = 0; k < 2; ++k) {
+            uint8_t* q = p + half * 8 + k * 4;
+            q[0] = u[half], q[1] = y[half], q[2] = v[half], q[3] = y[half];
+          }
+        } else if (l.fourcc == MAKEFOURCC('Y', 'V', '1', '2')) {
+          std::memset(p + half * 4, y[half], 4);
+        } else if (l.fourcc == MAKEFOURCC('Y', '4', '1', '1')) {
+          uint8_t* q = p + half * 6;  // U Y0 Y1 V Y2 Y3
+          q[0] = u[half], q[3] = v[half];
+          q[1] = q[2] = q[4] = q[5] = y[half];
+        } else {  // Y41P: U0 Y0 V0 Y1 U4 Y2 V4 Y3 Y4 Y5 Y6 Y7
+          p[0] = u[0], p[2] = v[0], p[4] = u[1], p[6] = v[1];
+          p[1] = p[3] = p[5] = p[7] = y[0];
+          p[8] = p[9] = p[10] = p[11] = y[1];
+        }
+      }
+    }
+    if (l.fourcc == MAKEFOURCC('Y', 'V', '1', '2')) {
+      uint8_t* vp = m + d.lPitch * 2;  // V plane first, then U
+      uint8_t* up = vp + d.lPitch / 2;
+      vp[0] = vp[1] = v[0], vp[2] = vp[3] = v[1];
+      up[0] = up[1] = u[0], up[2] = up[3] = u[1];
+    }
+    s->Unlock(nullptr);
+    RECT dst{0, row, 8, row + 2};
+    ASSERT_EQ(primary_->Blt(&dst, s, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+    for (int x = 0; x < 8; ++x) {
+      int half = x / 4;
+      EXPECT_TRUE(Near(At(x, row + 1), Expected(y[half], u[half], v[half])))
+          << std::hex << l.fourcc << " x " << x << ": " << At(x, row + 1);
+    }
+    row += 2;
+  }
+}
+
 TEST_F(DdrawTest, ClipperLimitsBlitsToTheWindowsVisibleRegion) {
   HWND top =
       platform::ui::test::MakeWindow("Recorder", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200, nullptr);

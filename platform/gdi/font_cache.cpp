@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -48,7 +49,12 @@ bool IsSongFace(const char* name) {
 
 // Face file (path and index) that fontconfig gives for `pattern_text`; empty when none.
 std::pair<std::string, int> Match(const char* pattern_text) {
-  FcInit();
+  static const bool initialised = [] {
+    FcInit();
+    std::atexit(FcFini);  // gives fontconfig's tables back, so leak checks stay meaningful
+    return true;
+  }();
+  (void)initialised;
   FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(pattern_text));
   if (pattern == nullptr) return {};
   FcConfigSubstitute(nullptr, pattern, FcMatchPattern);

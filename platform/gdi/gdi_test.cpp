@@ -297,6 +297,24 @@ TEST_F(GdiTest, BeginPaintGivesAContextClippedToTheUpdate) {
   EXPECT_EQ(At(15, 15), 0u);
 }
 
+TEST_F(GdiTest, ErasingPaintsTheClassBrushThroughTheDrawingLayer) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.lpszClassName = "GdiErase";
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<uintptr_t>(COLOR_BTNFACE + 1));
+  RegisterClassA(&wc);
+  HWND w = CreateWindowExA(0, "GdiErase", "", WS_POPUP | WS_VISIBLE, 30, 30, 40, 20, nullptr,
+                           nullptr, nullptr, nullptr);
+  windows_.push_back(w);
+  InvalidateRect(w, nullptr, TRUE);
+  platform::ui::test::Drain();
+  uint32_t face = GetSysColor(COLOR_BTNFACE);
+  uint32_t xrgb = (GetRValue(face) << 16) | (GetGValue(face) << 8) | GetBValue(face);
+  EXPECT_EQ(At(30, 30), xrgb);
+  EXPECT_EQ(At(69, 49), xrgb);
+  EXPECT_EQ(At(70, 49), 0u);
+}
+
 TEST_F(GdiTest, ObjectsSelectedWhenDeletedLiveUntilDeselected) {
   HDC mem = CreateCompatibleDC(nullptr);
   HBRUSH b = CreateSolidBrush(RGB(1, 2, 3));
