@@ -246,8 +246,9 @@ int SetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, const void* bits,
 
 // Our bitmaps are BMP files: LoadBitmapA(module, MAKEINTRESOURCEA(n)) reads "n.bmp" from the
 // resource folders (AddResourceDirectory, then each folder of the colon-separated environment
-// variable ORVIX_RESOURCES, then the folder "res" beside the executable); a name that is
-// a text is read as a file name in the same folders, or as a path.
+// variable ORVIX_RESOURCES, then the folder "res" beside `module`'s file and beside the
+// executable); a name that is a text is read as a file name in the same folders, or as a
+// path when it holds a '/'. Files are uncompressed BMPs of 1, 4, 8, 24 or 32 bits.
 HBITMAP LoadBitmapA(HINSTANCE module, LPCSTR name);
 constexpr UINT IMAGE_BITMAP = 0;
 constexpr UINT LR_DEFAULTCOLOR = 0x0000;
