@@ -126,3 +126,33 @@ COLORREF GetPixel(HDC handle, int x, int y) {
   TargetLock lock(dc->target);
   return dc->target.format.Decode(dc->target.Read(tx, ty));
 }
+
+BOOL DrawFocusRect(HDC handle, const RECT* rect) {
+  DeviceContext* dc = AsDc(handle);
+  if (dc == nullptr || rect == nullptr) return FALSE;
+  RECT t{rect->left + dc->origin.x, rect->top + dc->origin.y, rect->right + dc->origin.x,
+         rect->bottom + dc->origin.y};
+  if (t.right <= t.left || t.bottom <= t.top) return TRUE;
+  std::vector<RECT> clips = ClipRects(*dc, t);
+  TargetLock lock(dc->target);
+  const PixelTarget& pt = dc->target;
+  auto invert = [&](int x, int y) {
+    if (((x + y) & 1) != 0) return;
+    for (const RECT& c : clips) {
+      if (x >= c.left && x < c.right && y >= c.top && y < c.bottom) {
+        pt.Write(x, y, pt.format.Encode(pt.format.Decode(pt.Read(x, y)) ^ 0xFFFFFF));
+        return;
+      }
+    }
+  };
+  for (int x = t.left; x < t.right; ++x) {
+    invert(x, t.top);
+    if (t.bottom - 1 > t.top) invert(x, t.bottom - 1);
+  }
+  for (int y = t.top + 1; y < t.bottom - 1; ++y) {
+    invert(t.left, y);
+    if (t.right - 1 > t.left) invert(t.right - 1, y);
+  }
+  for (const RECT& c : clips) MarkChanged(*dc, c);
+  return TRUE;
+}

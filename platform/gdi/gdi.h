@@ -115,6 +115,8 @@ int FrameRect(HDC dc, const RECT* rect, HBRUSH brush);  // 1-pixel frame inside 
 // Outline in the selected pen, inside filled with the selected brush; right and bottom are
 // excluded as on Windows.
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
+// A dotted frame just inside rect, drawn by inverting pixels: a second call removes it.
+BOOL DrawFocusRect(HDC dc, const RECT* rect);
 BOOL MoveToEx(HDC dc, int x, int y, POINT* previous);
 BOOL LineTo(HDC dc, int x, int y);                        // the end point is not drawn
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);  // returns the colour set

@@ -104,6 +104,13 @@ TEST_F(GdiTest, FramesRectanglesAndLinesInAMemoryBitmap) {
   EXPECT_EQ(GetPixel(mem, 4, 9), RGB(0, 0, 255));
   EXPECT_EQ(GetPixel(mem, 5, 9), RGB(0, 0, 0));  // the end point is not drawn
   EXPECT_EQ(GetPixel(mem, 25, 0), CLR_INVALID);
+  RECT focus{0, 0, 6, 4};
+  DrawFocusRect(mem, &focus);
+  EXPECT_EQ(GetPixel(mem, 0, 0), RGB(255, 255, 255));  // dotted: every other pixel inverted
+  EXPECT_EQ(GetPixel(mem, 1, 0), RGB(0, 0, 0));
+  EXPECT_EQ(GetPixel(mem, 1, 1), RGB(0, 0, 0));  // only the border
+  DrawFocusRect(mem, &focus);
+  EXPECT_EQ(GetPixel(mem, 0, 0), RGB(0, 0, 0));  // the second call takes it away
   SelectObject(mem, old_pen);
   SelectObject(mem, old_brush);
   SelectObject(mem, old);
