@@ -20,12 +20,22 @@ Collector collectors[2];
 void Collector::add(vq_msg* msg) {
   Event event{msg->header, msg->frame};
   vq_msg_release(msg);
+  std::function<void(const Event&)> action;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    action = on_event_;
+  }
+  if (action) action(event);
   {
     std::lock_guard<std::mutex> lock(mutex_);
     events_.push_back(event);
   }
   changed_.notify_all();
-  if (on_event) on_event(event);
+}
+
+void Collector::set_on_event(std::function<void(const Event&)> action) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  on_event_ = std::move(action);
 }
 
 bool Collector::wait_count(std::size_t count, std::chrono::milliseconds timeout) {
@@ -96,6 +106,25 @@ bool log_contains(const std::string& text) {
   }
   return false;
 }
+
+bool wait_log(const std::string& text, std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!log_contains(text)) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(2ms);
+  }
+  return true;
+}
+
+namespace {
+
+std::size_t timer_ticks() {
+  std::size_t count = 0;
+  for (const LogLine& line : captured_log()) count += line.text == "worker handle TRANS_TIMER";
+  return count;
+}
+
+}  // namespace
 
 Bytes frame_bytes(const vq_msg& msg, std::uint32_t sequence) {
   auto frame = std::make_unique<wire_frame>();
@@ -187,7 +216,7 @@ void EngineTest::SetUp() {
   }
   for (Collector& c : collectors) {
     c.clear();
-    c.on_event = nullptr;
+    c.set_on_event(nullptr);
   }
   vq_io_set_loglevel(0);
   vq_io_log(capture_log);
@@ -198,7 +227,7 @@ void EngineTest::SetUp() {
 
 void EngineTest::TearDown() {
   for (int handle : handles_) vq_io_close(handle);
-  for (Collector& c : collectors) c.on_event = nullptr;
+  for (Collector& c : collectors) c.set_on_event(nullptr);
   set_clock_for_testing(nullptr);
   engine_timer_periods() = timer_periods{};
   vq_io_log(nullptr);
@@ -220,6 +249,13 @@ int EngineTest::listen(int handle, const char* arg) {
 
 void EngineTest::set_clock(std::int64_t seconds) { g_now = seconds; }
 
-void EngineTest::let_timers_run() { std::this_thread::sleep_for(150ms); }
+void EngineTest::let_timers_run() {
+  // A tick is done once the next one starts being handled: wait for three per engine.
+  std::size_t target = timer_ticks() + 3 * handles_.size();
+  auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (timer_ticks() < target && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(5ms);
+  }
+}
 
 }  // namespace sigbus::test

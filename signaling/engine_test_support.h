@@ -44,13 +44,15 @@ class Collector {
   std::vector<Event> events();
   std::size_t count(const std::string& name);
   void clear();
-  // Runs inside the event function, after the event is recorded.
-  std::function<void(const Event&)> on_event;
+  // Runs inside the event function, before the event is recorded (so a waiter sees the
+  // event only after the action ran).
+  void set_on_event(std::function<void(const Event&)> action);
 
  private:
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::vector<Event> events_;
+  std::vector<Event> events_;                   // guarded by mutex_
+  std::function<void(const Event&)> on_event_;  // guarded by mutex_
 };
 
 extern Collector collectors[2];
@@ -66,6 +68,8 @@ struct LogLine {
 void capture_log(const char* tag, int level, const char* format, ...);
 std::vector<LogLine> captured_log();
 bool log_contains(const std::string& text);
+// Waits until a line with exactly this text was logged; false on time-out.
+bool wait_log(const std::string& text, std::chrono::milliseconds timeout = 5s);
 
 // Wire helpers over the library's own codec.
 Bytes frame_bytes(const vq_msg& msg, std::uint32_t sequence = 0);
@@ -110,8 +114,8 @@ class EngineTest : public ::testing::Test {
   int open(int which);
   int listen(int handle, const char* arg = "srv");
   static void set_clock(std::int64_t seconds);
-  // Waits long enough for several timer ticks to have run.
-  static void let_timers_run();
+  // Waits until every open engine's worker has handled at least two more timer ticks.
+  void let_timers_run();
 
   std::vector<int> handles_;
   std::string dir_;

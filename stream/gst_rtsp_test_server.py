@@ -1,0 +1,54 @@
+#!/usr/bin/python3
+"""An H.264 test stream served over RTSP on 127.0.0.1 by GStreamer's RTSP server.
+
+Prints the bound port on the first line of standard output once it accepts connections,
+"teardown" when a client tears its session down, and exits shortly after that or after
+--lifetime seconds, whichever comes first.
+"""
+import argparse
+import sys
+
+import gi
+
+gi.require_version("Gst", "1.0")
+gi.require_version("GstRtspServer", "1.0")
+from gi.repository import GLib, Gst, GstRtspServer  # noqa: E402
+
+PIPELINE = ("( videotestsrc is-live=true ! video/x-raw,width=352,height=288,framerate=25/1 "
+            "! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=25 "
+            "! rtph264pay name=pay0 pt=96 config-interval=1 )")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--path", default="/test", help="mount point of the stream")
+    parser.add_argument("--lifetime", type=int, default=60, help="seconds before giving up")
+    args = parser.parse_args()
+
+    Gst.init(None)
+    loop = GLib.MainLoop()
+    server = GstRtspServer.RTSPServer()
+    server.set_address("127.0.0.1")
+    server.set_service("0")
+    factory = GstRtspServer.RTSPMediaFactory()
+    factory.set_launch(PIPELINE)
+    factory.set_shared(True)
+    server.get_mount_points().add_factory(args.path, factory)
+
+    def on_teardown(_client, _context):
+        print("teardown", flush=True)
+        GLib.timeout_add(500, loop.quit)
+
+    server.connect("client-connected",
+                   lambda _s, client: client.connect("teardown-request", on_teardown))
+    if server.attach(None) == 0:
+        print("cannot attach the RTSP server", file=sys.stderr)
+        return 1
+    print(server.get_bound_port(), flush=True)
+    GLib.timeout_add_seconds(args.lifetime, loop.quit)
+    loop.run()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

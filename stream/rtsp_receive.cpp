@@ -1,0 +1,140 @@
+#include "stream/rtsp_receive.h"
+
+#include <vector>
+
+#include "stream/report.h"
+#include "stream/rtp_sockets.h"
+#include "stream/rtsp_session.h"
+
+namespace {
+
+enum Ready { kNone = 0, kVideo = 1, kAudio = 2, kError = -1 };
+
+// With both sockets ready the audio one is served; video follows on the next pass.
+Ready WaitStreams(const MediaAttribute& attr, int seconds) {
+  fd_set set;
+  FD_ZERO(&set);
+  SOCKET highest = -1;
+  for (SOCKET s : {attr.rtpSock, attr.rtpaudioSock}) {
+    if (s == INVALID_SOCKET || s >= FD_SETSIZE) continue;
+    FD_SET(s, &set);
+    if (s > highest) highest = s;
+  }
+  timeval limit{seconds, 0};
+  int ready = select(highest + 1, &set, nullptr, nullptr, &limit);
+  if (ready < 0) return kError;
+  if (ready == 0) return kNone;
+  if (attr.rtpaudioSock != INVALID_SOCKET && FD_ISSET(attr.rtpaudioSock, &set)) return kAudio;
+  return kVideo;
+}
+
+uint32_t Read32(const uint8_t* at) {
+  return uint32_t{at[0]} << 24 | uint32_t{at[1]} << 16 | uint32_t{at[2]} << 8 | at[3];
+}
+
+uint16_t Read16(const uint8_t* at) { return static_cast<uint16_t>(at[0] << 8 | at[1]); }
+
+class Receiver {
+ public:
+  explicit Receiver(RtspSession* session) : s_(session), buffer_(kReceiveBufferBytes) {}
+  int Run();
+
+ private:
+  void Serve(Ready which);
+  void Failed(Ready which);
+  void Queue(Ready which, int length);
+  void Timing(Ready which, int length);
+  void VideoTiming(uint32_t ts, uint32_t ssrc, uint16_t seq);
+  void AudioTiming(uint32_t ts, uint32_t ssrc, uint16_t seq);
+
+  RtspSession* s_;
+  std::vector<uint8_t> buffer_;
+  int errors_ = 0;
+  uint16_t lastAudioSeq_ = 0;
+};
+
+int Receiver::Run() {
+  int recvTry = 0;
+  while (s_->running == 1 && recvTry <= kMaxRecvTry) {
+    Ready which = WaitStreams(s_->m_Attribute, s_->waitSeconds);
+    if (which == kError) Report("select() error\n ");
+    if (which == kNone || which == kError) {
+      recvTry = s_->paused ? 0 : recvTry + 1;
+      continue;
+    }
+    recvTry = 0;
+    Serve(which);
+  }
+  return recvTry;
+}
+
+void Receiver::Serve(Ready which) {
+  SOCKET sock = which == kVideo ? s_->m_Attribute.rtpSock : s_->m_Attribute.rtpaudioSock;
+  int length = recvfrom(sock, reinterpret_cast<char*>(buffer_.data()),
+                        static_cast<int>(buffer_.size()), 0, nullptr, nullptr);
+  if (length <= 0) return Failed(which);
+  if (length >= kMinQueuedDatagram) {
+    Queue(which, length);
+    errors_ = 0;
+  }
+  Timing(which, length);
+}
+
+// Six failed receives in a row, over both streams, replace the socket that failed last.
+void Receiver::Failed(Ready which) {
+  Report("recv error:%d\n", WSAGetLastError());
+  if (++errors_ <= kRecvErrorsBeforeRebind) return;
+  MediaAttribute& attr = s_->m_Attribute;
+  if (which == kVideo)
+    RebindRtpSocket(&attr.rtpSock, attr.rtpPort);
+  else
+    RebindRtpSocket(&attr.rtpaudioSock, attr.rtpaudioPort);
+  Report("recv error:%d,chn:%d,reconnect!\n", WSAGetLastError(), s_->channelNumber);
+  errors_ = 0;
+}
+
+// A datagram longer than a queue record cannot be kept whole: it is dropped and counted.
+void Receiver::Queue(Ready which, int length) {
+  RtpFrameQueue* queue = which == kVideo ? s_->videoQueue.get() : s_->audioQueue.get();
+  if (!queue) return;
+  if (length > kRtpRecordBytes) {
+    ++s_->oversizeDatagrams;
+    return;
+  }
+  queue->Insert(Read16(&buffer_[2]), buffer_.data(), length);
+}
+
+// Timing needs the timestamp and SSRC of a whole RTP header; shorter datagrams carry neither.
+void Receiver::Timing(Ready which, int length) {
+  if (length < kRtpHeaderBytes) return;
+  uint32_t ts = Read32(&buffer_[4]);
+  uint32_t ssrc = Read32(&buffer_[8]);
+  uint16_t seq = Read16(&buffer_[2]);
+  if (which == kVideo)
+    VideoTiming(ts, ssrc, seq);
+  else
+    AudioTiming(ts, ssrc, seq);
+}
+
+void Receiver::VideoTiming(uint32_t ts, uint32_t ssrc, uint16_t seq) {
+  if (s_->firstVideoTimestamp == 0) s_->firstVideoTimestamp = ts;
+  s_->elapsedSeconds = (ts - s_->firstVideoTimestamp) / 90000;
+  if (s_->lastVideoReportTimestamp != 0 && (ts - s_->lastVideoReportTimestamp) / 90 <= 5000) return;
+  SendReceiverReport(s_->m_Attribute.rtcpSock, s_->peerAddress, s_->serverVideoRtcpPort, ssrc, seq);
+  s_->lastVideoReportTimestamp = ts;
+}
+
+void Receiver::AudioTiming(uint32_t ts, uint32_t ssrc, uint16_t seq) {
+  if (seq != static_cast<uint16_t>(lastAudioSeq_ + 1))
+    Report("listseq =%d lasetaudioseq = %d \n", seq, lastAudioSeq_);
+  lastAudioSeq_ = seq;
+  if (s_->firstAudioTimestamp == 0) s_->firstAudioTimestamp = ts;
+  if (s_->lastAudioReportTimestamp != 0 && (ts - s_->lastAudioReportTimestamp) / 8 <= 5000) return;
+  SendReceiverReport(s_->m_Attribute.rtcpaudioSock, s_->peerAddress, s_->serverAudioRtcpPort, ssrc,
+                     seq);
+  s_->lastAudioReportTimestamp = ts;
+}
+
+}  // namespace
+
+int ReceiveLoop(RtspSession* session) { return Receiver(session).Run(); }

@@ -1,0 +1,219 @@
+#include "stream/rtsp_requests.h"
+
+#include <algorithm>
+#include <chrono>
+#include <new>
+
+#include "stream/report.h"
+#include "stream/rtp_sockets.h"
+#include "stream/rtsp_io.h"
+#include "stream/rtsp_messages.h"
+#include "stream/rtsp_session.h"
+#include "stream/sdp.h"
+
+namespace {
+
+// The status line's code; prints `refused` for anything but 200.
+std::optional<unsigned> Status(const char* text) {
+  auto code = ParseStatusCode(text);
+  if (!code) Report("no response code in line\n");
+  return code;
+}
+
+bool StatusOk(const char* text, const char* refused) {
+  auto code = Status(text);
+  if (!code) return false;
+  if (*code == 200) return true;
+  Report("%s", refused);
+  return false;
+}
+
+bool HaveSession(const RtspSession* session) {
+  if (!session->sessionId.empty()) return true;
+  Report("No RTSP session is currently in progress\n");
+  return false;
+}
+
+// The DESCRIBE body, piece by piece. A DVR that stops sending mid-body would otherwise hold the
+// session thread for ever, so each piece has the reply reader's 30-second limit.
+bool ReadBody(SOCKET sock, int length, std::string* body) {
+  body->clear();
+  char piece[4096];
+  while (static_cast<int>(body->size()) < length) {
+    if (!WaitReady(sock, false, kReplyByteSeconds)) {
+      Report("socket is unreadable\n");
+      return false;
+    }
+    int want = std::min<int>(length - static_cast<int>(body->size()), sizeof piece);
+    int got = recv(sock, piece, want, 0);
+    if (got <= 0) return false;
+    body->append(piece, got);
+  }
+  return true;
+}
+
+int SetupFailed() {
+  Report("Setup MediaSubsession Failed\n");
+  return -1;
+}
+
+void StoreServerPorts(RtspSession* session, MediaSubsession* sub, const char* reply) {
+  FindServerPorts(reply, &sub->serverRtpPort, &sub->serverRtcpPort);
+  if (IsVideoCodec(sub->codecName)) {
+    session->serverVideoRtpPort = sub->serverRtpPort;
+    session->serverVideoRtcpPort = sub->serverRtcpPort;
+  } else {
+    session->serverAudioRtpPort = sub->serverRtpPort;
+    session->serverAudioRtcpPort = sub->serverRtcpPort;
+  }
+}
+
+}  // namespace
+
+int SendDescribe(RtspSession* session, SOCKET sock, std::string* sdp) try {
+  std::string text = FormatDescribe(session->url, ++session->cseq);
+  if (!SendRequest(sock, text, kRequestWriteSeconds, "DESCRIBE send() failed\n ")) return -1;
+  ReplyHeader reply(kDescribeReplyBytes);
+  if (ReadRtspReply(sock, &reply, false) <= 0) return -1;
+  if (!StatusOk(reply.Text(), "cannot handle DESCRIBE response\n")) return -1;
+  auto length = FindContentLength(reply.Text());
+  // The body must fit the SDP buffer with its terminating NUL.
+  if (!length || *length <= 0 || *length >= kSdpBufferBytes) return -1;
+  return ReadBody(sock, *length, sdp) ? 0 : -1;
+} catch (const std::bad_alloc&) {
+  Report("failed to alloc the memory\n");
+  return -1;
+}
+
+int SetupSubsession(RtspSession* session, SOCKET sock, MediaSubsession* sub) {
+  const MediaAttribute& attr = session->m_Attribute;
+  bool video = IsVideoCodec(sub->codecName);
+  std::string text;
+  try {
+    text = FormatSetup(session->url, sub->controlPath, ++session->cseq,
+                       video ? attr.rtpPort : attr.rtpaudioPort,
+                       video ? attr.rtcpPort : attr.rtcpaudioPort, session->sessionId);
+  } catch (const std::bad_alloc&) {
+    Report("cmd failed to alloc the memory\n");
+    return SetupFailed();
+  }
+  Report("SETUP command-%d:\n%s\n", session->cseq, text.c_str());
+  if (!SendRequest(sock, text, kRequestWriteSeconds, "SETUP send() failed\n")) return SetupFailed();
+  ReplyHeader reply(kSetupReplyBytes);
+  if (ReadRtspReply(sock, &reply, false) <= 0) return SetupFailed();
+  StoreServerPorts(session, sub, reply.Text());
+  if (!StatusOk(reply.Text(), "cannot handle SETUP response\n")) return SetupFailed();
+  auto token = FindSessionToken(reply.Text());
+  if (!token) {
+    Report("Session header is missing in the response\n");
+    return SetupFailed();
+  }
+  try {
+    sub->sessionId = *token;
+    session->sessionId = *token;
+  } catch (const std::bad_alloc&) {
+    Report("Sessionstr failed to alloc the memory\n");
+    return SetupFailed();
+  }
+  return 0;
+}
+
+int SendPlay(RtspSession* session, SOCKET sock, int startSeconds) {
+  if (!HaveSession(session)) return -1;
+  session->requestBusy = 1;
+  std::string text = FormatPlay(session->url, ++session->cseq, session->sessionId, startSeconds);
+  Report("PLAY command-%d:\n%s\n", session->cseq, text.c_str());
+  int result = -1;
+  ReplyHeader reply(kPlayReplyBytes);
+  if (SendRequest(sock, text, kRequestWriteSeconds, "PLAY send() failed\n ") &&
+      ReadRtspReply(sock, &reply, false) > 0) {
+    Report("PLAY response-%d:\n%s\n", session->cseq, reply.Text());
+    if (auto code = Status(reply.Text())) {
+      if (*code == 200) {
+        result = 0;
+      } else {
+        Report("cannot handle PLAY response\n ");
+        Report("cannot handle PLAY response :%d\n ", static_cast<int>(*code));
+      }
+    }
+  }
+  session->requestBusy = 0;
+  return result;
+}
+
+int ResumePlay(RtspSession* session, SOCKET sock) {
+  int result = SendPlay(session, sock, session->startPosition);
+  if (result == 0) {
+    auto since = std::chrono::system_clock::now().time_since_epoch();
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(since).count();
+    session->playStartSeconds = static_cast<int>(ms / 1000);
+    session->playStartMicros = static_cast<int>(ms % 1000) * 1000;
+  } else {
+    Report("Play MediaSubsession Failed\n");
+  }
+  Report("Play Streams successful\n");
+  session->paused = 0;
+  return result;
+}
+
+namespace {
+
+int PauseRequest(RtspSession* session, SOCKET sock) {
+  if (!HaveSession(session)) return -1;
+  std::string text = FormatPause(session->url, ++session->cseq, session->sessionId);
+  Report("PAUSE command-%d:\n%s\n", session->cseq, text.c_str());
+  if (!SendRequest(sock, text, kRequestWriteSeconds, "PAUSE send() failed!\n ")) return -1;
+  Report("pause socketNum = %d \n", sock);
+  ReplyHeader reply(kPauseReplyBytes);
+  int count = ReadRtspReply(sock, &reply, false);
+  Report("bytesRead is %d\n", count);
+  if (count <= 0) return -1;
+  Report("PAUSE response-%d:\n%s\n", session->cseq, reply.Text());
+  return StatusOk(reply.Text(), "cannot handle PAUSE response\n ") ? 0 : -1;
+}
+
+int TeardownRequest(RtspSession* session, SOCKET sock) {
+  if (!HaveSession(session)) return -1;
+  std::string text = FormatTeardown(session->url, ++session->cseq, session->sessionId);
+  Report("TEARDOWN command-%d:\n%s\n", session->cseq, text.c_str());
+  if (!SendRequest(sock, text, kTeardownSeconds, "TEARDOWN send() failed\n ")) return -1;
+  ReplyHeader reply(kTeardownReplyBytes);
+  if (ReadRtspReply(sock, &reply, true) <= 0) return -1;
+  return StatusOk(reply.Text(), "cannot handle TEARDOWN response\n ") ? 0 : -1;
+}
+
+}  // namespace
+
+// A PAUSE that fails still counts as paused: a silent paused stream must not end the run.
+int SendPause(RtspSession* session, SOCKET sock) {
+  session->requestBusy = 1;
+  int result = PauseRequest(session, sock);
+  session->paused = 1;
+  Report(result == 0 ? "Pause Streams successful\n" : "Pause Streams failed\n");
+  session->requestBusy = 0;
+  return result;
+}
+
+int SendTeardown(RtspSession* session, SOCKET sock) {
+  session->requestBusy = 1;
+  int result = TeardownRequest(session, sock);
+  ReleaseSession(session);
+  if (result != 0) session->paused = 0;
+  session->requestBusy = 0;
+  return result;
+}
+
+void ReleaseSession(RtspSession* session) {
+  session->url.clear();
+  session->sessionId.clear();
+  session->spareBuffer.reset();
+  session->fMaxPlayEndTime = 0;
+  session->videoClock = session->audioClock = 0;
+  session->videoPayloadType = session->audioPayloadType = 0;
+  session->pictureWidth = 0;
+  session->serverVideoRtpPort = session->serverVideoRtcpPort = 0;
+  session->waitSeconds = 0;
+  std::fill(std::begin(session->host), std::end(session->host), '\0');
+  session->connectHost.clear();
+  CloseClientPorts(&session->m_Attribute);
+}

@@ -1,0 +1,140 @@
+#include "stream/rtsp_session.h"
+
+#include <atomic>
+
+#include "platform/kernel/clock.h"
+#include "platform/kernel/handle.h"
+#include "platform/kernel/thread.h"
+#include "stream/report.h"
+#include "stream/rtp_sockets.h"
+#include "stream/rtsp_io.h"
+#include "stream/rtsp_open.h"
+#include "stream/rtsp_receive.h"
+#include "stream/rtsp_requests.h"
+
+namespace {
+
+std::atomic<RtspPlayoutBody> g_videoPlayout{nullptr};
+std::atomic<RtspPlayoutBody> g_audioPlayout{nullptr};
+
+// What a playout thread starts with; lives on the session thread until the thread is joined.
+struct PlayoutStart {
+  RtspPlayoutBody body;
+  RtspSession* session;
+  RtpFrameQueue* queue;
+};
+
+unsigned RunPlayout(void* argument) {
+  auto* start = static_cast<PlayoutStart*>(argument);
+  return start->body(start->session, start->queue);
+}
+
+HANDLE StartThread(unsigned stack, unsigned (*body)(void*), void* argument) {
+  return reinterpret_cast<HANDLE>(_beginthreadex(nullptr, stack, body, argument, 0, nullptr));
+}
+
+HANDLE StartPlayout(PlayoutStart* start, unsigned stack) {
+  if (!start->body || !start->queue) return nullptr;
+  return StartThread(stack, RunPlayout, start);
+}
+
+void Join(HANDLE thread) {
+  if (!thread) return;
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+}
+
+void StopQueue(std::unique_ptr<RtpFrameQueue>* queue, HANDLE thread) {
+  if (!*queue) return;
+  (*queue)->running = 0;
+  Join(thread);
+  queue->reset();
+}
+
+// A closed RTSP connection shows as a readable socket with nothing to peek. The watcher reads
+// nothing: a notice the DVR sends outside a request stays for the next reply reader, and the
+// watcher only rests until its next look.
+unsigned RunWatcher(void* argument) {
+  auto* session = static_cast<RtspSession*>(argument);
+  while (session->running == 1 && session->watching == 1) {
+    if (session->requestBusy || !WaitReady(session->rtspSocket, false, 1)) {
+      if (session->requestBusy) Sleep(1000);
+      continue;
+    }
+    char byte = 0;
+    if (recv(session->rtspSocket, &byte, 1, MSG_PEEK) <= 0) {
+      Report("RTSP connection closed by the server, chn:%d\n", session->channelNumber);
+      session->running = 0;
+      break;
+    }
+    Sleep(1000);
+  }
+  return 0;
+}
+
+unsigned RunSessionThread(void* argument) {
+  return static_cast<unsigned>(RunRtspSession(static_cast<RtspSession*>(argument)));
+}
+
+void EndRun(RtspSession* session, SOCKET sock) {
+  SendTeardown(session, sock);
+  CloseClientPorts(&session->m_Attribute);
+  closesocket(sock);
+  session->rtspSocket = INVALID_SOCKET;
+}
+
+}  // namespace
+
+RtspSession::RtspSession() { InitializeCriticalSection(&lock); }
+
+RtspSession::~RtspSession() { DeleteCriticalSection(&lock); }
+
+RtspPlayout SetRtspPlayout(RtspPlayout playout) {
+  RtspPlayout previous{g_videoPlayout.exchange(playout.video),
+                       g_audioPlayout.exchange(playout.audio)};
+  return previous;
+}
+
+int StartRtspSession(const char* url, RtspSession* session) {
+  if (!session->spareBuffer) session->spareBuffer = std::make_unique<uint8_t[]>(kSpareBufferBytes);
+  session->waitSeconds = 1;
+  session->url = url ? url : "";
+  session->threadHandle = StartThread(kSessionStackBytes, RunSessionThread, session);
+  return session->threadHandle ? 0 : -1;
+}
+
+int RunRtspSession(RtspSession* session) {
+  session->requestBusy = 0;
+  session->m_Attribute = MediaAttribute{};
+  session->running = 1;
+  SOCKET sock = OpenRtspSession(session);
+  if (sock == INVALID_SOCKET) {
+    ReleaseSession(session);
+    session->running = 0;
+    return -1;
+  }
+  session->rtspSocket = sock;
+  Report("IsRunning-------------\n");
+  session->videoQueue = std::make_unique<RtpFrameQueue>(session->channel);
+  if (session->m_Attribute.rtpaudioSock != INVALID_SOCKET)
+    session->audioQueue = std::make_unique<RtpFrameQueue>();
+  PlayoutStart video{g_videoPlayout.load(), session, session->videoQueue.get()};
+  PlayoutStart audio{g_audioPlayout.load(), session, session->audioQueue.get()};
+  HANDLE videoThread = StartPlayout(&video, kVideoPlayoutStackBytes);
+  Report("m_Attribute.rtpaudioSock = %d \n", session->m_Attribute.rtpaudioSock);
+  HANDLE audioThread = StartPlayout(&audio, kAudioPlayoutStackBytes);
+  session->watching = 1;
+  HANDLE watcher = StartThread(kWatcherStackBytes, RunWatcher, session);
+
+  int recvTry = ReceiveLoop(session);
+  Report("+++++++++++++++++++ running =%d recvTry=%d \n", session->running.load(), recvTry);
+  // The watcher looks at the RTSP socket: it must be gone before the socket is closed.
+  session->watching = 0;
+  Join(watcher);
+  EndRun(session, sock);
+  StopQueue(&session->videoQueue, videoThread);
+  StopQueue(&session->audioQueue, audioThread);
+  session->running = 0;
+  Report("rtsp stop!\n");
+  return 0;
+}

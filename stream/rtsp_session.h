@@ -1,0 +1,139 @@
+#pragma once
+// One RTSP session with a DVR channel: RTSP control over TCP, RTP and RTCP over UDP, unicast,
+// client side only.
+//
+// The owner (a live channel window or a playback window) creates the record, sets `channel`
+// and `channelNumber`, and calls StartRtspSession, which runs the session on its own thread
+// (RunRtspSession). The run ends when the owner clears `running`, or after 21 one-second waits
+// without data while not paused, or when the DVR closes the RTSP connection; the owner then
+// waits on `threadHandle`. The record survives a run and may start another one.
+//
+// Threads: the session thread (connect, requests, receive loop, teardown), the playout
+// threads of the video and audio queues, and the watcher of the RTSP connection. The user
+// interface issues PAUSE and PLAY of playback sessions holding `lock`; the session thread's
+// own requests take no lock. `running`, `paused` and `requestBusy` are flags polled by them.
+//
+// Every request operation returns 0 on success and -1 on failure, with one diagnostic line.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/kernel/critical_section.h"
+#include "platform/kernel/win_types.h"
+#include "platform/net/net.h"
+#include "stream/rtp_frame_queue.h"
+
+class CChannel;
+
+constexpr int kSpareBufferBytes = 245760;
+constexpr int kHostFieldBytes = 24;
+constexpr int kConfigTextMax = 200;
+constexpr int kReceiveBufferBytes = 2048;
+constexpr unsigned kSessionStackBytes = 131072;
+constexpr unsigned kVideoPlayoutStackBytes = 81920;
+constexpr unsigned kAudioPlayoutStackBytes = 131072;
+constexpr unsigned kWatcherStackBytes = 131072;
+constexpr int kPlaybackChannelNumber = 33;
+
+// Media parameters, sockets and ports of one run; reset at the start of every run. Sockets
+// that are not open hold INVALID_SOCKET.
+struct MediaAttribute {
+  unsigned videoClock = 0;
+  uint8_t videoPayloadType = 0;
+  char config[kConfigTextMax + 1] = {};
+  uint8_t configBytes[kConfigTextMax / 2] = {};
+  int configLength = 0;
+  int pictureWidth = 0;
+  int pictureHeight = 0;
+  unsigned audioClock = 0;
+  uint8_t audioPayloadType = 0;
+  int audioChannels = 0;
+  SOCKET rtpSock = INVALID_SOCKET;
+  SOCKET rtcpSock = INVALID_SOCKET;
+  int rtpPort = 0;
+  int rtcpPort = 0;
+  SOCKET rtpaudioSock = INVALID_SOCKET;
+  SOCKET rtcpaudioSock = INVALID_SOCKET;
+  int rtpaudioPort = 0;
+  int rtcpaudioPort = 0;
+};
+
+struct RtspSession {
+  RtspSession();
+  ~RtspSession();
+  RtspSession(const RtspSession&) = delete;
+  RtspSession& operator=(const RtspSession&) = delete;
+
+  std::string url;
+  std::string sessionId;  // empty until the first SETUP succeeds
+  std::unique_ptr<uint8_t[]> spareBuffer;
+  uint32_t fMaxPlayEndTime = 0;
+  uint32_t videoClock = 0;
+  uint32_t audioClock = 0;
+  uint8_t videoPayloadType = 0;
+  uint8_t audioPayloadType = 0;
+  int pictureWidth = 0;
+  int serverVideoRtpPort = 0;
+  int serverVideoRtcpPort = 0;
+  int serverAudioRtpPort = 0;
+  int serverAudioRtcpPort = 0;
+  int waitSeconds = 0;
+  int channelNumber = 0;
+  HANDLE threadHandle = nullptr;
+  int cseq = 0;  // never reset: CSeq keeps rising across runs of the record
+  MediaAttribute m_Attribute;
+  int playStartSeconds = 0;
+  int playStartMicros = 0;
+  int isPlayback = 0;
+  uint32_t elapsedSeconds = 0;
+  uint32_t firstVideoTimestamp = 0;
+  uint32_t lastVideoReportTimestamp = 0;
+  uint32_t firstAudioTimestamp = 0;
+  uint32_t lastAudioReportTimestamp = 0;
+  // At most 23 characters, for diagnostics and datagram targets; a longer host is kept whole
+  // in connectHost, which is what the connection uses.
+  char host[kHostFieldBytes] = {};
+  std::string connectHost;
+  uint32_t peerAddress = 0;  // network order, from the RTSP connection
+  int startPosition = 0;
+  SOCKET rtspSocket = INVALID_SOCKET;
+  std::atomic<int> requestBusy{0};
+  std::atomic<int> paused{0};
+  std::unique_ptr<RtpFrameQueue> videoQueue;
+  std::unique_ptr<RtpFrameQueue> audioQueue;
+  CRITICAL_SECTION lock;
+  std::atomic<int> running{0};
+  CChannel* channel = nullptr;  // not owned
+
+  // Datagrams longer than a queue record, dropped by the receive loop (all runs).
+  std::atomic<uint32_t> oversizeDatagrams{0};
+  // 1 while the run's watcher of the RTSP connection may go on.
+  std::atomic<int> watching{0};
+};
+
+// The playout threads that drain a run's queues. Each run starts them with its session and
+// the stream's queue, and ends them by clearing the queue's `running` flag and waiting; either
+// may be null (no thread: the queue then only fills up to its limit). The session never
+// touches a queue's unit buffer.
+using RtspPlayoutBody = unsigned (*)(RtspSession* session, RtpFrameQueue* queue);
+struct RtspPlayout {
+  RtspPlayoutBody video = nullptr;
+  RtspPlayoutBody audio = nullptr;
+};
+// Installs the playout threads for every later run; returns the previous pair.
+RtspPlayout SetRtspPlayout(RtspPlayout playout);
+
+// Starts a run on `session` for `url`. REQUIRES: channel and channelNumber set; no run active
+// (the owner has waited for the previous run's thread and closed its handle).
+// Returns 0, or -1 when the thread cannot be started.
+int StartRtspSession(const char* url, RtspSession* session);
+// The session thread's body; 0 after a run, -1 when the open failed.
+int RunRtspSession(RtspSession* session);
+
+// Requests on the session's RTSP connection `sock`.
+int SendPause(RtspSession* session, SOCKET sock);
+int ResumePlay(RtspSession* session, SOCKET sock);
+int SendPlay(RtspSession* session, SOCKET sock, int startSeconds);
+int SendTeardown(RtspSession* session, SOCKET sock);
