@@ -17,6 +17,14 @@ constexpr UINT kSelect = 1225;
 constexpr int kChannel = 3;
 constexpr WPARAM W(intptr_t v) { return static_cast<WPARAM>(v); }
 
+// Reports presses as a channel does: the window itself reports nothing for them.
+class ChannelWnd : public CVideoWnd {
+ public:
+  void OnSetCurrent(int current) override {
+    SendToParent(GetSelectMessage(), static_cast<WPARAM>(m_nChannel), current);
+  }
+};
+
 class VideoWndTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -47,7 +55,7 @@ class VideoWndTest : public ::testing::Test {
   static constexpr RECT kLarge{0, 0, 704, 576};
   Desktop desktop_;
   ParentWindow parent_{0, 0, 800, 600};
-  CVideoWnd video_;
+  ChannelWnd video_;
 };
 
 TEST_F(VideoWndTest, CreatedAsANotifyingStaticChildWithItsIdAndStyles) {
@@ -108,6 +116,19 @@ TEST_F(VideoWndTest, TwoSeparateClicksAreNoDoubleClick) {
   std::vector<ParentMessage> two{{kSelect, W(kChannel), 0}, {kSelect, W(kChannel), 0}};
   EXPECT_EQ(parent_.Take(), two);
   EXPECT_EQ(video_.IsLarge(), 0);
+}
+
+TEST_F(VideoWndTest, APlainVideoWindowLeavesSelectionToItsChannel) {
+  CVideoWnd plain;
+  plain.Init(nullptr, 5);
+  ASSERT_TRUE(plain.CreateWnd(RECT{400, 10, 752, 298}, parent_.hwnd(), 5));
+  desktop_.input().Click(500, 100);
+  desktop_.input().Wait(1000);
+  desktop_.input().RightClick(500, 100);
+  desktop_.Drain();
+  EXPECT_TRUE(parent_.Take().empty());
+  EXPECT_EQ(plain.m_bFocused, 1);
+  EXPECT_EQ(video_.m_bFocused, 0);
 }
 
 TEST_F(VideoWndTest, RightDoubleClickTogglesFullScreen) {

@@ -14,6 +14,10 @@ constexpr char kParentClass[] = "VideoTestParent";
 
 }  // namespace
 
+void PrintTo(const ParentMessage& m, std::ostream* os) {
+  *os << "{" << m.message << ", " << static_cast<intptr_t>(m.wparam) << ", " << m.lparam << "}";
+}
+
 ParentWindow::ParentWindow(int x, int y, int width, int height) {
   static bool registered = [] {
     WNDCLASSA wc{};

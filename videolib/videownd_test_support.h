@@ -3,6 +3,7 @@
 // records what the video windows send it, and pixel access to the desktop.
 
 #include <memory>
+#include <ostream>
 #include <mutex>
 #include <vector>
 
@@ -20,6 +21,7 @@ struct ParentMessage {
   LPARAM lparam;
   bool operator==(const ParentMessage&) const = default;
 };
+void PrintTo(const ParentMessage& m, std::ostream* os);
 
 // What the parent does with a click message: nothing, or arrange the video window the way
 // the viewer control does (large on an enlarge request, back to its grid place on return).
