@@ -32,8 +32,8 @@ CVideoOut::~CVideoOut() { UninitRender(); }
 
 HRESULT CVideoOut::InitDirectDraw() {
   if (m_pDD != nullptr) return DD_OK;
-  HRESULT hr = DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&m_pDD), IID_IDirectDraw7,
-                                  nullptr);
+  HRESULT hr =
+      DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&m_pDD), IID_IDirectDraw7, nullptr);
   if (FAILED(hr)) {
     m_pDD = nullptr;
     return hr;
@@ -67,9 +67,9 @@ int CVideoOut::InitDrawDib() {
   if (m_pFlipBuf == nullptr) m_pFlipBuf = static_cast<BYTE*>(std::malloc(kBufferBytes));
 #if VIDEOLIB_GDI_TEXT
   if (m_hPanelFont == nullptr) {
-    m_hPanelFont = CreateFontA(m_nPanelFontHeight, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0,
-                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS,
-                               kSongFace);
+    m_hPanelFont =
+        CreateFontA(m_nPanelFontHeight, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, kSongFace);
   }
 #endif
   return m_hDrawDib != nullptr ? 1 : 0;
@@ -112,8 +112,8 @@ void CVideoOut::DrawPanel(HDC dc, const RECT& rect, const void* panel, int chann
   }
 }
 
-HRESULT CVideoOut::BltOnce(IDirectDrawSurface7* surface, RECT* src, RECT* dst,
-                           const void* panel, int channel, IDirectDrawSurface7* osd) {
+HRESULT CVideoOut::BltOnce(IDirectDrawSurface7* surface, RECT* src, RECT* dst, const void* panel,
+                           int channel, IDirectDrawSurface7* osd) {
   HRESULT hr = osd != nullptr ? osd->Blt(nullptr, surface, nullptr, DDBLT_WAIT, nullptr) : E_FAIL;
   if (FAILED(hr)) return m_pPrimary->Blt(dst, surface, src, DDBLT_WAIT, nullptr);
   HDC dc = nullptr;
@@ -194,8 +194,8 @@ void CVideoOut::PrepareDib(const BYTE* yuy2, int width, int height, BITMAPINFOHE
   header->biSizeImage = static_cast<DWORD>(stride * static_cast<size_t>(height));
 }
 
-int CVideoOut::DrawDibYuy2(const BYTE* yuy2, HWND hwnd, const void* panel, int channel,
-                           int title, int focus, int width, int height) {
+int CVideoOut::DrawDibYuy2(const BYTE* yuy2, HWND hwnd, const void* panel, int channel, int title,
+                           int focus, int width, int height) {
   if (m_hDrawDib == nullptr) return -1;
   if (hwnd == nullptr || !IsWindow(hwnd)) return -1;
   if (yuy2 == nullptr || width <= 0 || height <= 0 || width > kMaxWidth ||

@@ -57,8 +57,8 @@ class CVideoOut {
   // 20-pixel title strip when `title` is set and less 2 pixels at left, right and bottom when
   // `focus` is set. Returns 0 when drawn or when the window gave no device context; -1
   // without DrawDib, without a window, or for a picture the scratch buffers cannot hold.
-  int DrawDibYuy2(const BYTE* yuy2, HWND hwnd, const void* panel, int channel, int title,
-                  int focus, int width, int height);
+  int DrawDibYuy2(const BYTE* yuy2, HWND hwnd, const void* panel, int channel, int title, int focus,
+                  int width, int height);
 
   // The rectangle the DrawDib path draws into (client coordinates of `hwnd`).
   static RECT DrawDibTarget(HWND hwnd, int title, int focus);

@@ -378,8 +378,7 @@ TEST_F(ConcurrentPresentation, DrawDibPresentationsNeverInterleave) {
     return 0;
   };
   int wrong = Run([&](CVideoWnd* w, Yuv c, int) {
-    return out_.DrawDibYuy2(pictures[index(c)].data(), w->m_hWnd, nullptr, 0, 1, 1, 720, 576) ==
-           0;
+    return out_.DrawDibYuy2(pictures[index(c)].data(), w->m_hWnd, nullptr, 0, 1, 1, 720, 576) == 0;
   });
   EXPECT_EQ(wrong, 0);
 }

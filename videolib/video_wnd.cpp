@@ -304,7 +304,7 @@ void CVideoWnd::Yuv420pToYuy2(const BYTE* src, BYTE* dst, int width, int height)
   pixel::Yuv420pToYuy2(src, dst, width, height);
 }
 
-void CVideoWnd::Yuv420pToYuy2_ex(const BYTE* y, const BYTE* u, const BYTE* v, BYTE* dst,
-                                 int width, int height) {
+void CVideoWnd::Yuv420pToYuy2_ex(const BYTE* y, const BYTE* u, const BYTE* v, BYTE* dst, int width,
+                                 int height) {
   pixel::Yuv420pToYuy2_ex(y, u, v, dst, width, height);
 }

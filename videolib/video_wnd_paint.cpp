@@ -82,8 +82,7 @@ void CVideoWnd::PaintTitle(HDC dc, const RECT& client) {
   // The buttons sit at the strip's right end; their places are kept for the mouse.
   m_rcBtn[0] = RECT{client.right - 2 * kButtonSize, client.top, client.right - kButtonSize,
                     client.top + kButtonSize};
-  m_rcBtn[1] = RECT{client.right - kButtonSize, client.top, client.right,
-                    client.top + kButtonSize};
+  m_rcBtn[1] = RECT{client.right - kButtonSize, client.top, client.right, client.top + kButtonSize};
   if (m_bOptionBtn && client.right > client.left) {
     HFONT font = CreateFontA(kTitleFontHeight, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, OUT_DEFAULT_PRECIS,
                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, kSongFace);
@@ -93,11 +92,11 @@ void CVideoWnd::PaintTitle(HDC dc, const RECT& client) {
     TextOutA(dc, 2, 3, m_strTitle.c_str(), static_cast<int>(m_strTitle.size()));
     SelectObject(dc, old_font);
     DeleteObject(font);
-    DrawBitmapPart(dc, mem, m_hBtnBmp, m_rcBtn[0], m_nBtnHot == 1 ? kButtonSize : 0,
-                   kButtonSize, kButtonSize);
+    DrawBitmapPart(dc, mem, m_hBtnBmp, m_rcBtn[0], m_nBtnHot == 1 ? kButtonSize : 0, kButtonSize,
+                   kButtonSize);
 #if !VIDEOLIB_GDI_TEXT
-    DrawBitmapPart(dc, mem, m_hBtnBmp2, m_rcBtn[1], m_nBtnHot == 2 ? kButtonSize : 0,
-                   kButtonSize, kButtonSize);
+    DrawBitmapPart(dc, mem, m_hBtnBmp2, m_rcBtn[1], m_nBtnHot == 2 ? kButtonSize : 0, kButtonSize,
+                   kButtonSize);
 #endif
   }
   if (mem != nullptr) DeleteDC(mem);

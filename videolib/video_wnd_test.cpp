@@ -149,10 +149,8 @@ TEST_F(VideoWndTest, RightDoubleClickTogglesFullScreen) {
 TEST_F(VideoWndTest, LeftDClickTogglesWithoutAClick) {
   video_.LeftDClick();
   video_.LeftDClick();
-  std::vector<ParentMessage> both{{kClick, W(-1), 0},
-                                  {kClick, W(kChannel), 1},
-                                  {kClick, W(-2), 0},
-                                  {kClick, W(-1), 1}};
+  std::vector<ParentMessage> both{
+      {kClick, W(-1), 0}, {kClick, W(kChannel), 1}, {kClick, W(-2), 0}, {kClick, W(-1), 1}};
   EXPECT_EQ(parent_.Take(), both);
 }
 

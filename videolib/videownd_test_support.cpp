@@ -27,8 +27,8 @@ ParentWindow::ParentWindow(int x, int y, int width, int height) {
     return RegisterClassA(&wc) != 0;
   }();
   EXPECT_TRUE(registered);
-  hwnd_ = CreateWindowExA(0, kParentClass, "", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, x, y,
-                          width, height, nullptr, nullptr, nullptr, nullptr);
+  hwnd_ = CreateWindowExA(0, kParentClass, "", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, x, y, width,
+                          height, nullptr, nullptr, nullptr, nullptr);
   SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 

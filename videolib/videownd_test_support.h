@@ -3,8 +3,8 @@
 // records what the video windows send it, and pixel access to the desktop.
 
 #include <memory>
-#include <ostream>
 #include <mutex>
+#include <ostream>
 #include <vector>
 
 #include "platform/display/display.h"
@@ -61,8 +61,8 @@ class Desktop {
 
 // COLORREF (0x00BBGGRR) as the desktop stores it (0x00RRGGBB).
 constexpr uint32_t Xrgb(COLORREF c) {
-  return (static_cast<uint32_t>(GetRValue(c)) << 16) |
-         (static_cast<uint32_t>(GetGValue(c)) << 8) | GetBValue(c);
+  return (static_cast<uint32_t>(GetRValue(c)) << 16) | (static_cast<uint32_t>(GetGValue(c)) << 8) |
+         GetBValue(c);
 }
 
 // The screen rectangle of a window's client area.

@@ -71,7 +71,11 @@ void BM_DrawDibPresentation(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
   state.SetLabel("720x576 -> " + std::to_string(w) + "x" + std::to_string(h));
 }
-BENCHMARK(BM_DrawDibPresentation)->Args({352, 288})->Args({1280, 720})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DrawDibPresentation)
+    ->Args({352, 288})
+    ->Args({1280, 720})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 
