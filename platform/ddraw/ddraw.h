@@ -116,6 +116,7 @@ constexpr DWORD DDSCAPS_OVERLAY = 0x00000080;
 constexpr DWORD DDSCAPS_PRIMARYSURFACE = 0x00000200;
 constexpr DWORD DDSCAPS_SYSTEMMEMORY = 0x00000800;
 constexpr DWORD DDSCAPS_VIDEOMEMORY = 0x00004000;
+constexpr DWORD DDSCAPS_VISIBLE = 0x00008000;
 constexpr DWORD DDSCAPS_LOCALVIDMEM = 0x10000000;
 
 // The field layout of the 32-bit record (124 bytes there; wider here by the pointer).
