@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/kernel/clock.h"
 #include "videolib/pixel_convert.h"
 #include "videolib/surface.h"
 #include "videolib/video_wnd.h"
@@ -366,6 +367,35 @@ class ConcurrentPresentation : public VideoOutTest {
     return wrong;
   }
 };
+
+// While another holder has the renderer lock, neither presentation gets to the screen.
+TEST_F(ConcurrentPresentation, EveryPresentationWaitsForTheRendererLock) {
+  IDirectDrawSurface7* s = Keep(MakeYuy2Surface(out_.GetDirectDraw(), 64, 64, kYellow));
+  std::vector<BYTE> pic = Yuy2Picture(352, 288, kBlue);
+  RECT a = ClientOnScreen(a_.m_hWnd);
+  RECT b = ClientOnScreen(b_.m_hWnd);
+  std::atomic<int> done{0};
+  out_.GetLock()->Lock();
+  std::thread blit([&] {
+    RECT dst = a;
+    EXPECT_EQ(Blt(s, a_.m_hWnd, &dst, nullptr), DD_OK);
+    done++;
+  });
+  std::thread dib([&] {
+    EXPECT_EQ(out_.DrawDibYuy2(pic.data(), b_.m_hWnd, nullptr, 0, 0, 0, 352, 288), 0);
+    done++;
+  });
+  Sleep(150);
+  EXPECT_EQ(done, 0);
+  EXPECT_FALSE(Near(desktop_.Pixel(a.left + 5, a.top + 5), DibColor(kYellow)));
+  EXPECT_NE(desktop_.Pixel(b.left + 5, b.top + 5), DibColor(kBlue));
+  out_.GetLock()->Unlock();
+  blit.join();
+  dib.join();
+  EXPECT_EQ(done, 2);
+  EXPECT_TRUE(Near(desktop_.Pixel(a.left + 5, a.top + 5), DibColor(kYellow)));
+  EXPECT_EQ(desktop_.Pixel(b.left + 5, b.top + 5), DibColor(kBlue));
+}
 
 TEST_F(ConcurrentPresentation, DrawDibPresentationsNeverInterleave) {
   std::vector<BYTE> pictures[4];
