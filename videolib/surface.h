@@ -22,10 +22,11 @@ class CSurface {
   static constexpr int kPixelFormatCount = 24;
 
   CSurface();
-  // Copies the fields as they are (the surface pointer is shared without a new reference).
-  CSurface(const CSurface& other) = default;
-  CSurface& operator=(const CSurface& other) = default;
-  // Sets the cached size to 0 and releases the picture surface.
+  // Copies the fields; each copy holds its own reference to the surfaces it names, so that
+  // every copy may release them.
+  CSurface(const CSurface& other);
+  CSurface& operator=(const CSurface& other);
+  // Sets the cached size to 0 and releases the picture surface (and the overlay surface).
   virtual ~CSurface();
 
   // The format record of a layout code; null for a code out of 0..23 or without one.
@@ -108,7 +109,7 @@ class CSurface {
   BOOL m_bColorKeyed;
 
  private:
-  HRESULT LockCached(DWORD flags);
-  HRESULT CreateFromDesc(IDirectDraw7* ddraw, DDSURFACEDESC2* desc);
-  HRESULT RawPixelAt0(COLORREF color, DWORD* value);
+  // Locks the picture surface into the cached description and unlocks it at once.
+  HRESULT RefreshDesc();
+  void Adopt(IDirectDrawSurface7* surface);  // takes over one reference
 };
