@@ -78,7 +78,7 @@ DeviceContext* AsDc(HDC handle) {
 HDC NewDc(DeviceContext* dc) {
   for (GdiObject* o : {static_cast<GdiObject*>(dc->brush), static_cast<GdiObject*>(dc->pen),
                        static_cast<GdiObject*>(dc->font), static_cast<GdiObject*>(dc->bitmap)}) {
-    if (o != nullptr) ++o->selected;
+    AddSelection(o);
   }
   std::lock_guard<std::mutex> lock(DcMutex());
   Dcs().insert(dc);
@@ -228,7 +228,8 @@ namespace {
 template <typename T>
 HGDIOBJ Swap(T** slot, T* object) {
   T* old = *slot;
-  ++object->selected;
+  if (old == object) return old;
+  AddSelection(object);
   *slot = object;
   Deselect(old);
   return old;
@@ -244,15 +245,18 @@ HGDIOBJ SelectObject(HDC handle, HGDIOBJ object) {
     return nullptr;
   }
   switch (o->kind) {
-    case ObjectKind::kBrush: return Swap(&dc->brush, static_cast<Brush*>(o));
-    case ObjectKind::kPen: return Swap(&dc->pen, static_cast<Pen*>(o));
-    case ObjectKind::kFont: return Swap(&dc->font, static_cast<Font*>(o));
+    case ObjectKind::kBrush:
+      return Swap(&dc->brush, static_cast<Brush*>(o));
+    case ObjectKind::kPen:
+      return Swap(&dc->pen, static_cast<Pen*>(o));
+    case ObjectKind::kFont:
+      return Swap(&dc->font, static_cast<Font*>(o));
     case ObjectKind::kBitmap: {
       if (dc->kind != DcKind::kMemory) return nullptr;
       auto* b = static_cast<Bitmap*>(o);
-      if (b->selected > 0 && dc->bitmap != b) return nullptr;  // one context at a time
       Bitmap* old = dc->bitmap;
-      ++b->selected;
+      if (old == b) return old;
+      if (!AddSelection(b, true)) return nullptr;  // one context at a time
       PointAtBitmap(dc, b);
       Deselect(old);
       return old;
@@ -265,11 +269,16 @@ HGDIOBJ GetCurrentObject(HDC handle, UINT type) {
   DeviceContext* dc = AsDc(handle);
   if (dc == nullptr) return nullptr;
   switch (type) {
-    case OBJ_BRUSH: return dc->brush;
-    case OBJ_PEN: return dc->pen;
-    case OBJ_FONT: return dc->font;
-    case OBJ_BITMAP: return dc->bitmap;
-    default: return nullptr;
+    case OBJ_BRUSH:
+      return dc->brush;
+    case OBJ_PEN:
+      return dc->pen;
+    case OBJ_FONT:
+      return dc->font;
+    case OBJ_BITMAP:
+      return dc->bitmap;
+    default:
+      return nullptr;
   }
 }
 
@@ -325,8 +334,8 @@ int GetClipBox(HDC handle, RECT* rect) {
 int IntersectClipRect(HDC handle, int left, int top, int right, int bottom) {
   DeviceContext* dc = AsDc(handle);
   if (dc == nullptr) return ERROR;
-  dc->clip.Intersect(RECT{left + dc->origin.x, top + dc->origin.y, right + dc->origin.x,
-                          bottom + dc->origin.y});
+  dc->clip.Intersect(
+      RECT{left + dc->origin.x, top + dc->origin.y, right + dc->origin.x, bottom + dc->origin.y});
   if (dc->clip.IsEmpty()) return NULLREGION;
   return dc->clip.rects().size() == 1 ? SIMPLEREGION : COMPLEXREGION;
 }

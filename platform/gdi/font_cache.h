@@ -42,7 +42,7 @@ class SizedFont {
   const Glyph& GlyphOf(char32_t code);
   int Measure(const std::u32string& text);
 
- struct Face;
+  struct Face;
 
  private:
   Face* main_ = nullptr;
@@ -52,6 +52,7 @@ class SizedFont {
   int ascent_ = 0;
   int descent_ = 0;
   bool bold_ = false;
+  bool italic_ = false;
   bool underline_ = false;
   bool strike_out_ = false;
   int weight_ = FW_NORMAL;
