@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/kernel/clock.h"
 #include "platform/vfw/vfw.h"
 #include "videolib/channel.h"
 #include "videolib/channel_test_support.h"
@@ -51,7 +52,7 @@ double FileMatch(const std::string& path, const Picture& picture) {
 }
 
 std::string ProbeSize(const std::string& path) {
-  return Run("ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 '" +
+  return RunCommand("ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 '" +
              path + "'");
 }
 
@@ -127,7 +128,7 @@ TEST_F(ChannelFilesTest, RecordingThroughRunWritesEveryPacedPicture) {
   channel_->m_bSaving = 0;
   channel_->CThread::Exit(INFINITE);
   channel_->CAviWriter::Close();
-  EXPECT_EQ(Run("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+  EXPECT_EQ(RunCommand("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
                 "stream=nb_read_frames,width,height -of csv=p=0 '" + path + "'"),
             "176,144,20\n");
   std::filesystem::remove_all(dir);

@@ -52,7 +52,8 @@ TEST_F(ChannelTest, StopMarkerFromTheProducerEndsTheThreadLikeStopDecode) {
   producer.join();
   const BYTE marker = CChannel::kStopMarker;
   ASSERT_EQ(channel_->PutOneFrame(&marker, 1), 1);
-  ASSERT_TRUE(WaitFor([&] { return channel_->IsDecodeing() == 0; }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return channel_->DecodeThreadEnded(); }, 10000));
+  EXPECT_EQ(channel_->IsDecodeing(), 0);
   EXPECT_EQ(channel_->m_nFrames, 10);
   EXPECT_EQ(channel_->m_bOptionBtn, 0);
   // Frames put after the marker wait in the ring; StopDecode(0) drops them.

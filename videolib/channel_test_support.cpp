@@ -107,7 +107,7 @@ std::string TempDir(const std::string& tag) {
   return dir.string();
 }
 
-std::string Run(const std::string& command) {
+std::string RunCommand(const std::string& command) {
   std::string path = TempDir("out") + "/stdout.txt";
   std::string out;
   if (std::system((command + " > " + path).c_str()) != 0) return out;

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/h264dec/test_clip.h"
+#include "platform/kernel/handle.h"
 #include "platform/ui/ui.h"
 #include "videolib/channel.h"
 #include "videolib/videownd_test_support.h"
@@ -25,6 +26,9 @@ class TestChannel : public CChannel {
   int Width() const { return m_width; }
   int Height() const { return m_height; }
   bool HasDecodeThread() const { return m_hDecodeThread != nullptr; }
+  bool DecodeThreadEnded() const {
+    return m_hDecodeThread != nullptr && WaitForSingleObject(m_hDecodeThread, 0) == WAIT_OBJECT_0;
+  }
 };
 
 // One decoded picture, planar 4:2:0, packed.
@@ -54,7 +58,7 @@ bool WaitFor(const std::function<bool()>& done, int ms);
 std::string TempDir(const std::string& tag);
 
 // Runs a command; its standard output.
-std::string Run(const std::string& command);
+std::string RunCommand(const std::string& command);
 
 // A channel window placed so that the picture area the build draws into is exactly
 // width x height: the client area (LocPlexa, GDI path) or the window rectangle (Plexa, blit).
