@@ -20,7 +20,8 @@ class FrameFifoTest : public testing::Test {
 
 std::vector<uint8_t> Frame(int length, uint8_t seed) {
   std::vector<uint8_t> bytes(static_cast<size_t>(length));
-  for (int i = 0; i < length; ++i) bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(seed + i * 7);
+  for (int i = 0; i < length; ++i)
+    bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(seed + i * 7);
   return bytes;
 }
 
@@ -28,9 +29,11 @@ TEST_F(FrameFifoTest, RecordsCrossTheEndOfTheRingIntactBetweenThreads) {
   // Sizes chosen so that lengths and bodies both wrap many times.
   std::mt19937 random(3);
   std::vector<std::vector<uint8_t>> sent;
-  for (int i = 0; i < 400; ++i) sent.push_back(Frame(1 + static_cast<int>(random() % 60000), static_cast<uint8_t>(i)));
+  for (int i = 0; i < 400; ++i)
+    sent.push_back(Frame(1 + static_cast<int>(random() % 60000), static_cast<uint8_t>(i)));
   std::thread producer([&] {
-    for (const auto& frame : sent) ASSERT_EQ(fifo.PutRecord(frame.data(), static_cast<int>(frame.size())), 1);
+    for (const auto& frame : sent)
+      ASSERT_EQ(fifo.PutRecord(frame.data(), static_cast<int>(frame.size())), 1);
   });
   std::vector<uint8_t> buffer(414720);
   for (size_t i = 0; i < sent.size(); ++i) {

@@ -44,7 +44,8 @@ TEST(BmpFile, OddWidthsArePaddedAndOtherReadersSeeTheSamePixels) {
     size_t stride = bmp::RowStride(width);
     ASSERT_EQ(file.size(), 54 + stride * height);
     EXPECT_EQ(file[0], 'B');
-    uint32_t declared = file[2] | file[3] << 8 | file[4] << 16 | static_cast<uint32_t>(file[5]) << 24;
+    uint32_t declared =
+        file[2] | file[3] << 8 | file[4] << 16 | static_cast<uint32_t>(file[5]) << 24;
     EXPECT_EQ(declared, file.size());
 
     // FFmpeg turns the file into top-down BGR rows; compare with ours flipped.

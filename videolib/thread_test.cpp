@@ -17,7 +17,7 @@ class ProbeThread : public CThread {
   std::atomic<int> prepare_result{1};
   std::atomic<int> stop_after_runs{-1};  // Run returns non-zero on this call
   std::atomic<unsigned> on_exit_result{0};
-  std::atomic<DWORD> block_ms{0};        // each Run sleeps this long
+  std::atomic<DWORD> block_ms{0};  // each Run sleeps this long
 
   HANDLE handle() const { return m_hThread; }
   int exit_flag() { return IsExit(); }
@@ -153,7 +153,6 @@ TEST(CThreadExit, ThreadOutlivingTheTimeoutIsLeftToFinishAndWaitedForLater) {
   EXPECT_EQ(t.exits.load(), 1);
 }
 
-
 TEST(CrLockCS, IsRecursiveAndAutoLockReleasesOnThrow) {
   CrLockCS lock;
   EXPECT_EQ(lock.TryLock(0), 1);
@@ -168,7 +167,8 @@ TEST(CrLockCS, IsRecursiveAndAutoLockReleasesOnThrow) {
   static CrLockCS* s_lock;
   s_lock = &lock;
   HANDLE other = CreateThread(
-      nullptr, 0, [](void*) -> DWORD {
+      nullptr, 0,
+      [](void*) -> DWORD {
         s_lock->Lock();
         s_lock->Unlock();
         return 0;

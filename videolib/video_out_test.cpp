@@ -224,9 +224,12 @@ TEST_F(VideoOutTest, DrawDibRefusesWhatItCannotDraw) {
   EXPECT_EQ(out_.DrawDibYuy2(big.data(), nullptr, nullptr, 0, 0, 0, 352, 288), -1);
   RECT c = ClientOnScreen(a_.m_hWnd);
   EXPECT_NE(desktop_.Pixel(c.left + 5, c.top + 5), DibColor(kRed));
+  IDirectDrawSurface7* s = Keep(MakeYuy2Surface(out_.GetDirectDraw(), 64, 64, kRed));
+  EXPECT_EQ(Blt(nullptr, a_.m_hWnd, nullptr, nullptr), E_FAIL);
   out_.UninitRender();
   EXPECT_EQ(out_.DrawDibYuy2(big.data(), a_.m_hWnd, nullptr, 0, 0, 0, 352, 288), -1);
-  EXPECT_EQ(Blt(nullptr, a_.m_hWnd, nullptr, nullptr), E_FAIL);
+  RECT dst = c;
+  EXPECT_EQ(Blt(s, a_.m_hWnd, &dst, nullptr), E_FAIL);  // no primary surface to blit onto
 }
 
 TEST_F(VideoOutTest, BlitLandsOnTheDestinationRectangle) {

@@ -2,6 +2,8 @@
 // normal and hot images, the background and the focus frames.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "videolib/resource_bitmaps.h"
 #include "videolib/video_wnd.h"
 #include "videolib/videownd_test_support.h"
@@ -16,9 +18,10 @@ using videownd_test::Xrgb;
 // Pixel (x, y) of one of our 24-bit bottom-up resource bitmaps, as 0x00RRGGBB.
 uint32_t BitmapPixel(int id, int x, int y) {
   auto file = videolib::ResourceBitmapFile(id);
-  const auto* info = reinterpret_cast<const BITMAPINFOHEADER*>(file.data() + 14);
-  size_t stride = (static_cast<size_t>(info->biWidth) * 3 + 3) & ~size_t{3};
-  const uint8_t* p = file.data() + 54 + stride * (info->biHeight - 1 - y) + x * 3;
+  BITMAPINFOHEADER info;
+  std::memcpy(&info, file.data() + 14, sizeof(info));
+  size_t stride = (static_cast<size_t>(info.biWidth) * 3 + 3) & ~size_t{3};
+  const uint8_t* p = file.data() + 54 + stride * (info.biHeight - 1 - y) + x * 3;
   return (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
 }
 

@@ -203,8 +203,16 @@ TEST_F(VideoWndTest, ButtonsReactOnlyInsideAndWhileShown) {
   desktop_.Drain();
   POINT first = At(c.right - 30, 10);
   desktop_.input().Click(first.x, first.y);
+  desktop_.input().Wait(1000);
   desktop_.Drain();
-  std::vector<ParentMessage> only_selects(3, ParentMessage{kSelect, W(kChannel), 0});
+  // Shown again, then the strip hidden: the buttons' places go with it.
+  video_.CreateOptionBtn();
+  video_.EnableTitle(0);
+  InvalidateRect(video_.m_hWnd, nullptr, TRUE);
+  desktop_.Drain();
+  desktop_.input().Click(first.x, first.y);
+  desktop_.Drain();
+  std::vector<ParentMessage> only_selects(4, ParentMessage{kSelect, W(kChannel), 0});
   EXPECT_EQ(parent_.Take(), only_selects);
 }
 

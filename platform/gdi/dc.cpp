@@ -78,7 +78,7 @@ DeviceContext* AsDc(HDC handle) {
 HDC NewDc(DeviceContext* dc) {
   for (GdiObject* o : {static_cast<GdiObject*>(dc->brush), static_cast<GdiObject*>(dc->pen),
                        static_cast<GdiObject*>(dc->font), static_cast<GdiObject*>(dc->bitmap)}) {
-    if (o != nullptr) ++o->selected;
+    AddSelection(o);
   }
   std::lock_guard<std::mutex> lock(DcMutex());
   Dcs().insert(dc);
@@ -228,7 +228,8 @@ namespace {
 template <typename T>
 HGDIOBJ Swap(T** slot, T* object) {
   T* old = *slot;
-  ++object->selected;
+  if (old == object) return old;
+  AddSelection(object);
   *slot = object;
   Deselect(old);
   return old;
@@ -253,9 +254,9 @@ HGDIOBJ SelectObject(HDC handle, HGDIOBJ object) {
     case ObjectKind::kBitmap: {
       if (dc->kind != DcKind::kMemory) return nullptr;
       auto* b = static_cast<Bitmap*>(o);
-      if (b->selected > 0 && dc->bitmap != b) return nullptr;  // one context at a time
       Bitmap* old = dc->bitmap;
-      ++b->selected;
+      if (old == b) return old;
+      if (!AddSelection(b, true)) return nullptr;  // one context at a time
       PointAtBitmap(dc, b);
       Deselect(old);
       return old;

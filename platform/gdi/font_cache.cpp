@@ -172,6 +172,7 @@ SizedFont* MakeSizedFont(const LOGFONTA& log) {
   f->descent_ = cell - f->ascent_;
   f->weight_ = log.lfWeight == 0 ? FW_NORMAL : static_cast<int>(log.lfWeight);
   f->bold_ = f->weight_ >= 600;
+  f->italic_ = log.lfItalic != 0;
   f->underline_ = log.lfUnderline != 0;
   f->strike_out_ = log.lfStrikeOut != 0;
   return f;
@@ -218,6 +219,7 @@ Glyph SizedFont::Render(char32_t code) {
   if (FT_Set_Pixel_Sizes(ft, 0, static_cast<FT_UInt>(em)) != 0) return g;
   if (FT_Load_Glyph(ft, index, FT_LOAD_DEFAULT) != 0) return g;
   if (bold_) FT_GlyphSlot_Embolden(ft->glyph);
+  if (italic_ && ft->glyph->format == FT_GLYPH_FORMAT_OUTLINE) FT_GlyphSlot_Oblique(ft->glyph);
   if (FT_Render_Glyph(ft->glyph, FT_RENDER_MODE_NORMAL) != 0) return g;
   FT_GlyphSlot slot = ft->glyph;
   const FT_Bitmap& bm = slot->bitmap;

@@ -52,6 +52,7 @@ class SizedFont {
   int ascent_ = 0;
   int descent_ = 0;
   bool bold_ = false;
+  bool italic_ = false;
   bool underline_ = false;
   bool strike_out_ = false;
   int weight_ = FW_NORMAL;

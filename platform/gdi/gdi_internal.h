@@ -18,7 +18,7 @@ struct GdiObject {
   virtual ~GdiObject() = default;
   const ObjectKind kind;
   bool stock = false;
-  int selected = 0;             // number of contexts it is selected into
+  int selected = 0;             // contexts it is selected into; guarded by the registry lock
   bool delete_pending = false;  // DeleteObject while selected: freed when deselected
 };
 
@@ -63,6 +63,9 @@ Brush* AsBrush(HGDIOBJ handle);         // also resolves (HBRUSH)(COLOR_x + 1)
 Pen* AsPen(HGDIOBJ handle);
 Font* AsFont(HGDIOBJ handle);
 Bitmap* AsBitmap(HGDIOBJ handle);
+// Counts one more context holding the object. For a bitmap, false (and nothing counted)
+// when another context holds it already.
+bool AddSelection(GdiObject* object, bool exclusive = false);
 // Drops one selection; frees the object when DeleteObject was asked for meanwhile.
 void Deselect(GdiObject* object);
 

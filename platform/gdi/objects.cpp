@@ -216,6 +216,14 @@ Bitmap* AsBitmap(HGDIOBJ handle) {
   return o && o->kind == ObjectKind::kBitmap ? static_cast<Bitmap*>(o) : nullptr;
 }
 
+bool AddSelection(GdiObject* object, bool exclusive) {
+  if (object == nullptr) return true;
+  std::lock_guard<std::mutex> lock(RegistryMutex());
+  if (exclusive && object->selected > 0) return false;
+  ++object->selected;
+  return true;
+}
+
 void Deselect(GdiObject* object) {
   if (object == nullptr) return;
   bool free_it = false;

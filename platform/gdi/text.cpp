@@ -43,44 +43,67 @@ void BlendGlyph(const PixelTarget& t, const RECT& clip, int gx, int gy, const Gl
   }
 }
 
+// What one line needs from the font, copied out so that drawing runs without the text lock
+// (a thread holding a target's lock may be measuring text meanwhile).
+struct LaidOut {
+  std::vector<Glyph> glyphs;
+  int width = 0;
+  int height = 0;
+  int ascent = 0;
+  bool underline = false;
+  bool strike_out = false;
+};
+
+bool Layout(const DeviceContext& dc, const std::u32string& text, LaidOut* out) {
+  std::lock_guard<std::mutex> text_lock(TextMutex());
+  SizedFont* font = FontOf(dc);
+  if (font == nullptr) return false;
+  out->glyphs.reserve(text.size());
+  for (char32_t code : text) out->glyphs.push_back(font->GlyphOf(code));
+  out->width = font->Measure(text);
+  out->height = font->height();
+  out->ascent = font->ascent();
+  out->underline = font->underline();
+  out->strike_out = font->strike_out();
+  return true;
+}
+
 // Draws one line with its cell's top-left at (x, y) in context coordinates, limited to
 // `limit` (context coordinates) when given. Returns the width drawn.
 int DrawLine(DeviceContext* dc, int x, int y, const std::u32string& text, const RECT* limit) {
-  std::lock_guard<std::mutex> text_lock(TextMutex());
-  SizedFont* font = FontOf(*dc);
-  if (font == nullptr) return 0;
-  int width = font->Measure(text);
-  RECT cell{x, y, x + width, y + font->height()};
+  LaidOut line;
+  if (!Layout(*dc, text, &line)) return 0;
+  RECT cell{x, y, x + line.width, y + line.height};
   RECT area = cell;
-  if (limit != nullptr && !platform::ui::IntersectRects(cell, *limit, &area)) return width;
+  if (limit != nullptr && !platform::ui::IntersectRects(cell, *limit, &area)) return line.width;
   RECT t{area.left + dc->origin.x, area.top + dc->origin.y, area.right + dc->origin.x,
          area.bottom + dc->origin.y};
   std::vector<RECT> clips = ClipRects(*dc, t);
-  if (clips.empty()) return width;
+  if (clips.empty()) return line.width;
   if (dc->bk_mode == OPAQUE) FillRaw(dc, area, dc->target.format.Encode(dc->bk_color));
   TargetLock lock(dc->target);
-  int baseline = y + dc->origin.y + font->ascent();
+  int baseline = y + dc->origin.y + line.ascent;
+  uint32_t raw = dc->target.format.Encode(dc->text_color);
   for (const RECT& c : clips) {
     int pen = x + dc->origin.x;
-    for (char32_t code : text) {
-      const Glyph& g = font->GlyphOf(code);
+    for (const Glyph& g : line.glyphs) {
       if (!g.coverage.empty()) {
         BlendGlyph(dc->target, c, pen + g.left, baseline - g.top, g, dc->text_color);
       }
       pen += g.advance;
     }
-    uint32_t raw = dc->target.format.Encode(dc->text_color);
-    auto line = [&](int ly) {
-      for (int lx = std::max<int>(c.left, x + dc->origin.x);
-           lx < std::min<int>(c.right, pen) && ly >= c.top && ly < c.bottom; ++lx) {
+    auto rule = [&](int ly) {
+      if (ly < c.top || ly >= c.bottom) return;
+      for (int lx = std::max<int>(c.left, x + dc->origin.x); lx < std::min<int>(c.right, pen);
+           ++lx) {
         dc->target.Write(lx, ly, raw);
       }
     };
-    if (font->underline()) line(baseline + 1);
-    if (font->strike_out()) line(baseline - font->ascent() / 3);
+    if (line.underline) rule(baseline + 1);
+    if (line.strike_out) rule(baseline - line.ascent / 3);
     MarkChanged(*dc, c);
   }
-  return width;
+  return line.width;
 }
 
 std::vector<std::u32string> SplitLines(const std::u32string& text, UINT format, int width,
