@@ -40,8 +40,8 @@ std::string SnapshotName() {
   char name[1024];
 #if VIDEOLIB_GDI_TEXT
   std::snprintf(name, sizeof(name), "%s/%s_CH%d_%04d%02d%02d_%02d%02d%02d%03d.bmp",
-                CapturePath().c_str(), CChannel::m_SipName.c_str(), CChannel::m_capchn + 1,
-                t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+                CapturePath().c_str(), CChannel::m_SipName.c_str(), CChannel::m_capchn + 1, t.wYear,
+                t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
 #else
   std::snprintf(name, sizeof(name), "%s%04d%02d%02d%02d%02d%02d%03d.bmp", CapturePath().c_str(),
                 t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);

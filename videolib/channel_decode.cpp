@@ -111,12 +111,11 @@ void CChannel::DecodeLoop() {
   m_bDecoding = 0;
 }
 
-bool CChannel::DecodeFrame(void* decoder, BYTE* input, int length, HANDLE rate_event,
-                           bool* first) {
+bool CChannel::DecodeFrame(void* decoder, BYTE* input, int length, HANDLE rate_event, bool* first) {
   H264_DEC_FRAME_S picture{};
   const HI_U32 end = length <= 0 ? HI_H264DEC_FLAG_END_OF_STREAM : 0;
-  HI_S32 r = Hi264DecFrame(decoder, input, length > 0 ? static_cast<HI_U32>(length) : 0, 0,
-                           &picture, end);
+  HI_S32 r =
+      Hi264DecFrame(decoder, input, length > 0 ? static_cast<HI_U32>(length) : 0, 0, &picture, end);
   int unknown = 0;
   while (r != HI_H264DEC_NEED_MORE_BITS) {
     if (!m_bDecoding) return false;

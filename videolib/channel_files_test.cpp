@@ -32,7 +32,8 @@ std::vector<std::string> Bmps(const std::string& dir) {
 
 std::vector<uint8_t> DecodeToRgb(const std::string& path) {
   std::string raw = path + ".rgb";
-  std::string command = "ffmpeg -v error -y -i '" + path + "' -f rawvideo -pix_fmt rgb24 '" + raw + "'";
+  std::string command =
+      "ffmpeg -v error -y -i '" + path + "' -f rawvideo -pix_fmt rgb24 '" + raw + "'";
   if (std::system(command.c_str()) != 0) return {};
   std::ifstream in(raw, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -52,8 +53,9 @@ double FileMatch(const std::string& path, const Picture& picture) {
 }
 
 std::string ProbeSize(const std::string& path) {
-  return RunCommand("ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 '" +
-             path + "'");
+  return RunCommand(
+      "ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 '" +
+      path + "'");
 }
 
 using ChannelFilesTest = ChannelFixture;
@@ -129,7 +131,8 @@ TEST_F(ChannelFilesTest, RecordingThroughRunWritesEveryPacedPicture) {
   channel_->CThread::Exit(INFINITE);
   channel_->CAviWriter::Close();
   EXPECT_EQ(RunCommand("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                "stream=nb_read_frames,width,height -of csv=p=0 '" + path + "'"),
+                       "stream=nb_read_frames,width,height -of csv=p=0 '" +
+                       path + "'"),
             "176,144,20\n");
   std::filesystem::remove_all(dir);
 }

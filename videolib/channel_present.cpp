@@ -85,8 +85,8 @@ void CChannel::DrawYuy2Fallback(const BYTE* yuy2, int width, int height, int tit
 
 BYTE* CChannel::DrawPicture(BYTE* picture, int width, int height) {
   const int format = m_videoFormat;
-  const bool deinterlace = m_bDeinterlace && m_deint.ready() && width == m_width &&
-                           height == m_height;
+  const bool deinterlace =
+      m_bDeinterlace && m_deint.ready() && width == m_width && height == m_height;
   BYTE* pic = picture;
   if (format == 22) {
     pixel::Y41PToYuy2(picture, m_yuvBuf, width, height);
@@ -138,8 +138,7 @@ int CChannel::OnVideoStream(BYTE* picture, int width, int height, int64_t time, 
   return 1;
 }
 
-int CChannel::OnVideoStream(BYTE* y, BYTE* u, BYTE* v, int width, int height, int64_t time,
-                            void*) {
+int CChannel::OnVideoStream(BYTE* y, BYTE* u, BYTE* v, int width, int height, int64_t time, void*) {
   if (!FitsBuffers(width, height)) {
     ++m_nFrames;
     return 1;

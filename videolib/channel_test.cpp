@@ -1,5 +1,7 @@
 // The channel pipeline end to end: frames through the ring, the decoder and the renderer onto
 // the headless desktop.
+#include "videolib/channel.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,8 +9,6 @@
 #include <vector>
 
 #include "platform/kernel/clock.h"
-
-#include "videolib/channel.h"
 #include "videolib/channel_test_support.h"
 
 namespace channel_test {

@@ -2,14 +2,14 @@
 // Shared by the channel tests and benchmark: clips, a reference decode, a producer thread and
 // comparisons of pictures with what reached the desktop or a file.
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "platform/h264dec/test_clip.h"
 #include "platform/kernel/handle.h"

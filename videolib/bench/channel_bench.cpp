@@ -41,7 +41,8 @@ double FfmpegFps() {
     std::ofstream out(path, std::ios::binary);
     for (const auto& frame : D1Clip().frames) {
       for (const auto& nal : frame) {
-        out.write(reinterpret_cast<const char*>(nal.data()), static_cast<std::streamsize>(nal.size()));
+        out.write(reinterpret_cast<const char*>(nal.data()),
+                  static_cast<std::streamsize>(nal.size()));
       }
     }
   }
