@@ -5,17 +5,20 @@
 #include "platform/kernel/clock.h"
 #include "platform/kernel/handle.h"
 #include "platform/kernel/thread.h"
+#include "stream/audio_playout.h"
 #include "stream/report.h"
 #include "stream/rtp_sockets.h"
 #include "stream/rtsp_io.h"
 #include "stream/rtsp_open.h"
 #include "stream/rtsp_receive.h"
 #include "stream/rtsp_requests.h"
+#include "stream/video_playout.h"
 
 namespace {
 
-std::atomic<RtspPlayoutBody> g_videoPlayout{nullptr};
-std::atomic<RtspPlayoutBody> g_audioPlayout{nullptr};
+// Every run plays its video into the session's channel and its audio on the wave output.
+std::atomic<RtspPlayoutBody> g_videoPlayout{VideoPlayoutThread};
+std::atomic<RtspPlayoutBody> g_audioPlayout{AudioPlayoutThread};
 
 // What a playout thread starts with; lives on the session thread until the thread is joined.
 struct PlayoutStart {

@@ -1,0 +1,6 @@
+// The stream client's one call into the video library: a complete NAL unit to its channel.
+#include "videolib/channel.h"
+
+int DeliverToChannel(CChannel* channel, const uint8_t* unit, int length) {
+  return channel->PutOneFrame(unit, length);
+}
