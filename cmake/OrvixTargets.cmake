@@ -2,10 +2,12 @@
 
 include(GoogleTest)
 
-# orvix_test(NAME <target> LABEL unit|integration|slow SOURCES ... LIBS ... [TIMEOUT s])
-# One GoogleTest binary; each of its cases becomes a CTest test carrying LABEL.
+# orvix_test(NAME <target> LABEL unit|integration|slow SOURCES ... LIBS ... [TIMEOUT s]
+#             [PREFIX p])
+# One GoogleTest binary; each of its cases becomes a CTest test carrying LABEL, its name led by
+# PREFIX when given (for one test source built into several binaries).
 function(orvix_test)
-  cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT;PREFIX" "SOURCES;LIBS" ${ARGN})
   if(NOT T_LABEL)
     set(T_LABEL unit)
   endif()
@@ -20,6 +22,7 @@ function(orvix_test)
                         Threads::Threads)
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
+    TEST_PREFIX "${T_PREFIX}"
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
 endfunction()

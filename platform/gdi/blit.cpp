@@ -1,0 +1,186 @@
+// Block transfers: BitBlt, StretchBlt, StretchDIBits and AlphaBlend, all through one
+// nearest-neighbour engine that clips to the destination context.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/gdi/blit_internal.h"
+#include "platform/gdi/gdi_internal.h"
+
+namespace platform::gdi {
+namespace {
+
+// Source index for each destination index: centre sampling, so equal sizes map 1:1.
+void MapAxis(int dst_len, int src_start, int src_len, bool mirror, std::vector<int>* out) {
+  out->resize(dst_len);
+  for (int d = 0; d < dst_len; ++d) {
+    int s = static_cast<int>((2LL * d + 1) * src_len / (2LL * dst_len));
+    (*out)[d] = src_start + (mirror ? src_len - 1 - s : s);
+  }
+}
+
+inline uint32_t BlendChannel(uint32_t s, uint32_t d, uint32_t a) {
+  return (s * a + d * (255 - a) + 127) / 255;
+}
+
+inline uint32_t BlendXrgb(uint32_t s, uint32_t d, uint32_t a) {
+  return BlendChannel(s & 0xFF, d & 0xFF, a) | (BlendChannel((s >> 8) & 0xFF, (d >> 8) & 0xFF, a) << 8) |
+         (BlendChannel((s >> 16) & 0xFF, (d >> 16) & 0xFF, a) << 16);
+}
+
+void CopyRow(const PixelTarget& dst, int y, int x0, int x1, const PixelTarget& src, int sy,
+             const int* cols, const BlitOptions& opt) {
+  const bool same32 = dst.format.IsXrgb32() && src.format.IsXrgb32();
+  if (same32 && opt.alpha < 0) {
+    auto* d = reinterpret_cast<uint32_t*>(dst.Row(y));
+    const auto* s = reinterpret_cast<const uint32_t*>(src.Row(sy));
+    for (int x = x0; x < x1; ++x) d[x] = s[cols[x - x0]];
+    return;
+  }
+  if (dst.format.IsXrgb32() && src.format.IsBgr24() && opt.alpha < 0) {
+    auto* d = reinterpret_cast<uint32_t*>(dst.Row(y));
+    const uint8_t* s = src.Row(sy);
+    for (int x = x0; x < x1; ++x) {
+      const uint8_t* p = s + cols[x - x0] * 3;
+      d[x] = p[0] | (p[1] << 8) | (uint32_t(p[2]) << 16);
+    }
+    return;
+  }
+  for (int x = x0; x < x1; ++x) {
+    uint32_t raw = src.Read(cols[x - x0], sy);
+    COLORREF c = src.format.Decode(raw);
+    if (opt.alpha >= 0) {
+      uint32_t a = static_cast<uint32_t>(opt.alpha);
+      if (opt.per_pixel_alpha && src.format.bytes == 4) a = a * (raw >> 24) / 255;
+      COLORREF under = dst.format.Decode(dst.Read(x, y));
+      // COLORREF and XRGB hold the channels in opposite orders; blending is per channel.
+      c = BlendXrgb(c, under, a);
+    }
+    dst.Write(x, y, dst.format.Encode(c));
+  }
+}
+
+}  // namespace
+
+bool StretchCore(DeviceContext* dc, RECT dst, const PixelTarget& src, RECT src_rect,
+                 const BlitOptions& opt) {
+  bool mirror_x = (dst.right < dst.left) != (src_rect.right < src_rect.left);
+  bool mirror_y = (dst.bottom < dst.top) != (src_rect.bottom < src_rect.top);
+  // A negative extent counts back from the start pixel itself: (x, -w) covers x - w + 1 .. x.
+  auto order = [](RECT* r) {
+    if (r->right < r->left) *r = RECT{r->right + 1, r->top, r->left + 1, r->bottom};
+    if (r->bottom < r->top) *r = RECT{r->left, r->bottom + 1, r->right, r->top + 1};
+  };
+  order(&dst);
+  order(&src_rect);
+  int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
+  int sw = src_rect.right - src_rect.left, sh = src_rect.bottom - src_rect.top;
+  if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return true;
+  std::vector<int> cols, rows;
+  MapAxis(dw, src_rect.left, sw, mirror_x, &cols);
+  MapAxis(dh, src_rect.top, sh, mirror_y, &rows);
+  RECT t{dst.left + dc->origin.x, dst.top + dc->origin.y, dst.right + dc->origin.x,
+         dst.bottom + dc->origin.y};
+  std::vector<RECT> clips = ClipRects(*dc, t);
+  if (clips.empty()) return true;
+  TargetLock lock(dc->target, &src);
+  for (const RECT& c : clips) {
+    // Leave out destination pixels whose source lies outside the source pixels.
+    int x0 = c.left, x1 = c.right;
+    while (x0 < x1 && (cols[x0 - t.left] < 0 || cols[x0 - t.left] >= src.width)) ++x0;
+    while (x1 > x0 && (cols[x1 - 1 - t.left] < 0 || cols[x1 - 1 - t.left] >= src.width)) --x1;
+    if (x0 >= x1) continue;
+    for (int y = c.top; y < c.bottom; ++y) {
+      int sy = rows[y - t.top];
+      if (sy < 0 || sy >= src.height) continue;
+      CopyRow(dc->target, y, x0, x1, src, sy, &cols[x0 - t.left], opt);
+    }
+    MarkChanged(*dc, RECT{x0, c.top, x1, c.bottom});
+  }
+  return true;
+}
+
+PixelTarget DibTarget(const BITMAPINFO* info, const void* bits) {
+  PixelTarget t;
+  if (info == nullptr || bits == nullptr) return t;
+  const BITMAPINFOHEADER& h = info->bmiHeader;
+  if (h.biCompression != BI_RGB || h.biWidth <= 0 || h.biHeight == 0) return t;
+  switch (h.biBitCount) {
+    case 16: t.format = Rgb555(); break;
+    case 24: t.format = Bgr24(); break;
+    case 32: t.format = Xrgb32(); break;
+    default: return t;
+  }
+  long stride = ((static_cast<long>(h.biWidth) * h.biBitCount + 31) / 32) * 4;
+  int rows = std::abs(h.biHeight);
+  auto* base = static_cast<uint8_t*>(const_cast<void*>(bits));
+  t.width = h.biWidth;
+  t.height = rows;
+  t.top = h.biHeight > 0 ? base + stride * (rows - 1) : base;
+  t.pitch = h.biHeight > 0 ? -stride : stride;
+  return t;
+}
+
+}  // namespace platform::gdi
+
+using namespace platform::gdi;
+
+namespace {
+
+BOOL Blit(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
+          DWORD rop, const BlitOptions& opt) {
+  DeviceContext* d = AsDc(dst);
+  if (d == nullptr) return FALSE;
+  if (rop == BLACKNESS || rop == WHITENESS || rop == PATCOPY) {
+    RECT r{std::min(x, x + w), std::min(y, y + h), std::max(x, x + w), std::max(y, y + h)};
+    COLORREF color = rop == BLACKNESS ? 0 : 0xFFFFFF;
+    if (rop == PATCOPY && !BrushColor(*d, d->brush, &color)) return TRUE;
+    FillRaw(d, r, d->target.format.Encode(color));
+    return TRUE;
+  }
+  DeviceContext* s = AsDc(src);
+  if (s == nullptr || rop != SRCCOPY) return FALSE;
+  // The source is read in its target's coordinates, limited to what the source may show.
+  PixelTarget view = s->target;
+  RECT sr{sx + s->origin.x, sy + s->origin.y, sx + sw + s->origin.x, sy + sh + s->origin.y};
+  return StretchCore(d, RECT{x, y, x + w, y + h}, view, sr, opt) ? TRUE : FALSE;
+}
+
+}  // namespace
+
+BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int src_x, int src_y,
+            DWORD rop) {
+  return Blit(dst, x, y, width, height, src, src_x, src_y, width, height, rop, BlitOptions{});
+}
+
+BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int src_x, int src_y,
+                int src_width, int src_height, DWORD rop) {
+  return Blit(dst, x, y, width, height, src, src_x, src_y, src_width, src_height, rop,
+              BlitOptions{});
+}
+
+int StretchDIBits(HDC dc, int x, int y, int width, int height, int src_x, int src_y,
+                  int src_width, int src_height, const void* bits, const BITMAPINFO* info,
+                  UINT, DWORD rop) {
+  DeviceContext* d = AsDc(dc);
+  PixelTarget src = DibTarget(info, bits);
+  if (d == nullptr || src.top == nullptr || rop != SRCCOPY) return 0;
+  // DIB source coordinates count rows from the bottom of a bottom-up DIB.
+  int top = info->bmiHeader.biHeight > 0 ? src.height - src_y - src_height : src_y;
+  StretchCore(d, RECT{x, y, x + width, y + height}, src,
+              RECT{src_x, top, src_x + src_width, top + src_height}, BlitOptions{});
+  return height;
+}
+
+BOOL AlphaBlend(HDC dst, int x, int y, int width, int height, HDC src, int src_x, int src_y,
+                int src_width, int src_height, BLENDFUNCTION blend) {
+  if (blend.BlendOp != AC_SRC_OVER || width < 0 || height < 0 || src_width < 0 ||
+      src_height < 0) {
+    return FALSE;
+  }
+  BlitOptions opt;
+  opt.alpha = blend.SourceConstantAlpha;
+  opt.per_pixel_alpha = (blend.AlphaFormat & AC_SRC_ALPHA) != 0;
+  return Blit(dst, x, y, width, height, src, src_x, src_y, src_width, src_height, SRCCOPY, opt);
+}

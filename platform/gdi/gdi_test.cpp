@@ -1,0 +1,314 @@
+#include "platform/gdi/gdi.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/display/display.h"
+#include "platform/gdi/pixel_target.h"
+#include "platform/ui/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::display::Display;
+using platform::ui::test::MakeWindow;
+
+class GdiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::display::DisplayOptions options;
+    options.backend = "headless";
+    options.width = 320;
+    options.height = 240;
+    std::string error;
+    display_ = Display::Create(options, &error);
+    ASSERT_NE(display_, nullptr) << error;
+    std::lock_guard<std::mutex> lock(fb().mutex());
+    fb().Fill(RECT{0, 0, 320, 240}, 0x000000);
+    fb().TakeDirty();
+  }
+  void TearDown() override {
+    for (HWND w : windows_) DestroyWindow(w);
+    platform::ui::test::Drain();
+  }
+  platform::display::Framebuffer& fb() { return display_->framebuffer(); }
+  uint32_t At(int x, int y) {
+    std::lock_guard<std::mutex> lock(fb().mutex());
+    return fb().Pixel(x, y);
+  }
+  HWND Window(DWORD style, int x, int y, int w, int h, HWND parent) {
+    HWND hwnd = MakeWindow("Recorder", style | WS_VISIBLE, x, y, w, h, parent);
+    windows_.push_back(hwnd);
+    return hwnd;
+  }
+  std::unique_ptr<Display> display_;
+  std::vector<HWND> windows_;
+};
+
+TEST_F(GdiTest, WindowFillsLandInTheVisibleRegionOnlyAndMarkDirty) {
+  HWND top = Window(WS_POPUP, 20, 20, 200, 150, nullptr);
+  HWND above = Window(WS_CHILD, 10, 10, 100, 80, top);
+  HWND below = Window(WS_CHILD, 60, 40, 100, 80, top);
+  (void)above;
+  HDC dc = GetDC(below);
+  ASSERT_NE(dc, nullptr);
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+  RECT all{-50, -50, 500, 500};  // far beyond the window: clipped
+  EXPECT_EQ(FillRect(dc, &all, red), 1);
+  ReleaseDC(below, dc);
+  DeleteObject(red);
+  platform::ui::Region visible =
+      platform::ui::VisibleRegion(below, platform::ui::DcArea::kClient, false);
+  long long red_pixels = 0;
+  for (int y = 0; y < 240; ++y) {
+    for (int x = 0; x < 320; ++x) {
+      bool is_red = At(x, y) == 0xFF0000;
+      red_pixels += is_red;
+      ASSERT_EQ(is_red, visible.Contains(x, y)) << x << "," << y;
+    }
+  }
+  EXPECT_EQ(red_pixels, visible.Area());
+  EXPECT_LT(red_pixels, 100 * 80);  // the sibling above took its corner
+  std::lock_guard<std::mutex> lock(fb().mutex());
+  RECT dirty = fb().TakeDirty();
+  EXPECT_LE(dirty.left, 80);
+  EXPECT_GE(dirty.bottom, 140);
+}
+
+TEST_F(GdiTest, FramesRectanglesAndLinesInAMemoryBitmap) {
+  HDC mem = CreateCompatibleDC(nullptr);
+  HBITMAP bm = CreateCompatibleBitmap(mem, 20, 10);
+  HGDIOBJ old = SelectObject(mem, bm);
+  ASSERT_NE(old, nullptr);
+  HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  RECT r{2, 2, 8, 7};
+  FrameRect(mem, &r, white);
+  EXPECT_EQ(GetPixel(mem, 2, 2), RGB(255, 255, 255));
+  EXPECT_EQ(GetPixel(mem, 7, 6), RGB(255, 255, 255));
+  EXPECT_EQ(GetPixel(mem, 3, 3), RGB(0, 0, 0));  // inside stays
+  EXPECT_EQ(GetPixel(mem, 8, 2), RGB(0, 0, 0));  // right edge excluded
+  HPEN pen = CreatePen(PS_SOLID, 1, RGB(0, 0, 255));
+  HGDIOBJ old_pen = SelectObject(mem, pen);
+  HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+  HGDIOBJ old_brush = SelectObject(mem, green);
+  Rectangle(mem, 10, 1, 15, 6);
+  EXPECT_EQ(GetPixel(mem, 10, 1), RGB(0, 0, 255));
+  EXPECT_EQ(GetPixel(mem, 12, 3), RGB(0, 255, 0));
+  EXPECT_EQ(GetPixel(mem, 15, 3), RGB(0, 0, 0));
+  MoveToEx(mem, 0, 9, nullptr);
+  LineTo(mem, 5, 9);
+  EXPECT_EQ(GetPixel(mem, 4, 9), RGB(0, 0, 255));
+  EXPECT_EQ(GetPixel(mem, 5, 9), RGB(0, 0, 0));  // the end point is not drawn
+  EXPECT_EQ(GetPixel(mem, 25, 0), CLR_INVALID);
+  SelectObject(mem, old_pen);
+  SelectObject(mem, old_brush);
+  SelectObject(mem, old);
+  EXPECT_TRUE(DeleteObject(pen));
+  EXPECT_TRUE(DeleteObject(green));
+  EXPECT_TRUE(DeleteObject(bm));
+  EXPECT_TRUE(DeleteDC(mem));
+  EXPECT_FALSE(DeleteDC(mem));  // a stale handle is refused, not followed
+}
+
+TEST_F(GdiTest, StretchBltScalesMirrorsAndBlitsIntoAWindow) {
+  HDC mem = CreateCompatibleDC(nullptr);
+  HBITMAP bm = CreateCompatibleBitmap(mem, 2, 2);
+  SelectObject(mem, bm);
+  SetPixel(mem, 0, 0, RGB(255, 0, 0));
+  SetPixel(mem, 1, 0, RGB(0, 255, 0));
+  SetPixel(mem, 0, 1, RGB(0, 0, 255));
+  SetPixel(mem, 1, 1, RGB(255, 255, 255));
+  HWND w = Window(WS_POPUP, 100, 50, 40, 40, nullptr);
+  HDC dc = GetDC(w);
+  ASSERT_TRUE(StretchBlt(dc, 0, 0, 8, 8, mem, 0, 0, 2, 2, SRCCOPY));
+  EXPECT_EQ(At(100, 50), 0xFF0000u);
+  EXPECT_EQ(At(103, 53), 0xFF0000u);
+  EXPECT_EQ(At(104, 53), 0x00FF00u);
+  EXPECT_EQ(At(100, 57), 0x0000FFu);
+  EXPECT_EQ(At(107, 57), 0xFFFFFFu);
+  EXPECT_EQ(At(108, 57), 0u);
+  // A negative width mirrors.
+  ASSERT_TRUE(StretchBlt(dc, 20, 0, 2, 2, mem, 1, 0, -2, 2, SRCCOPY));
+  EXPECT_EQ(At(120, 50), 0x00FF00u);
+  EXPECT_EQ(At(121, 50), 0xFF0000u);
+  // BitBlt copies 1:1 and drawing past the window's edge is clipped.
+  ASSERT_TRUE(BitBlt(dc, 39, 39, 2, 2, mem, 0, 0, SRCCOPY));
+  EXPECT_EQ(At(139, 89), 0xFF0000u);
+  EXPECT_EQ(At(140, 89), 0u);
+  ReleaseDC(w, dc);
+  DeleteDC(mem);
+  DeleteObject(bm);
+}
+
+TEST_F(GdiTest, AlphaBlendMixesWithConstantAlpha) {
+  HDC mem = CreateCompatibleDC(nullptr);
+  HBITMAP bm = CreateCompatibleBitmap(mem, 4, 4);
+  SelectObject(mem, bm);
+  RECT r{0, 0, 4, 4};
+  HBRUSH src = CreateSolidBrush(RGB(200, 100, 0));
+  FillRect(mem, &r, src);
+  HDC dst = CreateCompatibleDC(nullptr);
+  HBITMAP dbm = CreateCompatibleBitmap(dst, 8, 8);
+  SelectObject(dst, dbm);
+  HBRUSH under = CreateSolidBrush(RGB(0, 50, 255));
+  RECT d{0, 0, 8, 8};
+  FillRect(dst, &d, under);
+  BLENDFUNCTION blend{AC_SRC_OVER, 0, 150, 0};
+  ASSERT_TRUE(AlphaBlend(dst, 2, 2, 4, 4, mem, 0, 0, 4, 4, blend));
+  auto mix = [](int s, int u) { return (s * 150 + u * 105 + 127) / 255; };
+  EXPECT_EQ(GetPixel(dst, 3, 3), RGB(mix(200, 0), mix(100, 50), mix(0, 255)));
+  EXPECT_EQ(GetPixel(dst, 1, 1), RGB(0, 50, 255));
+  EXPECT_EQ(GetPixel(dst, 6, 6), RGB(0, 50, 255));
+  DeleteDC(mem);
+  DeleteDC(dst);
+  for (HGDIOBJ o : {static_cast<HGDIOBJ>(bm), static_cast<HGDIOBJ>(dbm),
+                    static_cast<HGDIOBJ>(src), static_cast<HGDIOBJ>(under)}) {
+    EXPECT_TRUE(DeleteObject(o));
+  }
+}
+
+TEST_F(GdiTest, DibSectionsAreBottomUpAndStretchDibitsReadsThemSo) {
+  BITMAPINFO info{};
+  info.bmiHeader = BITMAPINFOHEADER{40, 3, 2, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_NE(dib, nullptr);
+  auto* p = static_cast<uint8_t*>(bits);  // rows of 12 bytes (9 padded to 4)
+  p[0] = 255;                               // bottom-left pixel blue
+  p[12 + 2] = 255;                          // top-left pixel red
+  HDC mem = CreateCompatibleDC(nullptr);
+  SelectObject(mem, dib);
+  EXPECT_EQ(GetPixel(mem, 0, 0), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(mem, 0, 1), RGB(0, 0, 255));
+  BITMAP b;
+  ASSERT_EQ(GetObjectA(dib, sizeof(b), &b), static_cast<int>(sizeof(b)));
+  EXPECT_EQ(b.bmWidth, 3);
+  EXPECT_EQ(b.bmBitsPixel, 24);
+  EXPECT_EQ(b.bmBits, bits);
+  HWND w = Window(WS_POPUP, 0, 0, 30, 30, nullptr);
+  HDC dc = GetDC(w);
+  EXPECT_EQ(StretchDIBits(dc, 0, 0, 3, 2, 0, 0, 3, 2, bits, &info, DIB_RGB_COLORS, SRCCOPY), 2);
+  EXPECT_EQ(At(0, 0), 0xFF0000u);
+  EXPECT_EQ(At(0, 1), 0x0000FFu);
+  ReleaseDC(w, dc);
+  DeleteDC(mem);
+  DeleteObject(dib);
+}
+
+TEST_F(GdiTest, PixelContextsEncodeIntoTheirFormat) {
+  uint16_t pixels[4 * 2] = {};
+  platform::gdi::PixelTarget t;
+  t.top = reinterpret_cast<uint8_t*>(pixels);
+  t.width = 4;
+  t.height = 2;
+  t.pitch = 8;
+  t.format = platform::gdi::Rgb565();
+  HDC dc = platform::gdi::CreateDcOverPixels(t, nullptr);
+  SetPixel(dc, 1, 0, RGB(255, 0, 0));
+  SetPixel(dc, 2, 1, RGB(0, 255, 0));
+  SetPixel(dc, 3, 1, RGB(255, 255, 255));
+  EXPECT_EQ(pixels[1], 0xF800);
+  EXPECT_EQ(pixels[6], 0x07E0);
+  EXPECT_EQ(pixels[7], 0xFFFF);
+  EXPECT_EQ(GetPixel(dc, 3, 1), RGB(255, 255, 255));
+  EXPECT_EQ(platform::gdi::Rgb555().Encode(RGB(0, 0, 255)), 0x001Fu);
+  DeleteDC(dc);
+}
+
+void WriteBmp(const std::string& path, int w, int h, uint32_t color_bgr) {
+  int stride = (w * 3 + 3) & ~3;
+  std::vector<uint8_t> f(54 + stride * h, 0);
+  auto put32 = [&](int at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) f[at + i] = (v >> (8 * i)) & 0xFF;
+  };
+  f[0] = 'B';
+  f[1] = 'M';
+  put32(2, f.size());
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, w);
+  put32(22, h);
+  f[26] = 1;
+  f[28] = 24;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      uint8_t* p = &f[54 + y * stride + x * 3];
+      p[0] = color_bgr & 0xFF;
+      p[1] = (color_bgr >> 8) & 0xFF;
+      p[2] = (color_bgr >> 16) & 0xFF;
+    }
+  }
+  f[54] = 0xFF;  // the bottom-left pixel blue
+  f[55] = f[56] = 0;
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<char*>(f.data()), f.size());
+}
+
+TEST_F(GdiTest, BitmapsAreFoundByNumberInTheResourceFolders) {
+  std::string pattern = (fs::temp_directory_path() / "gdi_test_XXXXXX").string();
+  std::string dir = mkdtemp(pattern.data());
+  WriteBmp(dir + "/4321.bmp", 5, 3, 0x00FF00);
+  std::ofstream(dir + "/4322.bmp") << "not a bitmap";
+  platform::gdi::AddResourceDirectory(dir.c_str());
+  HBITMAP bm = LoadBitmapA(nullptr, MAKEINTRESOURCEA(4321));
+  ASSERT_NE(bm, nullptr);
+  BITMAP b;
+  GetObjectA(bm, sizeof(b), &b);
+  EXPECT_EQ(b.bmWidth, 5);
+  EXPECT_EQ(b.bmHeight, 3);
+  HDC mem = CreateCompatibleDC(nullptr);
+  SelectObject(mem, bm);
+  EXPECT_EQ(GetPixel(mem, 0, 2), RGB(0, 0, 255));
+  EXPECT_EQ(GetPixel(mem, 4, 0), RGB(0, 255, 0));
+  DeleteDC(mem);
+  DeleteObject(bm);
+  EXPECT_EQ(LoadBitmapA(nullptr, MAKEINTRESOURCEA(4322)), nullptr);
+  EXPECT_EQ(LoadBitmapA(nullptr, MAKEINTRESOURCEA(4323)), nullptr);
+  HANDLE by_file = LoadImageA(nullptr, (dir + "/4321.bmp").c_str(), IMAGE_BITMAP, 10, 6,
+                              LR_LOADFROMFILE | LR_CREATEDIBSECTION);
+  ASSERT_NE(by_file, nullptr);
+  GetObjectA(by_file, sizeof(b), &b);
+  EXPECT_EQ(b.bmWidth, 10);
+  DeleteObject(by_file);
+  fs::remove_all(dir);
+}
+
+TEST_F(GdiTest, BeginPaintGivesAContextClippedToTheUpdate) {
+  HWND w = Window(WS_POPUP, 10, 10, 100, 100, nullptr);
+  platform::ui::test::Drain();
+  RECT part{10, 10, 30, 20};
+  InvalidateRect(w, &part, FALSE);
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(w, &ps);
+  ASSERT_NE(dc, nullptr);
+  RECT client{0, 0, 100, 100};
+  FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  RECT box;
+  EXPECT_EQ(GetClipBox(dc, &box), SIMPLEREGION);
+  EXPECT_EQ(box.left, 10);
+  EXPECT_EQ(box.right, 30);
+  EndPaint(w, &ps);
+  EXPECT_EQ(At(20, 20), 0xFFFFFFu);
+  EXPECT_EQ(At(39, 29), 0xFFFFFFu);
+  EXPECT_EQ(At(40, 29), 0u);
+  EXPECT_EQ(At(15, 15), 0u);
+}
+
+TEST_F(GdiTest, ObjectsSelectedWhenDeletedLiveUntilDeselected) {
+  HDC mem = CreateCompatibleDC(nullptr);
+  HBRUSH b = CreateSolidBrush(RGB(1, 2, 3));
+  SelectObject(mem, b);
+  EXPECT_TRUE(DeleteObject(b));
+  EXPECT_EQ(GetObjectType(b), OBJ_BRUSH);  // still selected, still valid
+  DeleteDC(mem);
+  EXPECT_EQ(GetObjectType(b), 0u);
+  EXPECT_TRUE(DeleteObject(GetStockObject(BLACK_BRUSH)));
+  EXPECT_EQ(GetObjectType(GetStockObject(BLACK_BRUSH)), OBJ_BRUSH);
+  RECT r{0, 0, 1, 1};
+  EXPECT_EQ(FillRect(nullptr, &r, b), 0);
+}
+
+}  // namespace

@@ -1,0 +1,82 @@
+// One DrawDib presentation of a 720 x 576 YUY2 picture (conversion to BGR, row flip, stretch
+// into the window) into a CIF-sized window and into a 1280 x 720 one.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/display/display.h"
+#include "platform/gdi/gdi.h"
+#include "platform/ui/ui.h"
+#include "videolib/video_out.h"
+#include "videolib/video_wnd.h"
+
+namespace {
+
+struct Stage {
+  std::unique_ptr<platform::display::Display> display;
+  CVideoOut out;
+  HWND parent = nullptr;
+};
+
+Stage& TheStage() {
+  static Stage* stage = [] {
+    auto* s = new Stage;
+    platform::display::DisplayOptions options;
+    options.backend = "headless";
+    options.width = 1300;
+    options.height = 740;
+    std::string error;
+    s->display = platform::display::Display::Create(options, &error);
+    if (!s->display) {
+      std::fprintf(stderr, "no display: %s\n", error.c_str());
+      std::abort();
+    }
+    platform::gdi::InstallDcProvider();
+    s->parent = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 1300, 740, nullptr,
+                                nullptr, nullptr, nullptr);
+    s->out.InitDrawDib();
+    return s;
+  }();
+  return *stage;
+}
+
+std::vector<BYTE> TestPicture() {
+  std::vector<BYTE> p(720 * 576 * 2);
+  for (int y = 0; y < 576; ++y) {
+    for (int x = 0; x < 720; x += 2) {
+      BYTE* q = &p[(static_cast<size_t>(y) * 720 + x) * 2];
+      q[0] = static_cast<BYTE>(16 + (x + y) % 220);
+      q[1] = static_cast<BYTE>(x / 3);
+      q[2] = static_cast<BYTE>(16 + (x + y + 1) % 220);
+      q[3] = static_cast<BYTE>(y / 3);
+    }
+  }
+  return p;
+}
+
+void BM_DrawDibPresentation(benchmark::State& state) {
+  Stage& stage = TheStage();
+  const int w = static_cast<int>(state.range(0));
+  const int h = static_cast<int>(state.range(1));
+  CVideoWnd video;
+  video.CreateWnd(RECT{0, 0, w + 2, h + 2}, stage.parent, 1);  // the border around the client
+  std::vector<BYTE> picture = TestPicture();
+  for (auto _ : state) {
+    int r = stage.out.DrawDibYuy2(picture.data(), video.m_hWnd, nullptr, 0, 0, 0, 720, 576);
+    benchmark::DoNotOptimize(r);
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.SetLabel("720x576 -> " + std::to_string(w) + "x" + std::to_string(h));
+}
+BENCHMARK(BM_DrawDibPresentation)
+    ->Args({352, 288})
+    ->Args({1280, 720})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

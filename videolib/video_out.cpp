@@ -1,0 +1,229 @@
+#include "videolib/video_out.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/kernel/kernel.h"
+#include "platform/ui/ui.h"
+#include "videolib/pixel_convert.h"
+#include "videolib/surface.h"
+
+namespace {
+
+#if VIDEOLIB_GDI_TEXT
+// "宋体" in the program's code page (GBK).
+constexpr char kSongFace[] = "\xCB\xCE\xCC\xE5";
+CVideoOut::PanelPainter g_panel_painter = nullptr;
+#endif
+
+template <typename T>
+void ReleaseInterface(T** p) {
+  if (*p != nullptr) (*p)->Release();
+  *p = nullptr;
+}
+
+size_t DibStride(int width) { return (static_cast<size_t>(width) * 3 + 3) & ~size_t{3}; }
+
+}  // namespace
+
+CVideoOut::CVideoOut() = default;
+
+CVideoOut::~CVideoOut() { UninitRender(); }
+
+HRESULT CVideoOut::InitDirectDraw() {
+  if (m_pDD != nullptr) return DD_OK;
+  HRESULT hr =
+      DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&m_pDD), IID_IDirectDraw7, nullptr);
+  if (FAILED(hr)) {
+    m_pDD = nullptr;
+    return hr;
+  }
+  hr = m_pDD->SetCooperativeLevel(nullptr, DDSCL_NORMAL);
+  if (FAILED(hr)) hr = kCooperativeLevelFailed;
+  DDSURFACEDESC2 desc{};
+  if (SUCCEEDED(hr)) {
+    desc.dwSize = sizeof(desc);
+    desc.dwFlags = DDSD_CAPS;
+    desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
+    hr = m_pDD->CreateSurface(&desc, &m_pPrimary, nullptr);
+  }
+  if (SUCCEEDED(hr)) {
+    desc = DDSURFACEDESC2{};
+    desc.dwSize = sizeof(desc);
+    hr = m_pPrimary->GetSurfaceDesc(&desc);
+  }
+  if (SUCCEEDED(hr)) {
+    CSurface::PrimaryPixelFormat() = desc.ddpfPixelFormat;
+    hr = m_pDD->CreateClipper(0, &m_pClipper, nullptr);
+  }
+  if (SUCCEEDED(hr)) hr = m_pPrimary->SetClipper(m_pClipper);
+  if (FAILED(hr)) ReleaseDirectDraw();
+  return hr;
+}
+
+int CVideoOut::InitDrawDib() {
+  if (m_hDrawDib == nullptr) m_hDrawDib = DrawDibOpen();
+  if (m_pBgrBuf == nullptr) m_pBgrBuf = static_cast<BYTE*>(std::malloc(kBufferBytes));
+  if (m_pFlipBuf == nullptr) m_pFlipBuf = static_cast<BYTE*>(std::malloc(kBufferBytes));
+#if VIDEOLIB_GDI_TEXT
+  if (m_hPanelFont == nullptr) {
+    m_hPanelFont =
+        CreateFontA(m_nPanelFontHeight, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, kSongFace);
+  }
+#endif
+  return m_hDrawDib != nullptr ? 1 : 0;
+}
+
+void CVideoOut::UninitRender() {
+  if (m_pDD != nullptr) m_pDD->RestoreDisplayMode();
+  if (m_hDrawDib != nullptr) DrawDibClose(m_hDrawDib);
+  m_hDrawDib = nullptr;
+  std::free(m_pBgrBuf);
+  std::free(m_pFlipBuf);
+  m_pBgrBuf = m_pFlipBuf = nullptr;
+#if VIDEOLIB_GDI_TEXT
+  if (m_hPanelFont != nullptr) DeleteObject(m_hPanelFont);
+  m_hPanelFont = nullptr;
+#endif
+  CrAutoLock lock(&m_lock);
+  ReleaseDirectDraw();
+}
+
+void CVideoOut::ReleaseDirectDraw() {
+  ReleaseInterface(&m_pClipper);
+  ReleaseInterface(&m_pBack);
+  ReleaseInterface(&m_pPrimary);
+  ReleaseInterface(&m_pDD);
+}
+
+#if VIDEOLIB_GDI_TEXT
+void CVideoOut::SetPanelPainter(PanelPainter painter) { g_panel_painter = painter; }
+
+void CVideoOut::SetPanelFont(HFONT font, int height) {
+  if (m_hPanelFont != nullptr && m_hPanelFont != font) DeleteObject(m_hPanelFont);
+  m_hPanelFont = font;
+  m_nPanelFontHeight = height;
+}
+
+void CVideoOut::DrawPanel(HDC dc, const RECT& rect, const void* panel, int channel) {
+  if (g_panel_painter != nullptr && panel != nullptr) {
+    g_panel_painter(this, dc, rect, panel, channel);
+  }
+}
+
+HRESULT CVideoOut::BltOnce(IDirectDrawSurface7* surface, RECT* src, RECT* dst, const void* panel,
+                           int channel, IDirectDrawSurface7* osd) {
+  HRESULT hr = osd != nullptr ? osd->Blt(nullptr, surface, nullptr, DDBLT_WAIT, nullptr) : E_FAIL;
+  if (FAILED(hr)) return m_pPrimary->Blt(dst, surface, src, DDBLT_WAIT, nullptr);
+  HDC dc = nullptr;
+  if (SUCCEEDED(osd->GetDC(&dc)) && dc != nullptr) {
+    DrawPanel(dc, *src, panel, channel);
+    osd->ReleaseDC(dc);
+  }
+  return m_pPrimary->Blt(dst, osd, src, DDBLT_WAIT, nullptr);
+}
+
+HRESULT CVideoOut::BltSurface(IDirectDrawSurface7* surface, HWND hwnd, const void* panel,
+                              int channel, RECT* dst, IDirectDrawSurface7* osd) {
+#else
+HRESULT CVideoOut::BltOnce(IDirectDrawSurface7* surface, RECT* src, RECT* dst) {
+  return m_pPrimary->Blt(dst, surface, src, DDBLT_WAIT, nullptr);
+}
+
+HRESULT CVideoOut::BltSurface(IDirectDrawSurface7* surface, HWND hwnd, const void*, int,
+                              RECT* dst) {
+#endif
+  if (surface == nullptr) return E_FAIL;
+  DDSURFACEDESC2 desc{};
+  desc.dwSize = sizeof(desc);
+  HRESULT hr = surface->GetSurfaceDesc(&desc);
+  if (FAILED(hr)) return hr;
+  RECT src{0, 0, static_cast<LONG>(desc.dwWidth), static_cast<LONG>(desc.dwHeight)};
+  CrAutoLock lock(&m_lock);
+  if (m_pPrimary == nullptr || m_pClipper == nullptr) return E_FAIL;
+  m_pClipper->SetHWnd(0, hwnd);
+  bool restored = false;
+  for (;;) {
+#if VIDEOLIB_GDI_TEXT
+    hr = BltOnce(surface, &src, dst, panel, channel, osd);
+#else
+    hr = BltOnce(surface, &src, dst);
+#endif
+    if (hr == DDERR_WASSTILLDRAWING) continue;
+    if (hr != DDERR_SURFACELOST || restored) return hr;
+    hr = m_pDD->RestoreAllSurfaces();
+    if (FAILED(hr)) return hr;
+    restored = true;
+  }
+}
+
+RECT CVideoOut::DrawDibTarget(HWND hwnd, int title, int focus) {
+  RECT r{0, 0, 0, 0};
+  GetClientRect(hwnd, &r);
+  if (title) r.top += 20;
+  if (focus) {
+    r.left += 2;
+    r.right -= 2;
+    r.bottom -= 2;
+  }
+  return r;
+}
+
+void CVideoOut::PrepareDib(const BYTE* yuy2, int width, int height, BITMAPINFOHEADER* header) {
+  const size_t row = static_cast<size_t>(width) * 3;
+  const size_t stride = DibStride(width);
+  pixel::Yuy2ToBgr24(yuy2, m_pBgrBuf, width, height);
+  if (stride == row) {
+    pixel::FlipRows(m_pBgrBuf, m_pFlipBuf, static_cast<int>(row), height);
+  } else {
+    // DIB rows are padded to 4 bytes; a picture whose rows are not would be drawn skewed.
+    for (int y = 0; y < height; ++y) {
+      BYTE* out = m_pFlipBuf + stride * static_cast<size_t>(height - 1 - y);
+      std::memcpy(out, m_pBgrBuf + row * static_cast<size_t>(y), row);
+      std::memset(out + row, 0, stride - row);
+    }
+  }
+  *header = BITMAPINFOHEADER{};
+  header->biSize = sizeof(BITMAPINFOHEADER);
+  header->biWidth = width;
+  header->biHeight = height;
+  header->biPlanes = 1;
+  header->biBitCount = 24;
+  header->biCompression = BI_RGB;
+  header->biSizeImage = static_cast<DWORD>(stride * static_cast<size_t>(height));
+}
+
+int CVideoOut::DrawDibYuy2(const BYTE* yuy2, HWND hwnd, const void* panel, int channel, int title,
+                           int focus, int width, int height) {
+  if (m_hDrawDib == nullptr) return -1;
+  if (hwnd == nullptr || !IsWindow(hwnd)) return -1;
+  if (yuy2 == nullptr || width <= 0 || height <= 0 || width > kMaxWidth ||
+      DibStride(width) * static_cast<size_t>(height) > kBufferBytes) {
+    return -1;
+  }
+  RECT dst = DrawDibTarget(hwnd, title, focus);
+  HDC dc = GetDC(hwnd);
+  if (dc == nullptr) return 0;
+  CrAutoLock lock(&m_lock);
+  if (m_pBgrBuf == nullptr || m_pFlipBuf == nullptr) {
+    ReleaseDC(hwnd, dc);
+    return -1;
+  }
+  BITMAPINFOHEADER header;
+  PrepareDib(yuy2, width, height, &header);
+  const int dw = dst.right - dst.left;
+  const int dh = dst.bottom - dst.top;
+  DrawDibBegin(m_hDrawDib, dc, dw, dh, &header, width, height, DDF_SAME_HDC);
+  DrawDibDraw(m_hDrawDib, dc, dst.left, dst.top, dw, dh, &header, m_pFlipBuf, 0, 0, width, height,
+              DDF_SAME_HDC | DDF_SAME_DRAW);
+  DrawDibEnd(m_hDrawDib);
+#if VIDEOLIB_GDI_TEXT
+  DrawPanel(dc, dst, panel, channel);
+#else
+  (void)panel;
+  (void)channel;
+#endif
+  ReleaseDC(hwnd, dc);
+  return 0;
+}

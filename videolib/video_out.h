@@ -1,0 +1,109 @@
+#pragma once
+// CVideoOut: the one renderer all channels share. It owns the DirectDraw object, the primary
+// surface (the desktop) with its clipper, a DrawDib handle with two picture-sized scratch
+// buffers, and the lock that makes every presentation of every channel strictly one at a time
+// (the scratch buffers, the clipper whose window is set per presentation and, in LocPlexa,
+// the panel font are shared by all of them).
+//
+// Threads: set-up and release run on the owner's thread while no channel presents; the two
+// presentations may be called from any number of decode threads at once.
+
+#include "platform/ddraw/ddraw.h"
+#include "platform/gdi/gdi.h"
+#include "platform/vfw/drawdib.h"
+#include "videolib/lock.h"
+
+class CVideoOut {
+ public:
+  // The largest picture the DrawDib path draws (the scratch buffers' size).
+  static constexpr int kMaxWidth = 720;
+  static constexpr int kMaxHeight = 576;
+  static constexpr size_t kBufferBytes = size_t{kMaxWidth} * kMaxHeight * 3;
+  static constexpr HRESULT kCooperativeLevelFailed = static_cast<HRESULT>(0x88760082);
+#if VIDEOLIB_GDI_TEXT
+  static constexpr COLORREF kKeyColor = 0x000A0AFF;  // kept for callers; nothing keys on it
+#else
+  static constexpr COLORREF kKeyColor = 0x000A0A0A;
+#endif
+
+  CVideoOut();
+  // Releases everything as UninitRender does.
+  virtual ~CVideoOut();
+  CVideoOut(const CVideoOut&) = delete;
+  CVideoOut& operator=(const CVideoOut&) = delete;
+
+  // Creates DirectDraw, the primary surface and its clipper, and records the primary
+  // surface's pixel format for the surfaces' format table. Does nothing and succeeds when
+  // DirectDraw already exists. A failure leaves nothing behind and is returned.
+  HRESULT InitDirectDraw();
+  // Opens DrawDib and allocates the scratch buffers, once. Returns 1, or 0 without a handle.
+  int InitDrawDib();
+  // Releases DrawDib, the buffers and then, under the lock, the DirectDraw objects.
+  void UninitRender();
+
+  // Blits picture surface `surface` whole onto `dst` (screen coordinates), clipped to what
+  // `hwnd` shows. In LocPlexa the picture goes through the channel's overlay surface `osd`
+  // first, where the information panel `panel` of `channel` is drawn on it. A lost primary
+  // surface is restored once and the blit repeated; a surface still drawing is waited for.
+  // Returns 0 or the DirectDraw error.
+#if VIDEOLIB_GDI_TEXT
+  HRESULT BltSurface(IDirectDrawSurface7* surface, HWND hwnd, const void* panel, int channel,
+                     RECT* dst, IDirectDrawSurface7* osd);
+#else
+  HRESULT BltSurface(IDirectDrawSurface7* surface, HWND hwnd, const void* panel, int channel,
+                     RECT* dst);
+#endif
+  // Draws a YUY2 picture of `width` x `height` into the client area of `hwnd`, less the
+  // 20-pixel title strip when `title` is set and less 2 pixels at left, right and bottom when
+  // `focus` is set. Returns 0 when drawn or when the window gave no device context; -1
+  // without DrawDib, without a window, or for a picture the scratch buffers cannot hold.
+  int DrawDibYuy2(const BYTE* yuy2, HWND hwnd, const void* panel, int channel, int title, int focus,
+                  int width, int height);
+
+  // The rectangle the DrawDib path draws into (client coordinates of `hwnd`).
+  static RECT DrawDibTarget(HWND hwnd, int title, int focus);
+
+  IDirectDraw7* GetDirectDraw() const { return m_pDD; }
+  IDirectDrawSurface7* GetPrimarySurface() const { return m_pPrimary; }
+  IDirectDrawClipper* GetClipper() const { return m_pClipper; }
+  HDRAWDIB GetDrawDib() const { return m_hDrawDib; }
+  CrLockCS* GetLock() { return &m_lock; }
+
+#if VIDEOLIB_GDI_TEXT
+  // Draws the information panel `record` of `channel` within `rect` of `dc`. Installed by the
+  // on-screen text code; called under the renderer lock, which also guards the panel font.
+  using PanelPainter = void (*)(CVideoOut* out, HDC dc, const RECT& rect, const void* record,
+                                int channel);
+  static void SetPanelPainter(PanelPainter painter);
+  HFONT GetPanelFont() const { return m_hPanelFont; }
+  int GetPanelFontHeight() const { return m_nPanelFontHeight; }
+  // Replaces the panel font by one of `height` (REQUIRES: renderer lock held).
+  void SetPanelFont(HFONT font, int height);
+#endif
+
+ private:
+  void ReleaseDirectDraw();
+  // One try of the blit onto the primary surface.
+#if VIDEOLIB_GDI_TEXT
+  HRESULT BltOnce(IDirectDrawSurface7* surface, RECT* src, RECT* dst, const void* panel,
+                  int channel, IDirectDrawSurface7* osd);
+  void DrawPanel(HDC dc, const RECT& rect, const void* panel, int channel);
+#else
+  HRESULT BltOnce(IDirectDrawSurface7* surface, RECT* src, RECT* dst);
+#endif
+  // Converts and flips the picture into the bottom-up DIB of the flip buffer.
+  void PrepareDib(const BYTE* yuy2, int width, int height, BITMAPINFOHEADER* header);
+
+  IDirectDraw7* m_pDD = nullptr;
+  IDirectDrawSurface7* m_pPrimary = nullptr;
+  IDirectDrawSurface7* m_pBack = nullptr;  // never created; released when present
+  IDirectDrawClipper* m_pClipper = nullptr;
+  CrLockCS m_lock;
+  BYTE* m_pBgrBuf = nullptr;   // guarded by m_lock while presenting
+  BYTE* m_pFlipBuf = nullptr;  // guarded by m_lock while presenting
+  HDRAWDIB m_hDrawDib = nullptr;
+#if VIDEOLIB_GDI_TEXT
+  HFONT m_hPanelFont = nullptr;  // guarded by m_lock
+  int m_nPanelFontHeight = 10;
+#endif
+};

@@ -1,0 +1,439 @@
+#include "videolib/video_out.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "platform/kernel/clock.h"
+#include "videolib/pixel_convert.h"
+#include "videolib/surface.h"
+#include "videolib/video_wnd.h"
+#include "videolib/videownd_test_support.h"
+
+namespace {
+
+using videownd_test::ClientOnScreen;
+using videownd_test::Desktop;
+using videownd_test::ParentWindow;
+
+struct Yuv {
+  BYTE y, u, v;
+};
+constexpr Yuv kRed{82, 90, 240};
+constexpr Yuv kBlue{41, 240, 110};
+constexpr Yuv kYellow{210, 16, 146};
+constexpr Yuv kCyan{170, 166, 16};
+
+std::vector<BYTE> Yuy2Picture(int w, int h, Yuv c) {
+  std::vector<BYTE> p(static_cast<size_t>(w) * h * 2);
+  for (size_t i = 0; i < p.size(); i += 4) {
+    p[i] = c.y;
+    p[i + 1] = c.u;
+    p[i + 2] = c.y;
+    p[i + 3] = c.v;
+  }
+  return p;
+}
+
+// The desktop colour the DrawDib path gives a flat YUY2 colour.
+uint32_t DibColor(Yuv c) {
+  std::vector<BYTE> p = Yuy2Picture(4, 1, c);
+  BYTE bgr[12];
+  pixel::reference::Yuy2ToBgr24(p.data(), bgr, 4, 1);
+  return (uint32_t{bgr[2]} << 16) | (uint32_t{bgr[1]} << 8) | bgr[0];
+}
+
+bool Near(uint32_t a, uint32_t b) {
+  for (int shift = 0; shift < 24; shift += 8) {
+    int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+    if (d < -4 || d > 4) return false;
+  }
+  return true;
+}
+
+IDirectDrawSurface7* MakeYuy2Surface(IDirectDraw7* dd, int w, int h, Yuv c) {
+  DDSURFACEDESC2 desc{};
+  desc.dwSize = sizeof(desc);
+  desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+  desc.dwWidth = w;
+  desc.dwHeight = h;
+  desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+  desc.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
+  desc.ddpfPixelFormat.dwFlags = DDPF_FOURCC;
+  desc.ddpfPixelFormat.dwFourCC = MAKEFOURCC('Y', 'U', 'Y', '2');
+  desc.ddpfPixelFormat.dwYUVBitCount = 16;
+  IDirectDrawSurface7* s = nullptr;
+  if (FAILED(dd->CreateSurface(&desc, &s, nullptr))) return nullptr;
+  DDSURFACEDESC2 locked{};
+  locked.dwSize = sizeof(locked);
+  if (FAILED(s->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr))) return s;
+  std::vector<BYTE> row = Yuy2Picture(w, 1, c);
+  for (int y = 0; y < h; ++y) {
+    std::memcpy(static_cast<BYTE*>(locked.lpSurface) + static_cast<size_t>(y) * locked.lPitch,
+                row.data(), row.size());
+  }
+  s->Unlock(nullptr);
+  return s;
+}
+
+#if VIDEOLIB_GDI_TEXT
+IDirectDrawSurface7* MakeOsdSurface(IDirectDraw7* dd, int w, int h) {
+  DDSURFACEDESC2 desc{};
+  desc.dwSize = sizeof(desc);
+  desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+  desc.dwWidth = w;
+  desc.dwHeight = h;
+  desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+  IDirectDrawSurface7* s = nullptr;
+  return SUCCEEDED(dd->CreateSurface(&desc, &s, nullptr)) ? s : nullptr;
+}
+#endif
+
+class VideoOutTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(out_.InitDirectDraw(), DD_OK);
+    ASSERT_EQ(out_.InitDrawDib(), 1);
+    MakeWindow(&a_, RECT{10, 10, 362, 298}, 0);
+    MakeWindow(&b_, RECT{400, 10, 752, 298}, 1);
+  }
+  void TearDown() override {
+    for (IDirectDrawSurface7* s : surfaces_) s->Release();
+  }
+  void MakeWindow(CVideoWnd* w, const RECT& r, int id) {
+    w->Init(nullptr, id);
+    ASSERT_TRUE(w->CreateWnd(r, parent_.hwnd(), id));
+    desktop_.Drain();
+  }
+  IDirectDrawSurface7* Keep(IDirectDrawSurface7* s) {
+    if (s != nullptr) surfaces_.push_back(s);
+    return s;
+  }
+  // Every pixel of `r` (screen) has the colour, and the pixels just outside it do not.
+  void ExpectFilled(const RECT& r, uint32_t color, bool exact = true) {
+    auto same = [&](int x, int y) {
+      return exact ? desktop_.Pixel(x, y) == color : Near(desktop_.Pixel(x, y), color);
+    };
+    int misses = 0;
+    for (int y = r.top; y < r.bottom; ++y) {
+      for (int x = r.left; x < r.right; ++x) misses += same(x, y) ? 0 : 1;
+    }
+    EXPECT_EQ(misses, 0) << "inside " << r.left << "," << r.top << "," << r.right << ","
+                         << r.bottom;
+    EXPECT_FALSE(same(r.left - 1, r.top));
+    EXPECT_FALSE(same(r.left, r.top - 1));
+    EXPECT_FALSE(same(r.right, r.bottom - 1));
+    EXPECT_FALSE(same(r.right - 1, r.bottom));
+  }
+  RECT OnScreen(HWND hwnd, RECT client_rect) {
+    RECT c = ClientOnScreen(hwnd);
+    OffsetRect(&client_rect, c.left, c.top);
+    return client_rect;
+  }
+#if VIDEOLIB_GDI_TEXT
+  HRESULT Blt(IDirectDrawSurface7* s, HWND hwnd, RECT* dst, IDirectDrawSurface7* osd,
+              const void* panel = nullptr) {
+    return out_.BltSurface(s, hwnd, panel, 0, dst, osd);
+  }
+#else
+  HRESULT Blt(IDirectDrawSurface7* s, HWND hwnd, RECT* dst, IDirectDrawSurface7* = nullptr,
+              const void* panel = nullptr) {
+    return out_.BltSurface(s, hwnd, panel, 0, dst);
+  }
+#endif
+
+  Desktop desktop_;
+  ParentWindow parent_{0, 0, 800, 600};
+  CVideoOut out_;
+  CVideoWnd a_;
+  CVideoWnd b_;
+  std::vector<IDirectDrawSurface7*> surfaces_;
+};
+
+TEST_F(VideoOutTest, SetUpIsIdempotentAndReleaseEmptiesTheRenderer) {
+  IDirectDraw7* dd = out_.GetDirectDraw();
+  ASSERT_NE(dd, nullptr);
+  EXPECT_NE(out_.GetPrimarySurface(), nullptr);
+  EXPECT_NE(out_.GetClipper(), nullptr);
+  EXPECT_EQ(out_.InitDirectDraw(), DD_OK);
+  EXPECT_EQ(out_.GetDirectDraw(), dd);
+  DDPIXELFORMAT primary{};
+  primary.dwSize = sizeof(primary);
+  out_.GetPrimarySurface()->GetPixelFormat(&primary);
+  EXPECT_EQ(std::memcmp(&CSurface::PrimaryPixelFormat(), &primary, sizeof(primary)), 0);
+  EXPECT_EQ(CSurface::GetPixelFormat(23), &CSurface::PrimaryPixelFormat());
+  out_.UninitRender();
+  EXPECT_EQ(out_.GetDirectDraw(), nullptr);
+  EXPECT_EQ(out_.GetPrimarySurface(), nullptr);
+  EXPECT_EQ(out_.GetDrawDib(), nullptr);
+  EXPECT_EQ(platform::ddraw::LiveObjectCount(), 0);
+  EXPECT_EQ(out_.InitDirectDraw(), DD_OK);
+  EXPECT_EQ(out_.InitDrawDib(), 1);
+}
+
+TEST_F(VideoOutTest, DrawDibFillsTheClientAreaLessTitleAndFocusFrame) {
+  std::vector<BYTE> pic = Yuy2Picture(352, 288, kRed);
+  RECT client;
+  GetClientRect(a_.m_hWnd, &client);
+  ASSERT_EQ(out_.DrawDibYuy2(pic.data(), a_.m_hWnd, nullptr, 0, 0, 0, 352, 288), 0);
+  ExpectFilled(OnScreen(a_.m_hWnd, client), DibColor(kRed));
+
+  std::vector<BYTE> blue = Yuy2Picture(176, 144, kBlue);
+  InvalidateRect(a_.m_hWnd, nullptr, TRUE);
+  desktop_.Drain();
+  ASSERT_EQ(out_.DrawDibYuy2(blue.data(), a_.m_hWnd, nullptr, 0, 1, 1, 176, 144), 0);
+  RECT inset{2, 20, client.right - 2, client.bottom - 2};
+  ExpectFilled(OnScreen(a_.m_hWnd, inset), DibColor(kBlue));
+  RECT target = CVideoOut::DrawDibTarget(a_.m_hWnd, 1, 0);
+  EXPECT_EQ(target.top, 20);
+  EXPECT_EQ(target.left, 0);
+}
+
+TEST_F(VideoOutTest, DrawDibKeepsRowsStraightForWidthsWithPaddedRows) {
+  // 354 x 3 bytes is not a multiple of 4: DIB rows then carry padding.
+  const int w = 354, h = 100;
+  std::vector<BYTE> pic = Yuy2Picture(w, h, kBlue);
+  for (int y = 0; y < h; ++y) {  // a red band over the first 8 columns of every row
+    for (int x = 0; x < 8; x += 2) {
+      BYTE* p = &pic[(static_cast<size_t>(y) * w + x) * 2];
+      p[0] = p[2] = kRed.y;
+      p[1] = kRed.u;
+      p[3] = kRed.v;
+    }
+  }
+  MoveWindow(a_.m_hWnd, 10, 10, w + 2, h + 2, TRUE);  // one pixel per picture pixel
+  desktop_.Drain();
+  RECT client;
+  GetClientRect(a_.m_hWnd, &client);
+  ASSERT_EQ(client.right, w - (VIDEOLIB_GDI_TEXT ? 2 : 0));
+  ASSERT_EQ(out_.DrawDibYuy2(pic.data(), a_.m_hWnd, nullptr, 0, 0, 0, w, h), 0);
+  RECT c = ClientOnScreen(a_.m_hWnd);
+  for (int y = 0; y < client.bottom; y += 7) {
+    EXPECT_EQ(desktop_.Pixel(c.left + 1, c.top + y), DibColor(kRed)) << "row " << y;
+    EXPECT_EQ(desktop_.Pixel(c.left + 20, c.top + y), DibColor(kBlue)) << "row " << y;
+  }
+}
+
+TEST_F(VideoOutTest, DrawDibRefusesWhatItCannotDraw) {
+  std::vector<BYTE> big = Yuy2Picture(736, 576, kRed);
+  EXPECT_EQ(out_.DrawDibYuy2(big.data(), a_.m_hWnd, nullptr, 0, 0, 0, 736, 576), -1);
+  EXPECT_EQ(out_.DrawDibYuy2(big.data(), a_.m_hWnd, nullptr, 0, 0, 0, 720, 600), -1);
+  EXPECT_EQ(out_.DrawDibYuy2(big.data(), nullptr, nullptr, 0, 0, 0, 352, 288), -1);
+  RECT c = ClientOnScreen(a_.m_hWnd);
+  EXPECT_NE(desktop_.Pixel(c.left + 5, c.top + 5), DibColor(kRed));
+  out_.UninitRender();
+  EXPECT_EQ(out_.DrawDibYuy2(big.data(), a_.m_hWnd, nullptr, 0, 0, 0, 352, 288), -1);
+  EXPECT_EQ(Blt(nullptr, a_.m_hWnd, nullptr, nullptr), E_FAIL);
+}
+
+TEST_F(VideoOutTest, BlitLandsOnTheDestinationRectangle) {
+  IDirectDraw7* dd = out_.GetDirectDraw();
+  IDirectDrawSurface7* s = Keep(MakeYuy2Surface(dd, 352, 288, kYellow));
+  ASSERT_NE(s, nullptr);
+  RECT dst = ClientOnScreen(a_.m_hWnd);
+  dst.top += 20;
+  IDirectDrawSurface7* osd = nullptr;
+#if VIDEOLIB_GDI_TEXT
+  osd = Keep(MakeOsdSurface(dd, 352, 288));
+  ASSERT_NE(osd, nullptr);
+#endif
+  ASSERT_EQ(Blt(s, a_.m_hWnd, &dst, osd), DD_OK);
+  ExpectFilled(dst, DibColor(kYellow), false);
+}
+
+TEST_F(VideoOutTest, BlitIsClippedToWhatTheWindowShows) {
+  IDirectDrawSurface7* s = Keep(MakeYuy2Surface(out_.GetDirectDraw(), 64, 64, kCyan));
+  RECT a = ClientOnScreen(a_.m_hWnd);
+  RECT wide{a.left, a.top, a.right + 100, a.bottom};  // reaches into window b
+  ASSERT_EQ(Blt(s, a_.m_hWnd, &wide, nullptr), DD_OK);
+  EXPECT_TRUE(Near(desktop_.Pixel(a.right - 1, a.top + 5), DibColor(kCyan)));
+  EXPECT_FALSE(Near(desktop_.Pixel(a.right + 50, a.top + 5), DibColor(kCyan)));
+}
+
+TEST_F(VideoOutTest, ALostPrimarySurfaceIsRestoredAndTheBlitRepeated) {
+  IDirectDraw7* dd = out_.GetDirectDraw();
+  IDirectDrawSurface7* s = Keep(MakeYuy2Surface(dd, 64, 64, kYellow));
+  platform::ddraw::LoseSurface(out_.GetPrimarySurface());
+  RECT dst = ClientOnScreen(a_.m_hWnd);
+  EXPECT_EQ(Blt(s, a_.m_hWnd, &dst, nullptr), DD_OK);
+  EXPECT_EQ(out_.GetPrimarySurface()->IsLost(), DD_OK);
+  ExpectFilled(dst, DibColor(kYellow), false);
+}
+
+TEST_F(VideoOutTest, AStillDrawingPrimaryIsWaitedFor) {
+  IDirectDrawSurface7* s = Keep(MakeYuy2Surface(out_.GetDirectDraw(), 64, 64, kCyan));
+  platform::ddraw::InjectStillDrawing(out_.GetPrimarySurface(), 5);
+  RECT dst = ClientOnScreen(b_.m_hWnd);
+  EXPECT_EQ(Blt(s, b_.m_hWnd, &dst, nullptr), DD_OK);
+  ExpectFilled(dst, DibColor(kCyan), false);
+}
+
+#if VIDEOLIB_GDI_TEXT
+struct PanelLog {
+  std::atomic<int> calls{0};
+  RECT rect{};
+  IDirectDrawSurface7* lose = nullptr;  // lost again at every panel drawing
+};
+PanelLog g_panel;
+
+void MarkPanel(CVideoOut*, HDC dc, const RECT& rect, const void*, int) {
+  g_panel.calls++;
+  g_panel.rect = rect;
+  RECT mark{rect.left, rect.top, rect.left + 16, rect.top + 16};
+  FillRect(dc, &mark, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  if (g_panel.lose != nullptr) platform::ddraw::LoseSurface(g_panel.lose);
+}
+
+class VideoOutPanelTest : public VideoOutTest {
+ protected:
+  void SetUp() override {
+    VideoOutTest::SetUp();
+    g_panel.calls = 0;
+    g_panel.lose = nullptr;
+    CVideoOut::SetPanelPainter(&MarkPanel);
+  }
+  void TearDown() override {
+    CVideoOut::SetPanelPainter(nullptr);
+    VideoOutTest::TearDown();
+  }
+  const int record_ = 0;
+};
+
+TEST_F(VideoOutPanelTest, DrawDibDrawsThePanelOverThePicture) {
+  std::vector<BYTE> pic = Yuy2Picture(352, 288, kBlue);
+  ASSERT_EQ(out_.DrawDibYuy2(pic.data(), a_.m_hWnd, &record_, 0, 1, 1, 352, 288), 0);
+  EXPECT_EQ(g_panel.calls, 1);
+  EXPECT_EQ(g_panel.rect.top, 20);
+  EXPECT_EQ(g_panel.rect.left, 2);
+  RECT c = ClientOnScreen(a_.m_hWnd);
+  EXPECT_EQ(desktop_.Pixel(c.left + 5, c.top + 25), 0xFFFFFFu);
+  EXPECT_EQ(desktop_.Pixel(c.left + 30, c.top + 60), DibColor(kBlue));
+}
+
+TEST_F(VideoOutPanelTest, BlitGoesThroughTheOverlayWithItsPanel) {
+  IDirectDraw7* dd = out_.GetDirectDraw();
+  IDirectDrawSurface7* s = Keep(MakeYuy2Surface(dd, 176, 144, kRed));
+  IDirectDrawSurface7* osd = Keep(MakeOsdSurface(dd, 176, 144));
+  RECT dst = ClientOnScreen(a_.m_hWnd);
+  ASSERT_EQ(Blt(s, a_.m_hWnd, &dst, osd, &record_), DD_OK);
+  EXPECT_EQ(g_panel.calls, 1);
+  EXPECT_EQ(g_panel.rect.right, 176);
+  // The 16 x 16 mark of the overlay is stretched with the picture (x 2).
+  EXPECT_EQ(desktop_.Pixel(dst.left + 30, dst.top + 30), 0xFFFFFFu);
+  EXPECT_TRUE(Near(desktop_.Pixel(dst.left + 34, dst.top + 34), DibColor(kRed)));
+}
+
+TEST_F(VideoOutPanelTest, ASecondLossInOnePresentationIsReturned) {
+  IDirectDraw7* dd = out_.GetDirectDraw();
+  IDirectDrawSurface7* s = Keep(MakeYuy2Surface(dd, 64, 64, kRed));
+  IDirectDrawSurface7* osd = Keep(MakeOsdSurface(dd, 64, 64));
+  g_panel.lose = out_.GetPrimarySurface();
+  RECT dst = ClientOnScreen(a_.m_hWnd);
+  EXPECT_EQ(Blt(s, a_.m_hWnd, &dst, osd, &record_), DDERR_SURFACELOST);
+  EXPECT_EQ(g_panel.calls, 2);
+}
+#endif
+
+// Two channels presenting together: each checks after every presentation that its window
+// shows its own latest picture. Shared scratch buffers or a shared clipper used by both at
+// once would put one channel's picture (or none) into the other's window.
+class ConcurrentPresentation : public VideoOutTest {
+ protected:
+  template <typename Present>
+  int Run(Present present) {
+    std::atomic<int> wrong{0};
+    auto channel = [&](CVideoWnd* w, Yuv c0, Yuv c1) {
+      RECT area = ClientOnScreen(w->m_hWnd);
+      for (int i = 0; i < 60; ++i) {
+        Yuv c = i % 2 ? c1 : c0;
+        if (!present(w, c, i)) {
+          wrong++;
+          continue;
+        }
+        for (int k = 0; k < 8; ++k) {
+          int x = area.left + 3 + (k * 37) % (area.right - area.left - 6);
+          int y = area.top + 22 + (k * 53) % (area.bottom - area.top - 26);
+          if (!Near(desktop_.Pixel(x, y), DibColor(c))) wrong++;
+        }
+      }
+    };
+    std::thread ta(channel, &a_, kRed, kYellow);
+    std::thread tb(channel, &b_, kBlue, kCyan);
+    ta.join();
+    tb.join();
+    return wrong;
+  }
+};
+
+// While another holder has the renderer lock, neither presentation gets to the screen.
+TEST_F(ConcurrentPresentation, EveryPresentationWaitsForTheRendererLock) {
+  IDirectDrawSurface7* s = Keep(MakeYuy2Surface(out_.GetDirectDraw(), 64, 64, kYellow));
+  std::vector<BYTE> pic = Yuy2Picture(352, 288, kBlue);
+  RECT a = ClientOnScreen(a_.m_hWnd);
+  RECT b = ClientOnScreen(b_.m_hWnd);
+  std::atomic<int> done{0};
+  out_.GetLock()->Lock();
+  std::thread blit([&] {
+    RECT dst = a;
+    EXPECT_EQ(Blt(s, a_.m_hWnd, &dst, nullptr), DD_OK);
+    done++;
+  });
+  std::thread dib([&] {
+    EXPECT_EQ(out_.DrawDibYuy2(pic.data(), b_.m_hWnd, nullptr, 0, 0, 0, 352, 288), 0);
+    done++;
+  });
+  Sleep(150);
+  EXPECT_EQ(done, 0);
+  EXPECT_FALSE(Near(desktop_.Pixel(a.left + 5, a.top + 5), DibColor(kYellow)));
+  EXPECT_NE(desktop_.Pixel(b.left + 5, b.top + 5), DibColor(kBlue));
+  out_.GetLock()->Unlock();
+  blit.join();
+  dib.join();
+  EXPECT_EQ(done, 2);
+  EXPECT_TRUE(Near(desktop_.Pixel(a.left + 5, a.top + 5), DibColor(kYellow)));
+  EXPECT_EQ(desktop_.Pixel(b.left + 5, b.top + 5), DibColor(kBlue));
+}
+
+TEST_F(ConcurrentPresentation, DrawDibPresentationsNeverInterleave) {
+  std::vector<BYTE> pictures[4];
+  const Yuv colours[4] = {kRed, kYellow, kBlue, kCyan};
+  for (int i = 0; i < 4; ++i) pictures[i] = Yuy2Picture(720, 576, colours[i]);
+  auto index = [&](Yuv c) {
+    for (int i = 0; i < 4; ++i) {
+      if (colours[i].y == c.y) return i;
+    }
+    return 0;
+  };
+  int wrong = Run([&](CVideoWnd* w, Yuv c, int) {
+    return out_.DrawDibYuy2(pictures[index(c)].data(), w->m_hWnd, nullptr, 0, 1, 1, 720, 576) == 0;
+  });
+  EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(ConcurrentPresentation, BlitPresentationsNeverInterleave) {
+  IDirectDraw7* dd = out_.GetDirectDraw();
+  const Yuv colours[4] = {kRed, kYellow, kBlue, kCyan};
+  IDirectDrawSurface7* sources[4];
+  for (int i = 0; i < 4; ++i) sources[i] = Keep(MakeYuy2Surface(dd, 720, 576, colours[i]));
+#if VIDEOLIB_GDI_TEXT
+  IDirectDrawSurface7* osd[2] = {Keep(MakeOsdSurface(dd, 720, 576)),
+                                 Keep(MakeOsdSurface(dd, 720, 576))};
+#else
+  IDirectDrawSurface7* osd[2] = {nullptr, nullptr};
+#endif
+  int wrong = Run([&](CVideoWnd* w, Yuv c, int) {
+    int ch = w == &a_ ? 0 : 1;
+    int i = 2 * ch + (c.y == colours[2 * ch].y ? 0 : 1);
+    // Both aim at the whole strip across the two windows; the clipper keeps each to its own.
+    RECT a = ClientOnScreen(a_.m_hWnd);
+    RECT b = ClientOnScreen(b_.m_hWnd);
+    RECT dst{a.left, a.top, b.right, b.bottom};
+    return Blt(sources[i], w->m_hWnd, &dst, osd[ch]) == DD_OK;
+  });
+  EXPECT_EQ(wrong, 0);
+}
+
+}  // namespace
