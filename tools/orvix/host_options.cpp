@@ -1,0 +1,166 @@
+#include "tools/orvix/host_options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace orvix {
+namespace {
+
+using std::invalid_argument;
+
+long long Integer(const std::string& option, const std::string& text, long long low,
+                  long long high) {
+  errno = 0;
+  char* end = nullptr;
+  long long value = std::strtoll(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || errno == ERANGE || value < low || value > high) {
+    throw invalid_argument(option + " needs a whole number from " + std::to_string(low) + " to " +
+                           std::to_string(high) + ", got \"" + text + "\"");
+  }
+  return value;
+}
+
+double Seconds(const std::string& option, const std::string& text) {
+  char* end = nullptr;
+  double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !std::isfinite(value) || value < 0 || value > 86400) {
+    throw invalid_argument(option + " needs seconds from 0 to 86400, got \"" + text + "\"");
+  }
+  return value;
+}
+
+void Size(const std::string& text, HostOptions* o) {
+  size_t x = text.find('x');
+  if (x == std::string::npos) throw invalid_argument("--size needs WxH, got \"" + text + "\"");
+  o->width = static_cast<int>(Integer("--size width", text.substr(0, x), 320, 16384));
+  o->height = static_cast<int>(Integer("--size height", text.substr(x + 1), 240, 16384));
+}
+
+// Options taking a value; the rest are flags.
+bool Apply(const std::string& name, const std::string& value, HostOptions* o) {
+  if (name == "--dvr") {
+    if (value.empty()) throw invalid_argument("--dvr needs an address");
+    o->dvrAddr = value;
+  } else if (name == "--channels") {
+    o->channels = static_cast<int>(Integer(name, value, 1, 8));
+  } else if (name == "--preview") {
+    o->preview = static_cast<int>(Integer(name, value, 0, 1));
+  } else if (name == "--sip-name") {
+    o->sipName = value;
+  } else if (name == "--lang") {
+    o->lang = value;
+  } else if (name == "--default-channel") {
+    o->defaultChannel = static_cast<int>(Integer(name, value, -1, 1000));
+  } else if (name == "--relay-state") {
+    o->relayState = Integer(name, value, 0, 0x7FFFFFFF);
+  } else if (name == "--page") {
+    o->pageFile = value;
+  } else if (name == "--display") {
+    if (value != "x11" && value != "headless" && value != "auto") {
+      throw invalid_argument("--display must be x11, headless or auto, got \"" + value + "\"");
+    }
+    o->display = value;
+  } else if (name == "--screenshot") {
+    if (value.empty()) throw invalid_argument("--screenshot needs a file name");
+    o->screenshot = value;
+  } else if (name == "--after") {
+    o->after = Seconds(name, value);
+  } else if (name == "--answer") {
+    o->answers = value;
+  } else if (name == "--input") {
+    o->inputFile = value;
+  } else if (name == "--size") {
+    Size(value, o);
+  } else if (name == "--dvrsim") {
+    o->dvrsim = value;
+  } else if (name == "--dvrsim-arg") {
+    o->dvrsimArgs.push_back(value);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+HostOptions ParseHostOptions(const std::vector<std::string>& args) {
+  HostOptions o;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      o.help = true;
+      continue;
+    }
+    if (arg.rfind("--", 0) != 0) throw invalid_argument("unexpected argument \"" + arg + "\"");
+    std::string name = arg;
+    std::string value;
+    bool inline_value = false;
+    if (size_t eq = arg.find('='); eq != std::string::npos) {
+      name = arg.substr(0, eq);
+      value = arg.substr(eq + 1);
+      inline_value = true;
+    } else if (i + 1 < args.size()) {
+      value = args[i + 1];
+    }
+    if (!inline_value && i + 1 >= args.size()) {
+      HostOptions probe;
+      bool known = true;
+      try {
+        known = Apply(name, "1", &probe);
+      } catch (const invalid_argument&) {
+      }
+      if (!known) throw invalid_argument("unknown option " + name);
+      throw invalid_argument(name + " needs a value");
+    }
+    if (!Apply(name, value, &o)) throw invalid_argument("unknown option " + name);
+    if (!inline_value) ++i;
+  }
+  if (o.after && o.screenshot.empty() && *o.after == 0) {
+    throw invalid_argument("--after 0 without --screenshot would end at once");
+  }
+  return o;
+}
+
+const char* HostUsageText() {
+  return "Usage: orvix [options]\n"
+         "Shows the viewer of a DVR's cameras in a window of its own. Without --dvr it starts\n"
+         "the DVR simulator (dvrsim) on loopback and views that.\n"
+         "\n"
+         "Page properties (each overrides the --page file's value):\n"
+         "  --dvr ADDRESS          the DVR's address (DvrAddr)\n"
+         "  --channels N           channel count, 1-8 (DvrChnNum; default 4 without --page)\n"
+         "  --preview 0|1          start every channel at once (Preview; default 1 without "
+         "--page)\n"
+         "  --sip-name TEXT        device name shown over the pictures (sipName)\n"
+         "  --lang TEXT            \"en\" for English, anything else the second language (Lang)\n"
+         "  --default-channel N    0-based channel shown alone after start, -1 for the grid\n"
+         "                         (DefChShow; default -1 without --page)\n"
+         "  --relay-state N        initial relay state, decimal (RelayState)\n"
+         "  --page FILE            an HTML page whose <object> holds <param name=... value=...>\n"
+         "\n"
+         "Display and scripting:\n"
+         "  --display x11|headless where to show the window (default x11 when DISPLAY is set)\n"
+         "  --size WxH             size of the window (default 874x576)\n"
+         "  --screenshot FILE      write what is shown as a PNG after --after seconds, then end\n"
+         "  --after SECONDS        when to take the screenshot (default 1), or, alone, when to "
+         "end\n"
+         "  --answer LIST          answers to message boxes in order, e.g. \"ok,cancel,yes\"\n"
+         "                         (ok cancel yes no abort retry ignore default)\n"
+         "  --input FILE           timed mouse actions, one a line: \"SECONDS ACTION X Y\" with\n"
+         "                         ACTION move, click, dblclick or rclick at desktop coordinates,\n"
+         "                         or \"SECONDS screenshot FILE\"; '#' starts a comment\n"
+         "\n"
+         "Simulator:\n"
+         "  --dvrsim PATH          the simulator program (default: beside orvix, or "
+         "$ORVIX_DVRSIM)\n"
+         "  --dvrsim-arg ARG       one more argument for the simulator (repeatable); it is\n"
+         "                         always given --audio, --port, --bind and --channels\n"
+         "  --help                 show this text\n"
+         "\n"
+         "Ctrl-C or closing the window ends the program cleanly. Exit status: 0 done, 1 failed,\n"
+         "2 bad command line or script.\n";
+}
+
+}  // namespace orvix

@@ -1,0 +1,15 @@
+// The viewers this program carries. A viewer added to the program registers here, after
+// the placeholder: the host shows the latest one.
+#include "tools/orvix/hosted_viewer.h"
+#include "tools/orvix/placeholder_viewer.h"
+
+namespace orvix {
+
+void RegisterBuiltInViewers() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  RegisterViewerFactory("placeholder", &CreatePlaceholderViewer);
+}
+
+}  // namespace orvix
