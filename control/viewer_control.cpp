@@ -33,9 +33,9 @@ ViewerControl::ViewerControl(ChannelLibrary& library) : library_(library) {
 }
 
 ViewerControl::~ViewerControl() {
-  // A window destroyed without WM_DESTROY reaching us (the shell went first) still has
-  // sessions whose threads name our channels.
-  if (initialised_) EndSessions();
+  // The window must not outlive the control its user data points to; its destruction ends
+  // the sessions and channels.
+  if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
   StopPlayback();
   std::lock_guard<std::mutex> lock(g_instanceMutex);
   if (--g_instanceCount == 0) library_.UninitRender();
@@ -128,6 +128,8 @@ void ViewerControl::OnDestroy() {
   std::printf("end active ctrl!\n");
   initialised_ = 0;
 }
+
+void ViewerControl::OnNcDestroy() { window_ = nullptr; }
 
 bool ViewerControl::ChangeCaptureDir(const std::string& path) {
   ApplyCapturePath(path);

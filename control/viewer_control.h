@@ -58,6 +58,7 @@ class ViewerControl {
   void OnShowRequest(WPARAM wparam, LPARAM lparam);
   void OnSelect(WPARAM wparam, LPARAM lparam);
   void OnDestroy();
+  void OnNcDestroy();
 
   // For the control panel.
   void StartStoppedChannels();

@@ -33,6 +33,7 @@ LRESULT ViewerProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
       control->OnDestroy();
       return 0;
     case WM_NCDESTROY:
+      control->OnNcDestroy();
       SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
       break;
     default:
