@@ -40,9 +40,9 @@ DDPIXELFORMAT g_y411 = FourCc('Y', '4', '1', '1', 12);
 DDPIXELFORMAT g_y41p = FourCc('Y', '4', '1', 'P', 12);
 
 DDPIXELFORMAT* const g_formats[CSurface::kPixelFormatCount] = {
-    &g_yv12,   &g_yuy2,   &g_rgb24, &g_bgr24,   nullptr, nullptr, &g_primary, nullptr,
-    &g_yv12,   &g_rgb565, &g_rgb555, nullptr,   nullptr, nullptr, nullptr,    nullptr,
-    nullptr,   nullptr,   nullptr,  nullptr,    &g_uyvy, &g_y411, &g_y41p,    &g_primary};
+    &g_yv12, &g_yuy2,   &g_rgb24,  &g_bgr24, nullptr, nullptr, &g_primary, nullptr,
+    &g_yv12, &g_rgb565, &g_rgb555, nullptr,  nullptr, nullptr, nullptr,    nullptr,
+    nullptr, nullptr,   nullptr,   nullptr,  &g_uyvy, &g_y411, &g_y41p,    &g_primary};
 
 DDSURFACEDESC2 EmptyDesc() {
   DDSURFACEDESC2 d{};
@@ -52,9 +52,9 @@ DDSURFACEDESC2 EmptyDesc() {
 
 HMODULE ThisModule() {
   HMODULE module = nullptr;
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                         GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCSTR>(&ThisModule), &module);
+  GetModuleHandleExA(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCSTR>(&ThisModule), &module);
   return module;
 }
 
@@ -231,7 +231,8 @@ HRESULT CSurface::Draw(const BYTE* picture, BOOL mirror, int src_pitch) {
       hr = DrawRgb(&m_ddsd, picture, size, nullptr, nullptr, mirror, src_pitch);
     } else if (fourcc == MAKEFOURCC('Y', 'V', '1', '2')) {
       hr = DrawYv12(&m_ddsd, picture, size, nullptr, nullptr, mirror, src_pitch);
-    } else if (fourcc == MAKEFOURCC('Y', 'U', 'Y', '2') || fourcc == MAKEFOURCC('U', 'Y', 'V', 'Y')) {
+    } else if (fourcc == MAKEFOURCC('Y', 'U', 'Y', '2') ||
+               fourcc == MAKEFOURCC('U', 'Y', 'V', 'Y')) {
       hr = DrawYuy2(&m_ddsd, picture, size, nullptr, nullptr, mirror, src_pitch);
     } else {
       hr = 0;
@@ -252,8 +253,7 @@ HRESULT CSurface::Draw(IDirectDrawSurface7* src, BOOL) {
 
 HRESULT CSurface::Draw(IDirectDrawSurface7* src, RECT* src_rect, RECT* dst_rect, BOOL flag) {
   if (src == nullptr || m_pSurface == nullptr) return E_FAIL;
-  return m_pSurface->Blt(dst_rect, src, src_rect, DDBLT_WAIT | (flag ? DDBLT_KEYSRC : 0),
-                         nullptr);
+  return m_pSurface->Blt(dst_rect, src, src_rect, DDBLT_WAIT | (flag ? DDBLT_KEYSRC : 0), nullptr);
 }
 
 HRESULT CSurface::DrawBitmap(HBITMAP bitmap, int x, int y, int width, int height) {
@@ -283,8 +283,7 @@ HRESULT CSurface::DrawBitmap(HBITMAP bitmap, int x, int y, int width, int height
 }
 
 HRESULT CSurface::DrawBitmap(LPCSTR name, int width, int height) {
-  HANDLE image =
-      LoadImageA(ThisModule(), name, IMAGE_BITMAP, width, height, LR_CREATEDIBSECTION);
+  HANDLE image = LoadImageA(ThisModule(), name, IMAGE_BITMAP, width, height, LR_CREATEDIBSECTION);
   if (image == nullptr) {
     image = LoadImageA(nullptr, name, IMAGE_BITMAP, width, height,
                        LR_LOADFROMFILE | LR_CREATEDIBSECTION);

@@ -57,15 +57,15 @@ class CSurface {
                           RECT* src, BOOL mirror, int src_pitch);
   static HRESULT DrawYuy2(DDSURFACEDESC2* desc, const BYTE* picture, SIZE size, RECT* dst,
                           RECT* src, BOOL mirror, int src_pitch);
-  static HRESULT DrawRgb(DDSURFACEDESC2* desc, const BYTE* picture, SIZE size, RECT* dst,
-                         RECT* src, BOOL mirror, int src_pitch);
+  static HRESULT DrawRgb(DDSURFACEDESC2* desc, const BYTE* picture, SIZE size, RECT* dst, RECT* src,
+                         BOOL mirror, int src_pitch);
   // The same on a surface: locks it (0 without writing when that fails), never mirrors.
-  static HRESULT DrawYv12(IDirectDrawSurface7* surface, const BYTE* picture, SIZE size,
-                          RECT* dst, RECT* src, BOOL mirror, int src_pitch);
-  static HRESULT DrawYuy2(IDirectDrawSurface7* surface, const BYTE* picture, SIZE size,
-                          RECT* dst, RECT* src, BOOL mirror, int src_pitch);
-  static HRESULT DrawRgb(IDirectDrawSurface7* surface, const BYTE* picture, SIZE size,
-                         RECT* dst, RECT* src, BOOL mirror, int src_pitch);
+  static HRESULT DrawYv12(IDirectDrawSurface7* surface, const BYTE* picture, SIZE size, RECT* dst,
+                          RECT* src, BOOL mirror, int src_pitch);
+  static HRESULT DrawYuy2(IDirectDrawSurface7* surface, const BYTE* picture, SIZE size, RECT* dst,
+                          RECT* src, BOOL mirror, int src_pitch);
+  static HRESULT DrawRgb(IDirectDrawSurface7* surface, const BYTE* picture, SIZE size, RECT* dst,
+                         RECT* src, BOOL mirror, int src_pitch);
   // Blits from another surface; the flag of the rectangle form asks for the source colour key.
   HRESULT Draw(IDirectDrawSurface7* src, BOOL flag);
   HRESULT Draw(IDirectDrawSurface7* src, RECT* src_rect, RECT* dst_rect, BOOL flag);

@@ -38,9 +38,9 @@ class SurfaceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     live_ = platform::ddraw::LiveObjectCount();
-    ASSERT_EQ(DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&dd_), IID_IDirectDraw7,
-                                 nullptr),
-              DD_OK);
+    ASSERT_EQ(
+        DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&dd_), IID_IDirectDraw7, nullptr),
+        DD_OK);
     dd_->SetCooperativeLevel(nullptr, DDSCL_NORMAL);
   }
   void TearDown() override {
@@ -107,12 +107,12 @@ TEST(SurfaceWriters, Yuy2MovesAnOddLeftEdgeAndCopiesTheSmallerRectangle) {
   for (size_t i = 0; i < picture.size(); ++i) picture[i] = static_cast<BYTE>(i);
   RECT dst{1, 1, 8, 3};  // odd left: starts at 2; two rows
   EXPECT_EQ(CSurface::DrawYuy2(&m.desc, picture.data(), SIZE{4, 3}, &dst, nullptr, FALSE, 0), 0);
-  EXPECT_EQ(m.At(16 + 2), 0xEE);       // pixel 1 untouched
-  EXPECT_EQ(m.At(16 + 4), 0);          // picture row 0 at pixel 2
-  EXPECT_EQ(m.At(16 + 4 + 7), 7);      // whole row of 4 pixels (8 bytes)
+  EXPECT_EQ(m.At(16 + 2), 0xEE);   // pixel 1 untouched
+  EXPECT_EQ(m.At(16 + 4), 0);      // picture row 0 at pixel 2
+  EXPECT_EQ(m.At(16 + 4 + 7), 7);  // whole row of 4 pixels (8 bytes)
   EXPECT_EQ(m.At(16 + 4 + 8), 0xEE);
-  EXPECT_EQ(m.At(32 + 4), 8);          // row 1 of the picture
-  EXPECT_EQ(m.At(48 + 4), 0xEE);       // only two rows fit the rectangle
+  EXPECT_EQ(m.At(32 + 4), 8);     // row 1 of the picture
+  EXPECT_EQ(m.At(48 + 4), 0xEE);  // only two rows fit the rectangle
   // Mirror: 16-bit units of the row in reverse order.
   Memory r(4, 1, 8, MAKEFOURCC('Y', 'U', 'Y', '2'), 16);
   CSurface::DrawYuy2(&r.desc, picture.data(), SIZE{4, 3}, nullptr, nullptr, TRUE, 0);
@@ -148,7 +148,7 @@ TEST(SurfaceWriters, Yv12CopiesChromaPlanesOnlyForTwoRowsOrMore) {
   std::vector<BYTE> picture(w * h * 3 / 2);
   std::fill(picture.begin(), picture.begin() + w * h, 0x10);
   std::fill(picture.begin() + w * h, picture.begin() + w * h * 5 / 4, 0x20);  // U
-  std::fill(picture.begin() + w * h * 5 / 4, picture.end(), 0x30);           // V
+  std::fill(picture.begin() + w * h * 5 / 4, picture.end(), 0x30);            // V
   RECT one{0, 0, 4, 1};
   CSurface::DrawYv12(&m.desc, picture.data(), SIZE{w, h}, &one, nullptr, FALSE, 0);
   EXPECT_EQ(m.At(0), 0x10);
@@ -197,7 +197,7 @@ TEST_F(SurfaceTest, CreationFollowsTheBuild) {
   s.GetDDrawOsdSurface()->GetSurfaceDesc(&osd);
   EXPECT_EQ(osd.dwWidth, 40u);
   EXPECT_EQ(osd.ddpfPixelFormat.dwFourCC, 0u);  // the display's own format
-  EXPECT_EQ(s.CreateOsd(dd_, 20, 10), 0);        // replaces the first without a leak
+  EXPECT_EQ(s.CreateOsd(dd_, 20, 10), 0);       // replaces the first without a leak
 #else
   ASSERT_EQ(s.Create(dd_, 352, 288, 1, nullptr), DD_OK);
   EXPECT_EQ(s.Width(), 352);

@@ -96,7 +96,7 @@ HRESULT CSurface::DrawYv12(DDSURFACEDESC2* desc, const BYTE* picture, SIZE size,
   struct Plane {
     const BYTE* from;
     BYTE* to;
-  } planes[2] = {{picture + picture_plane, surface + pitch * height * 5 / 4},  // U
+  } planes[2] = {{picture + picture_plane, surface + pitch * height * 5 / 4},   // U
                  {picture + picture_plane * 5 / 4, surface + pitch * height}};  // V
   for (const Plane& p : planes) {
     BYTE* o = p.to + (s.dst.top / 2) * (pitch / 2) + s.dst.left / 2;
@@ -130,17 +130,17 @@ HRESULT CSurface::DrawRgb(DDSURFACEDESC2* desc, const BYTE* picture, SIZE size, 
   return 0;
 }
 
-HRESULT CSurface::DrawYv12(IDirectDrawSurface7* surface, const BYTE* picture, SIZE size,
-                           RECT* dst, RECT* src, BOOL, int src_pitch) {
+HRESULT CSurface::DrawYv12(IDirectDrawSurface7* surface, const BYTE* picture, SIZE size, RECT* dst,
+                           RECT* src, BOOL, int src_pitch) {
   return OnSurface<&CSurface::DrawYv12>(surface, picture, size, dst, src, src_pitch);
 }
 
-HRESULT CSurface::DrawYuy2(IDirectDrawSurface7* surface, const BYTE* picture, SIZE size,
-                           RECT* dst, RECT* src, BOOL, int src_pitch) {
+HRESULT CSurface::DrawYuy2(IDirectDrawSurface7* surface, const BYTE* picture, SIZE size, RECT* dst,
+                           RECT* src, BOOL, int src_pitch) {
   return OnSurface<&CSurface::DrawYuy2>(surface, picture, size, dst, src, src_pitch);
 }
 
-HRESULT CSurface::DrawRgb(IDirectDrawSurface7* surface, const BYTE* picture, SIZE size,
-                          RECT* dst, RECT* src, BOOL, int src_pitch) {
+HRESULT CSurface::DrawRgb(IDirectDrawSurface7* surface, const BYTE* picture, SIZE size, RECT* dst,
+                          RECT* src, BOOL, int src_pitch) {
   return OnSurface<&CSurface::DrawRgb>(surface, picture, size, dst, src, src_pitch);
 }

@@ -75,8 +75,10 @@ class View {
   Yuv GetYuv(int x, int y) const {
     const uint8_t* r = Row(y);
     switch (layout_) {
-      case Layout::kYuy2: return Yuv{r[2 * x], r[(x / 2) * 4 + 1], r[(x / 2) * 4 + 3]};
-      case Layout::kUyvy: return Yuv{r[2 * x + 1], r[(x / 2) * 4], r[(x / 2) * 4 + 2]};
+      case Layout::kYuy2:
+        return Yuv{r[2 * x], r[(x / 2) * 4 + 1], r[(x / 2) * 4 + 3]};
+      case Layout::kUyvy:
+        return Yuv{r[2 * x + 1], r[(x / 2) * 4], r[(x / 2) * 4 + 2]};
       case Layout::kYv12:
       case Layout::kI420: {
         const uint8_t* first = base_ + pitch_ * height_;
@@ -97,7 +99,8 @@ class View {
         int half = (x % 8) / 4;
         return Yuv{g[kY[x % 8]], g[half * 4], g[half * 4 + 2]};
       }
-      default: return RgbToYuv(rgb_.Decode(Raw(x, y)));
+      default:
+        return RgbToYuv(rgb_.Decode(Raw(x, y)));
     }
   }
 
@@ -145,7 +148,9 @@ class View {
         if (x % 4 == 0) g[(x % 8) / 4 * 4] = p.u, g[(x % 8) / 4 * 4 + 2] = p.v;
         break;
       }
-      default: PutRaw(x, y, rgb_.Encode(RGB(0, 0, 0))); break;
+      default:
+        PutRaw(x, y, rgb_.Encode(RGB(0, 0, 0)));
+        break;
     }
   }
 
@@ -236,9 +241,10 @@ void FillSurface(Surface* dst, const std::vector<RECT>& clip, DWORD color) {
           d.PutRaw(x, y, color);
         } else {
           // A YUV fill colour is the packed Y, U and V bytes (Y lowest).
-          d.PutYuv(x, y, Yuv{static_cast<uint8_t>(color & 0xFF),
-                             static_cast<uint8_t>((color >> 8) & 0xFF),
-                             static_cast<uint8_t>((color >> 16) & 0xFF)});
+          d.PutYuv(
+              x, y,
+              Yuv{static_cast<uint8_t>(color & 0xFF), static_cast<uint8_t>((color >> 8) & 0xFF),
+                  static_cast<uint8_t>((color >> 16) & 0xFF)});
         }
       }
     }

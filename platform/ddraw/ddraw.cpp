@@ -6,9 +6,12 @@
 #include "platform/ddraw/ddraw_internal.h"
 #include "platform/display/display.h"
 
-const IID IID_IDirectDraw7 = {0x15e65ec0, 0x3b9c, 0x11d2, {0xb9, 0x2f, 0x00, 0x60, 0x97, 0x97, 0xea, 0x5b}};
-const IID IID_IDirectDrawSurface7 = {0x06675a80, 0x3b9b, 0x11d2, {0xb9, 0x2f, 0x00, 0x60, 0x97, 0x97, 0xea, 0x5b}};
-const IID IID_IDirectDrawClipper = {0x6c14db85, 0xa733, 0x11ce, {0xa5, 0x21, 0x00, 0x20, 0xaf, 0x0b, 0xe5, 0x60}};
+const IID IID_IDirectDraw7 = {
+    0x15e65ec0, 0x3b9c, 0x11d2, {0xb9, 0x2f, 0x00, 0x60, 0x97, 0x97, 0xea, 0x5b}};
+const IID IID_IDirectDrawSurface7 = {
+    0x06675a80, 0x3b9b, 0x11d2, {0xb9, 0x2f, 0x00, 0x60, 0x97, 0x97, 0xea, 0x5b}};
+const IID IID_IDirectDrawClipper = {
+    0x6c14db85, 0xa733, 0x11ce, {0xa5, 0x21, 0x00, 0x20, 0xaf, 0x0b, 0xe5, 0x60}};
 
 namespace platform::ddraw {
 namespace {
@@ -37,8 +40,7 @@ class DirectDraw : public IDirectDraw7 {
   HRESULT CreateClipper(DWORD flags, IDirectDrawClipper** clipper, IUnknown* outer) override {
     return DirectDrawCreateClipper(flags, clipper, outer);
   }
-  HRESULT CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface7** out,
-                        IUnknown* outer) override;
+  HRESULT CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface7** out, IUnknown* outer) override;
   HRESULT GetDisplayMode(DDSURFACEDESC2* desc) override;
   HRESULT RestoreDisplayMode() override { return DD_OK; }
   HRESULT SetCooperativeLevel(HWND, DWORD flags) override {
@@ -114,8 +116,8 @@ HRESULT DirectDraw::GetDisplayMode(DDSURFACEDESC2* desc) {
   desc->dwWidth = display->framebuffer().width();
   desc->dwHeight = display->framebuffer().height();
   desc->lPitch = display->framebuffer().stride() * 4;
-  desc->ddpfPixelFormat = DDPIXELFORMAT{sizeof(DDPIXELFORMAT), DDPF_RGB, 0, {32}, {0xFF0000},
-                                        {0xFF00}, {0xFF}, {0}};
+  desc->ddpfPixelFormat =
+      DDPIXELFORMAT{sizeof(DDPIXELFORMAT), DDPF_RGB, 0, {32}, {0xFF0000}, {0xFF00}, {0xFF}, {0}};
   return DD_OK;
 }
 
@@ -129,14 +131,27 @@ std::atomic<int>& LiveCount() {
 bool LayoutOf(const DDPIXELFORMAT& f, Layout* layout) {
   if (f.dwFlags & DDPF_FOURCC) {
     switch (f.dwFourCC) {
-      case MAKEFOURCC('Y', 'U', 'Y', '2'): *layout = Layout::kYuy2; return true;
-      case MAKEFOURCC('U', 'Y', 'V', 'Y'): *layout = Layout::kUyvy; return true;
-      case MAKEFOURCC('Y', 'V', '1', '2'): *layout = Layout::kYv12; return true;
+      case MAKEFOURCC('Y', 'U', 'Y', '2'):
+        *layout = Layout::kYuy2;
+        return true;
+      case MAKEFOURCC('U', 'Y', 'V', 'Y'):
+        *layout = Layout::kUyvy;
+        return true;
+      case MAKEFOURCC('Y', 'V', '1', '2'):
+        *layout = Layout::kYv12;
+        return true;
       case MAKEFOURCC('I', '4', '2', '0'):
-      case MAKEFOURCC('I', 'Y', 'U', 'V'): *layout = Layout::kI420; return true;
-      case MAKEFOURCC('Y', '4', '1', '1'): *layout = Layout::kY411; return true;
-      case MAKEFOURCC('Y', '4', '1', 'P'): *layout = Layout::kY41p; return true;
-      default: return false;
+      case MAKEFOURCC('I', 'Y', 'U', 'V'):
+        *layout = Layout::kI420;
+        return true;
+      case MAKEFOURCC('Y', '4', '1', '1'):
+        *layout = Layout::kY411;
+        return true;
+      case MAKEFOURCC('Y', '4', '1', 'P'):
+        *layout = Layout::kY41p;
+        return true;
+      default:
+        return false;
     }
   }
   if (!(f.dwFlags & DDPF_RGB)) return false;
@@ -148,14 +163,26 @@ bool LayoutOf(const DDPIXELFORMAT& f, Layout* layout) {
 long NaturalPitch(Layout layout, int bits, int width) {
   long bytes;
   switch (layout) {
-    case Layout::kRgb: bytes = static_cast<long>(width) * (bits / 8); break;
+    case Layout::kRgb:
+      bytes = static_cast<long>(width) * (bits / 8);
+      break;
     case Layout::kYuy2:
-    case Layout::kUyvy: bytes = static_cast<long>((width + 1) / 2) * 4; break;
+    case Layout::kUyvy:
+      bytes = static_cast<long>((width + 1) / 2) * 4;
+      break;
     case Layout::kYv12:
-    case Layout::kI420: bytes = width; break;
-    case Layout::kY411: bytes = static_cast<long>((width + 3) / 4) * 6; break;
-    case Layout::kY41p: bytes = static_cast<long>((width + 7) / 8) * 12; break;
-    default: bytes = width; break;
+    case Layout::kI420:
+      bytes = width;
+      break;
+    case Layout::kY411:
+      bytes = static_cast<long>((width + 3) / 4) * 6;
+      break;
+    case Layout::kY41p:
+      bytes = static_cast<long>((width + 7) / 8) * 12;
+      break;
+    default:
+      bytes = width;
+      break;
   }
   return (bytes + 3) & ~3L;
 }

@@ -21,9 +21,7 @@
 #include "platform/kernel/win_types.h"
 
 // ---- Results ----------------------------------------------------------------------------
-constexpr HRESULT MakeDdResult(unsigned code) {
-  return static_cast<HRESULT>(0x88760000u | code);
-}
+constexpr HRESULT MakeDdResult(unsigned code) { return static_cast<HRESULT>(0x88760000u | code); }
 constexpr HRESULT DD_OK = 0;
 constexpr HRESULT DD_FALSE = 1;
 constexpr HRESULT DDERR_ALREADYINITIALIZED = MakeDdResult(5);

@@ -60,9 +60,9 @@ class DdrawTest : public ::testing::Test {
     std::string error;
     display_ = Display::Create(options, &error);
     ASSERT_NE(display_, nullptr) << error;
-    ASSERT_EQ(DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&dd_), IID_IDirectDraw7,
-                                 nullptr),
-              DD_OK);
+    ASSERT_EQ(
+        DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&dd_), IID_IDirectDraw7, nullptr),
+        DD_OK);
     ASSERT_EQ(dd_->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
     DDSURFACEDESC2 desc{};
     desc.dwSize = sizeof(desc);
@@ -188,17 +188,17 @@ TEST_F(DdrawTest, YuvBlitsConvertAndStretchOntoTheDesktop) {
   EXPECT_EQ(At(120, 100), 0xFFFFFFu);
   EXPECT_EQ(At(139, 119), 0xFFFFFFu);
   EXPECT_EQ(At(140, 110), 0x000000u);  // untouched beyond
-  RECT outside{0, 0, 5, 9};  // larger than the source
+  RECT outside{0, 0, 5, 9};            // larger than the source
   EXPECT_EQ(primary_->Blt(&dst, s, &outside, DDBLT_WAIT, nullptr), DDERR_INVALIDRECT);
 }
 
 TEST_F(DdrawTest, ClipperLimitsBlitsToTheWindowsVisibleRegion) {
-  HWND top = platform::ui::test::MakeWindow("Recorder", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200,
-                                            nullptr);
-  HWND above = platform::ui::test::MakeWindow("Recorder", WS_CHILD | WS_VISIBLE, 20, 20, 100, 80,
-                                              top);
-  HWND below = platform::ui::test::MakeWindow("Recorder", WS_CHILD | WS_VISIBLE, 70, 50, 100, 80,
-                                              top);
+  HWND top =
+      platform::ui::test::MakeWindow("Recorder", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200, nullptr);
+  HWND above =
+      platform::ui::test::MakeWindow("Recorder", WS_CHILD | WS_VISIBLE, 20, 20, 100, 80, top);
+  HWND below =
+      platform::ui::test::MakeWindow("Recorder", WS_CHILD | WS_VISIBLE, 70, 50, 100, 80, top);
   windows_ = {below, above, top};
   IDirectDrawClipper* clipper = nullptr;
   ASSERT_EQ(dd_->CreateClipper(0, &clipper, nullptr), DD_OK);
@@ -302,8 +302,8 @@ TEST_F(DdrawTest, ClientMemorySurfacesUseTheCallersPixels) {
   std::vector<uint8_t> mine(8 * 2 * 2, 0);
   DDSURFACEDESC2 desc{};
   desc.dwSize = sizeof(desc);
-  desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT | DDSD_LPSURFACE |
-                 DDSD_PITCH;
+  desc.dwFlags =
+      DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT | DDSD_LPSURFACE | DDSD_PITCH;
   desc.dwWidth = 8;
   desc.dwHeight = 2;
   desc.lPitch = 16;

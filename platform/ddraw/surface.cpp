@@ -47,8 +47,8 @@ Surface::Surface(std::shared_ptr<Core> core, platform::display::Framebuffer* fra
   desc_.dwHeight = framebuffer->height();
   desc_.lPitch = framebuffer->stride() * 4;
   desc_.lpSurface = framebuffer->pixels();
-  desc_.ddpfPixelFormat = DDPIXELFORMAT{sizeof(DDPIXELFORMAT), DDPF_RGB, 0, {32}, {0xFF0000},
-                                        {0xFF00}, {0xFF}, {0}};
+  desc_.ddpfPixelFormat =
+      DDPIXELFORMAT{sizeof(DDPIXELFORMAT), DDPF_RGB, 0, {32}, {0xFF0000}, {0xFF00}, {0xFF}, {0}};
   desc_.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_VISIBLE;
   ++LiveCount();
   std::lock_guard<std::mutex> lock(core_->mutex);
@@ -267,19 +267,20 @@ HRESULT Surface::SetSurfaceDesc(DDSURFACEDESC2* desc, DWORD) {
   return DD_OK;
 }
 
-HRESULT Surface::Blt(RECT* dst_rect, IDirectDrawSurface7* src_surface, RECT* src_rect,
-                     DWORD flags, DDBLTFX* fx) {
+HRESULT Surface::Blt(RECT* dst_rect, IDirectDrawSurface7* src_surface, RECT* src_rect, DWORD flags,
+                     DDBLTFX* fx) {
   auto* src = static_cast<Surface*>(src_surface);
-  RECT dst = dst_rect ? *dst_rect : RECT{0, 0, static_cast<LONG>(desc_.dwWidth),
-                                        static_cast<LONG>(desc_.dwHeight)};
+  RECT dst = dst_rect
+                 ? *dst_rect
+                 : RECT{0, 0, static_cast<LONG>(desc_.dwWidth), static_cast<LONG>(desc_.dwHeight)};
   if (dst.right <= dst.left || dst.bottom <= dst.top) return DDERR_INVALIDRECT;
   if ((flags & DDBLT_COLORFILL) && fx == nullptr) return DDERR_INVALIDPARAMS;
   if (!(flags & DDBLT_COLORFILL) && src == nullptr) return DDERR_INVALIDPARAMS;
   RECT sr{};
   if (src != nullptr) {
     const DDSURFACEDESC2& sd = src->desc();
-    sr = src_rect ? *src_rect : RECT{0, 0, static_cast<LONG>(sd.dwWidth),
-                                    static_cast<LONG>(sd.dwHeight)};
+    sr = src_rect ? *src_rect
+                  : RECT{0, 0, static_cast<LONG>(sd.dwWidth), static_cast<LONG>(sd.dwHeight)};
     if (!ValidRect(sr, sd.dwWidth, sd.dwHeight)) return DDERR_INVALIDRECT;
     if (src->lost()) return DDERR_SURFACELOST;
   }
@@ -294,8 +295,8 @@ HRESULT Surface::Blt(RECT* dst_rect, IDirectDrawSurface7* src_surface, RECT* src
 HRESULT Surface::BltLocked(const RECT& dst, Surface* src, const RECT& src_rect, DWORD flags,
                            const DDBLTFX* fx) {
   // What the destination may show: its bounds, cut to the clipper's window when it has one.
-  platform::ui::Region clip(RECT{0, 0, static_cast<LONG>(desc_.dwWidth),
-                                 static_cast<LONG>(desc_.dwHeight)});
+  platform::ui::Region clip(
+      RECT{0, 0, static_cast<LONG>(desc_.dwWidth), static_cast<LONG>(desc_.dwHeight)});
   HWND window = nullptr;
   {
     std::lock_guard<std::mutex> lock(state_mutex_);

@@ -77,7 +77,9 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>* out) {
   return true;
 }
 
-uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
+uint32_t Le32(const uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24);
+}
 
 // The palette or packed pixel at column x of a stored row, as COLORREF.
 COLORREF StoredPixel(const uint8_t* row, int x, int bpp, const uint8_t* palette, int colors) {
@@ -88,9 +90,15 @@ COLORREF StoredPixel(const uint8_t* row, int x, int bpp, const uint8_t* palette,
       const uint8_t* p = row + x * (bpp / 8);
       return RGB(p[2], p[1], p[0]);
     }
-    case 8: index = row[x]; break;
-    case 4: index = (row[x / 2] >> (x % 2 ? 0 : 4)) & 0xF; break;
-    default: index = (row[x / 8] >> (7 - x % 8)) & 1; break;
+    case 8:
+      index = row[x];
+      break;
+    case 4:
+      index = (row[x / 2] >> (x % 2 ? 0 : 4)) & 0xF;
+      break;
+    default:
+      index = (row[x / 8] >> (7 - x % 8)) & 1;
+      break;
   }
   if (index >= colors) return 0;
   const uint8_t* q = palette + index * 4;
@@ -122,8 +130,9 @@ Bitmap* DecodeBmp(const std::vector<uint8_t>& file) {
   for (int y = 0; y < height; ++y) {
     const uint8_t* row = &file[offset + stride * (bottom_up ? height - 1 - y : y)];
     for (int x = 0; x < width; ++x) {
-      t.Write(x, y, t.format.Encode(StoredPixel(row, x, bpp, &file[palette_at],
-                                                static_cast<int>(colors))));
+      t.Write(
+          x, y,
+          t.format.Encode(StoredPixel(row, x, bpp, &file[palette_at], static_cast<int>(colors))));
     }
   }
   return b;
@@ -169,10 +178,17 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT, void** bits, HANDLE,
   const BITMAPINFOHEADER& h = info->bmiHeader;
   PixelFormat format;
   switch (h.biBitCount) {
-    case 16: format = Rgb555(); break;
-    case 24: format = Bgr24(); break;
-    case 32: format = Xrgb32(); break;
-    default: return nullptr;
+    case 16:
+      format = Rgb555();
+      break;
+    case 24:
+      format = Bgr24();
+      break;
+    case 32:
+      format = Xrgb32();
+      break;
+    default:
+      return nullptr;
   }
   if (h.biCompression == BI_BITFIELDS && h.biBitCount != 24) {
     const auto* masks = reinterpret_cast<const DWORD*>(info->bmiColors);
@@ -188,8 +204,8 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT, void** bits, HANDLE,
   return Handle(b);
 }
 
-int SetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, const void* bits,
-              const BITMAPINFO* info, UINT) {
+int SetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, const void* bits, const BITMAPINFO* info,
+              UINT) {
   Bitmap* b = AsBitmap(bitmap);
   if (b == nullptr || bits == nullptr || info == nullptr) return 0;
   const BITMAPINFOHEADER& h = info->bmiHeader;

@@ -25,7 +25,8 @@ inline uint32_t BlendChannel(uint32_t s, uint32_t d, uint32_t a) {
 }
 
 inline uint32_t BlendXrgb(uint32_t s, uint32_t d, uint32_t a) {
-  return BlendChannel(s & 0xFF, d & 0xFF, a) | (BlendChannel((s >> 8) & 0xFF, (d >> 8) & 0xFF, a) << 8) |
+  return BlendChannel(s & 0xFF, d & 0xFF, a) |
+         (BlendChannel((s >> 8) & 0xFF, (d >> 8) & 0xFF, a) << 8) |
          (BlendChannel((s >> 16) & 0xFF, (d >> 16) & 0xFF, a) << 16);
 }
 
@@ -107,10 +108,17 @@ PixelTarget DibTarget(const BITMAPINFO* info, const void* bits) {
   const BITMAPINFOHEADER& h = info->bmiHeader;
   if (h.biCompression != BI_RGB || h.biWidth <= 0 || h.biHeight == 0) return t;
   switch (h.biBitCount) {
-    case 16: t.format = Rgb555(); break;
-    case 24: t.format = Bgr24(); break;
-    case 32: t.format = Xrgb32(); break;
-    default: return t;
+    case 16:
+      t.format = Rgb555();
+      break;
+    case 24:
+      t.format = Bgr24();
+      break;
+    case 32:
+      t.format = Xrgb32();
+      break;
+    default:
+      return t;
   }
   long stride = ((static_cast<long>(h.biWidth) * h.biBitCount + 31) / 32) * 4;
   int rows = std::abs(h.biHeight);
@@ -128,8 +136,8 @@ using namespace platform::gdi;
 
 namespace {
 
-BOOL Blit(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
-          DWORD rop, const BlitOptions& opt) {
+BOOL Blit(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh, DWORD rop,
+          const BlitOptions& opt) {
   DeviceContext* d = AsDc(dst);
   if (d == nullptr) return FALSE;
   if (rop == BLACKNESS || rop == WHITENESS || rop == PATCOPY) {
@@ -160,9 +168,8 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int src_x
               BlitOptions{});
 }
 
-int StretchDIBits(HDC dc, int x, int y, int width, int height, int src_x, int src_y,
-                  int src_width, int src_height, const void* bits, const BITMAPINFO* info,
-                  UINT, DWORD rop) {
+int StretchDIBits(HDC dc, int x, int y, int width, int height, int src_x, int src_y, int src_width,
+                  int src_height, const void* bits, const BITMAPINFO* info, UINT, DWORD rop) {
   DeviceContext* d = AsDc(dc);
   PixelTarget src = DibTarget(info, bits);
   if (d == nullptr || src.top == nullptr || rop != SRCCOPY) return 0;
@@ -175,8 +182,7 @@ int StretchDIBits(HDC dc, int x, int y, int width, int height, int src_x, int sr
 
 BOOL AlphaBlend(HDC dst, int x, int y, int width, int height, HDC src, int src_x, int src_y,
                 int src_width, int src_height, BLENDFUNCTION blend) {
-  if (blend.BlendOp != AC_SRC_OVER || width < 0 || height < 0 || src_width < 0 ||
-      src_height < 0) {
+  if (blend.BlendOp != AC_SRC_OVER || width < 0 || height < 0 || src_width < 0 || src_height < 0) {
     return FALSE;
   }
   BlitOptions opt;

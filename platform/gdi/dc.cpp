@@ -244,9 +244,12 @@ HGDIOBJ SelectObject(HDC handle, HGDIOBJ object) {
     return nullptr;
   }
   switch (o->kind) {
-    case ObjectKind::kBrush: return Swap(&dc->brush, static_cast<Brush*>(o));
-    case ObjectKind::kPen: return Swap(&dc->pen, static_cast<Pen*>(o));
-    case ObjectKind::kFont: return Swap(&dc->font, static_cast<Font*>(o));
+    case ObjectKind::kBrush:
+      return Swap(&dc->brush, static_cast<Brush*>(o));
+    case ObjectKind::kPen:
+      return Swap(&dc->pen, static_cast<Pen*>(o));
+    case ObjectKind::kFont:
+      return Swap(&dc->font, static_cast<Font*>(o));
     case ObjectKind::kBitmap: {
       if (dc->kind != DcKind::kMemory) return nullptr;
       auto* b = static_cast<Bitmap*>(o);
@@ -265,11 +268,16 @@ HGDIOBJ GetCurrentObject(HDC handle, UINT type) {
   DeviceContext* dc = AsDc(handle);
   if (dc == nullptr) return nullptr;
   switch (type) {
-    case OBJ_BRUSH: return dc->brush;
-    case OBJ_PEN: return dc->pen;
-    case OBJ_FONT: return dc->font;
-    case OBJ_BITMAP: return dc->bitmap;
-    default: return nullptr;
+    case OBJ_BRUSH:
+      return dc->brush;
+    case OBJ_PEN:
+      return dc->pen;
+    case OBJ_FONT:
+      return dc->font;
+    case OBJ_BITMAP:
+      return dc->bitmap;
+    default:
+      return nullptr;
   }
 }
 
@@ -325,8 +333,8 @@ int GetClipBox(HDC handle, RECT* rect) {
 int IntersectClipRect(HDC handle, int left, int top, int right, int bottom) {
   DeviceContext* dc = AsDc(handle);
   if (dc == nullptr) return ERROR;
-  dc->clip.Intersect(RECT{left + dc->origin.x, top + dc->origin.y, right + dc->origin.x,
-                          bottom + dc->origin.y});
+  dc->clip.Intersect(
+      RECT{left + dc->origin.x, top + dc->origin.y, right + dc->origin.x, bottom + dc->origin.y});
   if (dc->clip.IsEmpty()) return NULLREGION;
   return dc->clip.rects().size() == 1 ? SIMPLEREGION : COMPLEXREGION;
 }

@@ -34,9 +34,12 @@ FT_Library Library() {
 // The faces the program asks for by name that are Song/Ming faces: GBK, UTF-8 and Latin
 // spellings.
 bool IsSongFace(const char* name) {
-  static const char* const kNames[] = {"\xCB\xCE\xCC\xE5",          "\xD0\xC2\xCB\xCE\xCC\xE5",
-                                       "\xE5\xAE\x8B\xE4\xBD\x93", "SimSun",
-                                       "NSimSun",                   "MingLiU"};
+  static const char* const kNames[] = {"\xCB\xCE\xCC\xE5",
+                                       "\xD0\xC2\xCB\xCE\xCC\xE5",
+                                       "\xE5\xAE\x8B\xE4\xBD\x93",
+                                       "SimSun",
+                                       "NSimSun",
+                                       "MingLiU"};
   for (const char* n : kNames) {
     if (strcasecmp(name, n) == 0) return true;
   }
@@ -100,8 +103,8 @@ int EmFor(FT_Face face, LONG height) {
   if (height < 0) return static_cast<int>(-height);
   int cell_units = face->ascender - face->descender;
   if (cell_units <= 0 || face->units_per_EM == 0) return static_cast<int>(height);
-  return std::max(1, static_cast<int>(std::lround(static_cast<double>(height) *
-                                                   face->units_per_EM / cell_units)));
+  return std::max(1, static_cast<int>(std::lround(static_cast<double>(height) * face->units_per_EM /
+                                                  cell_units)));
 }
 
 iconv_t Converter() {
@@ -161,8 +164,9 @@ SizedFont* MakeSizedFont(const LOGFONTA& log) {
   f->em_cjk_ = f->em_main_;
   FT_Face face = main->face;
   double scale = static_cast<double>(f->em_main_) / face->units_per_EM;
-  int cell = log.lfHeight > 0 ? static_cast<int>(log.lfHeight)
-                              : static_cast<int>(std::lround((face->ascender - face->descender) * scale));
+  int cell = log.lfHeight > 0
+                 ? static_cast<int>(log.lfHeight)
+                 : static_cast<int>(std::lround((face->ascender - face->descender) * scale));
   f->ascent_ = static_cast<int>(std::lround(face->ascender * scale));
   if (f->ascent_ > cell) f->ascent_ = cell;
   f->descent_ = cell - f->ascent_;
@@ -226,8 +230,8 @@ Glyph SizedFont::Render(char32_t code) {
   for (int y = 0; y < g.height; ++y) {
     const unsigned char* row = bm.buffer + static_cast<long>(bm.pitch) * y;
     for (int x = 0; x < g.width; ++x) {
-      uint8_t v = bm.pixel_mode == FT_PIXEL_MODE_MONO ? ((row[x / 8] >> (7 - x % 8)) & 1) * 255
-                                                       : row[x];
+      uint8_t v =
+          bm.pixel_mode == FT_PIXEL_MODE_MONO ? ((row[x / 8] >> (7 - x % 8)) & 1) * 255 : row[x];
       g.coverage[static_cast<size_t>(y) * g.width + x] = v;
     }
   }

@@ -42,7 +42,7 @@ class SizedFont {
   const Glyph& GlyphOf(char32_t code);
   int Measure(const std::u32string& text);
 
- struct Face;
+  struct Face;
 
  private:
   Face* main_ = nullptr;

@@ -116,9 +116,9 @@ int FrameRect(HDC dc, const RECT* rect, HBRUSH brush);  // 1-pixel frame inside 
 // excluded as on Windows.
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
 BOOL MoveToEx(HDC dc, int x, int y, POINT* previous);
-BOOL LineTo(HDC dc, int x, int y);  // the end point is not drawn
+BOOL LineTo(HDC dc, int x, int y);                        // the end point is not drawn
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);  // returns the colour set
-COLORREF GetPixel(HDC dc, int x, int y);  // CLR_INVALID outside the clip
+COLORREF GetPixel(HDC dc, int x, int y);                  // CLR_INVALID outside the clip
 COLORREF SetDCBrushColor(HDC dc, COLORREF color);
 
 // ---- Text --------------------------------------------------------------------------------
@@ -168,10 +168,9 @@ constexpr BYTE FF_ROMAN = 0x10;
 constexpr BYTE FF_SWISS = 0x20;
 constexpr BYTE FF_MODERN = 0x30;
 
-HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight,
-                  DWORD italic, DWORD underline, DWORD strike_out, DWORD char_set,
-                  DWORD out_precision, DWORD clip_precision, DWORD quality,
-                  DWORD pitch_and_family, LPCSTR face);
+HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                  DWORD underline, DWORD strike_out, DWORD char_set, DWORD out_precision,
+                  DWORD clip_precision, DWORD quality, DWORD pitch_and_family, LPCSTR face);
 HFONT CreateFontIndirectA(const LOGFONTA* font);
 
 // Writes `count` bytes of text with the cell's top-left corner at (x, y); with OPAQUE the
@@ -239,8 +238,8 @@ constexpr UINT DIB_RGB_COLORS = 0;
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 // A bitmap whose pixels the caller reaches at *bits, laid out as the header says (16, 24 or
 // 32 bits, BI_RGB; bottom-up for a positive height, rows padded to 4 bytes). Zero-filled.
-HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits,
-                         HANDLE section, DWORD offset);
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                         DWORD offset);
 // Copies rows of a DIB into the bitmap (24 or 32 bits BI_RGB sources).
 int SetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, const void* bits,
               const BITMAPINFO* info, UINT usage);
@@ -263,8 +262,7 @@ constexpr DWORD SRCCOPY = 0x00CC0020;
 constexpr DWORD PATCOPY = 0x00F00021;
 constexpr DWORD BLACKNESS = 0x00000042;
 constexpr DWORD WHITENESS = 0x00FF0062;
-BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int src_x, int src_y,
-            DWORD rop);
+BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int src_x, int src_y, DWORD rop);
 // Nearest-neighbour stretching; negative sizes mirror.
 BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int src_x, int src_y,
                 int src_width, int src_height, DWORD rop);
@@ -273,9 +271,8 @@ constexpr int COLORONCOLOR = 3;
 constexpr int HALFTONE = 4;
 int SetStretchBltMode(HDC dc, int mode);
 // Draws rows of a DIB (16, 24 or 32 bits BI_RGB; bottom-up for a positive height).
-int StretchDIBits(HDC dc, int x, int y, int width, int height, int src_x, int src_y,
-                  int src_width, int src_height, const void* bits, const BITMAPINFO* info,
-                  UINT usage, DWORD rop);
+int StretchDIBits(HDC dc, int x, int y, int width, int height, int src_x, int src_y, int src_width,
+                  int src_height, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop);
 
 constexpr BYTE AC_SRC_OVER = 0x00;
 constexpr BYTE AC_SRC_ALPHA = 0x01;

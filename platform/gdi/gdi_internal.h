@@ -18,7 +18,7 @@ struct GdiObject {
   virtual ~GdiObject() = default;
   const ObjectKind kind;
   bool stock = false;
-  int selected = 0;          // number of contexts it is selected into
+  int selected = 0;             // number of contexts it is selected into
   bool delete_pending = false;  // DeleteObject while selected: freed when deselected
 };
 
@@ -74,13 +74,13 @@ struct DeviceContext {
   DcKind kind = DcKind::kPixels;
   HWND window = nullptr;
   PixelTarget target;
-  POINT origin{0, 0};        // target position of the context's (0, 0)
+  POINT origin{0, 0};         // target position of the context's (0, 0)
   platform::ui::Region clip;  // target coordinates
 
   Brush* brush = nullptr;
   Pen* pen = nullptr;
   Font* font = nullptr;
-  Bitmap* bitmap = nullptr;  // memory contexts
+  Bitmap* bitmap = nullptr;      // memory contexts
   Bitmap* own_bitmap = nullptr;  // the 1 x 1 bitmap a memory context starts with
   COLORREF text_color = 0;
   COLORREF bk_color = 0xFFFFFF;
@@ -89,8 +89,8 @@ struct DeviceContext {
   POINT pen_pos{0, 0};
 };
 
-DeviceContext* AsDc(HDC dc);  // null when not a live context
-HDC NewDc(DeviceContext* dc);  // registers it
+DeviceContext* AsDc(HDC dc);     // null when not a live context
+HDC NewDc(DeviceContext* dc);    // registers it
 void FreeDc(DeviceContext* dc);  // deselects and unregisters
 void PointAtBitmap(DeviceContext* dc, Bitmap* bitmap);
 

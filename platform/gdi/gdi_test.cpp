@@ -165,8 +165,8 @@ TEST_F(GdiTest, AlphaBlendMixesWithConstantAlpha) {
   EXPECT_EQ(GetPixel(dst, 6, 6), RGB(0, 50, 255));
   DeleteDC(mem);
   DeleteDC(dst);
-  for (HGDIOBJ o : {static_cast<HGDIOBJ>(bm), static_cast<HGDIOBJ>(dbm),
-                    static_cast<HGDIOBJ>(src), static_cast<HGDIOBJ>(under)}) {
+  for (HGDIOBJ o : {static_cast<HGDIOBJ>(bm), static_cast<HGDIOBJ>(dbm), static_cast<HGDIOBJ>(src),
+                    static_cast<HGDIOBJ>(under)}) {
     EXPECT_TRUE(DeleteObject(o));
   }
 }
@@ -178,8 +178,8 @@ TEST_F(GdiTest, DibSectionsAreBottomUpAndStretchDibitsReadsThemSo) {
   HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   ASSERT_NE(dib, nullptr);
   auto* p = static_cast<uint8_t*>(bits);  // rows of 12 bytes (9 padded to 4)
-  p[0] = 255;                               // bottom-left pixel blue
-  p[12 + 2] = 255;                          // top-left pixel red
+  p[0] = 255;                             // bottom-left pixel blue
+  p[12 + 2] = 255;                        // top-left pixel red
   HDC mem = CreateCompatibleDC(nullptr);
   SelectObject(mem, dib);
   EXPECT_EQ(GetPixel(mem, 0, 0), RGB(255, 0, 0));

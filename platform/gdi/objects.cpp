@@ -68,21 +68,39 @@ GdiObject* MakeStock(int index) {
     return p;
   };
   switch (index) {
-    case WHITE_BRUSH: object = brush(0xFFFFFF, false); break;
-    case LTGRAY_BRUSH: object = brush(0xC0C0C0, false); break;
-    case GRAY_BRUSH: object = brush(0x808080, false); break;
-    case DKGRAY_BRUSH: object = brush(0x404040, false); break;
-    case BLACK_BRUSH: object = brush(0, false); break;
-    case NULL_BRUSH: object = brush(0, true); break;
+    case WHITE_BRUSH:
+      object = brush(0xFFFFFF, false);
+      break;
+    case LTGRAY_BRUSH:
+      object = brush(0xC0C0C0, false);
+      break;
+    case GRAY_BRUSH:
+      object = brush(0x808080, false);
+      break;
+    case DKGRAY_BRUSH:
+      object = brush(0x404040, false);
+      break;
+    case BLACK_BRUSH:
+      object = brush(0, false);
+      break;
+    case NULL_BRUSH:
+      object = brush(0, true);
+      break;
     case DC_BRUSH: {
       Brush* b = brush(0xFFFFFF, false);
       b->dc_brush = true;
       object = b;
       break;
     }
-    case WHITE_PEN: object = pen(0xFFFFFF, false); break;
-    case BLACK_PEN: object = pen(0, false); break;
-    case NULL_PEN: object = pen(0, true); break;
+    case WHITE_PEN:
+      object = pen(0xFFFFFF, false);
+      break;
+    case BLACK_PEN:
+      object = pen(0, false);
+      break;
+    case NULL_PEN:
+      object = pen(0, true);
+      break;
     case SYSTEM_FONT:
     case DEFAULT_GUI_FONT: {
       auto* f = new Font();
@@ -91,7 +109,8 @@ GdiObject* MakeStock(int index) {
       object = f;
       break;
     }
-    default: return nullptr;
+    default:
+      return nullptr;
   }
   object->stock = true;
   RegisterObject(object);
@@ -114,8 +133,10 @@ PixelFormat Bgr24() { return PixelFormat{3, 0xFF0000, 0xFF00, 0xFF}; }
 uint32_t PixelTarget::Read(int x, int y) const {
   const uint8_t* p = Row(y) + static_cast<long>(x) * format.bytes;
   switch (format.bytes) {
-    case 2: return static_cast<uint32_t>(p[0] | (p[1] << 8));
-    case 3: return static_cast<uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16));
+    case 2:
+      return static_cast<uint32_t>(p[0] | (p[1] << 8));
+    case 3:
+      return static_cast<uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16));
     default: {
       uint32_t v;
       std::memcpy(&v, p, 4);
@@ -126,9 +147,18 @@ uint32_t PixelTarget::Read(int x, int y) const {
 void PixelTarget::Write(int x, int y, uint32_t raw) const {
   uint8_t* p = Row(y) + static_cast<long>(x) * format.bytes;
   switch (format.bytes) {
-    case 2: p[0] = raw & 0xFF; p[1] = (raw >> 8) & 0xFF; break;
-    case 3: p[0] = raw & 0xFF; p[1] = (raw >> 8) & 0xFF; p[2] = (raw >> 16) & 0xFF; break;
-    default: std::memcpy(p, &raw, 4); break;
+    case 2:
+      p[0] = raw & 0xFF;
+      p[1] = (raw >> 8) & 0xFF;
+      break;
+    case 3:
+      p[0] = raw & 0xFF;
+      p[1] = (raw >> 8) & 0xFF;
+      p[2] = (raw >> 16) & 0xFF;
+      break;
+    default:
+      std::memcpy(p, &raw, 4);
+      break;
   }
 }
 
@@ -243,16 +273,24 @@ HGDIOBJ GetStockObject(int index) {
 
 COLORREF GetSysColor(int index) {
   switch (index) {
-    case COLOR_WINDOW: return 0xFFFFFF;
+    case COLOR_WINDOW:
+      return 0xFFFFFF;
     case COLOR_WINDOWTEXT:
     case COLOR_BTNTEXT:
-    case COLOR_WINDOWFRAME: return 0x000000;
-    case COLOR_BTNFACE: return 0xF0F0F0;
-    case COLOR_BTNSHADOW: return 0xA0A0A0;
-    case COLOR_GRAYTEXT: return 0x6D6D6D;
-    case COLOR_BTNHIGHLIGHT: return 0xFFFFFF;
-    case COLOR_BACKGROUND: return 0x000000;
-    default: return 0xC8C8C8;
+    case COLOR_WINDOWFRAME:
+      return 0x000000;
+    case COLOR_BTNFACE:
+      return 0xF0F0F0;
+    case COLOR_BTNSHADOW:
+      return 0xA0A0A0;
+    case COLOR_GRAYTEXT:
+      return 0x6D6D6D;
+    case COLOR_BTNHIGHLIGHT:
+      return 0xFFFFFF;
+    case COLOR_BACKGROUND:
+      return 0x000000;
+    default:
+      return 0xC8C8C8;
   }
 }
 
@@ -275,10 +313,14 @@ UINT GetObjectType(HGDIOBJ object) {
   GdiObject* o = FindObject(object);
   if (o == nullptr) return 0;
   switch (o->kind) {
-    case ObjectKind::kBrush: return OBJ_BRUSH;
-    case ObjectKind::kPen: return OBJ_PEN;
-    case ObjectKind::kFont: return OBJ_FONT;
-    case ObjectKind::kBitmap: return OBJ_BITMAP;
+    case ObjectKind::kBrush:
+      return OBJ_BRUSH;
+    case ObjectKind::kPen:
+      return OBJ_PEN;
+    case ObjectKind::kFont:
+      return OBJ_FONT;
+    case ObjectKind::kBitmap:
+      return OBJ_BITMAP;
   }
   return 0;
 }
@@ -306,8 +348,10 @@ int GetObjectA(HGDIOBJ object, int size, void* out) {
   switch (o->kind) {
     case ObjectKind::kBitmap: {
       auto* b = static_cast<Bitmap*>(o);
-      BITMAP bm{0, b->width, b->height, static_cast<LONG>(b->stride), 1,
-                static_cast<WORD>(b->format.bytes * 8), b->bits};
+      BITMAP bm{0,         b->width,
+                b->height, static_cast<LONG>(b->stride),
+                1,         static_cast<WORD>(b->format.bytes * 8),
+                b->bits};
       if (out == nullptr) return sizeof(bm);
       if (size < static_cast<int>(sizeof(bm))) return 0;
       std::memcpy(out, &bm, sizeof(bm));
@@ -327,7 +371,8 @@ int GetObjectA(HGDIOBJ object, int size, void* out) {
       std::memcpy(out, &lb, sizeof(lb));
       return sizeof(lb);
     }
-    case ObjectKind::kPen: return 0;
+    case ObjectKind::kPen:
+      return 0;
   }
   return 0;
 }

@@ -47,7 +47,7 @@ struct PixelTarget {
   int height = 0;
   long pitch = 0;  // bytes from one row to the one below; negative for bottom-up memory
   PixelFormat format;
-  std::mutex* mutex = nullptr;                       // held while drawing, when given
+  std::mutex* mutex = nullptr;                      // held while drawing, when given
   platform::display::Framebuffer* dirty = nullptr;  // told what changed, when given
 
   uint8_t* Row(int y) const { return top + pitch * y; }

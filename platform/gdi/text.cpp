@@ -35,8 +35,8 @@ void BlendGlyph(const PixelTarget& t, const RECT& clip, int gx, int gy, const Gl
       if (a < 255) {
         COLORREF under = t.format.Decode(t.Read(x, y));
         auto mix = [a](uint32_t s, uint32_t d) { return (s * a + d * (255 - a) + 127) / 255; };
-        raw = t.format.Encode(RGB(mix(cr, GetRValue(under)), mix(cg, GetGValue(under)),
-                                  mix(cb, GetBValue(under))));
+        raw = t.format.Encode(
+            RGB(mix(cr, GetRValue(under)), mix(cg, GetGValue(under)), mix(cb, GetBValue(under))));
       }
       t.Write(x, y, raw);
     }
@@ -144,10 +144,9 @@ HFONT CreateFontIndirectA(const LOGFONTA* log) {
   return reinterpret_cast<HFONT>(static_cast<GdiObject*>(f));
 }
 
-HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight,
-                  DWORD italic, DWORD underline, DWORD strike_out, DWORD char_set,
-                  DWORD out_precision, DWORD clip_precision, DWORD quality,
-                  DWORD pitch_and_family, LPCSTR face) {
+HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                  DWORD underline, DWORD strike_out, DWORD char_set, DWORD out_precision,
+                  DWORD clip_precision, DWORD quality, DWORD pitch_and_family, LPCSTR face) {
   LOGFONTA log{};
   log.lfHeight = height;
   log.lfWidth = width;

@@ -26,8 +26,8 @@ class TextTest : public ::testing::Test {
     display_ = Display::Create(options, &error);
     ASSERT_NE(display_, nullptr) << error;
     Clear(0x000000);
-    window_ = platform::ui::test::MakeWindow("Recorder", WS_POPUP | WS_VISIBLE, 0, 0, 400, 200,
-                                             nullptr);
+    window_ =
+        platform::ui::test::MakeWindow("Recorder", WS_POPUP | WS_VISIBLE, 0, 0, 400, 200, nullptr);
   }
   void TearDown() override {
     // Set ORVIX_TEXT_PNG to a file name to look at what the last test drew.
@@ -121,8 +121,8 @@ TEST_F(TextTest, OpaqueFillsTheCellTransparentKeepsTheBackground) {
 }
 
 TEST_F(TextTest, TextIsClippedToTheWindow) {
-  HWND small = platform::ui::test::MakeWindow("Recorder", WS_POPUP | WS_VISIBLE, 100, 100, 30,
-                                              20, nullptr);
+  HWND small =
+      platform::ui::test::MakeWindow("Recorder", WS_POPUP | WS_VISIBLE, 100, 100, 30, 20, nullptr);
   HDC dc = GetDC(small);
   SetTextColor(dc, RGB(255, 255, 255));
   SetBkMode(dc, TRANSPARENT);

@@ -31,8 +31,8 @@ BOOL DrawDibClose(HDRAWDIB dd) {
   return TRUE;
 }
 
-BOOL DrawDibBegin(HDRAWDIB dd, HDC, int dst_width, int dst_height,
-                  const BITMAPINFOHEADER* header, int, int, UINT) {
+BOOL DrawDibBegin(HDRAWDIB dd, HDC, int dst_width, int dst_height, const BITMAPINFOHEADER* header,
+                  int, int, UINT) {
   if (dd == nullptr || header == nullptr || !Drawable(*header)) return FALSE;
   std::lock_guard<std::mutex> lock(dd->mutex);
   dd->header = *header;

@@ -21,8 +21,8 @@ class DrawDibTest : public ::testing::Test {
     std::string error;
     display_ = Display::Create(options, &error);
     ASSERT_NE(display_, nullptr) << error;
-    window_ = platform::ui::test::MakeWindow("Recorder", WS_POPUP | WS_VISIBLE, 10, 10, 80, 40,
-                                             nullptr);
+    window_ =
+        platform::ui::test::MakeWindow("Recorder", WS_POPUP | WS_VISIBLE, 10, 10, 80, 40, nullptr);
     // A 4 x 2 picture, stored bottom-up: top row red, green; bottom row blue, white.
     header_ = BITMAPINFOHEADER{40, 4, 2, 1, 24, BI_RGB, 4 * 2 * 3, 0, 0, 0, 0};
     bits_.assign(24, 0);

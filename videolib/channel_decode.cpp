@@ -1,0 +1,179 @@
+// The channel's decode thread: frames from the ring through the H.264 decoder into m_yuvBuf.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/h264dec/hi_h264dec_w.h"
+#include "platform/kernel/kernel.h"
+#include "platform/mm/mmsystem.h"
+#include "platform/ui/ui.h"
+#include "videolib/channel.h"
+#include "videolib/channel_internal.h"
+
+using channel_internal::kVerbose;
+
+namespace channel_internal {
+CrLockCS& DecoderLock() {
+  static CrLockCS lock;  // around every decoder create and destroy of every channel
+  return lock;
+}
+}  // namespace channel_internal
+
+namespace {
+
+// A decoder that keeps answering with an unknown result would hold the thread in its fetch
+// loop for good; after this many in a row the thread goes on with the next frame.
+constexpr int kMaxUnknownResults = 64;
+
+void PrintDecoderInfo() {
+  H264_LIBINFO_S info{};
+  if (Hi264DecGetInfo(&info) != 0) return;
+  std::fprintf(stderr, "Version: %s\nCopyright: %s\n\n", info.sVersion, info.sCopyRight);
+  std::fprintf(stderr, "Function 0x%x\n", info.uFunctionSet);
+}
+
+HI_HDL CreateDecoder() {
+  H264_DEC_ATTR_S attr{};
+  attr.uPictureFormat = 0;
+  attr.uStreamInType = 0;
+  attr.uPicWidthInMB = 45;  // 720 x 576
+  attr.uPicHeightInMB = 36;
+  attr.uBufNum = 3;
+  attr.uWorkMode = 0;
+  CrAutoLock lock(&channel_internal::DecoderLock());
+  return Hi264DecCreate(&attr);
+}
+
+void DestroyDecoder(HI_HDL decoder) {
+  CrAutoLock lock(&channel_internal::DecoderLock());
+  Hi264DecDestroy(decoder);
+}
+
+// The multimedia timer that paces pictures from a test file.
+struct RateTimer {
+  HANDLE event = nullptr;
+  UINT id = 0;
+
+  void Start(int frame_rate) {
+    event = CreateEvent(nullptr, FALSE, FALSE, nullptr);
+    if (event == nullptr) std::printf("failed to create hRateTimerEvent\n");
+    UINT period = frame_rate > 0 ? 1000 / frame_rate : 39;
+    id = timeSetEvent(period, 0, reinterpret_cast<LPTIMECALLBACK>(event), 0,
+                      TIME_PERIODIC | TIME_CALLBACK_EVENT_SET);
+    if (id == 0) {
+      std::printf("timeSetEvent is failed,error code:%d\r\n", static_cast<int>(GetLastError()));
+    }
+  }
+  HANDLE pacing() const { return event != nullptr && id != 0 ? event : nullptr; }
+  void Stop() {
+    if (id != 0) timeKillEvent(id);
+    if (event != nullptr) CloseHandle(event);
+    id = 0;
+    event = nullptr;
+  }
+};
+
+}  // namespace
+
+unsigned CChannel::DecodeThreadProc(void* self) {
+  static_cast<CChannel*>(self)->DecodeLoop();
+  return 0;
+}
+
+void CChannel::DecodeLoop() {
+  if (!VIDEOLIB_GDI_TEXT) InvalidateRect(m_hWnd, nullptr, TRUE);
+  RateTimer timer;
+  BYTE* input = static_cast<BYTE*>(std::malloc(kInputBufferBytes));
+  HI_HDL decoder = nullptr;
+  if (input == nullptr) {
+    std::printf("error to malloc videoBuf,chn:%d\n", m_nChannel);
+  } else {
+    PrintDecoderInfo();
+    decoder = CreateDecoder();
+    if (decoder == nullptr) std::printf("create decode error--chn:%d\n", m_nChannel);
+  }
+  if (decoder != nullptr) {
+    if (m_bTestFile) timer.Start(m_frameRate);
+    m_bDecoding = 1;
+    bool first = true;
+    do {
+      int length = 0;
+      if (GetOneFrame(input, length) == 0) break;
+      if (!DecodeFrame(decoder, input, length, timer.pacing(), &first)) break;
+    } while (m_bDecoding);
+    DestroyDecoder(decoder);
+  }
+  timer.Stop();
+  m_bOptionBtn = 0;
+  KillTimer(m_hWnd, kDecodeTimer);
+  InvalidateRect(m_hWnd, nullptr, TRUE);
+  std::free(input);
+  m_bDecoding = 0;
+}
+
+bool CChannel::DecodeFrame(void* decoder, BYTE* input, int length, HANDLE rate_event,
+                           bool* first) {
+  H264_DEC_FRAME_S picture{};
+  const HI_U32 end = length <= 0 ? HI_H264DEC_FLAG_END_OF_STREAM : 0;
+  HI_S32 r = Hi264DecFrame(decoder, input, length > 0 ? static_cast<HI_U32>(length) : 0, 0,
+                           &picture, end);
+  int unknown = 0;
+  while (r != HI_H264DEC_NEED_MORE_BITS) {
+    if (!m_bDecoding) return false;
+    if (r == HI_H264DEC_NO_PICTURE) {
+      InvalidateRect(m_hWnd, nullptr, TRUE);
+      return true;
+    }
+    if (r == HI_H264DEC_OK) {
+      unknown = 0;
+      OnDecodedPicture(&picture, first, rate_event);
+    } else if (++unknown >= kMaxUnknownResults) {
+      return true;
+    }
+    r = Hi264DecFrame(decoder, nullptr, 0, 0, &picture, end);
+  }
+  return true;
+}
+
+bool CChannel::Resize(int width, int height) {
+  if (kVerbose) std::printf("DecodeThreadProc width = %d height = %d \n", width, height);
+  Close();
+  if (kVerbose) std::printf("Open==================error\n");
+#if VIDEOLIB_GDI_TEXT
+  bool made = SUCCEEDED(CreateOsd(m_vOut.GetDirectDraw(), width, height));
+#else
+  bool made = SUCCEEDED(CSurface::Create(m_vOut.GetDirectDraw(), width, height, 0, nullptr));
+#endif
+  if (!made) {
+    if (kVerbose) std::printf("Create 0sd surface error\n");
+    m_width = m_height = 0;
+    return false;
+  }
+  m_videoFormat = 0;
+  return AllocBuffers(width, height);
+}
+
+void CChannel::OnDecodedPicture(const void* decoded, bool* first, HANDLE rate_event) {
+  const auto& pic = *static_cast<const H264_DEC_FRAME_S*>(decoded);
+  const int width = static_cast<int>(pic.uWidth);
+  int height = static_cast<int>(pic.uHeight);
+  const size_t y_stride = pic.uYStride;
+  const size_t uv_stride = pic.uUVStride;
+  // A 160 x 120 source arrives padded to whole macroblocks.
+  if (VIDEOLIB_GDI_TEXT && height == 128) height = 120;
+  if (*first) {
+    *first = false;
+    if (width != m_width || height != m_height) Resize(width, height);
+  }
+  // Without buffers of this size (the resize failed, or the size changed later in the run)
+  // the picture is dropped rather than written past the buffers.
+  const size_t luma = y_stride * static_cast<size_t>(height);
+  const size_t chroma = uv_stride * static_cast<size_t>(height / 2);
+  const size_t capacity = static_cast<size_t>(m_width) * static_cast<size_t>(m_height) * 3;
+  if (!FitsBuffers(width, height) || luma + 2 * chroma > capacity) return;
+  std::memcpy(m_yuvBuf, pic.pY, luma);
+  std::memcpy(m_yuvBuf + luma, pic.pU, chroma);
+  std::memcpy(m_yuvBuf + luma + chroma, pic.pV, chroma);
+  OnVideoStream(m_yuvBuf, width, height, 0, nullptr);
+  if (rate_event != nullptr) WaitForSingleObject(rate_event, INFINITE);
+}
