@@ -37,6 +37,8 @@ class ControlChannel {
   virtual void StopDecode(int keep) = 0;
   virtual void ShowVideo(int show) = 0;
   virtual void Snap() = 0;
+  // The library-wide capture directory, as the channel reads it.
+  virtual std::string GetCapturePath() const = 0;
 
   // The object the stream client hands frames to; outlives every session that names it.
   virtual CChannel* FrameSink() = 0;
@@ -60,7 +62,6 @@ class ChannelLibrary {
   virtual void SetSipName(const std::string& name) = 0;
   virtual void SetCapChn(int channel) = 0;
   virtual void SetCapturePath(std::string path) = 0;
-  virtual std::string GetCapturePath() = 0;
 
   // The directory of the library's module file, with its trailing '/'.
   virtual std::string ModuleDirectory() = 0;

@@ -71,7 +71,7 @@ void ViewerControl::StopAllChannels() {
 void ViewerControl::Snapshot(int index) {
   const bool can = index >= 0 && index < channelCount_ && index < kMaxChannels &&
                    sessions_[index] != nullptr && sessions_[index]->running != 0 &&
-                   !library_.GetCapturePath().empty();
+                   !channels_[index]->GetCapturePath().empty();
   if (!can) {
     MessageBoxA(window_, kSnapFailed, kPromptInfo, MB_OK);
     return;

@@ -87,12 +87,15 @@ bool TestLibrary::InitRender() {
   return true;
 }
 
-std::string TestLibrary::GetCapturePath() {
+std::string WindowChannel::GetCapturePath() const { return library->GetCapturePath(); }
+
+std::string TestLibrary::GetCapturePath() const {
   return capture_paths.empty() ? std::string() : capture_paths.back();
 }
 
 std::unique_ptr<control::ControlChannel> TestLibrary::NewChannel() {
   auto channel = std::make_unique<WindowChannel>();
+  channel->library = this;
   made.push_back(channel.get());
   return channel;
 }

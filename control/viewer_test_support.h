@@ -38,9 +38,11 @@ class WindowChannel : public CVideoWnd, public control::ControlChannel {
   void ShowVideo(int show) override;
   void Snap() override { ++snaps; }
   CChannel* FrameSink() override { return nullptr; }
+  std::string GetCapturePath() const override;
 
   int opened_width = 0, opened_height = 0;
   int closes = 0, starts = 0, snaps = 0, decoding = 0;
+  const class TestLibrary* library = nullptr;
 };
 
 class TestLibrary : public control::ChannelLibrary {
@@ -56,7 +58,7 @@ class TestLibrary : public control::ChannelLibrary {
   void SetSipName(const std::string& name) override { sip_name = name; }
   void SetCapChn(int channel) override { cap_chn = channel; }
   void SetCapturePath(std::string path) override { capture_paths.push_back(path); }
-  std::string GetCapturePath() override;
+  std::string GetCapturePath() const;
   std::string ModuleDirectory() override { return module_dir_; }
   std::unique_ptr<control::ControlChannel> NewChannel() override;
 
