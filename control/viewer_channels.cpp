@@ -1,0 +1,108 @@
+// Starting, stopping and restarting the live channels; snapshots; the capture directory.
+#include <cstdio>
+#include <string>
+
+#include "control/capture_config.h"
+#include "control/session_run.h"
+#include "control/viewer_control.h"
+#include "platform/kernel/clock.h"
+#include "platform/kernel/handle.h"
+#include "platform/prompt/prompt.h"
+
+namespace control {
+namespace {
+
+constexpr DWORD kBetweenStartsMs = 10;
+constexpr char kPromptInfo[] = "prompt info";
+constexpr char kSnapDone[] = "success,picture store in:";
+constexpr char kSnapFailed[] = "capture failed,no video";
+
+}  // namespace
+
+std::string ViewerControl::LiveUrl(int index) const {
+  char url[300];
+  if (rtspPort_ == 554) {
+    std::snprintf(url, sizeof(url), "rtsp://%s:554/%d.live", settings_.dvrAddr.c_str(),
+                  index + 1);
+  } else {
+    std::snprintf(url, sizeof(url), "rtsp://%s:%d/%d.live", settings_.dvrAddr.c_str(),
+                  rtspPort_, index + 1);
+  }
+  return url;
+}
+
+// A record may start a run when none is running. Its running flag is raised by the session
+// thread itself, so a thread that has not yet raised it, or is still sending its TEARDOWN, is
+// left alone: starting a second run on the same record would give it two threads.
+bool ViewerControl::SessionIdle(RtspSession* s) {
+  if (s->running != 0) return false;
+  if (s->threadHandle == nullptr) return true;
+  if (WaitForSingleObject(s->threadHandle, 0) == WAIT_TIMEOUT) return false;
+  JoinRun(s);
+  return true;
+}
+
+void ViewerControl::StartChannel(int index, bool only_when_not_decoding) {
+  ControlChannel* c = channel(index);
+  RtspSession* s = session(index);
+  if (c == nullptr || s == nullptr) return;
+  std::string url = LiveUrl(index);
+  if (!only_when_not_decoding || c->IsDecodeing() == 0) c->StartDecode();
+  StartRtspSession(url.c_str(), s);
+  Sleep(kBetweenStartsMs);
+}
+
+void ViewerControl::StartStoppedChannels() {
+  for (int i = 0; i < channelCount_ && i < kMaxChannels; ++i) {
+    RtspSession* s = sessions_[i].get();
+    if (s != nullptr && SessionIdle(s)) StartChannel(i, false);
+  }
+}
+
+void ViewerControl::StopAllChannels() {
+  for (int i = 0; i < channelCount_ && i < kMaxChannels; ++i) {
+    RtspSession* s = sessions_[i].get();
+    if (s == nullptr || s->running == 0) continue;
+    channels_[i]->StopDecode(0);
+    s->running = 0;
+  }
+}
+
+void ViewerControl::Snapshot(int index) {
+  const bool can = index >= 0 && index < channelCount_ && index < kMaxChannels &&
+                   sessions_[index] != nullptr && sessions_[index]->running != 0 &&
+                   !channels_[index]->GetCapturePath().empty();
+  if (!can) {
+    MessageBoxA(window_, kSnapFailed, kPromptInfo, MB_OK);
+    return;
+  }
+  library_.SetCapChn(index);
+  channels_[index]->Snap();
+  MessageBoxA(window_, kSnapDone, kPromptInfo, MB_OK);
+}
+
+void ViewerControl::LoadCaptureDirectory() {
+  captureDir_ = LoadCaptureDir(library_.ModuleDirectory());
+  EnsureDirectory(captureDir_);
+  std::printf("set cap dir:%s\r\n", captureDir_.c_str());
+  library_.SetCapturePath(captureDir_);
+  std::printf("current displaynum:%d\\rn", channelCount_);
+  for (int i = 0; i < channelCount_; ++i) library_.SetCapturePath(captureDir_);
+}
+
+void ViewerControl::ApplyCapturePath(const std::string& path) {
+  library_.SetCapturePath(path);
+  for (int i = 0; i < channelCount_; ++i) library_.SetCapturePath(path);
+}
+
+void ViewerControl::EndSessions() {
+  for (int i = 0; i < channelCount_ && i < kMaxChannels; ++i) {
+    std::unique_ptr<RtspSession>& s = sessions_[i];
+    if (s == nullptr) continue;
+    StopRun(s.get());
+    s.reset();
+    if (ControlChannel* c = channel(i)) c->StopDecode(0);
+  }
+}
+
+}  // namespace control

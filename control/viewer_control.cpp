@@ -1,0 +1,140 @@
+#include "control/viewer_control.h"
+
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+
+#include "control/capture_config.h"
+#include "platform/kernel/handle.h"
+#include "platform/prompt/prompt.h"
+#include "platform/ui/ui.h"
+
+namespace control {
+namespace {
+
+// Shared by every control of the process.
+std::mutex g_instanceMutex;
+int g_instanceCount = 0;  // guarded by g_instanceMutex
+std::atomic<int> g_relayState{0};
+std::atomic<int> g_language{1};
+
+}  // namespace
+
+ViewerControl::ViewerControl(ChannelLibrary& library) : library_(library) {
+  std::lock_guard<std::mutex> lock(g_instanceMutex);
+  if (g_instanceCount == 0) {
+    library_.InitRender();
+    library_.SetClickMessage(kClickMessage);
+    library_.SetSelectMessage(kSelectMessage);
+    library_.SetVideoWinColor(kVideoWinColor);
+    library_.SetFocusWinColor(kFocusWinColor);
+  }
+  ++g_instanceCount;
+}
+
+ViewerControl::~ViewerControl() {
+  // The window must not outlive the control its user data points to; its destruction ends
+  // the sessions and channels.
+  if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
+  StopPlayback();
+  std::lock_guard<std::mutex> lock(g_instanceMutex);
+  if (--g_instanceCount == 0) library_.UninitRender();
+}
+
+int ViewerControl::InstanceCount() {
+  std::lock_guard<std::mutex> lock(g_instanceMutex);
+  return g_instanceCount;
+}
+
+int ViewerControl::RelayState() { return g_relayState; }
+int ViewerControl::Language() { return g_language; }
+
+void ViewerControl::LoadSettings(const PropertyReader& read) {
+  settings_ = LoadPageSettings(read);
+  preview_ = settings_.preview;
+  channelCount_ = settings_.channelCount;
+  defaultChannel_ = settings_.defaultChannel;
+  g_relayState = settings_.relayState;
+  g_language = settings_.language;
+}
+
+ControlChannel* ViewerControl::channel(int i) const {
+  if (i < 0 || i >= static_cast<int>(channels_.size())) return nullptr;
+  return channels_[i].get();
+}
+
+RtspSession* ViewerControl::session(int i) const {
+  if (i < 0 || i >= kMaxChannels) return nullptr;
+  return sessions_[i].get();
+}
+
+void ViewerControl::OnCreate(HWND window) {
+  window_ = window;
+  SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  if (!initialised_) BuildGrid();
+}
+
+void ViewerControl::OnSize() {
+  if (initialised_) Relayout();
+}
+
+void ViewerControl::OnTimer(UINT_PTR id) {
+  if (id != kReconnectTimer) return;
+  for (int i = 0; i < channelCount_ && i < kMaxChannels; ++i) {
+    RtspSession* s = sessions_[i].get();
+    if (s == nullptr || !SessionIdle(s)) continue;
+    std::printf("reconnect rtsp chn=%d \n", i);
+    StartChannel(i, true);
+  }
+}
+
+void ViewerControl::OnShowRequest(WPARAM wparam, LPARAM lparam) {
+  const int which = static_cast<int>(static_cast<LONG_PTR>(wparam));
+  const int show = static_cast<int>(lparam);
+  if (which == kShowNothing) return;
+  if (which == kShowAll) {
+    for (auto& c : channels_) c->ShowVideo(show);
+    singleView_ = show == 0 ? 1 : 0;
+    Relayout();
+  } else if (which == kShowCurrent) {
+    if (ControlChannel* c = channel(currentChannel_)) c->ShowVideo(show);
+    Relayout();
+  } else if (ControlChannel* c = channel(which)) {
+    c->ShowVideo(show);
+  }
+}
+
+void ViewerControl::OnSelect(WPARAM wparam, LPARAM lparam) {
+  const int which = static_cast<int>(static_cast<LONG_PTR>(wparam));
+  if (lparam == kSnapshotRequest) {
+    Snapshot(which);
+    return;
+  }
+  if (channels_.empty() || which < 0 || singleView_ != 0) return;
+  if (which >= static_cast<int>(channels_.size())) return;
+  SetCurrentChannel(which);
+}
+
+void ViewerControl::OnDestroy() {
+  std::printf("WM_DESTROY---------------\n");
+  if (!initialised_) return;
+  std::printf("DestroyWindow-------\n");
+  KillTimer(window_, kReconnectTimer);
+  EndSessions();
+  while (!channels_.empty()) {
+    channels_.back()->Close();
+    channels_.pop_back();
+  }
+  std::printf("end active ctrl!\n");
+  initialised_ = 0;
+}
+
+void ViewerControl::OnNcDestroy() { window_ = nullptr; }
+
+bool ViewerControl::ChangeCaptureDir(const std::string& path) {
+  ApplyCapturePath(path);
+  captureDir_ = path;
+  return SaveCaptureDir(library_.ModuleDirectory(), path);
+}
+
+}  // namespace control

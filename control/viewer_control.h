@@ -1,0 +1,144 @@
+#pragma once
+// The viewer control core: the state of one embedded control and what it does on its window's
+// messages. It lays out one channel window per DVR channel in a square grid on the left of its
+// window, keeps one RtspSession record per channel, starts, stops and restarts the channels
+// (timer 111), answers the channel windows' show requests (1224) and selections and snapshot
+// requests (1225), keeps the capture directory in "config.txt" beside the video library and
+// tears everything down when its window is destroyed.
+//
+// The right-hand strip of kPanelWidth pixels is left to the control panel, which is docked
+// there by the shells; until it exists the strip stays empty.
+//
+// Threads: everything runs on the thread of the control's window. A session's own threads
+// only read the channel pointer they were given; the control waits for every session thread
+// before the channel it names goes.
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "control/channel_port.h"
+#include "control/page_settings.h"
+#include "platform/ui/ui_types.h"
+#include "stream/rtsp_session.h"
+
+namespace control {
+
+constexpr UINT kClickMessage = 1224;   // WM_USER + 200: show or hide request
+constexpr UINT kSelectMessage = 1225;  // WM_USER + 201: selection or snapshot request
+constexpr UINT_PTR kReconnectTimer = 111;
+constexpr UINT kReconnectPeriodMs = 10000;
+constexpr COLORREF kVideoWinColor = 0x000000;
+constexpr COLORREF kFocusWinColor = 0x00FF00;
+constexpr int kOpenWidth = 352;
+constexpr int kOpenHeight = 288;
+constexpr int kShowAll = -1;
+constexpr int kShowCurrent = -2;
+constexpr int kShowNothing = -3;
+constexpr LPARAM kSnapshotRequest = 2;
+
+class ViewerControl {
+ public:
+  // The first control of the process sets up the library's renderer and its settings;
+  // `library` must outlive every control.
+  explicit ViewerControl(ChannelLibrary& library);
+  // The last control of the process releases the renderer.
+  ~ViewerControl();
+  ViewerControl(const ViewerControl&) = delete;
+  ViewerControl& operator=(const ViewerControl&) = delete;
+
+  // Reads the page's properties; called before the window exists.
+  void LoadSettings(const PropertyReader& read);
+
+  // The control window's messages, from its window procedure.
+  void OnCreate(HWND window);
+  void OnSize();
+  void OnTimer(UINT_PTR id);
+  void OnShowRequest(WPARAM wparam, LPARAM lparam);
+  void OnSelect(WPARAM wparam, LPARAM lparam);
+  void OnDestroy();
+  void OnNcDestroy();
+
+  // For the control panel.
+  void StartStoppedChannels();
+  void StopAllChannels();
+  // The capture directory dialog's OK: the library takes the path, "config.txt" keeps it.
+  bool ChangeCaptureDir(const std::string& path);
+
+  // For the playback window: one channel (id 33) over `dialog`'s client area less 100 pixels
+  // at the bottom, fed by a playback session on `url`. 0 on success; -1 with the message box
+  // "chn is created!\n" when a playback channel exists, -1 when it cannot be made.
+  int CreatePlaybackChannel(HWND dialog, const std::string& url);
+  int PausePlayback();
+  int ContinuePlayback();
+  int SeekPlayback(int seconds);
+  int PlaybackPosition();  // seconds from the start of the recording
+  void StopPlayback();
+  RtspSession* playbackSession() const { return playbackSession_.get(); }
+  ControlChannel* playbackChannel() const { return playbackChannel_.get(); }
+
+  // The port of the DVR's RTSP service in stream URLs (554 unless a simulator moved it).
+  void SetRtspPort(int port) { rtspPort_ = port; }
+  // Test hook: the reconnect period, taken when the grid is built.
+  void SetReconnectPeriodForTest(UINT ms) { reconnectPeriodMs_ = ms; }
+
+  HWND window() const { return window_; }
+  const PageSettings& settings() const { return settings_; }
+  int channelCount() const { return channelCount_; }
+  int currentChannel() const { return currentChannel_; }
+  int singleView() const { return singleView_; }
+  int initialised() const { return initialised_; }
+  int columns() const { return columns_; }
+  ControlChannel* channel(int i) const;
+  RtspSession* session(int i) const;
+  RECT cellRect(int i) const { return cellRects_.at(i); }
+  std::string captureDir() const { return captureDir_; }
+
+  static int InstanceCount();
+  // The relay state of the last page read ("RelayState"), for the control panel.
+  static int RelayState();
+  // The language selected by the last page read: 0 English, 1 the second language.
+  static int Language();
+
+ private:
+  // viewer_grid.cpp
+  void BuildGrid();
+  void CreateChannels(const RECT& client);
+  void StartVideo();
+  void ShowDefaultChannel();
+  void Relayout();
+  void PlaceChannels(const RECT& client);
+  void SetCurrentChannel(int index);
+
+  // viewer_channels.cpp
+  std::string LiveUrl(int index) const;
+  bool SessionIdle(RtspSession* session);
+  void StartChannel(int index, bool only_when_not_decoding);
+  void Snapshot(int index);
+  void LoadCaptureDirectory();
+  void ApplyCapturePath(const std::string& path);
+  void EndSessions();
+
+  ChannelLibrary& library_;
+  PageSettings settings_;
+  HWND window_ = nullptr;
+  std::vector<std::unique_ptr<ControlChannel>> channels_;
+  std::array<std::unique_ptr<RtspSession>, kMaxChannels> sessions_;
+  std::unique_ptr<ControlChannel> playbackChannel_;
+  std::unique_ptr<RtspSession> playbackSession_;
+  int playbackPosition_ = 0;
+  int currentChannel_ = 0;
+  int singleView_ = 0;
+  std::array<RECT, 16> cellRects_{};
+  int channelCount_ = 9;
+  int defaultChannel_ = 0;
+  int columns_ = 0;
+  int initialised_ = 0;
+  int preview_ = 0;
+  int rtspPort_ = 554;
+  UINT reconnectPeriodMs_ = kReconnectPeriodMs;
+  std::string captureDir_;
+};
+
+}  // namespace control
