@@ -7,30 +7,15 @@
 #include <random>
 
 #include "platform/kernel/clock.h"
+#include "platform/net/loopback.h"
 #include "platform/ui/test_support.h"
 
 namespace control_test {
 namespace {
 
-sockaddr_in Loopback(int port) {
-  sockaddr_in address;
-  std::memset(&address, 0, sizeof address);
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(0x7F000001);
-  address.sin_port = htons(static_cast<u_short>(port));
-  return address;
-}
-
-int PortOf(SOCKET sock) {
-  sockaddr_in address;
-  int length = sizeof address;
-  getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length);
-  return ntohs(address.sin_port);
-}
-
 SOCKET UdpOn(int port) {
   SOCKET sock = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  sockaddr_in address = Loopback(port);
+  sockaddr_in address = platform::net::LoopbackAddress(port);
   bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address);
   return sock;
 }
@@ -102,12 +87,12 @@ std::unique_ptr<control::ControlChannel> TestLibrary::NewChannel() {
 
 LoopbackDvr::LoopbackDvr() {
   listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address = Loopback(0);
+  sockaddr_in address = platform::net::LoopbackAddress(0);
   bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
   listen(listener_, 16);
-  port_ = PortOf(listener_);
+  port_ = platform::net::BoundPort(listener_);
   mediaRtp_ = UdpOn(0);
-  mediaPort_ = PortOf(mediaRtp_);
+  mediaPort_ = platform::net::BoundPort(mediaRtp_);
   mediaRtcp_ = UdpOn(mediaPort_ + 1);
   acceptor_ = std::thread([this] { Accept(); });
 }
@@ -169,14 +154,16 @@ std::string LoopbackDvr::Reply(const std::string& request) {
   std::string head = "RTSP/1.0 200 OK\r\nCSeq: " + std::to_string(CSeqOf(request)) + "\r\n";
   const std::string session = "Session: 12345678;timeout=60\r\n";
   if (request.rfind("DESCRIBE", 0) == 0) {
-    return head + "Content-Type: application/sdp\r\nContent-Length: " +
-           std::to_string(std::strlen(kSdp)) + "\r\n\r\n" + kSdp;
+    return head +
+           "Content-Type: application/sdp\r\nContent-Length: " + std::to_string(std::strlen(kSdp)) +
+           "\r\n\r\n" + kSdp;
   }
   std::lock_guard<std::mutex> hold(mutex_);
   if (request.rfind("SETUP", 0) == 0) {
     int rtp = 0, rtcp = 0;
     size_t at = request.find("client_port=");
-    if (at != std::string::npos) std::sscanf(request.c_str() + at, "client_port=%d-%d", &rtp, &rtcp);
+    if (at != std::string::npos)
+      std::sscanf(request.c_str() + at, "client_port=%d-%d", &rtp, &rtcp);
     return head + "Transport: RTP/AVP;unicast;client_port=" + std::to_string(rtp) + "-" +
            std::to_string(rtcp) + ";server_port=" + std::to_string(mediaPort_) + "-" +
            std::to_string(mediaPort_ + 1) + "\r\n" + session + "\r\n";

@@ -4,23 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/net/loopback.h"
+
 namespace {
-
-sockaddr_in Loopback(int port) {
-  sockaddr_in address;
-  std::memset(&address, 0, sizeof address);
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(0x7F000001);
-  address.sin_port = htons(static_cast<u_short>(port));
-  return address;
-}
-
-int BoundPort(SOCKET sock) {
-  sockaddr_in address;
-  int length = sizeof address;
-  getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length);
-  return ntohs(address.sin_port);
-}
 
 bool Readable(SOCKET sock, int ms) {
   fd_set set;
@@ -40,10 +26,10 @@ std::string Reply(int status, int cseq, const std::string& headers, const std::s
 
 ScriptedRtspServer::ScriptedRtspServer(Responder responder) : responder_(std::move(responder)) {
   listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address = Loopback(0);
+  sockaddr_in address = platform::net::LoopbackAddress(0);
   bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
   listen(listener_, 4);
-  port_ = BoundPort(listener_);
+  port_ = platform::net::BoundPort(listener_);
   thread_ = std::thread([this] { Serve(); });
 }
 
@@ -128,9 +114,9 @@ bool ScriptedRtspServer::ReadRequest(SOCKET conn, std::string* request) {
 
 UdpEndpoint::UdpEndpoint() {
   sock = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  sockaddr_in address = Loopback(0);
+  sockaddr_in address = platform::net::LoopbackAddress(0);
   bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  port = BoundPort(sock);
+  port = platform::net::BoundPort(sock);
 }
 
 UdpEndpoint::~UdpEndpoint() { closesocket(sock); }
@@ -150,7 +136,7 @@ std::optional<Datagram> UdpEndpoint::Receive(int ms) const {
 }
 
 void UdpEndpoint::SendTo(int to, const std::vector<uint8_t>& bytes) const {
-  sockaddr_in address = Loopback(to);
+  sockaddr_in address = platform::net::LoopbackAddress(to);
   sendto(sock, reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()), 0,
          reinterpret_cast<sockaddr*>(&address), sizeof address);
 }

@@ -4,19 +4,13 @@
 
 #include <cstring>
 
-namespace {
+#include "platform/net/loopback.h"
 
-sockaddr_in Loopback(u_short port) {
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  a.sin_addr.s_addr = inet_addr("127.0.0.1");
-  return a;
-}
+namespace {
 
 SOCKET BoundUdp(u_short* port) {
   SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in a = Loopback(0);
+  sockaddr_in a = platform::net::LoopbackAddress(0);
   EXPECT_EQ(bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
   int size = sizeof a;
   EXPECT_EQ(getsockname(s, reinterpret_cast<sockaddr*>(&a), &size), 0);
@@ -59,7 +53,7 @@ TEST(Net, UdpDatagramsTravelOverLoopbackAndLongOnesAreReported) {
   u_short port_a, port_b;
   SOCKET a = BoundUdp(&port_a), b = BoundUdp(&port_b);
   ASSERT_NE(port_a, 0);
-  sockaddr_in to = Loopback(port_b);
+  sockaddr_in to = platform::net::LoopbackAddress(port_b);
   ASSERT_EQ(sendto(a, "hello", 5, 0, reinterpret_cast<sockaddr*>(&to), sizeof to), 5);
   ASSERT_TRUE(Readable(b, 2));
   u_long pending = 0;
@@ -84,7 +78,7 @@ TEST(Net, UdpDatagramsTravelOverLoopbackAndLongOnesAreReported) {
 
 TEST(Net, TcpConnectsSendsAndReportsRefusalsAndResets) {
   SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in a = Loopback(0);
+  sockaddr_in a = platform::net::LoopbackAddress(0);
   ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
   ASSERT_EQ(listen(listener, SOMAXCONN), 0);
   int size = sizeof a;
