@@ -1,5 +1,6 @@
 // The viewers this program carries. A viewer added to the program registers here, after
 // the placeholder: the host shows the latest one.
+#include "tools/orvix/control_viewer.h"
 #include "tools/orvix/hosted_viewer.h"
 #include "tools/orvix/placeholder_viewer.h"
 
@@ -10,6 +11,7 @@ void RegisterBuiltInViewers() {
   if (done) return;
   done = true;
   RegisterViewerFactory("placeholder", &CreatePlaceholderViewer);
+  RegisterViewerFactory("control", &CreateControlViewer);
 }
 
 }  // namespace orvix
