@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -210,6 +211,20 @@ TEST_F(OnScreenTextTest, NarrowWindowsAndChannelsWithoutEntries) {
   EXPECT_TRUE(Near(Px(o.x + 79, o.y + 41), Blend(0, grey)));
   EXPECT_EQ(Px(o.x + 80, o.y + 41), grey);
   EXPECT_EQ(Px(o.x, o.y + 60), grey);
+
+  // Texts that fill their fields without a terminator are measured within the fields.
+  SW_SHOW_ENTRY_ST full{};
+  std::memset(full.label, 'M', sizeof(full.label));
+  std::memset(full.value, 'W', sizeof(full.value));
+  full.mask = 1u << 5;
+  o = MakeChannel(5, 680, 100);
+  const uint32_t g = DrawGrey(680, 100, Record({full}));
+  const std::string label(sizeof(full.label), 'M'), value(sizeof(full.value), 'W');
+  const int w = TextWidth(label.c_str(), info_panel::kFontHeight) +
+                TextWidth(value.c_str(), info_panel::kFontHeight) + 60;
+  ASSERT_LT(w, 640);
+  EXPECT_TRUE(Near(Px(o.x + 680 - w - 40, o.y + 41), Blend(0, g)));
+  EXPECT_EQ(Px(o.x + 680 - w - 41, o.y + 41), g);
 
   // No entry for the channel, or the playback channel beyond the mask's bits: no box.
   for (int id : {2, 33}) {
