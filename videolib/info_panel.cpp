@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <iterator>
 
 #if VIDEOLIB_GDI_TEXT
 #include "platform/gdi/gdi.h"
@@ -107,6 +108,11 @@ HFONT PanelFont(CVideoOut* out) {
 void Draw(CVideoOut* out, HDC dc, const RECT& rect, const void* panel, int channel) {
   if (out == nullptr || dc == nullptr || panel == nullptr) return;
   const auto& record = *static_cast<const SW_SHOW_ST*>(panel);
+  // Most pictures carry no entry for their channel: they cost no context.
+  if (std::none_of(std::begin(record.entries), std::end(record.entries),
+                   [channel](const SW_SHOW_ENTRY_ST& e) { return Concerns(e, channel); })) {
+    return;
+  }
   HFONT font = PanelFont(out);
   HDC mem = CreateCompatibleDC(dc);
   if (mem == nullptr) return;
