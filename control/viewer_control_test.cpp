@@ -128,13 +128,23 @@ TEST_F(ViewerControlTest, FourChannelsFillATwoByTwoGrid) {
 }
 
 TEST_F(ViewerControlTest, FiveToNineChannelsUseThreeByThreeWithEmptyCells) {
-  for (int count : {5, 7}) {
+  for (int count : {5, 8}) {
     library_->made.clear();
     ViewerControl* c = Make({{"DvrChnNum", std::to_string(count)}, {"DefChShow", "-1"}});
     EXPECT_EQ(c->columns(), 3) << count;
     EXPECT_EQ(static_cast<int>(library_->made.size()), count);
     RECT client{0, 0, kWidth, kHeight};
     EXPECT_TRUE(Same(Placed(count - 1), grid::Cell(client, 3, count - 1)));
+    // The cells after the last channel stay empty: no window reaches into them.
+    for (int cell = count; cell < 9; ++cell) {
+      RECT empty = grid::Cell(client, 3, cell);
+      for (int i = 0; i < count; ++i) {
+        RECT r = Placed(i);
+        EXPECT_TRUE(r.right <= empty.left || r.left >= empty.right || r.bottom <= empty.top ||
+                    r.top >= empty.bottom)
+            << count << " channels: window " << i << " in cell " << cell;
+      }
+    }
     DestroyWindow(window_);
   }
 }
