@@ -263,9 +263,10 @@ TEST_F(ViewerControlTest, StopAllChannelsIsUndoneByTheNextTick) {
   EXPECT_EQ(library_->made[0]->decoding, 0);
   EXPECT_EQ(c->session(0)->running, 0);
   ASSERT_TRUE(WaitFor([&] { return dvr.Teardowns() == 2; }, 3000));
-  ASSERT_TRUE(WaitFor([&] { return dvr.Plays("/2.live") == 2; }, 3000));
-  EXPECT_EQ(dvr.Plays("/1.live"), 2);
-  EXPECT_EQ(library_->made[0]->decoding, 1);
+  // The next tick starts both again; on a loaded machine they may come some ticks apart.
+  ASSERT_TRUE(WaitFor(
+      [&] { return dvr.Plays("/1.live") == 2 && dvr.Plays("/2.live") == 2; }, 5000));
+  EXPECT_TRUE(WaitFor([&] { return library_->made[0]->decoding == 1; }, 2000));
   // Running sessions are not started twice by the following ticks.
   PumpFor(700);
   EXPECT_EQ(dvr.Plays("/1.live"), 2);
