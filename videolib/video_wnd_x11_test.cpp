@@ -12,17 +12,13 @@
 #include <vector>
 
 #include "platform/display/display.h"
+#include "platform/display/x11_peer.h"
 #include "platform/display/xvfb_server.h"
 #include "platform/kernel/clock.h"
 #include "videolib/pixel_convert.h"
 #include "videolib/video_out.h"
 #include "videolib/video_wnd.h"
 #include "videolib/videownd_test_support.h"
-
-// Last: Xlib's macros (None, Bool, Status) would break the headers above.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
 
 namespace {
 
@@ -100,9 +96,9 @@ class VideoWndX11Test : public ::testing::Test {
     display_ = platform::display::Display::Create(options, &error);
     ASSERT_NE(display_, nullptr) << error;
     platform::gdi::InstallDcProvider();
-    peer_ = XOpenDisplay(server_->name().c_str());
+    peer_ = platform::display::X11Peer::Open(server_->name());
     ASSERT_NE(peer_, nullptr);
-    window_ = FindWindow();
+    window_ = peer_->FindWindow(kTitle);
     ASSERT_NE(window_, 0u);
 
     parent_ = std::make_unique<ParentWindow>(0, 0, kWidth, kHeight);
@@ -117,26 +113,9 @@ class VideoWndX11Test : public ::testing::Test {
     if (left_.m_hWnd) DestroyWindow(left_.m_hWnd);
     if (right_.m_hWnd) DestroyWindow(right_.m_hWnd);
     parent_.reset();
-    if (peer_) XCloseDisplay(peer_);
+    peer_.reset();
     display_.reset();
     server_.reset();
-  }
-
-  // The backend's window as another client of the server sees it.
-  ::Window FindWindow() {
-    ::Window root_return, parent_return, *children = nullptr;
-    unsigned count = 0;
-    XQueryTree(peer_, DefaultRootWindow(peer_), &root_return, &parent_return, &children, &count);
-    ::Window found = 0;
-    for (unsigned i = 0; i < count && found == 0; ++i) {
-      char* name = nullptr;
-      if (XFetchName(peer_, children[i], &name) && name) {
-        if (std::string(name) == kTitle) found = children[i];
-        XFree(name);
-      }
-    }
-    if (children) XFree(children);
-    return found;
   }
 
   // Dispatches this thread's messages until `done` holds or `ms` passed.
@@ -159,16 +138,7 @@ class VideoWndX11Test : public ::testing::Test {
   // area, through the X server; collects what the parent is sent until `expected` messages came.
   std::vector<ParentMessage> ClickCentre(const CVideoWnd& video, int times, size_t expected) {
     RECT c = ClientOnScreen(video.m_hWnd);
-    int root_x = 0, root_y = 0;
-    ::Window child;
-    XTranslateCoordinates(peer_, window_, DefaultRootWindow(peer_), (c.left + c.right) / 2,
-                          (c.top + c.bottom) / 2, &root_x, &root_y, &child);
-    XTestFakeMotionEvent(peer_, DefaultScreen(peer_), root_x, root_y, CurrentTime);
-    for (int i = 0; i < times; ++i) {
-      XTestFakeButtonEvent(peer_, 1, True, CurrentTime);
-      XTestFakeButtonEvent(peer_, 1, False, CurrentTime);
-    }
-    XSync(peer_, False);
+    peer_->Click(window_, (c.left + c.right) / 2, (c.top + c.bottom) / 2, times);
     std::vector<ParentMessage> sent;
     Pump(
         [&] {
@@ -183,8 +153,8 @@ class VideoWndX11Test : public ::testing::Test {
 
   std::unique_ptr<platform::display::XvfbServer> server_;
   std::unique_ptr<platform::display::Display> display_;
-  ::Display* peer_ = nullptr;
-  ::Window window_ = 0;
+  std::unique_ptr<platform::display::X11Peer> peer_;
+  uint64_t window_ = 0;
   std::unique_ptr<ParentWindow> parent_;
   ChannelWnd left_;
   ChannelWnd right_;
@@ -197,9 +167,9 @@ TEST_F(VideoWndX11Test, PresentedPictureIsShownInTheVideoWindowsRectangle) {
   ASSERT_EQ(out.DrawDibYuy2(picture.data(), right_.m_hWnd, nullptr, 1, 0, 0, 352, 288), 0);
   ASSERT_TRUE(display_->Present());
 
-  XImage* image = XGetImage(peer_, window_, 0, 0, kWidth, kHeight, AllPlanes, ZPixmap);
-  ASSERT_NE(image, nullptr);
-  auto at = [&](int x, int y) { return static_cast<uint32_t>(XGetPixel(image, x, y) & 0xFFFFFF); };
+  std::vector<uint32_t> pixels = peer_->ReadPixels(window_, kWidth, kHeight);
+  ASSERT_EQ(pixels.size(), static_cast<size_t>(kWidth) * kHeight);
+  auto at = [&](int x, int y) { return pixels[static_cast<size_t>(y) * kWidth + x]; };
   RECT r = ClientOnScreen(right_.m_hWnd);
   int middle = (r.top + r.bottom) / 2;
   uint32_t red = DibColor(kRed), blue = DibColor(kBlue);
@@ -216,7 +186,6 @@ TEST_F(VideoWndX11Test, PresentedPictureIsShownInTheVideoWindowsRectangle) {
   RECT l = ClientOnScreen(left_.m_hWnd);
   EXPECT_NE(at((l.left + l.right) / 2, l.top + 5), red);
   EXPECT_NE(at((l.left + l.right) / 2, l.bottom - 5), blue);
-  XDestroyImage(image);
 }
 
 TEST_F(VideoWndX11Test, ServerClicksReachTheVideoWindowUnderThePointer) {

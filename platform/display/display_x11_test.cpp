@@ -3,18 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
 
 #include "platform/display/display.h"
+#include "platform/display/x11_peer.h"
 #include "platform/display/xvfb_server.h"
 #include "platform/kernel/kernel.h"
 #include "platform/ui/ui.h"
-
-// Last: Xlib's macros (None, Bool, Status) would break the headers above.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
 
 namespace platform::display {
 namespace {
@@ -35,35 +29,18 @@ class X11Test : public ::testing::Test {
     std::string error;
     display_ = Display::Create(options, &error);
     ASSERT_NE(display_, nullptr) << error;
-    peer_ = XOpenDisplay(server_->name().c_str());
+    peer_ = X11Peer::Open(server_->name());
     ASSERT_NE(peer_, nullptr);
   }
   void TearDown() override {
-    if (peer_) XCloseDisplay(peer_);
+    peer_.reset();
     display_.reset();
     server_.reset();
   }
 
-  // Our backend's window, found by its title as another client of the server sees it.
-  ::Window FindWindow() {
-    ::Window root_return, parent_return, *children = nullptr;
-    unsigned count = 0;
-    XQueryTree(peer_, DefaultRootWindow(peer_), &root_return, &parent_return, &children, &count);
-    ::Window found = 0;
-    for (unsigned i = 0; i < count && found == 0; ++i) {
-      char* name = nullptr;
-      if (XFetchName(peer_, children[i], &name) && name) {
-        if (std::strcmp(name, kTitle) == 0) found = children[i];
-        XFree(name);
-      }
-    }
-    if (children) XFree(children);
-    return found;
-  }
-
   std::unique_ptr<XvfbServer> server_;
   std::unique_ptr<Display> display_;
-  ::Display* peer_ = nullptr;
+  std::unique_ptr<X11Peer> peer_;
 };
 
 TEST_F(X11Test, WindowAppearsAndShowsTheFramebuffer) {
@@ -74,19 +51,19 @@ TEST_F(X11Test, WindowAppearsAndShowsTheFramebuffer) {
     fb.Fill(RECT{100, 50, 150, 90}, 0x00FF7F);
   }
   ASSERT_TRUE(display_->Present());
-  ::Window w = FindWindow();
+  uint64_t w = peer_->FindWindow(kTitle);
   ASSERT_NE(w, 0u);
-  XWindowAttributes attributes;
-  ASSERT_TRUE(XGetWindowAttributes(peer_, w, &attributes));
-  EXPECT_EQ(attributes.width, 320);
-  EXPECT_EQ(attributes.height, 240);
-  EXPECT_EQ(attributes.map_state, IsViewable);
-  XImage* image = XGetImage(peer_, w, 0, 0, 320, 240, AllPlanes, ZPixmap);
-  ASSERT_NE(image, nullptr);
-  EXPECT_EQ(XGetPixel(image, 120, 60) & 0xFFFFFF, 0x00FF7Fu);
-  EXPECT_EQ(XGetPixel(image, 99, 60) & 0xFFFFFF, 0x000040u);
-  EXPECT_EQ(XGetPixel(image, 150, 89) & 0xFFFFFF, 0x000040u);
-  XDestroyImage(image);
+  X11Peer::WindowState state;
+  ASSERT_TRUE(peer_->GetWindowState(w, &state));
+  EXPECT_EQ(state.width, 320);
+  EXPECT_EQ(state.height, 240);
+  EXPECT_TRUE(state.viewable);
+  std::vector<uint32_t> pixels = peer_->ReadPixels(w, 320, 240);
+  ASSERT_EQ(pixels.size(), 320u * 240u);
+  auto at = [&](int x, int y) { return pixels[static_cast<size_t>(y) * 320 + x]; };
+  EXPECT_EQ(at(120, 60), 0x00FF7Fu);
+  EXPECT_EQ(at(99, 60), 0x000040u);
+  EXPECT_EQ(at(150, 89), 0x000040u);
 }
 
 struct Seen {
@@ -127,19 +104,11 @@ TEST_F(X11Test, ServerClicksAndKeysReachTheWindowUnderThePointer) {
   HWND right = CreateWindowExA(0, "X11Watch", "", WS_POPUP | WS_VISIBLE, 160, 0, 160, 240, nullptr,
                                nullptr, nullptr, nullptr);
   SetFocus(right);
-  ::Window w = FindWindow();
+  uint64_t w = peer_->FindWindow(kTitle);
   ASSERT_NE(w, 0u);
-  int root_x = 0, root_y = 0;
-  ::Window child;
-  XTranslateCoordinates(peer_, w, DefaultRootWindow(peer_), 200, 100, &root_x, &root_y, &child);
   g_seen.clear();
-  XTestFakeMotionEvent(peer_, DefaultScreen(peer_), root_x, root_y, CurrentTime);
-  XTestFakeButtonEvent(peer_, 1, True, CurrentTime);
-  XTestFakeButtonEvent(peer_, 1, False, CurrentTime);
-  KeyCode a = XKeysymToKeycode(peer_, XK_a);
-  XTestFakeKeyEvent(peer_, a, True, CurrentTime);
-  XTestFakeKeyEvent(peer_, a, False, CurrentTime);
-  XSync(peer_, False);
+  peer_->Click(w, 200, 100, 1);
+  peer_->TypeChar('a');
   PumpUntil(3);
   ASSERT_EQ(g_seen.size(), 3u);
   EXPECT_EQ(g_seen[0].window, right);
