@@ -143,8 +143,8 @@ TEST(DvrsimAudio, FaultSwitchesReachTheAudioToo) {
   std::set<uint16_t> seqs;
   int duplicates = 0;
   for (const auto& p : voice) duplicates += !seqs.insert(p.seq).second;
-  int missing = static_cast<uint16_t>(*seqs.rbegin() - *seqs.begin()) + 1 -
-                static_cast<int>(seqs.size());
+  int missing =
+      static_cast<uint16_t>(*seqs.rbegin() - *seqs.begin()) + 1 - static_cast<int>(seqs.size());
   EXPECT_GT(missing, 0);
   EXPECT_GT(duplicates, 0);
 }
