@@ -36,6 +36,20 @@ TEST(Grid, CellsOfATwoByTwoGridBesideThePanel) {
   EXPECT_EQ(big.bottom, 600);
 }
 
+TEST(Grid, ThreeByThreeCellsTileTheVideoAreaRowByRow) {
+  RECT client{0, 0, 1024, 600};  // cells 284 x 200
+  for (int i = 0; i < 9; ++i) {
+    RECT cell = grid::Cell(client, 3, i);
+    EXPECT_EQ(cell.left, (i % 3) * 284 + 2) << i;
+    EXPECT_EQ(cell.top, (i / 3) * 200 + 2) << i;
+    EXPECT_EQ(cell.right, (i % 3) * 284 + 284) << i;
+    EXPECT_EQ(cell.bottom, (i / 3) * 200 + 200) << i;
+  }
+  // The last cell ends at the panel's strip and the window's bottom, not beyond.
+  EXPECT_LE(grid::Cell(client, 3, 8).right, 1024 - grid::kPanelWidth);
+  EXPECT_EQ(grid::Cell(client, 3, 8).bottom, 600);
+}
+
 TEST(Grid, RightEdgeIsKeptInsideANarrowWindow) {
   RECT client{0, 0, 171, 90};  // one pixel of video area
   RECT cell = grid::Cell(client, 1, 0);

@@ -128,13 +128,23 @@ TEST_F(ViewerControlTest, FourChannelsFillATwoByTwoGrid) {
 }
 
 TEST_F(ViewerControlTest, FiveToNineChannelsUseThreeByThreeWithEmptyCells) {
-  for (int count : {5, 7}) {
+  for (int count : {5, 8}) {
     library_->made.clear();
     ViewerControl* c = Make({{"DvrChnNum", std::to_string(count)}, {"DefChShow", "-1"}});
     EXPECT_EQ(c->columns(), 3) << count;
     EXPECT_EQ(static_cast<int>(library_->made.size()), count);
     RECT client{0, 0, kWidth, kHeight};
     EXPECT_TRUE(Same(Placed(count - 1), grid::Cell(client, 3, count - 1)));
+    // The cells after the last channel stay empty: no window reaches into them.
+    for (int cell = count; cell < 9; ++cell) {
+      RECT empty = grid::Cell(client, 3, cell);
+      for (int i = 0; i < count; ++i) {
+        RECT r = Placed(i);
+        EXPECT_TRUE(r.right <= empty.left || r.left >= empty.right || r.bottom <= empty.top ||
+                    r.top >= empty.bottom)
+            << count << " channels: window " << i << " in cell " << cell;
+      }
+    }
     DestroyWindow(window_);
   }
 }
@@ -253,9 +263,10 @@ TEST_F(ViewerControlTest, StopAllChannelsIsUndoneByTheNextTick) {
   EXPECT_EQ(library_->made[0]->decoding, 0);
   EXPECT_EQ(c->session(0)->running, 0);
   ASSERT_TRUE(WaitFor([&] { return dvr.Teardowns() == 2; }, 3000));
-  ASSERT_TRUE(WaitFor([&] { return dvr.Plays("/2.live") == 2; }, 3000));
-  EXPECT_EQ(dvr.Plays("/1.live"), 2);
-  EXPECT_EQ(library_->made[0]->decoding, 1);
+  // The next tick starts both again; on a loaded machine they may come some ticks apart.
+  ASSERT_TRUE(WaitFor(
+      [&] { return dvr.Plays("/1.live") == 2 && dvr.Plays("/2.live") == 2; }, 5000));
+  EXPECT_TRUE(WaitFor([&] { return library_->made[0]->decoding == 1; }, 2000));
   // Running sessions are not started twice by the following ticks.
   PumpFor(700);
   EXPECT_EQ(dvr.Plays("/1.live"), 2);

@@ -100,6 +100,19 @@ class CChannel : public CVideoWnd, public CSurface, public CAviWriter, public CT
   void UpdateStatus();
   void OnSetCurrent(int current) override;
 
+#if VIDEOLIB_GDI_TEXT
+  // The two text lines over the picture: index 0 is the top line, 1 the bottom one; other
+  // indexes are ignored. Drawn on request only, by DrawOsdString (on_screen_text.cpp).
+  void SetOsdEnable(int index, int enable);
+  void UpdateOsdstr(int index, const char* text);
+  // Makes the text font anew at this height (2 at least: the line length is counted in
+  // half-heights).
+  void SetFontSize(int size);
+  void SetFontColor(COLORREF color) { m_crOsdText = color; }
+  void SetFontBkColor(COLORREF color) { m_crOsdBack = color; }
+  void DrawOsdString(HWND window);
+#endif
+
   static void SetCapturePath(std::string path);
   std::string GetCapturePath() const;
 

@@ -112,6 +112,9 @@ bool QueueSnap(const SnapItem& item) { return TheCapture().queue.Push(item); }
 
 CVideoOut* CChannel::InitRender() {
   if (FAILED(m_vOut.InitDirectDraw()) || m_vOut.InitDrawDib() == 0) return nullptr;
+#if VIDEOLIB_GDI_TEXT
+  CVideoOut::SetPanelPainter(&info_panel::Draw);
+#endif
   Capture& c = TheCapture();
   if (c.thread == nullptr && c.queue.Init()) {
     c.running = 1;  // set here too, so that snapshots asked for at once are not refused

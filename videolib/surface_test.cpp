@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/ddraw/test_support.h"
+
 namespace {
 
 DDPIXELFORMAT RgbFormat(DWORD bits, DWORD r, DWORD g, DWORD b) {
@@ -49,16 +51,9 @@ class SurfaceTest : public ::testing::Test {
     EXPECT_EQ(platform::ddraw::LiveObjectCount(), live_);
   }
   IDirectDrawSurface7* Make(int w, int h, const DDPIXELFORMAT& format) {
-    DDSURFACEDESC2 d{};
-    d.dwSize = sizeof(d);
-    d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
-    d.dwWidth = w;
-    d.dwHeight = h;
-    d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-    d.ddpfPixelFormat = format;
-    IDirectDrawSurface7* s = nullptr;
-    EXPECT_EQ(dd_->CreateSurface(&d, &s, nullptr), DD_OK);
-    made_.push_back(s);
+    IDirectDrawSurface7* s = platform::ddraw::test::CreateOffscreen(dd_, w, h, format);
+    EXPECT_NE(s, nullptr);
+    if (s) made_.push_back(s);
     return s;
   }
   IDirectDraw7* dd_ = nullptr;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/ddraw/test_support.h"
 #include "platform/display/display.h"
 #include "platform/ui/test_support.h"
 
@@ -79,15 +80,8 @@ class DdrawTest : public ::testing::Test {
     EXPECT_EQ(platform::ddraw::LiveObjectCount(), live_);
   }
   IDirectDrawSurface7* Offscreen(int w, int h, const DDPIXELFORMAT& format) {
-    DDSURFACEDESC2 desc{};
-    desc.dwSize = sizeof(desc);
-    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
-    desc.dwWidth = w;
-    desc.dwHeight = h;
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-    desc.ddpfPixelFormat = format;
-    IDirectDrawSurface7* s = nullptr;
-    EXPECT_EQ(dd_->CreateSurface(&desc, &s, nullptr), DD_OK);
+    IDirectDrawSurface7* s = platform::ddraw::test::CreateOffscreen(dd_, w, h, format);
+    EXPECT_NE(s, nullptr);
     if (s) surfaces_.push_back(s);
     return s;
   }
