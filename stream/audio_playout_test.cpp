@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -170,6 +171,39 @@ TEST_F(AudioPlayoutTest, WithoutDeviceFramesAreDrainedAndIdlePrebuffersAgain) {
   EXPECT_NE(output.find("audio last seq = 10 got seq = 13 buff count =0 \n"), std::string::npos)
       << output;
   EXPECT_FALSE(std::filesystem::exists(dir_ / "missing"));
+}
+
+TEST_F(AudioPlayoutTest, RingFullDropsTheFrameAndKeepsWhatIsQueued) {
+  UseSink(wav_);
+  AudioRing ring;
+  ASSERT_TRUE(ring.Open());
+  std::vector<int16_t> frame(kFrameSamples, 1000);
+  // 15 silent buffers and 15 frames fill the 30 headers long before the device plays them.
+  for (int i = 0; i < kAudioRingHeaders - kAudioPrimeBuffers; ++i)
+    ASSERT_TRUE(ring.Play(frame.data(), kFrameSamples)) << i;
+  EXPECT_EQ(ring.Queued(), kAudioRingHeaders);
+  std::vector<int16_t> late(kFrameSamples, -1000);
+  EXPECT_FALSE(ring.Play(late.data(), kFrameSamples));
+  EXPECT_EQ(ring.Queued(), kAudioRingHeaders);
+  // Once the first header is done and retired its slot takes the next frame.
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        ring.RetireOne();
+        return ring.Queued() < kAudioRingHeaders;
+      },
+      kWaitMs));
+  EXPECT_TRUE(ring.Play(late.data(), kFrameSamples));
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        ring.RetireOne();
+        return ring.Queued() == 0;
+      },
+      kWaitMs));
+  ring.Close();
+  std::vector<int16_t> played = WavSamples(wav_);
+  ASSERT_EQ(played.size(), static_cast<size_t>(kAudioRingHeaders + 1) * kFrameSamples);
+  EXPECT_EQ(std::count(played.begin(), played.end(), -1000), kFrameSamples);
+  EXPECT_EQ(played.back(), -1000);
 }
 
 }  // namespace

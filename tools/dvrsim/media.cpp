@@ -1,6 +1,7 @@
 #include "tools/dvrsim/media.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <exception>
 #include <future>
@@ -86,6 +87,25 @@ std::string BuildLiveSdp(const ChannelLoop& loop, const std::string& serverAddre
     sdp += std::string("a=control:") + kAudioControl + "\r\n";
   }
   return sdp;
+}
+
+double ChannelPitch(int channel) { return 300.0 + 100.0 * channel; }
+
+VoiceSource::VoiceSource(int channel) : step_(ChannelPitch(channel) / kAudioClock) {
+  HI_VOICE_EncReset(encoder_, kVoiceType);
+}
+
+std::vector<uint8_t> VoiceSource::NextFrame() {
+  int16_t samples[kVoiceFrameSamples];
+  for (int16_t& s : samples) {
+    s = static_cast<int16_t>(std::lround(kVoiceAmplitude * std::cos(2 * M_PI * cycles_)));
+    cycles_ += step_;
+    if (cycles_ >= 1) cycles_ -= 1;
+  }
+  std::vector<uint8_t> frame(HI_VOICE_MAX_FRAME_BYTES);
+  if (HI_VOICE_EncodeFrame(encoder_, samples, frame.data(), kVoiceFrameSamples) != 0) return {};
+  frame.resize(4 + 2 * static_cast<size_t>(frame[2]));
+  return frame;
 }
 
 }  // namespace dvrsim

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tools/dvrsim/encoder.h"
+#include "voice/hi_voice.h"
 
 namespace dvrsim {
 
@@ -33,5 +34,30 @@ std::string BuildLiveSdp(const ChannelLoop& loop, const std::string& serverAddre
                          uint64_t sessionVersion);
 
 std::string Base64(const std::vector<uint8_t>& bytes);
+
+// Voice frames: IMA ADPCM (type 35) of 42 words, i.e. the first sample as it is and 160
+// coded ones, 161 samples (20.125 ms) per frame; the RTP clock counts samples.
+inline constexpr int kVoiceType = HI_VOICE_IMA_ADPCM;
+inline constexpr int kVoiceFrameSamples = 161;
+inline constexpr int kVoiceFrameMicros = kVoiceFrameSamples * 1000000 / kAudioClock;
+inline constexpr double kVoiceAmplitude = 8000;
+
+// The pitch of a channel's tone: 300 + 100 * channel Hz (channel 1 400 Hz .. 8 1100 Hz), so a
+// listener or a test can tell the channels apart.
+double ChannelPitch(int channel);
+
+// The voice of one channel: a steady tone at its pitch, coded frame after frame with one
+// encoder state. Starts at the crest of the wave, so its first sample is never silent.
+class VoiceSource {
+ public:
+  explicit VoiceSource(int channel);
+  // The next frame: 4 + 2 * L bytes as the codec lays them out.
+  std::vector<uint8_t> NextFrame();
+
+ private:
+  double cycles_ = 0;  // phase in cycles, kept within [0, 1)
+  double step_;        // cycles per sample
+  uint8_t encoder_[HI_VOICE_STATE_BYTES] = {};
+};
 
 }  // namespace dvrsim

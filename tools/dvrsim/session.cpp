@@ -9,6 +9,7 @@ namespace {
 
 constexpr auto kFrameInterval = std::chrono::milliseconds(1000 / kFramesPerSecond);
 constexpr uint32_t kTicksPerFrame = kVideoClock / kFramesPerSecond;
+constexpr auto kVoiceInterval = std::chrono::microseconds(kVoiceFrameMicros);
 constexpr auto kReportInterval = std::chrono::seconds(1);
 // A sender that falls this far behind (a stalled machine) starts its clock anew instead of
 // bursting the backlog out.
@@ -58,10 +59,15 @@ StreamSession::StreamSession(std::string id, SessionConfig config)
       lastActivityMs_(NowMs()),
       firstSeq_(static_cast<uint16_t>(MakeSeeds(config.seed).seq)),
       firstTimestamp_(MakeSeeds(config.seed).timestamp),
+      firstVoiceTimestamp_(MakeSeeds(config.seed).timestamp ^ 0x00A5A5A5),
       video_(kVideoPayloadType, MakeSeeds(config.seed).ssrc, firstSeq_),
-      faults_(config.faults, MakeSeeds(config.seed).faults) {
+      voice_(kAudioPayloadType, MakeSeeds(config.seed).ssrc ^ 0x5A5A5A5A,
+             static_cast<uint16_t>(firstSeq_ ^ 0x5A5A)),
+      faults_(config.faults, MakeSeeds(config.seed).faults),
+      voiceFaults_(config.faults, MakeSeeds(config.seed).faults ^ 0x5A5A5A5A),
+      voiceSource_(config.loop->channel) {
   tracks_[kVideoTrack].ssrc = video_.ssrc();
-  tracks_[kAudioTrack].ssrc = video_.ssrc() ^ 0x5A5A5A5A;
+  tracks_[kAudioTrack].ssrc = voice_.ssrc();
 }
 
 StreamSession::~StreamSession() {
@@ -126,13 +132,13 @@ bool StreamSession::TimedOut() const {
 
 void StreamSession::Run() {
   ++config_.stats->activeSenders;
-  const auto& frames = config_.loop->frames;
   const auto epoch = Clock::now();
-  auto clockStart = epoch;  // frame n is due at clockStart + n intervals
-  auto lastReport = epoch - kReportInterval;
-  uint64_t n = 0, shifted = 0;
+  Pace video{epoch, kFrameInterval};
+  Pace voice{epoch, kVoiceInterval};
+  auto videoReport = epoch - kReportInterval, voiceReport = videoReport;
   while (!stop_) {
-    auto due = clockStart + (n - shifted) * kFrameInterval;
+    bool withVoice = track(kAudioTrack).setUp;
+    auto due = withVoice ? std::min(video.due(), voice.due()) : video.due();
     ServeUntil(due);
     if (stop_) break;
     if (TimedOut()) {
@@ -140,20 +146,41 @@ void StreamSession::Run() {
       ++config_.stats->sessionsExpired;
       break;
     }
-    if (Clock::now() - due > kMaxLag) clockStart = Clock::now(), shifted = n;
-    uint32_t timestamp = firstTimestamp_ + static_cast<uint32_t>(n) * kTicksPerFrame;
-    size_t index = n % frames.size();
-    if (resumePending_ && index % kGopFrames == 0) resumePending_ = false;
-    if (playing_ && !resumePending_ && !config_.silent) {
-      SendFrame(frames[index], timestamp);
-      if (Clock::now() - lastReport >= kReportInterval) {
-        SendSenderReport(timestamp);
-        lastReport = Clock::now();
-      }
-    }
-    ++n;
+    auto now = Clock::now();
+    if (now - due > kMaxLag) video.Restart(now), voice.Restart(now);
+    if (video.due() <= now) VideoStep(video.n++, &videoReport);
+    if (withVoice && voice.due() <= now) VoiceStep(voice.n++, &voiceReport);
   }
   --config_.stats->activeSenders;
+}
+
+void StreamSession::VideoStep(uint64_t n, Clock::time_point* lastReport) {
+  const auto& frames = config_.loop->frames;
+  uint32_t timestamp = firstTimestamp_ + static_cast<uint32_t>(n) * kTicksPerFrame;
+  size_t index = n % frames.size();
+  if (resumePending_ && index % kGopFrames == 0) resumePending_ = false;
+  if (!Sending() || resumePending_) return;
+  SendFrame(frames[index], timestamp);
+  if (Clock::now() - *lastReport >= kReportInterval) {
+    SendSenderReport(kVideoTrack, video_, timestamp);
+    *lastReport = Clock::now();
+  }
+}
+
+// The voice needs no key frame: it goes on as soon as the session plays again.
+void StreamSession::VoiceStep(uint64_t n, Clock::time_point* lastReport) {
+  uint32_t timestamp = firstVoiceTimestamp_ + static_cast<uint32_t>(n) * kVoiceFrameSamples;
+  if (!Sending()) return;
+  std::vector<uint8_t> frame = voiceSource_.NextFrame();
+  if (frame.empty()) return;
+  Track t = track(kAudioTrack);
+  ++config_.stats->rtpPacketsOffered;
+  for (const auto& d : voiceFaults_.Apply(voice_.PacketizeRaw(frame, timestamp)))
+    SendTo(t, d, false);
+  if (Clock::now() - *lastReport >= kReportInterval) {
+    SendSenderReport(kAudioTrack, voice_, timestamp);
+    *lastReport = Clock::now();
+  }
 }
 
 void StreamSession::SendFrame(const CodedFrame& frame, uint32_t timestamp) {
@@ -164,9 +191,11 @@ void StreamSession::SendFrame(const CodedFrame& frame, uint32_t timestamp) {
   }
 }
 
-void StreamSession::SendSenderReport(uint32_t timestamp) {
-  Track t = track(kVideoTrack);
-  SendTo(t, BuildSenderReport(t.ssrc, NtpNow(), timestamp, video_.packets(), video_.octets()),
+void StreamSession::SendSenderReport(int index, const RtpPacketizer& packetizer,
+                                     uint32_t timestamp) {
+  Track t = track(index);
+  SendTo(t,
+         BuildSenderReport(t.ssrc, NtpNow(), timestamp, packetizer.packets(), packetizer.octets()),
          true);
   ++config_.stats->senderReports;
 }

@@ -50,7 +50,8 @@ inline constexpr int kVideoTrack = 0;
 inline constexpr int kAudioTrack = 1;
 
 // One RTSP session: its tracks and the thread that paces the channel's loop out at 25
-// frames per second once PLAY arrives. The session ends on Stop, or by itself when
+// frames per second once PLAY arrives, and with it, when the audio track is set up, the
+// channel's voice frames (one every 20.125 ms). The session ends on Stop, or by itself when
 // neither a request nor a receiver report has kept it alive for the timeout.
 class StreamSession {
  public:
@@ -83,9 +84,21 @@ class StreamSession {
  private:
   using Clock = std::chrono::steady_clock;
 
+  // When the next unit of a stream is due: unit n at start + n intervals.
+  struct Pace {
+    Clock::time_point start;
+    Clock::duration interval;
+    uint64_t n = 0, shifted = 0;
+    Clock::time_point due() const { return start + static_cast<int64_t>(n - shifted) * interval; }
+    void Restart(Clock::time_point now) { start = now, shifted = n; }
+  };
+
   void Run();
+  bool Sending() const { return playing_ && !config_.silent; }
+  void VideoStep(uint64_t n, Clock::time_point* lastReport);
+  void VoiceStep(uint64_t n, Clock::time_point* lastReport);
   void SendFrame(const CodedFrame& frame, uint32_t timestamp);
-  void SendSenderReport(uint32_t timestamp);
+  void SendSenderReport(int index, const RtpPacketizer& packetizer, uint32_t timestamp);
   void ServeUntil(Clock::time_point deadline);
   void ReadDatagram(SOCKET s, bool rtcp);
   void SendTo(const Track& t, const Datagram& d, bool rtcp);
@@ -104,8 +117,12 @@ class StreamSession {
   std::atomic<uint64_t> receiverReports_{0};
   uint16_t firstSeq_;
   uint32_t firstTimestamp_;
+  uint32_t firstVoiceTimestamp_;
   RtpPacketizer video_;
+  RtpPacketizer voice_;
   FaultInjector faults_;
+  FaultInjector voiceFaults_;
+  VoiceSource voiceSource_;
 };
 
 }  // namespace dvrsim
