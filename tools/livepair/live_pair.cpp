@@ -16,6 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kMargin = 10;
+constexpr int kBorderRoom = 4;  // room on the desktop for a window border on each side
 constexpr int kPumpStepMs = 10;
 constexpr int kRecordRate = 25;
 
@@ -52,8 +53,8 @@ bool Complete(const fs::path& path) {
 std::unique_ptr<LivePair> LivePair::Open(const PairConfig& config, std::string* error) {
   platform::display::DisplayOptions d;
   d.backend = config.backend;
-  d.width = kWindows * config.width + (kWindows + 1) * kMargin;
-  d.height = config.height + CVideoWnd::kTitleHeight + 2 * kMargin;
+  d.width = kWindows * (config.width + 2 * kBorderRoom) + (kWindows + 1) * kMargin;
+  d.height = config.height + 2 * kBorderRoom + CVideoWnd::kTitleHeight + 2 * kMargin;
   d.title = "livepair";
   auto display = platform::display::Display::Create(d, error);
   if (!display) return nullptr;
@@ -90,6 +91,15 @@ bool LivePair::MakeWindows(std::string* error) {
                " cannot be created";
       return false;
     }
+    // The picture fills the client area below the title strip: grow the window by its
+    // border so that the picture is shown at the size it is coded.
+    RECT outer{0, 0, 0, 0}, client{0, 0, 0, 0};
+    GetWindowRect(c->m_hWnd, &outer);
+    GetClientRect(c->m_hWnd, &client);
+    border_ = ((outer.right - outer.left) - (client.right - client.left)) / 2;
+    cell.right += 2 * border_;
+    cell.bottom += 2 * border_;
+    if (i > 0) OffsetRect(&cell, 2 * border_ * i, 0);
     c->MoveVideo(cell);
     c->EnableTitle(1);
     c->UpdateTitle(("CH" + std::to_string(config_.channels[i])).c_str());
@@ -152,9 +162,14 @@ bool LivePair::WaitForPictures(int timeout_ms) {
 }
 
 RECT LivePair::PictureRect(int i) const {
+  // Where the drawing path puts the picture: the client area below the title strip, less
+  // the focus frame.
   RECT r{0, 0, 0, 0};
   const CChannel& c = *channels_[i];
-  GetWindowRect(c.m_hWnd, &r);
+  GetClientRect(c.m_hWnd, &r);
+  POINT origin{0, 0};
+  ClientToScreen(c.m_hWnd, &origin);
+  OffsetRect(&r, origin.x, origin.y);
   if (c.m_bTitle) r.top += CVideoWnd::kTitleHeight;
   if (c.m_bFocused) {
     r.left += 2;

@@ -68,6 +68,7 @@ class LivePair {
   control::VideoLibrary library_;
   bool renderer_ = false;
   HWND desktop_ = nullptr;
+  int border_ = 0;  // of a video window, on each side
   std::array<std::unique_ptr<control::LiveChannel>, kWindows> channels_;
   std::array<std::unique_ptr<RtspSession>, kWindows> sessions_;
   std::array<bool, kWindows> recording_ = {false, false};
