@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/display/png_image.h"
 #include "tools/livepair/live_pair.h"
 #include "tools/livepair/livepair_options.h"
 #include "tools/livepair/picture_check.h"
@@ -39,15 +40,15 @@ std::unique_ptr<orvix::DvrSimulator> StartSimulator(const livepair::Options& o,
   return orvix::DvrSimulator::Start(program, 0, channels, extra, kReadyMs, error);
 }
 
-void PrintReadings(livepair::LivePair& pair) {
-  auto& fb = pair.display().framebuffer();
+// What the screenshot at `shot` shows in each window.
+void PrintReadings(livepair::LivePair& pair, const std::string& shot) {
+  std::string error;
+  auto png = platform::display::ReadPng(shot, &error);
+  if (!png) return;
   for (int i = 0; i < livepair::LivePair::kWindows; ++i) {
-    livepair::LumaImage shown;
-    {
-      std::lock_guard<std::mutex> lock(fb.mutex());
-      shown = livepair::CutLuma(fb.pixels(), fb.stride(), fb.height(), pair.PictureRect(i),
-                                pair.config().width, pair.config().height);
-    }
+    livepair::LumaImage shown =
+        livepair::CutLuma(png->pixels.data(), png->width, png->height, pair.PictureRect(i),
+                          pair.config().width, pair.config().height);
     livepair::PictureReading r = livepair::ReadPicture(shown);
     std::printf("window %d: channel %d, reads channel \"%s\" frame \"%s\", %d pictures shown\n",
                 i + 1, pair.config().channels[i], r.channel.c_str(), r.counter.c_str(),
@@ -111,7 +112,7 @@ int Run(const livepair::Options& o) {
   const std::string shot = o.out + "/livepair.png";
   if (!pair->Screenshot(shot, &error)) return Fail(error);
   std::printf("wrote %s (screenshot)\n", shot.c_str());
-  PrintReadings(*pair);
+  PrintReadings(*pair, shot);
   std::vector<std::string> snapshots;
   for (int i = 0; i < livepair::LivePair::kWindows; ++i) {
     std::string path = pair->Snapshot(i, o.out, kSnapshotMs);
