@@ -31,7 +31,8 @@ int Whole(const std::string& name, const std::string& text, int low, int high) {
 void ParseDvr(const std::string& text, Options* o) {
   const size_t colon = text.rfind(':');
   o->dvrHost = text.substr(0, colon);
-  if (colon != std::string::npos) o->dvrPort = Whole("--dvr port", text.substr(colon + 1), 1, 65535);
+  if (colon != std::string::npos)
+    o->dvrPort = Whole("--dvr port", text.substr(colon + 1), 1, 65535);
   if (o->dvrHost.empty()) throw invalid_argument("--dvr needs HOST or HOST:PORT");
 }
 
@@ -86,7 +87,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
   if (!o.dvrHost.empty() && !o.loss.empty()) {
     throw invalid_argument("--loss works on the started simulator only, not with --dvr");
   }
-  if (o.channels[0] == o.channels[1]) throw invalid_argument("--channels needs two different channels");
+  if (o.channels[0] == o.channels[1])
+    throw invalid_argument("--channels needs two different channels");
   return o;
 }
 

@@ -58,7 +58,7 @@ void PrintReadings(livepair::LivePair& pair, const std::string& shot) {
 
 // Records both windows for --record seconds; 0, or the exit code after printing why.
 int Record(livepair::LivePair& pair, const livepair::Options& o,
-            const std::vector<std::string>& snapshots) {
+           const std::vector<std::string>& snapshots) {
   std::vector<std::string> paths;
   for (int i = 0; i < livepair::LivePair::kWindows; ++i) {
     std::string error;

@@ -47,7 +47,8 @@ LumaImage CutLuma(const uint32_t* pixels, int stride, int rows, const RECT& rect
     const int sy = rect.top + (2 * y + 1) * h / (2 * height);
     for (int x = 0; x < width; ++x) {
       const int sx = rect.left + (2 * x + 1) * w / (2 * width);
-      out.y[static_cast<size_t>(y) * width + x] = LumaOf(pixels[static_cast<size_t>(sy) * stride + sx]);
+      out.y[static_cast<size_t>(y) * width + x] =
+          LumaOf(pixels[static_cast<size_t>(sy) * stride + sx]);
     }
   }
   return out;
