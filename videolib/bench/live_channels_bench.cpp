@@ -142,6 +142,35 @@ BENCHMARK(BM_LiveChannelsD1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
+// From the start of a session to the presentation of its first picture: the RTSP exchange on
+// loopback (a few milliseconds), the playout delay, then decoding and presentation of the key
+// frame the simulator sends first. An upper bound of the send-to-screen latency.
+void BM_FirstPictureLatency(benchmark::State& state) {
+  TheDesktop();
+  CChannel::InitRender();
+  const int port = SimulatorPort();
+  if (port == 0) {
+    state.SkipWithError("the simulator did not start");
+    return;
+  }
+  videownd_test::ParentWindow parent(0, 0, 1024, 768);
+  double total_ms = 0;
+  double worst_ms = 0;
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    Live live = StartChannel(parent.hwnd(), 0, port);
+    channel_test::WaitFor([&] { return live.channel->m_nFrames > 0; }, 5000);
+    const double ms = Since(start) * 1000;
+    total_ms += ms;
+    worst_ms = std::max(worst_ms, ms);
+    StopChannel(&live);
+  }
+  state.counters["first_picture_ms"] = total_ms / static_cast<double>(state.iterations());
+  state.counters["worst_ms"] = worst_ms;
+  CChannel::UninitRender();
+}
+BENCHMARK(BM_FirstPictureLatency)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 }  // namespace
 
 BENCHMARK_MAIN();
