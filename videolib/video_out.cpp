@@ -173,16 +173,14 @@ RECT CVideoOut::DrawDibTarget(HWND hwnd, int title, int focus) {
 void CVideoOut::PrepareDib(const BYTE* yuy2, int width, int height, BITMAPINFOHEADER* header) {
   const size_t row = static_cast<size_t>(width) * 3;
   const size_t stride = DibStride(width);
-  pixel::Yuy2ToBgr24(yuy2, m_pBgrBuf, width, height);
-  if (stride == row) {
-    pixel::FlipRows(m_pBgrBuf, m_pFlipBuf, static_cast<int>(row), height);
-  } else {
+  // Each row is converted straight into its place in the bottom-up DIB: no second pass over
+  // the picture to flip it.
+  for (int y = 0; y < height; ++y) {
+    BYTE* out = m_pFlipBuf + stride * static_cast<size_t>(height - 1 - y);
+    pixel::Yuy2ToBgr24(yuy2 + static_cast<size_t>(width) * 2 * static_cast<size_t>(y), out, width,
+                       1);
     // DIB rows are padded to 4 bytes; a picture whose rows are not would be drawn skewed.
-    for (int y = 0; y < height; ++y) {
-      BYTE* out = m_pFlipBuf + stride * static_cast<size_t>(height - 1 - y);
-      std::memcpy(out, m_pBgrBuf + row * static_cast<size_t>(y), row);
-      std::memset(out + row, 0, stride - row);
-    }
+    if (stride != row) std::memset(out + row, 0, stride - row);
   }
   *header = BITMAPINFOHEADER{};
   header->biSize = sizeof(BITMAPINFOHEADER);

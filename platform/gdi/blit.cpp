@@ -33,15 +33,29 @@ inline uint32_t BlendXrgb(uint32_t s, uint32_t d, uint32_t a) {
 void CopyRow(const PixelTarget& dst, int y, int x0, int x1, const PixelTarget& src, int sy,
              const int* cols, const BlitOptions& opt) {
   const bool same32 = dst.format.IsXrgb32() && src.format.IsXrgb32();
+  // Unscaled, unmirrored rows (the usual case of a picture shown at its size) need no
+  // per-pixel column lookup.
+  const int n = x1 - x0;
+  const bool straight = n > 0 && cols[n - 1] - cols[0] == n - 1;
   if (same32 && opt.alpha < 0) {
     auto* d = reinterpret_cast<uint32_t*>(dst.Row(y));
     const auto* s = reinterpret_cast<const uint32_t*>(src.Row(sy));
+    if (straight) {
+      std::memcpy(d + x0, s + cols[0], static_cast<size_t>(n) * 4);
+      return;
+    }
     for (int x = x0; x < x1; ++x) d[x] = s[cols[x - x0]];
     return;
   }
   if (dst.format.IsXrgb32() && src.format.IsBgr24() && opt.alpha < 0) {
     auto* d = reinterpret_cast<uint32_t*>(dst.Row(y));
     const uint8_t* s = src.Row(sy);
+    if (straight) {
+      const uint8_t* p = s + cols[0] * 3;
+      uint32_t* out = d + x0;
+      for (int i = 0; i < n; ++i, p += 3) out[i] = p[0] | (p[1] << 8) | (uint32_t(p[2]) << 16);
+      return;
+    }
     for (int x = x0; x < x1; ++x) {
       const uint8_t* p = s + cols[x - x0] * 3;
       d[x] = p[0] | (p[1] << 8) | (uint32_t(p[2]) << 16);

@@ -1,0 +1,12 @@
+#pragma once
+// What this process has used so far: processor time and resident memory.
+
+namespace platform::process {
+
+// User plus system processor time of the whole process (all its threads), in seconds.
+double ProcessCpuSeconds();
+
+// Resident set size of the process in KiB; 0 when it cannot be read.
+long ResidentKiB();
+
+}  // namespace platform::process
