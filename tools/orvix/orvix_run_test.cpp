@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <regex>
 
 #include "platform/display/png_image.h"
 #include "platform/kernel/win_types.h"
@@ -80,8 +81,9 @@ class OrvixRun : public testing::Test {
   std::string File(const std::string& name) const { return (dir_ / name).string(); }
 
   // Starts orvix with its standard error joined to the output.
-  std::unique_ptr<ChildProcess> Start(std::vector<std::string> args) {
-    args.insert(args.begin(), {"-c", "exec \"$0\" \"$@\" 2>&1", ORVIX_BINARY});
+  // `env`: "NAME=value " settings in front of it.
+  std::unique_ptr<ChildProcess> Start(std::vector<std::string> args, const std::string& env = "") {
+    args.insert(args.begin(), {"-c", env + "exec \"$0\" \"$@\" 2>&1", ORVIX_BINARY});
     std::string error;
     auto child = ChildProcess::Spawn("/bin/sh", args, &error);
     EXPECT_NE(child, nullptr) << error;
@@ -89,8 +91,9 @@ class OrvixRun : public testing::Test {
   }
 
   // Runs to the end; gives the exit status and the output lines.
-  int Run(std::vector<std::string> args, std::vector<std::string>* lines) {
-    auto child = Start(std::move(args));
+  int Run(std::vector<std::string> args, std::vector<std::string>* lines,
+          const std::string& env = "") {
+    auto child = Start(std::move(args), env);
     if (!child) return -1;
     std::string line;
     while (child->ReadLine(&line, 30000)) lines->push_back(line);
@@ -205,6 +208,92 @@ TEST_F(OrvixRun, TerminationRequestEndsTheRunCleanly) {
   }
   ASSERT_TRUE(shown);
   EXPECT_EQ(child->Terminate(10000), 0);
+}
+
+// The capture directory and "config.txt" live beside the video library: a copy of it in the
+// test's directory keeps them there.
+TEST_F(OrvixRun, SnapshotConfigAndAChannelKilledAndBroughtBack) {
+#ifndef ORVIX_DVRSIM_BINARY
+  GTEST_SKIP() << "dvrsim is not part of this build";
+#else
+  fs::copy_file(ORVIX_VIDEO_LIBRARY, dir_ / fs::path(ORVIX_VIDEO_LIBRARY).filename());
+  std::string env = "LD_LIBRARY_PATH=" + dir_.string() + " ";
+  std::string shots = File("shots") + "/";
+  std::vector<std::string> out;
+  ASSERT_EQ(
+      Run({"--display", "headless", "--dvr", "127.0.0.1", "--capture-dir", shots, "--after", "0.2"},
+          &out, env),
+      0);
+  std::ifstream config(File("config.txt"), std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(config)), {});
+  EXPECT_EQ(text, "play_back_rec_cap_dir:" + shots);
+
+  // dvrsim's console is a file the test appends to.
+  fs::path sim = dir_ / "dvrsim";
+  std::ofstream(File("console")).close();
+  std::ofstream(sim) << "#!/bin/sh\ntail -s 0.1 -f \"" << File("console") << "\" | exec \""
+                     << ORVIX_DVRSIM_BINARY << "\" \"$@\"\n";
+  fs::permissions(sim, fs::perms::owner_all);
+  std::ofstream input(File("input.txt"));
+  input << "3.4 click 316 12\n";  // the snapshot button of channel 1
+  for (int i = 4; i <= 22; ++i) input << i << " screenshot " << File(std::to_string(i)) << "\n";
+  input.close();
+  auto child = Start({"--display", "headless", "--dvrsim", sim.string(), "--channels", "4",
+                      "--preview", "1", "--default-channel", "-1", "--sip-name", "cam", "--answer",
+                      "ok", "--input", File("input.txt"), "--after", "22.2"},
+                     env);
+  ASSERT_NE(child, nullptr);
+  auto command = [&](const char* line) { std::ofstream(File("console"), std::ios::app) << line; };
+  // A channel whose stream is gone keeps its last picture: its counter stops.
+  int stopped = -1, frozen = -1, back = -1;
+  std::string last;
+  std::string line;
+  std::smatch m;
+  std::regex shot("^orvix: screenshot .*/([0-9]+)$");
+  while (child->ReadLine(&line, 30000)) {
+    out.push_back(line);
+    if (!std::regex_match(line, m, shot)) continue;
+    int n = std::stoi(m[1]);
+    auto image = Png(File(m[1]));
+    if (!image) break;
+    std::string counter = ReadCell(*image, Cell(1), 1);
+    if (stopped < 0) {
+      EXPECT_EQ(ReadCell(*image, Cell(1), 0), "02");
+      EXPECT_EQ(ReadCell(*image, Cell(3), 0), "04");
+      command("stop 2\n");
+      stopped = n;
+    } else if (frozen < 0 && n > stopped + 1 && counter == last) {
+      frozen = n;
+      EXPECT_EQ(ReadCell(*image, Cell(0), 0), "01");  // the others go on
+      command("start 2\n");
+    } else if (frozen >= 0 && back < 0 && counter != last) {
+      back = n;
+      EXPECT_EQ(ReadCell(*image, Cell(1), 0), "02");
+    }
+    last = counter;
+  }
+  EXPECT_EQ(child->Wait(30000), 0);
+  EXPECT_TRUE(Has(out, "set cap dir:" + shots));  // config.txt read back at the start
+  EXPECT_TRUE(Has(out, "success,picture store in:"));
+  EXPECT_TRUE(Has(out, "dvrsim: closing"));
+  ASSERT_GE(frozen, 0) << "channel 2 never stopped";
+  EXPECT_LE(frozen - stopped, 4);
+  ASSERT_GE(back, 0) << "channel 2 did not come back";
+  EXPECT_LE(back - frozen, 12);  // the reconnect timer's 10 s, and the first picture
+
+  int bitmaps = 0;
+  for (const auto& entry : fs::directory_iterator(shots)) {
+    std::string name = entry.path().filename().string();
+    EXPECT_TRUE(std::regex_match(name, std::regex("cam_CH1_[0-9]{8}_[0-9]{9}\\.bmp"))) << name;
+    std::ifstream bmp(entry.path(), std::ios::binary);
+    char magic[2] = {};
+    bmp.read(magic, 2);
+    EXPECT_EQ(std::string(magic, 2), "BM");
+    EXPECT_GT(fs::file_size(entry.path()), 54u + 352u * 288u);
+    ++bitmaps;
+  }
+  EXPECT_EQ(bitmaps, 1);
+#endif
 }
 
 TEST_F(OrvixRun, StartsTheSimulatorWithoutADvrAndStopsItAtTheEnd) {
