@@ -2,13 +2,13 @@
 # A measuring run of the viewer: eight D1 channels at 25 fps from dvrsim (with audio) through
 # orvix on the headless display. Samples the viewer's CPU and memory from /proc every second
 # and takes a screenshot at the start and the end of the sampling window: the frame counters
-# that each channel's picture shows (a 16 s loop, so they do not wrap in the window) give the
+# that each channel's picture shows (a 10 s loop: keep SECONDS below 10) give the
 # frames shown per channel per second.
-#   scripts/measure.sh [ORVIX] [SECONDS]     (default: the release build, 10 s)
+#   scripts/measure.sh [ORVIX] [SECONDS]     (default: the release build, 8 s)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 orvix=${1:-build/release/tools/orvix/orvix}
-seconds=${2:-10}
+seconds=${2:-8}
 [ -x "$orvix" ] || { echo "no $orvix: build it first (cmake --build --preset release)" >&2; exit 1; }
 out=$(mktemp -d /tmp/orvix-measure.XXXXXX)
 warm=6
@@ -18,7 +18,7 @@ warm=6
 } >"$out/input.txt"
 start=$(date +%s.%N)
 "$orvix" --display headless --channels 8 --preview 1 --default-channel -1 \
-  --dvrsim-arg --size --dvrsim-arg d1 --dvrsim-arg --loop-frames --dvrsim-arg 400 --input "$out/input.txt" \
+  --dvrsim-arg --size --dvrsim-arg d1 --dvrsim-arg --loop-frames --dvrsim-arg 250 --input "$out/input.txt" \
   --after $((warm + seconds + 1)) >"$out/log.txt" 2>&1 &
 pid=$!
 hz=$(getconf CLK_TCK)
