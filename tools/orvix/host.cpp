@@ -215,15 +215,15 @@ std::unique_ptr<DvrSimulator> StartSimulator(const Plan& plan, PageProperties* p
   std::unique_ptr<DvrSimulator> sim;
   if (CanBindLoopbackPort(554)) {
     sim = DvrSimulator::Start(program, 554, channels, args, kSimulatorStartMs, &error);
-    if (!sim) std::fprintf(stderr, "orvix: %s\n", error.c_str());
-  }
-  if (!sim) {
+  } else {
     std::printf(
         "orvix: port 554 cannot be bound here (taken, or not root and no network "
         "namespace of our own); dvrsim takes a free port instead\n");
     std::fflush(stdout);
     sim = DvrSimulator::Start(program, 0, channels, args, kSimulatorStartMs, &error);
   }
+  // A simulator that failed for another reason (a bad --dvrsim-arg, say) would fail again on
+  // another port: its own message says why.
   if (!sim) {
     std::fprintf(stderr, "orvix: %s\n", error.c_str());
     return nullptr;

@@ -338,6 +338,15 @@ TEST_F(OrvixRun, TheRealSimulatorOnATakenPortFallsBackToAFreeOne) {
     EXPECT_FALSE(Has(out, "dvrsim ready on port 554"));
   }
   EXPECT_TRUE(Has(out, "control viewer of 127.0.0.1"));
+
+  // A simulator that refuses its arguments is not retried on another port.
+  out.clear();
+  EXPECT_NE(Run({"--display", "headless", "--dvrsim", ORVIX_DVRSIM_BINARY, "--dvrsim-arg",
+                 "--size", "--dvrsim-arg", "huge", "--after", "1"},
+                &out),
+            0);
+  EXPECT_FALSE(Has(out, "dvrsim takes a free port instead"));
+  EXPECT_FALSE(Has(out, "control viewer of"));
 #endif
 }
 
