@@ -96,6 +96,11 @@ void ViewerControl::ApplyCapturePath(const std::string& path) {
 }
 
 void ViewerControl::EndSessions() {
+  // Every run is told first, so that their last receive waits and teardowns overlap instead of
+  // adding up; then each is waited for and freed in slot order.
+  for (int i = 0; i < channelCount_ && i < kMaxChannels; ++i) {
+    if (sessions_[i] && sessions_[i]->threadHandle) sessions_[i]->running = 0;
+  }
   for (int i = 0; i < channelCount_ && i < kMaxChannels; ++i) {
     std::unique_ptr<RtspSession>& s = sessions_[i];
     if (s == nullptr) continue;

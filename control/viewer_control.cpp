@@ -84,6 +84,11 @@ void ViewerControl::OnTimer(UINT_PTR id) {
     RtspSession* s = sessions_[i].get();
     if (s == nullptr || !SessionIdle(s)) continue;
     std::printf("reconnect rtsp chn=%d \n", i);
+    // A channel whose stream was lost would go on showing its last picture as if it were live:
+    // repainting clears it to the window colour until pictures come again.
+    if (ControlChannel* c = channel(i)) {
+      if (HWND w = c->GetSafeHwnd()) InvalidateRect(w, nullptr, TRUE);
+    }
     StartChannel(i, true);
   }
 }

@@ -30,9 +30,20 @@ bool Resolve(const std::string& host, sockaddr_in* address) {
   return true;
 }
 
+// Sleeps `ms` in short steps; false when the owner stopped the run meanwhile.
+bool PauseUnlessStopped(unsigned ms, const std::atomic<int>* running) {
+  constexpr unsigned kStepMs = 50;
+  for (unsigned slept = 0; slept < ms; slept += kStepMs) {
+    if (running && running->load() == 0) return false;
+    Sleep(ms - slept < kStepMs ? ms - slept : kStepMs);
+  }
+  return !running || running->load() != 0;
+}
+
 }  // namespace
 
-SOCKET ConnectRtspServer(const std::string& host, int port, uint32_t* peer) {
+SOCKET ConnectRtspServer(const std::string& host, int port, uint32_t* peer,
+                         const std::atomic<int>* running) {
   WSADATA data;
   WSAStartup(MAKEWORD(2, 0), &data);
   SOCKET sock = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -48,7 +59,11 @@ SOCKET ConnectRtspServer(const std::string& host, int port, uint32_t* peer) {
   address.sin_port = htons(static_cast<u_short>(port));
   for (int attempt = 1;; ++attempt) {
     if (connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) break;
-    Sleep(kConnectRetryMs);
+    bool stopped = !PauseUnlessStopped(kConnectRetryMs, running);
+    if (stopped) {
+      closesocket(sock);
+      return INVALID_SOCKET;
+    }
     if (attempt == kConnectAttempts) {
       Report("connect() failed num:%d\n", sock);
       closesocket(sock);

@@ -4,6 +4,7 @@
 // Every call is made by the thread that issues the request; failures print one diagnostic
 // line and return false, -1 or INVALID_SOCKET.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -21,8 +22,11 @@ constexpr int kReplyByteSeconds = 30;
 bool WaitReady(SOCKET sock, bool write, int seconds);
 
 // TCP connection to host:port, up to three attempts with a pause after each failure.
-// *peer receives the IPv4 address connected to (network order).
-SOCKET ConnectRtspServer(const std::string& host, int port, uint32_t* peer);
+// *peer receives the IPv4 address connected to (network order). When `running` is given, its
+// owner clearing it ends the pauses at once, so that stopping a viewer whose DVR is away does
+// not wait out all the attempts.
+SOCKET ConnectRtspServer(const std::string& host, int port, uint32_t* peer,
+                         const std::atomic<int>* running = nullptr);
 
 // Sends `text` once the socket is writable within `seconds`. Prints "socket is unwriteable\n"
 // or `sendFailed` and returns false on failure.

@@ -28,7 +28,7 @@ SOCKET Connect(RtspSession* session) {
   std::memset(session->host, 0, sizeof session->host);
   std::strncpy(session->host, host.c_str(), sizeof session->host - 1);
   session->connectHost = host;
-  return ConnectRtspServer(host, port, &session->peerAddress);
+  return ConnectRtspServer(host, port, &session->peerAddress, &session->running);
 }
 
 SOCKET Fail(SOCKET sock, const char* line) {

@@ -1,6 +1,7 @@
 // Runs that end (or must not end) after the receive loop's 21 silent seconds.
 #include <gtest/gtest.h>
 
+#include "platform/kernel/kernel.h"
 #include "stream/rtsp_session.h"
 #include "stream/test_rtsp_server.h"
 #include "stream/test_session_run.h"
@@ -60,6 +61,24 @@ TEST(RtspSessionSilence, RefusedConnectionIsTriedThreeTimes) {
   EXPECT_NE(output.find("socketNum is -1\nfailed to open the URL\n"), std::string::npos);
   EXPECT_EQ(run.session.running, 0);
   EXPECT_TRUE(run.session.url.empty());
+}
+
+TEST(RtspSessionSilence, StoppingDuringTheConnectPausesEndsTheRunAtOnce) {
+  int port = 0;
+  {
+    UdpEndpoint probe;
+    port = probe.port;
+  }
+  SessionRun run;
+  testing::internal::CaptureStdout();
+  run.Start("rtsp://127.0.0.1:" + std::to_string(port) + "/1.live");
+  Sleep(500);  // inside the first pause
+  run.session.running = 0;
+  DWORD code = run.Wait(1000);
+  std::string output = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(code, static_cast<DWORD>(-1));
+  EXPECT_EQ(output.find("connect() failed num:"), std::string::npos);
+  EXPECT_NE(output.find("failed to open the URL\n"), std::string::npos);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/ddraw/test_support.h"
 #include "platform/kernel/clock.h"
 #include "videolib/pixel_convert.h"
 #include "videolib/surface.h"
@@ -55,18 +56,13 @@ bool Near(uint32_t a, uint32_t b) {
 }
 
 IDirectDrawSurface7* MakeYuy2Surface(IDirectDraw7* dd, int w, int h, Yuv c) {
-  DDSURFACEDESC2 desc{};
-  desc.dwSize = sizeof(desc);
-  desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
-  desc.dwWidth = w;
-  desc.dwHeight = h;
-  desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-  desc.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
-  desc.ddpfPixelFormat.dwFlags = DDPF_FOURCC;
-  desc.ddpfPixelFormat.dwFourCC = MAKEFOURCC('Y', 'U', 'Y', '2');
-  desc.ddpfPixelFormat.dwYUVBitCount = 16;
-  IDirectDrawSurface7* s = nullptr;
-  if (FAILED(dd->CreateSurface(&desc, &s, nullptr))) return nullptr;
+  DDPIXELFORMAT yuy2{};
+  yuy2.dwSize = sizeof(DDPIXELFORMAT);
+  yuy2.dwFlags = DDPF_FOURCC;
+  yuy2.dwFourCC = MAKEFOURCC('Y', 'U', 'Y', '2');
+  yuy2.dwYUVBitCount = 16;
+  IDirectDrawSurface7* s = platform::ddraw::test::CreateOffscreen(dd, w, h, yuy2);
+  if (s == nullptr) return nullptr;
   DDSURFACEDESC2 locked{};
   locked.dwSize = sizeof(locked);
   if (FAILED(s->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr))) return s;

@@ -15,5 +15,5 @@ extern "C" void OnSignal(int) { g_stop = true; }
 int main(int argc, char** argv) {
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
-  return dvrsim::RunDvrsim(argc, argv, std::cout, std::cerr, g_stop);
+  return dvrsim::RunDvrsim(argc, argv, std::cout, std::cerr, g_stop, &std::cin);
 }

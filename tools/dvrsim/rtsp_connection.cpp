@@ -60,11 +60,23 @@ void RtspConnection::Run() {
   RtspRequest request;
   while (ReadRequest(request) && Answer(request)) {
   }
-  if (CloseDue()) context_.Log("closing " + peerText_ + " after PLAY, as asked");
+  if (HoldsStoppedChannel()) {
+    context_.Log("closing " + peerText_ + ": its channel was stopped");
+  } else if (CloseDue()) {
+    context_.Log("closing " + peerText_ + " after PLAY, as asked");
+  }
   context_.Log("connection from " + peerText_ + " closed");
 }
 
+bool RtspConnection::HoldsStoppedChannel() const {
+  for (const auto& entry : sessions_) {
+    if (context_.ChannelStopped(entry.second->channel())) return true;
+  }
+  return false;
+}
+
 bool RtspConnection::CloseDue() const {
+  if (HoldsStoppedChannel()) return true;
   if (!played_ || context_.options.closeAfterPlay <= 0) return false;
   auto limit = std::chrono::duration<double>(context_.options.closeAfterPlay);
   return std::chrono::steady_clock::now() - playedAt_ >= limit;

@@ -29,6 +29,7 @@ class RtspConnection {
   bool ReadRequest(RtspRequest& request);
   bool FillBuffer();
   bool CloseDue() const;
+  bool HoldsStoppedChannel() const;
   // False when the reply could not be sent.
   bool Answer(const RtspRequest& request);
   Reply Dispatch(const RtspRequest& request);

@@ -10,8 +10,14 @@
 namespace dvrsim {
 
 const ChannelLoop* ServerContext::Loop(int channel) const {
-  if (channel < 1 || channel > static_cast<int>(loops.size())) return nullptr;
+  if (channel < 1 || channel > static_cast<int>(loops.size()) || ChannelStopped(channel)) {
+    return nullptr;
+  }
   return &loops[channel - 1];
+}
+
+bool ServerContext::ChannelStopped(int channel) const {
+  return channel >= 1 && channel <= 32 && (stoppedChannels >> (channel - 1) & 1u) != 0;
 }
 
 void ServerContext::Log(const std::string& line) {
@@ -63,6 +69,16 @@ void RtspServer::Start() {
   }
   port_ = ntohs(a.sin_port);
   acceptor_ = std::thread(&RtspServer::AcceptLoop, this);
+}
+
+void RtspServer::SetChannelStopped(int channel, bool stopped) {
+  if (channel < 1 || channel > 32) return;
+  uint32_t bit = 1u << (channel - 1);
+  if (stopped) {
+    context_.stoppedChannels |= bit;
+  } else {
+    context_.stoppedChannels &= ~bit;
+  }
 }
 
 void RtspServer::Stop() {

@@ -24,8 +24,11 @@ struct ServerContext {
   std::atomic<uint32_t> nextSession{0};
   std::atomic<bool> stopping{false};
   std::mutex logMutex;
+  std::atomic<uint32_t> stoppedChannels{0};  // bit N-1 for channel N, set by the console
 
+  // The loop of a served channel; null for an unknown or a stopped one.
   const ChannelLoop* Loop(int channel) const;
+  bool ChannelStopped(int channel) const;
   void Log(const std::string& line);
   // A fresh session id: eight hex digits, never repeated within the server's life.
   std::string NewSessionId();
@@ -44,6 +47,8 @@ class RtspServer {
   void Stop();
   int port() const { return port_; }
   const ServerStats& stats() const { return context_.stats; }
+  // A stopped channel is refused, and the connections holding its sessions are closed.
+  void SetChannelStopped(int channel, bool stopped);
 
  private:
   struct Connection {

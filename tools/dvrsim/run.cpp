@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tools/dvrsim/console.h"
 #include "tools/dvrsim/media.h"
 #include "tools/dvrsim/options.h"
 #include "tools/dvrsim/rtsp_server.h"
@@ -11,7 +12,7 @@
 namespace dvrsim {
 
 int RunDvrsim(int argc, char** argv, std::ostream& out, std::ostream& err,
-              const std::atomic<bool>& stop) {
+              const std::atomic<bool>& stop, std::istream* console) {
   Options options;
   try {
     options = ParseOptions(argc, argv);
@@ -20,7 +21,7 @@ int RunDvrsim(int argc, char** argv, std::ostream& out, std::ostream& err,
     return 2;
   }
   if (options.help) {
-    out << UsageText();
+    out << UsageText() << ConsoleUsageText();
     return 0;
   }
   try {
@@ -33,8 +34,16 @@ int RunDvrsim(int argc, char** argv, std::ostream& out, std::ostream& err,
     err << "dvrsim: coded in " << took.count() << " s" << std::endl;
     RtspServer server(options, std::move(loops));
     server.Start();
+    std::unique_ptr<ConsoleReader> commands;
+    if (console != nullptr) commands = std::make_unique<ConsoleReader>(*console);
     out << "dvrsim ready on port " << server.port() << std::endl;
-    while (!stop) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    while (!stop) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      if (!commands) continue;
+      for (const std::string& line : commands->TakeLines()) {
+        ApplyConsoleLine(line, server, options.channels, err);
+      }
+    }
     server.Stop();
     const ServerStats& s = server.stats();
     err << "dvrsim: stopped after " << s.sessionsOpened << " session(s), " << s.rtpPackets

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/display/png_image.h"
+#include "platform/vfw/avi_probe.h"
 #include "tools/livepair/live_pair.h"
 #include "tools/livepair/livepair_options.h"
 #include "tools/livepair/picture_check.h"
@@ -39,17 +40,6 @@ std::string TempDir() {
                  ("livepair_test_" + std::to_string(random()) + std::to_string(random()));
   fs::create_directories(dir);
   return dir.string();
-}
-
-std::string RunCommand(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  pclose(pipe);
-  return out;
 }
 
 // "livepair_CH<channel>_YYYYMMDD_HHMMSSmmm.bmp"
@@ -162,7 +152,7 @@ TEST_F(LivePairTest, SnapshotsAreBmpFilesOfTheDecodedPicture) {
     const std::string path = pair_->Snapshot(i, Dir(), 5000);
     ASSERT_FALSE(path.empty()) << "channel " << channel;
     EXPECT_TRUE(SnapshotName(fs::path(path).filename().string(), channel)) << path;
-    EXPECT_EQ(RunCommand("ffprobe -v error -show_entries stream=codec_name,width,height -of "
+    EXPECT_EQ(avi_probe::Run("ffprobe -v error -show_entries stream=codec_name,width,height -of "
                          "csv=p=0 '" +
                          path + "'"),
               "bmp,352,288\n");
@@ -179,7 +169,7 @@ TEST_F(LivePairTest, SnapshotsAreBmpFilesOfTheDecodedPicture) {
 
 // Frames ffmpeg decodes from `path`, and the picture of frame `index` as luma.
 int DecodedFrames(const std::string& path) {
-  std::string crc = RunCommand("ffmpeg -v error -i '" + path + "' -map 0:v:0 -f framecrc - 2>&1");
+  std::string crc = avi_probe::Run("ffmpeg -v error -i '" + path + "' -map 0:v:0 -f framecrc - 2>&1");
   int frames = 0;
   for (size_t at = 0; at < crc.size();) {
     size_t end = crc.find('\n', at);
@@ -192,7 +182,7 @@ int DecodedFrames(const std::string& path) {
 
 LumaImage DecodedPicture(const std::string& path, int index) {
   std::string raw =
-      RunCommand("ffmpeg -v error -i '" + path + "' -vf 'select=eq(n\\," + std::to_string(index) +
+      avi_probe::Run("ffmpeg -v error -i '" + path + "' -vf 'select=eq(n\\," + std::to_string(index) +
                  ")' -frames:v 1 -f rawvideo -pix_fmt gray -");
   LumaImage image{352, 288, std::vector<uint8_t>(raw.begin(), raw.end())};
   if (image.y.size() != 352u * 288u) image.y.clear();
@@ -209,7 +199,7 @@ TEST_F(LivePairTest, TenSecondRecordingsDecodeWithTheirFrameCount) {
   for (int i = 0; i < 2; ++i) pair_->StopRecording(i);
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(RunCommand("ffprobe -v error -select_streams v:0 -show_entries "
+    EXPECT_EQ(avi_probe::Run("ffprobe -v error -select_streams v:0 -show_entries "
                          "stream=codec_tag_string,width,height -of csv=p=0 '" +
                          paths[i] + "'"),
               "YUY2,352,288\n");
@@ -247,7 +237,7 @@ TEST_F(LivePairTest, PicturesKeepComingWithPacketLoss) {
 
 TEST(LivepairProgram, WritesAndNamesEveryFile) {
   const std::string dir = TempDir() + "/out";
-  const std::string out = RunCommand(std::string(LIVEPAIR_BINARY) +
+  const std::string out = avi_probe::Run(std::string(LIVEPAIR_BINARY) +
                                      " --seconds 1 --record 2 --channels 2,1 --out '" + dir + "'");
   std::vector<std::string> written;
   for (size_t at = out.find("wrote "); at != std::string::npos; at = out.find("wrote ", at)) {

@@ -26,11 +26,17 @@ class ControlViewer : public HostedViewer {
     return window_ != nullptr;
   }
 
-  HWND window() const override { return window_ != nullptr && IsWindow(window_) ? window_ : nullptr; }
+  HWND window() const override {
+    return window_ != nullptr && IsWindow(window_) ? window_ : nullptr;
+  }
 
   void Destroy() override {
     if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
     window_ = nullptr;
+  }
+
+  bool ChangeCaptureDir(const std::string& dir) override {
+    return control_ != nullptr && control_->ChangeCaptureDir(dir);
   }
 
   ~ControlViewer() override {

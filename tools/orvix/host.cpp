@@ -264,6 +264,12 @@ int Host(const Plan& plan) {
   int status = kExitFailed;
   if (viewer->Create(host.hwnd(), properties)) {
     host.set_viewer(viewer.get());
+    if (!o.captureDir.empty()) {
+      bool kept = viewer->ChangeCaptureDir(o.captureDir);
+      std::printf("orvix: capture directory %s%s\n", o.captureDir.c_str(),
+                  kept ? "" : " (could not be kept)");
+      std::fflush(stdout);
+    }
     g_host_window = host.hwnd();
     status = host.Run();
     g_host_window = nullptr;

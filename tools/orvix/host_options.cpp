@@ -71,6 +71,9 @@ bool Apply(const std::string& name, const std::string& value, HostOptions* o) {
     o->answers = value;
   } else if (name == "--input") {
     o->inputFile = value;
+  } else if (name == "--capture-dir") {
+    if (value.empty()) throw invalid_argument("--capture-dir needs a directory");
+    o->captureDir = value;
   } else if (name == "--size") {
     Size(value, o);
   } else if (name == "--dvrsim") {
@@ -151,6 +154,8 @@ const char* HostUsageText() {
          "  --input FILE           timed mouse actions, one a line: \"SECONDS ACTION X Y\" with\n"
          "                         ACTION move, click, dblclick or rclick at desktop coordinates,\n"
          "                         or \"SECONDS screenshot FILE\"; '#' starts a comment\n"
+         "  --capture-dir DIR      once the viewer is up, choose DIR as its capture directory,\n"
+         "                         as its directory dialog does (kept for the next start)\n"
          "\n"
          "Simulator:\n"
          "  --dvrsim PATH          the simulator program (default: beside orvix, or "

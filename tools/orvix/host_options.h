@@ -24,6 +24,7 @@ struct HostOptions {
   std::optional<double> after;   // seconds from the first message loop turn
   std::string answers;           // "ok,cancel,yes": the message boxes' answers, in order
   std::string inputFile;         // timed mouse actions
+  std::string captureDir;        // chosen once the viewer is up
   int width = 874;               // a 2 x 2 grid of 352 x 288 cells beside the panel strip
   int height = 576;
   std::string dvrsim;                   // the simulator program; empty: found beside us

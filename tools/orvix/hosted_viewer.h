@@ -46,6 +46,9 @@ class HostedViewer {
   // Destroys the viewer's window and stops everything it started; returns when all of it
   // has ended. Safe to call when the window is already gone (its parent was destroyed).
   virtual void Destroy() = 0;
+  // What the viewer's capture directory dialog does on OK; false when the viewer has no
+  // capture directory or could not keep it.
+  virtual bool ChangeCaptureDir(const std::string& /*dir*/) { return false; }
 };
 
 using ViewerFactory = std::function<std::unique_ptr<HostedViewer>()>;

@@ -1,19 +1,70 @@
 // The real program, run as a person would run it, on the headless display.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <regex>
 
 #include "platform/display/png_image.h"
+#include "platform/kernel/win_types.h"
 #include "platform/net/net.h"
 #include "platform/process/child_process.h"
-#include "tools/orvix/placeholder_viewer.h"
+#include "tools/dvrsim/picture.h"
 
 namespace orvix {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::display::XrgbImage;
 using platform::process::ChildProcess;
+
+constexpr uint32_t kBlack = 0x000000;
+constexpr uint32_t kFocusGreen = 0x00FF00;
+constexpr int kTitle = 20;  // the title strip above each channel's picture
+
+int Luma(uint32_t p) { return ((p >> 16 & 255) * 77 + (p >> 8 & 255) * 150 + (p & 255) * 29) >> 8; }
+
+// The digit row of the test picture shown in `cell` (the window's rectangle). The picture is
+// scaled to the window, so the dark box that holds the digits (from 8, 8 to 208, 160 in the
+// simulator's 352 x 288) is found first, and the picture is read back through it.
+std::string ReadCell(const XrgbImage& image, RECT cell, int row) {
+  int x0 = 1 << 30, y0 = 1 << 30, x1 = -1, y1 = -1;
+  for (int y = cell.top + kTitle + 4; y < cell.bottom - 8; ++y) {
+    for (int x = cell.left + 8; x < cell.right - 8; ++x) {
+      if (Luma(image.pixels[static_cast<size_t>(y) * image.width + x]) >= 35) continue;
+      x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+    }
+  }
+  if (x1 <= x0 || y1 <= y0) return "";
+  std::vector<uint8_t> luma(352 * 288);
+  for (int y = 0; y < 288; ++y) {
+    for (int x = 0; x < 352; ++x) {
+      int sx = std::clamp(x0 + (x - 8) * (x1 - x0 + 1) / 200, 0, image.width - 1);
+      int sy = std::clamp(y0 + (y - 8) * (y1 - y0 + 1) / 152, 0, image.height - 1);
+      luma[y * 352 + x] = static_cast<uint8_t>(Luma(image.pixels[sy * image.width + sx]));
+    }
+  }
+  return dvrsim::ReadDigitRow(luma.data(), 352, 352, row);
+}
+
+// Whether every pixel of the picture part of `cell` is black.
+bool CellBlack(const XrgbImage& image, RECT cell) {
+  for (int y = cell.top + kTitle + 4; y < cell.bottom - 4; y += 3) {
+    for (int x = cell.left + 4; x < cell.right - 4; x += 3) {
+      if (image.pixels[static_cast<size_t>(y) * image.width + x] != kBlack) return false;
+    }
+  }
+  return true;
+}
+
+std::optional<XrgbImage> Png(const std::string& path) {
+  std::string error;
+  auto image = platform::display::ReadPng(path, &error);
+  EXPECT_TRUE(image) << error;
+  return image;
+}
 
 class OrvixRun : public testing::Test {
  protected:
@@ -30,8 +81,9 @@ class OrvixRun : public testing::Test {
   std::string File(const std::string& name) const { return (dir_ / name).string(); }
 
   // Starts orvix with its standard error joined to the output.
-  std::unique_ptr<ChildProcess> Start(std::vector<std::string> args) {
-    args.insert(args.begin(), {"-c", "exec \"$0\" \"$@\" 2>&1", ORVIX_BINARY});
+  // `env`: "NAME=value " settings in front of it.
+  std::unique_ptr<ChildProcess> Start(std::vector<std::string> args, const std::string& env = "") {
+    args.insert(args.begin(), {"-c", env + "exec \"$0\" \"$@\" 2>&1", ORVIX_BINARY});
     std::string error;
     auto child = ChildProcess::Spawn("/bin/sh", args, &error);
     EXPECT_NE(child, nullptr) << error;
@@ -39,8 +91,9 @@ class OrvixRun : public testing::Test {
   }
 
   // Runs to the end; gives the exit status and the output lines.
-  int Run(std::vector<std::string> args, std::vector<std::string>* lines) {
-    auto child = Start(std::move(args));
+  int Run(std::vector<std::string> args, std::vector<std::string>* lines,
+          const std::string& env = "") {
+    auto child = Start(std::move(args), env);
     if (!child) return -1;
     std::string line;
     while (child->ReadLine(&line, 30000)) lines->push_back(line);
@@ -79,34 +132,45 @@ TEST_F(OrvixRun, HelpAndOneLineErrors) {
   ASSERT_EQ(out.size(), 1u);
 }
 
-TEST_F(OrvixRun, HeadlessScreenshotShowsTheGridBesideThePanelStrip) {
+// The cell of channel i in a 2 x 2 grid of the default 874 x 576 desktop.
+RECT Cell(int i) {
+  int x = i % 2 * 352, y = i / 2 * 288;
+  return RECT{x + 2, y + 2, x + 352, y + 288};
+}
+
+TEST_F(OrvixRun, FourLiveChannelsInTheGridBesideAnEmptyStrip) {
   std::ofstream(File("page.html"))
-      << "<html><body><object id=v><param name=DvrAddr value=127.0.0.1>"
-         "<param name=DvrChnNum value=4><param name=DefChShow value=-1></object></body></html>";
+      << "<html><body><object id=v><param name=DvrChnNum value=4>"
+         "<param name=Preview value=1><param name=DefChShow value=-1></object></body></html>";
+  std::ofstream(File("input.txt"))
+      << "3.5 screenshot " << File("grid.png") << "\n3.6 dblclick 500 150\n5 screenshot "
+      << File("large.png") << "\n";
   std::vector<std::string> out;
-  ASSERT_EQ(Run({"--display", "headless", "--page", File("page.html"), "--screenshot",
-                 File("shot.png"), "--after", "1"},
+  ASSERT_EQ(Run({"--display", "headless", "--page", File("page.html"), "--input", File("input.txt"),
+                 "--after", "5.2"},
                 &out),
             0);
   EXPECT_TRUE(Has(out, "get lang:"));  // the viewer read its settings
-  EXPECT_TRUE(Has(out, "orvix: screenshot " + File("shot.png")));
-  std::string error;
-  auto image = platform::display::ReadPng(File("shot.png"), &error);
-  ASSERT_TRUE(image) << error;
-  ASSERT_EQ(image->width, 874);
-  ASSERT_EQ(image->height, 576);
-  auto at = [&](int x, int y) { return image->pixels[static_cast<size_t>(y) * 874 + x]; };
-  // 2 x 2 cells of 352 x 288 from (2, 2); the strip from 704 to the right edge.
-  EXPECT_EQ(at(0, 0), kPlaceholderBackground);
-  EXPECT_EQ(at(2, 2), kPlaceholderCellFrame);
-  EXPECT_EQ(at(100, 100), kPlaceholderCell);
-  EXPECT_EQ(at(500, 400), kPlaceholderCell);
-  EXPECT_EQ(at(351, 100), kPlaceholderCellFrame);
-  EXPECT_EQ(at(353, 100), kPlaceholderBackground);  // the 2-pixel gap
-  EXPECT_EQ(at(354, 100), kPlaceholderCellFrame);
-  EXPECT_EQ(at(703, 500), kPlaceholderCellFrame);
-  EXPECT_EQ(at(704, 10), kPlaceholderPanel);
-  EXPECT_EQ(at(873, 575), kPlaceholderPanel);
+  auto grid = Png(File("grid.png"));
+  ASSERT_TRUE(grid);
+  ASSERT_EQ(grid->width, 874);
+  ASSERT_EQ(grid->height, 576);
+  for (int i = 0; i < 4; ++i) {
+    char expect[12];
+    std::snprintf(expect, sizeof expect, "%02d", i + 1);
+    EXPECT_EQ(ReadCell(*grid, Cell(i), 0), expect) << "cell " << i;
+    EXPECT_EQ(ReadCell(*grid, Cell(i), 1).size(), 4u) << "cell " << i;  // a frame counter
+  }
+  EXPECT_EQ(grid->pixels[2 * 874 + 2], kFocusGreen);            // channel 1 is the current one
+  EXPECT_TRUE(CellBlack(*grid, RECT{704, -kTitle, 874, 576}));  // the panel strip is empty
+
+  // The double click made channel 2 current and gave it the whole video area.
+  auto large = Png(File("large.png"));
+  ASSERT_TRUE(large);
+  RECT whole{2, 2, 704, 576};
+  EXPECT_EQ(ReadCell(*large, RECT{whole.left + 2, whole.top, whole.right - 2, whole.bottom - 2}, 0),
+            "02");
+  EXPECT_TRUE(CellBlack(*large, RECT{704, -kTitle, 874, 576}));
 }
 
 TEST_F(OrvixRun, ScriptedInputScreenshotsAndTheEnd) {
@@ -120,16 +184,18 @@ TEST_F(OrvixRun, ScriptedInputScreenshotsAndTheEnd) {
             2);  // more channels than the eight session slots are refused up front
   out.clear();
   ASSERT_EQ(Run({"--display", "headless", "--dvr", "127.0.0.1", "--channels", "8", "--size",
-                 "640x480", "--input", File("input.txt"), "--answer", "ok", "--after", "0.8"},
+                 "640x480", "--default-channel", "-1", "--input", File("input.txt"), "--answer",
+                 "ok", "--after", "0.8"},
                 &out),
             0);
-  std::string error;
-  auto image = platform::display::ReadPng(File("early.png"), &error);
-  ASSERT_TRUE(image) << error;
+  auto image = Png(File("early.png"));
+  ASSERT_TRUE(image);
   EXPECT_EQ(image->width, 640);
-  // A 3 x 3 grid in 470 pixels: cells 156 wide; the strip from 470.
-  EXPECT_EQ(image->pixels[100 * 640 + 100], kPlaceholderCell);
-  EXPECT_EQ(image->pixels[100 * 640 + 500], kPlaceholderPanel);
+  // The double click gave channel 1 the whole video area left of the strip from 470 (a 3 x 3
+  // grid of cells 156 wide): its title strip across the top, its focus frame at the right.
+  EXPECT_NE(image->pixels[10 * 640 + 400], kBlack);
+  EXPECT_EQ(image->pixels[300 * 640 + 467], kFocusGreen);
+  EXPECT_TRUE(CellBlack(*image, RECT{470, -kTitle, 640, 480}));
 }
 
 TEST_F(OrvixRun, TerminationRequestEndsTheRunCleanly) {
@@ -138,11 +204,93 @@ TEST_F(OrvixRun, TerminationRequestEndsTheRunCleanly) {
   std::string line;
   bool shown = false;
   while (!shown && child->ReadLine(&line, 10000)) {
-    shown =
-        line.find("placeholder viewer of 127.0.0.1 on the headless display") != std::string::npos;
+    shown = line.find("control viewer of 127.0.0.1 on the headless display") != std::string::npos;
   }
   ASSERT_TRUE(shown);
   EXPECT_EQ(child->Terminate(10000), 0);
+}
+
+// The capture directory and "config.txt" live beside the video library: a copy of it in the
+// test's directory keeps them there.
+TEST_F(OrvixRun, SnapshotConfigAndAChannelKilledAndBroughtBack) {
+#ifndef ORVIX_DVRSIM_BINARY
+  GTEST_SKIP() << "dvrsim is not part of this build";
+#else
+  fs::copy_file(ORVIX_VIDEO_LIBRARY, dir_ / fs::path(ORVIX_VIDEO_LIBRARY).filename());
+  std::string env = "LD_LIBRARY_PATH=" + dir_.string() + " ";
+  std::string shots = File("shots") + "/";
+  std::vector<std::string> out;
+  ASSERT_EQ(
+      Run({"--display", "headless", "--dvr", "127.0.0.1", "--capture-dir", shots, "--after", "0.2"},
+          &out, env),
+      0);
+  std::ifstream config(File("config.txt"), std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(config)), {});
+  EXPECT_EQ(text, "play_back_rec_cap_dir:" + shots);
+
+  // dvrsim's console is a file the test appends to.
+  fs::path sim = dir_ / "dvrsim";
+  std::ofstream(File("console")).close();
+  std::ofstream(sim) << "#!/bin/sh\ntail -s 0.1 -f \"" << File("console") << "\" | exec \""
+                     << ORVIX_DVRSIM_BINARY << "\" \"$@\"\n";
+  fs::permissions(sim, fs::perms::owner_all);
+  std::ofstream input(File("input.txt"));
+  input << "3.4 click 316 12\n";  // the snapshot button of channel 1
+  for (int i = 4; i <= 26; ++i) input << i << " screenshot " << File(std::to_string(i)) << "\n";
+  input.close();
+  auto child = Start({"--display", "headless", "--dvrsim", sim.string(), "--channels", "4",
+                      "--preview", "1", "--default-channel", "-1", "--sip-name", "cam", "--answer",
+                      "ok", "--input", File("input.txt"), "--after", "26.2"},
+                     env);
+  ASSERT_NE(child, nullptr);
+  auto command = [&](const char* line) { std::ofstream(File("console"), std::ios::app) << line; };
+  // A channel whose stream is gone turns black at the next reconnect tick, and comes back
+  // at the tick after the DVR serves it again.
+  int stopped = -1, black = -1, back = -1;
+  std::string line;
+  std::smatch m;
+  std::regex shot("^orvix: screenshot .*/([0-9]+)$");
+  while (child->ReadLine(&line, 30000)) {
+    out.push_back(line);
+    if (!std::regex_match(line, m, shot)) continue;
+    int n = std::stoi(m[1]);
+    auto image = Png(File(m[1]));
+    if (!image) break;
+    if (stopped < 0) {
+      EXPECT_EQ(ReadCell(*image, Cell(1), 0), "02");
+      EXPECT_EQ(ReadCell(*image, Cell(3), 0), "04");
+      command("stop 2\n");
+      stopped = n;
+    } else if (black < 0 && CellBlack(*image, Cell(1))) {
+      black = n;
+      EXPECT_EQ(ReadCell(*image, Cell(0), 0), "01");  // the others go on
+      command("start 2\n");
+    } else if (black >= 0 && back < 0 && ReadCell(*image, Cell(1), 0) == "02") {
+      back = n;
+    }
+  }
+  EXPECT_EQ(child->Wait(30000), 0);
+  EXPECT_TRUE(Has(out, "set cap dir:" + shots));  // config.txt read back at the start
+  EXPECT_TRUE(Has(out, "success,picture store in:"));
+  EXPECT_TRUE(Has(out, "dvrsim: closing"));
+  ASSERT_GE(black, 0) << "channel 2 never went black";
+  EXPECT_LE(black - stopped, 12);  // the reconnect timer's 10 s
+  ASSERT_GE(back, 0) << "channel 2 did not come back";
+  EXPECT_LE(back - black, 12);  // the next tick, and the first picture
+
+  int bitmaps = 0;
+  for (const auto& entry : fs::directory_iterator(shots)) {
+    std::string name = entry.path().filename().string();
+    EXPECT_TRUE(std::regex_match(name, std::regex("cam_CH1_[0-9]{8}_[0-9]{9}\\.bmp"))) << name;
+    std::ifstream bmp(entry.path(), std::ios::binary);
+    char magic[2] = {};
+    bmp.read(magic, 2);
+    EXPECT_EQ(std::string(magic, 2), "BM");
+    EXPECT_GT(fs::file_size(entry.path()), 54u + 352u * 288u);
+    ++bitmaps;
+  }
+  EXPECT_EQ(bitmaps, 1);
+#endif
 }
 
 TEST_F(OrvixRun, StartsTheSimulatorWithoutADvrAndStopsItAtTheEnd) {
@@ -156,7 +304,7 @@ TEST_F(OrvixRun, StartsTheSimulatorWithoutADvrAndStopsItAtTheEnd) {
           &out),
       0);
   EXPECT_TRUE(Has(out, "--bind 127.0.0.1 --channels 2"));
-  EXPECT_TRUE(Has(out, "placeholder viewer of 127.0.0.1"));
+  EXPECT_TRUE(Has(out, "control viewer of 127.0.0.1"));
   std::string pid;
   std::ifstream(dir_ / "pid") >> pid;
   ASSERT_FALSE(pid.empty());
@@ -189,7 +337,7 @@ TEST_F(OrvixRun, TheRealSimulatorOnATakenPortFallsBackToAFreeOne) {
     EXPECT_TRUE(Has(out, "dvrsim takes a free port instead"));
     EXPECT_FALSE(Has(out, "dvrsim ready on port 554"));
   }
-  EXPECT_TRUE(Has(out, "placeholder viewer of 127.0.0.1"));
+  EXPECT_TRUE(Has(out, "control viewer of 127.0.0.1"));
 #endif
 }
 

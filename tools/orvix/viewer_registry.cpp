@@ -1,8 +1,7 @@
-// The viewers this program carries. A viewer added to the program registers here, after
-// the placeholder: the host shows the latest one.
+// The viewers this program carries. A viewer added to the program registers here, last:
+// the host shows the latest one.
 #include "tools/orvix/control_viewer.h"
 #include "tools/orvix/hosted_viewer.h"
-#include "tools/orvix/placeholder_viewer.h"
 
 namespace orvix {
 
@@ -10,7 +9,6 @@ void RegisterBuiltInViewers() {
   static bool done = false;
   if (done) return;
   done = true;
-  RegisterViewerFactory("placeholder", &CreatePlaceholderViewer);
   RegisterViewerFactory("control", &CreateControlViewer);
 }
 
