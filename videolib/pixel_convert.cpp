@@ -14,6 +14,7 @@ std::atomic<int> g_level{-1};
 int DetectLevel() {
 #if defined(__x86_64__) || defined(__i386__)
   __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) return 3;
   return __builtin_cpu_supports("ssse3") ? 2 : 1;
 #else
   return 0;
@@ -173,7 +174,8 @@ void Yuy2ToBgr24(const uint8_t* src, uint8_t* dst, int w, int h) {
   for (int i = 0; i < h; ++i) {
     const uint8_t* s = src + i * w * 2;
     uint8_t* d = dst + i * w * 3;
-    const int done = x86::Yuy2ToBgr24Row(s, d, pairs);
+    const int done =
+        SimdLevel() >= 3 ? x86::Yuy2ToBgr24RowAvx2(s, d, pairs) : x86::Yuy2ToBgr24Row(s, d, pairs);
     reference::Yuy2ToBgr24Pairs(s, d, done, pairs, pairs);
   }
 }

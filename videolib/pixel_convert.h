@@ -9,8 +9,8 @@
 //   Y41P          12 bytes per 8 pixels: U0 Y0 V0 Y1 U4 Y2 V4 Y3 Y4 Y5 Y6 Y7, w x 3 / 2 a row
 //   BGR24         B G R per pixel, w x 3 bytes a row
 //
-// The fast forms (SSE2, SSSE3 when the processor has it) give results identical to the plain
-// formulas in namespace `pixel::reference`, which are kept for tests and as the definition.
+// The fast forms (SSE2, SSSE3 and AVX2 when the processor has them) give results identical to the
+// plain formulas in namespace `pixel::reference`, which are kept for tests and as the definition.
 
 #include <cstdint>
 
@@ -42,7 +42,7 @@ void Yuv420pToYuy2_ex(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint
 void Yuy2ToBgr24(const uint8_t* src, uint8_t* dst, int w, int h);
 }  // namespace reference
 
-// Which fast kernels run: 0 plain, 1 SSE2, 2 SSSE3. Tests lower it to check every path.
+// Which fast kernels run: 0 plain, 1 SSE2, 2 SSSE3, 3 AVX2. Tests lower it to check every path.
 int SimdLevel();
 void SetSimdLevel(int level);
 

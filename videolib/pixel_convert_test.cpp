@@ -19,7 +19,8 @@ Bytes Random(size_t n, uint32_t seed) {
 struct Size {
   int w, h;
 };
-const Size kSizes[] = {{720, 576}, {352, 288}, {66, 7}, {8, 1}, {34, 5}, {17, 3}, {2, 2}};
+const Size kSizes[] = {{720, 576}, {352, 288}, {66, 7}, {8, 1},  {34, 5},
+                       {17, 3},    {2, 2},     {64, 2}, {98, 3}, {18, 2}};
 
 // Each fast path against the plain formulas, at every SIMD level this processor has.
 class ConverterLevels : public testing::TestWithParam<int> {
@@ -75,7 +76,7 @@ TEST_P(ConverterLevels, BgrClampsExtremesLikeFormulas) {
   EXPECT_EQ(fast, ref);
 }
 
-INSTANTIATE_TEST_SUITE_P(Simd, ConverterLevels, testing::Values(0, 1, 2));
+INSTANTIATE_TEST_SUITE_P(Simd, ConverterLevels, testing::Values(0, 1, 2, 3));
 
 TEST(PlanarToYuy2, ChromaRowsFollowTheOneTwoTwoPattern) {
   const int w = 4, h = 7;

@@ -1,9 +1,9 @@
 #include "videolib/pixel_convert_x86.h"
 
-#include <emmintrin.h>
-#include <tmmintrin.h>
+#include <immintrin.h>
 
 #define PIXEL_SSSE3 __attribute__((target("ssse3")))
+#define PIXEL_AVX2 __attribute__((target("avx2")))
 
 namespace pixel::x86 {
 namespace {
@@ -104,11 +104,10 @@ inline Bgr32 Weigh(__m128i y, __m128i cu, __m128i cv) {
   return o;
 }
 
-// Eight YUY2 pixels (4 pairs at s, successors at s + 4) to 16-bit B, G, R lanes.
-inline void Pixels8(const uint8_t* s, __m128i* b, __m128i* g, __m128i* r) {
+// Eight YUY2 pixels (4 pairs in cur, each pair's successor in next) to 16-bit B, G, R lanes.
+inline void Pixels8(__m128i cur, __m128i next, __m128i* b, __m128i* g, __m128i* r) {
   const __m128i lo = _mm_set1_epi16(0xFF), k128 = _mm_set1_epi16(128);
   const __m128i even = _mm_set1_epi32(0xFFFF);
-  const __m128i cur = Load(s), next = Load(s + 4);
   const __m128i y = _mm_and_si128(cur, lo);
   const __m128i c = _mm_sub_epi16(_mm_srli_epi16(cur, 8), k128);  // U' V' per pair
   const __m128i cn = _mm_sub_epi16(_mm_srli_epi16(next, 8), k128);
@@ -141,19 +140,125 @@ PIXEL_SSSE3 inline void StoreBgr(uint8_t* d, __m128i b, __m128i g, __m128i r) {
                              _mm_shuffle_epi8(r, m2r)));
 }
 
+PIXEL_SSSE3 inline void Bgr8Pairs(const uint8_t* src, uint8_t* dst, __m128i next_hi) {
+  __m128i b0, g0, r0, b1, g1, r1;
+  Pixels8(Load(src), Load(src + 4), &b0, &g0, &r0);
+  Pixels8(Load(src + 16), next_hi, &b1, &g1, &r1);
+  StoreBgr(dst, _mm_packus_epi16(b0, b1), _mm_packus_epi16(g0, g1), _mm_packus_epi16(r0, r1));
+}
+
+// From pair k on, 8 pairs at a time while each pair's successor lies in the row; then the
+// row's last 8 pairs, whose last pair is its own successor (those blocks may overlap pairs
+// already written; they are written again with the same values).
+PIXEL_SSSE3 int Yuy2ToBgr24Tail(const uint8_t* src, uint8_t* dst, int k, int pairs) {
+  // A block of 8 pairs reads 4 bytes past itself: the next pair's chroma.
+  for (; k + 9 <= pairs; k += 8) Bgr8Pairs(src + 4 * k, dst + 6 * k, Load(src + 4 * k + 20));
+  if (k >= pairs || pairs < 8) return k;
+  k = pairs - 8;
+  const __m128i hi = Load(src + 4 * k + 16);
+  Bgr8Pairs(src + 4 * k, dst + 6 * k, _mm_shuffle_epi32(hi, _MM_SHUFFLE(3, 3, 2, 1)));
+  return pairs;
+}
+
 }  // namespace
 
 PIXEL_SSSE3 int Yuy2ToBgr24Row(const uint8_t* src, uint8_t* dst, int pairs) {
-  int k = 0;
-  // A block of 8 pairs reads 4 bytes past itself: the next pair's chroma.
-  for (; k + 9 <= pairs; k += 8) {
-    __m128i b0, g0, r0, b1, g1, r1;
-    Pixels8(src + 4 * k, &b0, &g0, &r0);
-    Pixels8(src + 4 * k + 16, &b1, &g1, &r1);
-    StoreBgr(dst + 6 * k, _mm_packus_epi16(b0, b1), _mm_packus_epi16(g0, g1),
-             _mm_packus_epi16(r0, r1));
+  return Yuy2ToBgr24Tail(src, dst, 0, pairs);
+}
+
+namespace {
+
+PIXEL_AVX2 inline __m256i Load32(const uint8_t* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// Sixteen YUY2 pixels (8 pairs at s, successors at s + 4) to 16-bit B, G, R lanes in order.
+PIXEL_AVX2 inline void Pixels16(const uint8_t* s, __m256i* b, __m256i* g, __m256i* r) {
+  const __m256i lo = _mm256_set1_epi16(0xFF), k128 = _mm256_set1_epi16(128);
+  const __m256i even = _mm256_set1_epi32(0xFFFF), one = _mm256_set1_epi16(1);
+  const __m256i cur = Load32(s), next = Load32(s + 4);
+  const __m256i y = _mm256_sub_epi16(_mm256_and_si256(cur, lo), _mm256_set1_epi16(16));
+  const __m256i c = _mm256_sub_epi16(_mm256_srli_epi16(cur, 8), k128);  // U' V' per pair
+  const __m256i cn = _mm256_sub_epi16(_mm256_srli_epi16(next, 8), k128);
+  const __m256i ca = _mm256_add_epi16(c, c), cb = _mm256_add_epi16(c, cn);
+  const __m256i cu = _mm256_or_si256(_mm256_and_si256(ca, even),
+                                     _mm256_andnot_si256(even, _mm256_slli_si256(cb, 2)));
+  const __m256i cv = _mm256_or_si256(_mm256_and_si256(_mm256_srli_si256(ca, 2), even),
+                                     _mm256_andnot_si256(even, cb));
+  const __m256i ky = _mm256_set1_epi32(19077 | (8192 << 16));
+  const __m256i kb = _mm256_set1_epi32(16525);
+  const __m256i kg = _mm256_set1_epi32(static_cast<int>((-3209 & 0xFFFF) | (-6660 * 65536)));
+  const __m256i kr = _mm256_set1_epi32(13075 << 16);
+  __m256i o[3][2];
+  const __m256i yl[2] = {_mm256_unpacklo_epi16(y, one), _mm256_unpackhi_epi16(y, one)};
+  const __m256i cc[2] = {_mm256_unpacklo_epi16(cu, cv), _mm256_unpackhi_epi16(cu, cv)};
+  for (int h = 0; h < 2; ++h) {
+    const __m256i yy = _mm256_madd_epi16(yl[h], ky);
+    o[0][h] = _mm256_srai_epi32(_mm256_add_epi32(yy, _mm256_madd_epi16(cc[h], kb)), 14);
+    o[1][h] = _mm256_srai_epi32(_mm256_add_epi32(yy, _mm256_madd_epi16(cc[h], kg)), 14);
+    o[2][h] = _mm256_srai_epi32(_mm256_add_epi32(yy, _mm256_madd_epi16(cc[h], kr)), 14);
   }
-  return k;
+  *b = _mm256_packs_epi32(o[0][0], o[0][1]);
+  *g = _mm256_packs_epi32(o[1][0], o[1][1]);
+  *r = _mm256_packs_epi32(o[2][0], o[2][1]);
+}
+
+// 16-bit lanes of pixels 0-15 and 16-31 to bytes of pixels 0-31 in order.
+PIXEL_AVX2 inline __m256i Bytes32(__m256i a, __m256i b) {
+  return _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), _MM_SHUFFLE(3, 1, 2, 0));
+}
+
+PIXEL_AVX2 inline __m256i Lanes(__m128i m) { return _mm256_broadcastsi128_si256(m); }
+
+PIXEL_AVX2 inline void Store32(uint8_t* p, __m256i v) {
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+
+PIXEL_AVX2 inline __m256i Mix(__m256i b, __m256i g, __m256i r, __m256i mb, __m256i mg, __m256i mr) {
+  return _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(b, mb), _mm256_shuffle_epi8(g, mg)),
+                         _mm256_shuffle_epi8(r, mr));
+}
+
+// 32 pixels of B, G, R bytes to 96 bytes of BGR24.
+PIXEL_AVX2 inline void StoreBgr32(uint8_t* d, __m256i b, __m256i g, __m256i r) {
+  const __m256i m0b =
+      Lanes(_mm_setr_epi8(0, -1, -1, 1, -1, -1, 2, -1, -1, 3, -1, -1, 4, -1, -1, 5));
+  const __m256i m0g =
+      Lanes(_mm_setr_epi8(-1, 0, -1, -1, 1, -1, -1, 2, -1, -1, 3, -1, -1, 4, -1, -1));
+  const __m256i m0r =
+      Lanes(_mm_setr_epi8(-1, -1, 0, -1, -1, 1, -1, -1, 2, -1, -1, 3, -1, -1, 4, -1));
+  const __m256i m1b =
+      Lanes(_mm_setr_epi8(-1, -1, 6, -1, -1, 7, -1, -1, 8, -1, -1, 9, -1, -1, 10, -1));
+  const __m256i m1g =
+      Lanes(_mm_setr_epi8(5, -1, -1, 6, -1, -1, 7, -1, -1, 8, -1, -1, 9, -1, -1, 10));
+  const __m256i m1r =
+      Lanes(_mm_setr_epi8(-1, 5, -1, -1, 6, -1, -1, 7, -1, -1, 8, -1, -1, 9, -1, -1));
+  const __m256i m2b =
+      Lanes(_mm_setr_epi8(-1, 11, -1, -1, 12, -1, -1, 13, -1, -1, 14, -1, -1, 15, -1, -1));
+  const __m256i m2g =
+      Lanes(_mm_setr_epi8(-1, -1, 11, -1, -1, 12, -1, -1, 13, -1, -1, 14, -1, -1, 15, -1));
+  const __m256i m2r =
+      Lanes(_mm_setr_epi8(10, -1, -1, 11, -1, -1, 12, -1, -1, 13, -1, -1, 14, -1, -1, 15));
+  // Each lane holds the three 16-byte thirds of its 16 pixels.
+  const __m256i t0 = Mix(b, g, r, m0b, m0g, m0r), t1 = Mix(b, g, r, m1b, m1g, m1r),
+                t2 = Mix(b, g, r, m2b, m2g, m2r);
+  Store32(d, _mm256_permute2x128_si256(t0, t1, 0x20));
+  Store32(d + 32, _mm256_permute2x128_si256(t2, t0, 0x30));
+  Store32(d + 64, _mm256_permute2x128_si256(t1, t2, 0x31));
+}
+
+}  // namespace
+
+PIXEL_AVX2 int Yuy2ToBgr24RowAvx2(const uint8_t* src, uint8_t* dst, int pairs) {
+  int k = 0;
+  // A block of 16 pairs reads 4 bytes past itself: the next pair's chroma.
+  for (; k + 17 <= pairs; k += 16) {
+    __m256i b0, g0, r0, b1, g1, r1;
+    Pixels16(src + 4 * k, &b0, &g0, &r0);
+    Pixels16(src + 4 * k + 32, &b1, &g1, &r1);
+    StoreBgr32(dst + 6 * k, Bytes32(b0, b1), Bytes32(g0, g1), Bytes32(r0, r1));
+  }
+  return Yuy2ToBgr24Tail(src, dst, k, pairs);
 }
 
 }  // namespace pixel::x86

@@ -1,6 +1,6 @@
 #pragma once
-// Row kernels of the converters for x86 (SSE2 baseline, SSSE3 where named). Each converts as
-// many whole blocks of the row as it safely can, never reading or writing beyond the row, and
+// Row kernels of the converters for x86 (SSE2 baseline, SSSE3 and AVX2 where named). Each converts
+// as many whole blocks of the row as it safely can, never reading or writing beyond the row, and
 // returns how many units (groups of 8 pixels or pixel pairs) it did; the caller finishes the
 // rest with the plain formulas.
 
@@ -14,7 +14,9 @@ int Y41PToYuy2Row(const uint8_t* src, uint8_t* dst, int groups);
 int Y41PRowToPlanar(const uint8_t* src, uint8_t* y, uint8_t* u, uint8_t* v, int groups);
 // SSE2. Pixel pairs of planar rows to YUY2.
 int Yuv420pToYuy2Row(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst, int pairs);
-// SSSE3. YUY2 pixel pairs to BGR24; stops early enough that each pair's successor exists.
+// SSSE3. YUY2 pixel pairs to BGR24: the whole row when it has at least 8 pairs.
 int Yuy2ToBgr24Row(const uint8_t* src, uint8_t* dst, int pairs);
+// AVX2. The same, 16 pairs at a time.
+int Yuy2ToBgr24RowAvx2(const uint8_t* src, uint8_t* dst, int pairs);
 
 }  // namespace pixel::x86

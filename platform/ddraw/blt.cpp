@@ -4,6 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/ddraw/ddraw_internal.h"
 
 namespace platform::ddraw {
@@ -58,6 +62,14 @@ class View {
         rgb_(s->RgbFormat()) {}
 
   bool rgb() const { return layout_ == Layout::kRgb; }
+  bool planar() const { return layout_ == Layout::kYv12 || layout_ == Layout::kI420; }
+  // The U and V rows that serve picture row y of a planar surface.
+  const uint8_t* URow(int y) const {
+    return Chroma(layout_ == Layout::kYv12) + (pitch_ / 2) * (y / 2);
+  }
+  const uint8_t* VRow(int y) const {
+    return Chroma(layout_ != Layout::kYv12) + (pitch_ / 2) * (y / 2);
+  }
   Layout layout() const { return layout_; }
   uint8_t* Row(int y) const { return base_ + pitch_ * y; }
   const platform::gdi::PixelFormat& format() const { return rgb_; }
@@ -155,6 +167,11 @@ class View {
   }
 
  private:
+  const uint8_t* Chroma(bool second) const {
+    const uint8_t* first = base_ + pitch_ * height_;
+    return second ? first + (pitch_ / 2) * ((height_ + 1) / 2) : first;
+  }
+
   Layout layout_;
   uint8_t* base_;
   long pitch_;
@@ -186,6 +203,81 @@ void PackedToXrgb(const View& d, const View& s, const RECT& c, const RECT& dst,
   }
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+// Eight pixels of one planar row at their own size: y[0..7] with chroma u[0..3], v[0..3]
+// each serving two pixels, by the same formulas as YuvToXrgb.
+inline void Planar8ToXrgb(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t* out) {
+  const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi16(1);
+  int u4, v4;
+  std::memcpy(&u4, u, 4);
+  std::memcpy(&v4, v, 4);
+  __m128i uu = _mm_cvtsi32_si128(u4), vv = _mm_cvtsi32_si128(v4);
+  uu = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_unpacklo_epi8(uu, uu), zero), _mm_set1_epi16(128));
+  vv = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_unpacklo_epi8(vv, vv), zero), _mm_set1_epi16(128));
+  const __m128i yy =
+      _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(y)), zero),
+                    _mm_set1_epi16(16));
+  const __m128i ky = _mm_setr_epi16(298, 128, 298, 128, 298, 128, 298, 128);
+  const __m128i kr = _mm_setr_epi16(0, 409, 0, 409, 0, 409, 0, 409);
+  const __m128i kg = _mm_setr_epi16(-100, -208, -100, -208, -100, -208, -100, -208);
+  const __m128i kb = _mm_setr_epi16(516, 0, 516, 0, 516, 0, 516, 0);
+  __m128i r[2], g[2], b[2];
+  const __m128i yl[2] = {_mm_unpacklo_epi16(yy, one), _mm_unpackhi_epi16(yy, one)};
+  const __m128i c[2] = {_mm_unpacklo_epi16(uu, vv), _mm_unpackhi_epi16(uu, vv)};
+  for (int h = 0; h < 2; ++h) {
+    const __m128i l = _mm_madd_epi16(yl[h], ky);
+    r[h] = _mm_srai_epi32(_mm_add_epi32(l, _mm_madd_epi16(c[h], kr)), 8);
+    g[h] = _mm_srai_epi32(_mm_add_epi32(l, _mm_madd_epi16(c[h], kg)), 8);
+    b[h] = _mm_srai_epi32(_mm_add_epi32(l, _mm_madd_epi16(c[h], kb)), 8);
+  }
+  // Saturating packs clamp to 0..255 as Clamp8 does.
+  const __m128i r8 = _mm_packus_epi16(_mm_packs_epi32(r[0], r[1]), zero);
+  const __m128i g8 = _mm_packus_epi16(_mm_packs_epi32(g[0], g[1]), zero);
+  const __m128i b8 = _mm_packus_epi16(_mm_packs_epi32(b[0], b[1]), zero);
+  const __m128i bg = _mm_unpacklo_epi8(b8, g8), r0 = _mm_unpacklo_epi8(r8, zero);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(bg, r0));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), _mm_unpackhi_epi16(bg, r0));
+}
+#endif
+
+// n pixels of a planar row from column sx on, unscaled.
+void PlanarRowToXrgb(const uint8_t* yr, const uint8_t* ur, const uint8_t* vr, int sx, int n,
+                     uint32_t* out) {
+  int i = 0;
+  if (sx % 2 != 0 && n > 0) {  // chroma pairs start on even columns
+    out[0] = YuvToXrgb(yr[sx], ur[sx / 2], vr[sx / 2]);
+    i = 1;
+  }
+#if defined(__x86_64__) || defined(__i386__)
+  for (; i + 8 <= n; i += 8) {
+    const int x = sx + i;
+    Planar8ToXrgb(yr + x, ur + x / 2, vr + x / 2, out + i);
+  }
+#endif
+  for (; i < n; ++i) out[i] = YuvToXrgb(yr[sx + i], ur[(sx + i) / 2], vr[(sx + i) / 2]);
+}
+
+// A planar 4:2:0 picture onto 32-bit XRGB: whole rows when unscaled, else pixel by pixel.
+void PlanarToXrgb(const View& d, const View& s, const RECT& c, const RECT& dst,
+                  const std::vector<int>& cols, const std::vector<int>& rows) {
+  const int n = c.right - c.left;
+  if (n <= 0) return;
+  const int* col = &cols[c.left - dst.left];
+  const bool straight = col[n - 1] - col[0] == n - 1;
+  for (int y = c.top; y < c.bottom; ++y) {
+    const int sy = rows[y - dst.top];
+    const uint8_t* yr = s.Row(sy);
+    const uint8_t* ur = s.URow(sy);
+    const uint8_t* vr = s.VRow(sy);
+    auto* out = reinterpret_cast<uint32_t*>(d.Row(y)) + c.left;
+    if (straight) {
+      PlanarRowToXrgb(yr, ur, vr, col[0], n, out);
+      continue;
+    }
+    for (int i = 0; i < n; ++i) out[i] = YuvToXrgb(yr[col[i]], ur[col[i] / 2], vr[col[i] / 2]);
+  }
+}
+
 }  // namespace
 
 void StretchSurface(Surface* dst, const RECT& dst_rect, Surface* src, const RECT& src_rect,
@@ -203,6 +295,10 @@ void StretchSurface(Surface* dst, const RECT& dst_rect, Surface* src, const RECT
   for (const RECT& c : clip) {
     if (!keyed && packed && d.rgb() && d.format().IsXrgb32()) {
       PackedToXrgb(d, s, c, dst_rect, cols, rows);
+      continue;
+    }
+    if (s.planar() && d.rgb() && d.format().IsXrgb32()) {
+      PlanarToXrgb(d, s, c, dst_rect, cols, rows);
       continue;
     }
     bool copy_rows = same_rgb && !keyed && dw == sw && dh == sh;

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "platform/ddraw/test_support.h"
 #include "platform/display/display.h"
@@ -246,6 +247,59 @@ TEST_F(DdrawTest, EveryYuvLayoutGivesTheSameColours) {
           << std::hex << l.fourcc << " x " << x << ": " << At(x, row + 1);
     }
     row += 2;
+  }
+}
+
+// A planar picture and a packed one holding the same samples reach the desktop as the same
+// pixels: at their own size from even and odd columns, and stretched.
+TEST_F(DdrawTest, PlanarAndPackedPicturesOfTheSameSamplesBlitAlike) {
+  constexpr int kW = 38, kH = 6;
+  IDirectDrawSurface7* planar = Offscreen(kW, kH, FourCc(MAKEFOURCC('Y', 'V', '1', '2'), 12));
+  IDirectDrawSurface7* packed = Offscreen(kW, kH, FourCc(MAKEFOURCC('Y', 'U', 'Y', '2'), 16));
+  ASSERT_TRUE(planar != nullptr && packed != nullptr);
+  DDSURFACEDESC2 pd{}, kd{};
+  pd.dwSize = kd.dwSize = sizeof(pd);
+  ASSERT_EQ(planar->Lock(nullptr, &pd, DDLOCK_WAIT, nullptr), DD_OK);
+  ASSERT_EQ(packed->Lock(nullptr, &kd, DDLOCK_WAIT, nullptr), DD_OK);
+  auto* pm = static_cast<uint8_t*>(pd.lpSurface);
+  uint8_t* vp = pm + pd.lPitch * kH;  // V plane first, then U
+  uint8_t* up = vp + (pd.lPitch / 2) * (kH / 2);
+  for (int y = 0; y < kH; ++y) {
+    uint8_t* k = static_cast<uint8_t*>(kd.lpSurface) + kd.lPitch * y;
+    for (int x = 0; x < kW; ++x) {
+      const auto luma = static_cast<uint8_t>(x * 73 + y * 151);
+      const auto u = static_cast<uint8_t>((x / 2) * 29 + (y / 2) * 113 + 7);
+      const auto v = static_cast<uint8_t>((x / 2) * 97 + (y / 2) * 59 + 201);
+      pm[pd.lPitch * y + x] = luma;
+      const long at = (pd.lPitch / 2) * (y / 2) + x / 2;
+      up[at] = u;
+      vp[at] = v;
+      k[2 * x] = luma;
+      if (x % 2 == 0) k[2 * x + 1] = u, k[2 * x + 3] = v;
+    }
+  }
+  planar->Unlock(nullptr);
+  packed->Unlock(nullptr);
+  struct Case {
+    RECT src, dst;
+  };
+  const Case cases[] = {{{0, 0, kW, kH}, {1, 0, kW + 1, kH}},
+                        {{3, 1, kW, kH}, {0, 10, kW - 3, 10 + kH - 1}},
+                        {{0, 0, kW, kH}, {0, 20, 57, 32}}};
+  for (const Case& c : cases) {
+    RECT src = c.src, dst = c.dst;
+    ASSERT_EQ(primary_->Blt(&dst, planar, &src, DDBLT_WAIT, nullptr), DD_OK);
+    std::vector<uint32_t> got;
+    for (int y = dst.top; y < dst.bottom; ++y) {
+      for (int x = dst.left; x < dst.right; ++x) got.push_back(At(x, y));
+    }
+    ASSERT_EQ(primary_->Blt(&dst, packed, &src, DDBLT_WAIT, nullptr), DD_OK);
+    size_t i = 0;
+    for (int y = dst.top; y < dst.bottom; ++y) {
+      for (int x = dst.left; x < dst.right; ++x, ++i) {
+        ASSERT_EQ(got[i], At(x, y)) << "at " << x << "," << y;
+      }
+    }
   }
 }
 

@@ -5,6 +5,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <tmmintrin.h>
+#endif
+
 #include "platform/gdi/blit_internal.h"
 #include "platform/gdi/gdi_internal.h"
 
@@ -18,6 +22,46 @@ void MapAxis(int dst_len, int src_start, int src_len, bool mirror, std::vector<i
     int s = static_cast<int>((2LL * d + 1) * src_len / (2LL * dst_len));
     (*out)[d] = src_start + (mirror ? src_len - 1 - s : s);
   }
+}
+
+// n BGR24 pixels to XRGB with a zero top byte.
+void Bgr24ToXrgbPlain(const uint8_t* p, uint32_t* out, int n) {
+  for (int i = 0; i < n; ++i, p += 3) out[i] = p[0] | (p[1] << 8) | (uint32_t(p[2]) << 16);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// Four pixels per 16-byte load; a load reads 4 bytes past its 12, so the loops stop while
+// those bytes still lie within the row.
+__attribute__((target("ssse3"))) int Bgr24ToXrgbSsse3(const uint8_t* p, uint32_t* out, int n) {
+  const __m128i mask = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  auto load = [](const uint8_t* q) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(q)); };
+  auto store = [](uint32_t* q, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(q), v); };
+  int i = 0;
+  for (; i + 18 <= n; i += 16, p += 48, out += 16) {
+    store(out, _mm_shuffle_epi8(load(p), mask));
+    store(out + 4, _mm_shuffle_epi8(load(p + 12), mask));
+    store(out + 8, _mm_shuffle_epi8(load(p + 24), mask));
+    store(out + 12, _mm_shuffle_epi8(load(p + 36), mask));
+  }
+  for (; i + 6 <= n; i += 4, p += 12, out += 4) store(out, _mm_shuffle_epi8(load(p), mask));
+  return i;
+}
+
+bool HasSsse3() {
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("ssse3") != 0;
+  }();
+  return has;
+}
+#endif
+
+void Bgr24ToXrgb(const uint8_t* p, uint32_t* out, int n) {
+  int done = 0;
+#if defined(__x86_64__) || defined(__i386__)
+  if (HasSsse3()) done = Bgr24ToXrgbSsse3(p, out, n);
+#endif
+  Bgr24ToXrgbPlain(p + 3 * done, out + done, n - done);
 }
 
 inline uint32_t BlendChannel(uint32_t s, uint32_t d, uint32_t a) {
@@ -51,9 +95,7 @@ void CopyRow(const PixelTarget& dst, int y, int x0, int x1, const PixelTarget& s
     auto* d = reinterpret_cast<uint32_t*>(dst.Row(y));
     const uint8_t* s = src.Row(sy);
     if (straight) {
-      const uint8_t* p = s + cols[0] * 3;
-      uint32_t* out = d + x0;
-      for (int i = 0; i < n; ++i, p += 3) out[i] = p[0] | (p[1] << 8) | (uint32_t(p[2]) << 16);
+      Bgr24ToXrgb(s + cols[0] * 3, d + x0, n);
       return;
     }
     for (int x = x0; x < x1; ++x) {

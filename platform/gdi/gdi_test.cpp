@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "platform/display/display.h"
 #include "platform/gdi/pixel_target.h"
@@ -204,6 +205,35 @@ TEST_F(GdiTest, DibSectionsAreBottomUpAndStretchDibitsReadsThemSo) {
   ReleaseDC(w, dc);
   DeleteDC(mem);
   DeleteObject(dib);
+}
+
+// Rows of every length from 1 to 40 pixels, drawn whole and from a column offset, so that
+// each length ends in a different mix of wide copies and single pixels.
+TEST_F(GdiTest, UnscaledBgr24RowsReachTheScreenPixelForPixel) {
+  constexpr int kMax = 40;
+  HWND w = Window(WS_POPUP, 0, 0, 100, 100, nullptr);
+  HDC dc = GetDC(w);
+  for (int width = 1; width <= kMax; ++width) {
+    const int stride = (width * 3 + 3) & ~3;
+    std::vector<uint8_t> bits(static_cast<size_t>(stride) * 2);
+    for (size_t i = 0; i < bits.size(); ++i) bits[i] = static_cast<uint8_t>(i * 7 + width);
+    BITMAPINFO info{};
+    info.bmiHeader = BITMAPINFOHEADER{40, width, 2, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    const int from = width > 3 ? 3 : 0;
+    const int n = width - from;
+    ASSERT_EQ(
+        StretchDIBits(dc, 0, 0, n, 2, from, 0, n, 2, bits.data(), &info, DIB_RGB_COLORS, SRCCOPY),
+        2);
+    for (int y = 0; y < 2; ++y) {
+      const uint8_t* row = bits.data() + static_cast<size_t>(1 - y) * stride;  // bottom-up
+      for (int x = 0; x < n; ++x) {
+        const uint8_t* p = row + 3 * (x + from);
+        const uint32_t want = p[0] | p[1] << 8 | static_cast<uint32_t>(p[2]) << 16;
+        ASSERT_EQ(At(x, y), want) << "width " << width << " at " << x << "," << y;
+      }
+    }
+  }
+  ReleaseDC(w, dc);
 }
 
 TEST_F(GdiTest, PixelContextsEncodeIntoTheirFormat) {
