@@ -4,40 +4,24 @@
 
 #include <cstring>
 
+#include "platform/ddraw/pixel_format.h"
 #include "platform/kernel/module.h"
 
 namespace {
 
-DDPIXELFORMAT FourCc(char a, char b, char c, char d, DWORD bits) {
-  DDPIXELFORMAT f{};
-  f.dwSize = sizeof(f);
-  f.dwFlags = DDPF_FOURCC;
-  f.dwFourCC = MAKEFOURCC(a, b, c, d);
-  f.dwYUVBitCount = bits;
-  return f;
-}
+using platform::ddraw::FourCcFormat;
+using platform::ddraw::RgbFormat;
 
-DDPIXELFORMAT Rgb(DWORD bits, DWORD r, DWORD g, DWORD b) {
-  DDPIXELFORMAT f{};
-  f.dwSize = sizeof(f);
-  f.dwFlags = DDPF_RGB;
-  f.dwRGBBitCount = bits;
-  f.dwRBitMask = r;
-  f.dwGBitMask = g;
-  f.dwBBitMask = b;
-  return f;
-}
-
-DDPIXELFORMAT g_yv12 = FourCc('Y', 'V', '1', '2', 12);
-DDPIXELFORMAT g_yuy2 = FourCc('Y', 'U', 'Y', '2', 16);
-DDPIXELFORMAT g_rgb24 = Rgb(24, 0xFF0000, 0x00FF00, 0x0000FF);
-DDPIXELFORMAT g_bgr24 = Rgb(24, 0x0000FF, 0x00FF00, 0xFF0000);
-DDPIXELFORMAT g_primary = Rgb(16, 0, 0, 0);
-DDPIXELFORMAT g_rgb565 = Rgb(16, 0xF800, 0x07E0, 0x001F);
-DDPIXELFORMAT g_rgb555 = Rgb(16, 0x7C00, 0x03E0, 0x001F);
-DDPIXELFORMAT g_uyvy = FourCc('U', 'Y', 'V', 'Y', 16);
-DDPIXELFORMAT g_y411 = FourCc('Y', '4', '1', '1', 12);
-DDPIXELFORMAT g_y41p = FourCc('Y', '4', '1', 'P', 12);
+DDPIXELFORMAT g_yv12 = FourCcFormat(MAKEFOURCC('Y', 'V', '1', '2'), 12);
+DDPIXELFORMAT g_yuy2 = FourCcFormat(MAKEFOURCC('Y', 'U', 'Y', '2'), 16);
+DDPIXELFORMAT g_rgb24 = RgbFormat(24, 0xFF0000, 0x00FF00, 0x0000FF);
+DDPIXELFORMAT g_bgr24 = RgbFormat(24, 0x0000FF, 0x00FF00, 0xFF0000);
+DDPIXELFORMAT g_primary = RgbFormat(16, 0, 0, 0);
+DDPIXELFORMAT g_rgb565 = RgbFormat(16, 0xF800, 0x07E0, 0x001F);
+DDPIXELFORMAT g_rgb555 = RgbFormat(16, 0x7C00, 0x03E0, 0x001F);
+DDPIXELFORMAT g_uyvy = FourCcFormat(MAKEFOURCC('U', 'Y', 'V', 'Y'), 16);
+DDPIXELFORMAT g_y411 = FourCcFormat(MAKEFOURCC('Y', '4', '1', '1'), 12);
+DDPIXELFORMAT g_y41p = FourCcFormat(MAKEFOURCC('Y', '4', '1', 'P'), 12);
 
 DDPIXELFORMAT* const g_formats[CSurface::kPixelFormatCount] = {
     &g_yv12, &g_yuy2,   &g_rgb24,  &g_bgr24, nullptr, nullptr, &g_primary, nullptr,

@@ -5,20 +5,12 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/ddraw/pixel_format.h"
 #include "platform/ddraw/test_support.h"
 
 namespace {
 
-DDPIXELFORMAT RgbFormat(DWORD bits, DWORD r, DWORD g, DWORD b) {
-  DDPIXELFORMAT f{};
-  f.dwSize = sizeof(f);
-  f.dwFlags = DDPF_RGB;
-  f.dwRGBBitCount = bits;
-  f.dwRBitMask = r;
-  f.dwGBitMask = g;
-  f.dwBBitMask = b;
-  return f;
-}
+using platform::ddraw::RgbFormat;
 
 // A description over memory of our own, for the writers.
 struct Memory {

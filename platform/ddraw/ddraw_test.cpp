@@ -6,33 +6,16 @@
 #include <thread>
 #include <vector>
 
+#include "platform/ddraw/pixel_format.h"
 #include "platform/ddraw/test_support.h"
 #include "platform/display/display.h"
 #include "platform/ui/test_support.h"
 
 namespace {
 
+using platform::ddraw::FourCcFormat;
+using platform::ddraw::RgbFormat;
 using platform::display::Display;
-
-DDPIXELFORMAT FourCc(DWORD code, DWORD bits) {
-  DDPIXELFORMAT f{};
-  f.dwSize = sizeof(f);
-  f.dwFlags = DDPF_FOURCC;
-  f.dwFourCC = code;
-  f.dwYUVBitCount = bits;
-  return f;
-}
-
-DDPIXELFORMAT Rgb(DWORD bits, DWORD r, DWORD g, DWORD b) {
-  DDPIXELFORMAT f{};
-  f.dwSize = sizeof(f);
-  f.dwFlags = DDPF_RGB;
-  f.dwRGBBitCount = bits;
-  f.dwRBitMask = r;
-  f.dwGBitMask = g;
-  f.dwBBitMask = b;
-  return f;
-}
 
 // The BT.601 video-range conversion the blit promises, in floating point.
 uint32_t Expected(int y, int u, int v) {
@@ -88,7 +71,7 @@ class DdrawTest : public ::testing::Test {
   }
   // A YUY2 surface filled with one colour.
   IDirectDrawSurface7* Yuy2(int w, int h, uint8_t y, uint8_t u, uint8_t v) {
-    IDirectDrawSurface7* s = Offscreen(w, h, FourCc(MAKEFOURCC('Y', 'U', 'Y', '2'), 16));
+    IDirectDrawSurface7* s = Offscreen(w, h, FourCcFormat(MAKEFOURCC('Y', 'U', 'Y', '2'), 16));
     DDSURFACEDESC2 d{};
     d.dwSize = sizeof(d);
     EXPECT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
@@ -121,7 +104,7 @@ TEST_F(DdrawTest, SurfacesDescribeTheirMemoryAndRefuseWhatTheyCannotHold) {
   EXPECT_EQ(d.lPitch, 320 * 4);
   EXPECT_EQ(d.ddpfPixelFormat.dwRGBBitCount, 32u);
   EXPECT_EQ(d.ddpfPixelFormat.dwRBitMask, 0xFF0000u);
-  IDirectDrawSurface7* yuy2 = Offscreen(352, 288, FourCc(MAKEFOURCC('Y', 'U', 'Y', '2'), 16));
+  IDirectDrawSurface7* yuy2 = Offscreen(352, 288, FourCcFormat(MAKEFOURCC('Y', 'U', 'Y', '2'), 16));
   ASSERT_EQ(yuy2->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
   EXPECT_EQ(d.lPitch, 704);
   EXPECT_NE(d.lpSurface, nullptr);
@@ -138,14 +121,14 @@ TEST_F(DdrawTest, SurfacesDescribeTheirMemoryAndRefuseWhatTheyCannotHold) {
                             {MAKEFOURCC('U', 'Y', 'V', 'Y'), 16},
                             {MAKEFOURCC('Y', '4', '1', '1'), 12},
                             {MAKEFOURCC('Y', '4', '1', 'P'), 12}}) {
-    EXPECT_NE(Offscreen(16, 8, FourCc(code, bits)), nullptr);
+    EXPECT_NE(Offscreen(16, 8, FourCcFormat(code, bits)), nullptr);
   }
   DDSURFACEDESC2 bad{};
   bad.dwSize = sizeof(bad);
   bad.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
   bad.dwWidth = 8;
   bad.dwHeight = 8;
-  bad.ddpfPixelFormat = FourCc(MAKEFOURCC('A', 'B', 'C', 'D'), 16);
+  bad.ddpfPixelFormat = FourCcFormat(MAKEFOURCC('A', 'B', 'C', 'D'), 16);
   IDirectDrawSurface7* none = nullptr;
   EXPECT_EQ(dd_->CreateSurface(&bad, &none, nullptr), DDERR_INVALIDPIXELFORMAT);
   bad.dwWidth = 0;
@@ -201,7 +184,7 @@ TEST_F(DdrawTest, EveryYuvLayoutGivesTheSameColours) {
                  {MAKEFOURCC('Y', '4', '1', 'P'), 12}};
   int row = 0;
   for (const Layout& l : layouts) {
-    IDirectDrawSurface7* s = Offscreen(8, 2, FourCc(l.fourcc, l.bits));
+    IDirectDrawSurface7* s = Offscreen(8, 2, FourCcFormat(l.fourcc, l.bits));
     DDSURFACEDESC2 d{};
     d.dwSize = sizeof(d);
     ASSERT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
@@ -254,8 +237,8 @@ TEST_F(DdrawTest, EveryYuvLayoutGivesTheSameColours) {
 // pixels: at their own size from even and odd columns, and stretched.
 TEST_F(DdrawTest, PlanarAndPackedPicturesOfTheSameSamplesBlitAlike) {
   constexpr int kW = 38, kH = 6;
-  IDirectDrawSurface7* planar = Offscreen(kW, kH, FourCc(MAKEFOURCC('Y', 'V', '1', '2'), 12));
-  IDirectDrawSurface7* packed = Offscreen(kW, kH, FourCc(MAKEFOURCC('Y', 'U', 'Y', '2'), 16));
+  IDirectDrawSurface7* planar = Offscreen(kW, kH, FourCcFormat(MAKEFOURCC('Y', 'V', '1', '2'), 12));
+  IDirectDrawSurface7* packed = Offscreen(kW, kH, FourCcFormat(MAKEFOURCC('Y', 'U', 'Y', '2'), 16));
   ASSERT_TRUE(planar != nullptr && packed != nullptr);
   DDSURFACEDESC2 pd{}, kd{};
   pd.dwSize = kd.dwSize = sizeof(pd);
@@ -356,7 +339,7 @@ TEST_F(DdrawTest, LostSurfacesFailUntilRestoredAndStillDrawingIsReported) {
 }
 
 TEST_F(DdrawTest, GdiDrawsIntoRgbSurfacesInTheirOwnFormat) {
-  IDirectDrawSurface7* s = Offscreen(8, 4, Rgb(16, 0xF800, 0x07E0, 0x001F));
+  IDirectDrawSurface7* s = Offscreen(8, 4, RgbFormat(16, 0xF800, 0x07E0, 0x001F));
   HDC dc = nullptr;
   ASSERT_EQ(s->GetDC(&dc), DD_OK);
   RECT r{0, 0, 4, 4};
@@ -382,8 +365,8 @@ TEST_F(DdrawTest, GdiDrawsIntoRgbSurfacesInTheirOwnFormat) {
 }
 
 TEST_F(DdrawTest, SourceColourKeySkipsKeyedPixels) {
-  IDirectDrawSurface7* src = Offscreen(4, 1, Rgb(32, 0xFF0000, 0xFF00, 0xFF));
-  IDirectDrawSurface7* dst = Offscreen(4, 1, Rgb(32, 0xFF0000, 0xFF00, 0xFF));
+  IDirectDrawSurface7* src = Offscreen(4, 1, RgbFormat(32, 0xFF0000, 0xFF00, 0xFF));
+  IDirectDrawSurface7* dst = Offscreen(4, 1, RgbFormat(32, 0xFF0000, 0xFF00, 0xFF));
   DDSURFACEDESC2 d{};
   d.dwSize = sizeof(d);
   src->Lock(nullptr, &d, DDLOCK_WAIT, nullptr);
@@ -420,7 +403,7 @@ TEST_F(DdrawTest, ClientMemorySurfacesUseTheCallersPixels) {
   desc.lPitch = 16;
   desc.lpSurface = mine.data();
   desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
-  desc.ddpfPixelFormat = FourCc(MAKEFOURCC('Y', 'U', 'Y', '2'), 16);
+  desc.ddpfPixelFormat = FourCcFormat(MAKEFOURCC('Y', 'U', 'Y', '2'), 16);
   IDirectDrawSurface7* s = nullptr;
   ASSERT_EQ(dd_->CreateSurface(&desc, &s, nullptr), DD_OK);
   surfaces_.push_back(s);
