@@ -47,10 +47,8 @@ void Produce(CChannel* channel, const h264test::Clip& clip) {
 }
 
 TEST(LiveControl, SnapshotRequestWritesTheNextPictureAsBmp) {
-  platform::display::DisplayOptions options;
-  options.backend = "headless";
   std::string error;
-  auto display = platform::display::Display::Create(options, &error);
+  auto display = platform::display::Display::CreateHeadless(1280, 720, &error);
   ASSERT_NE(display, nullptr) << error;
   platform::gdi::InstallDcProvider();
   platform::ui::test::RegisterRecorders();

@@ -36,10 +36,8 @@ int RecordPrompt(HWND, LPCSTR text, LPCSTR caption, UINT) {
 class ViewerControlTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    platform::display::DisplayOptions options;
-    options.backend = "headless";
     std::string error;
-    display_ = platform::display::Display::Create(options, &error).release();
+    display_ = platform::display::Display::CreateHeadless(1280, 720, &error).release();
     ASSERT_NE(display_, nullptr) << error;
     platform::gdi::InstallDcProvider();
     platform::ui::test::RegisterRecorders();

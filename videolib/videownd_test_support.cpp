@@ -66,12 +66,8 @@ LRESULT ParentWindow::Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
 }
 
 Desktop::Desktop(int width, int height) {
-  platform::display::DisplayOptions options;
-  options.backend = "headless";
-  options.width = width;
-  options.height = height;
   std::string error;
-  display_ = platform::display::Display::Create(options, &error);
+  display_ = platform::display::Display::CreateHeadless(width, height, &error);
   if (display_ == nullptr) {
     ADD_FAILURE() << error;
     std::abort();

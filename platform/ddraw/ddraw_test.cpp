@@ -38,12 +38,8 @@ class DdrawTest : public ::testing::Test {
  protected:
   void SetUp() override {
     live_ = platform::ddraw::LiveObjectCount();
-    platform::display::DisplayOptions options;
-    options.backend = "headless";
-    options.width = 320;
-    options.height = 240;
     std::string error;
-    display_ = Display::Create(options, &error);
+    display_ = Display::CreateHeadless(320, 240, &error);
     ASSERT_NE(display_, nullptr) << error;
     ASSERT_EQ(
         DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&dd_), IID_IDirectDraw7, nullptr),

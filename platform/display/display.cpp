@@ -32,6 +32,14 @@ Display::~Display() {
 
 Display* Display::Current() { return g_current.load(); }
 
+std::unique_ptr<Display> Display::CreateHeadless(int width, int height, std::string* error) {
+  DisplayOptions options;
+  options.backend = "headless";
+  options.width = width;
+  options.height = height;
+  return Create(options, error);
+}
+
 std::unique_ptr<Display> Display::Create(const DisplayOptions& options, std::string* error) {
   if (options.width <= 0 || options.height <= 0 || options.width > kMaxSide ||
       options.height > kMaxSide) {

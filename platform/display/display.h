@@ -31,6 +31,8 @@ class Display {
   // Null with *error set when the backend is unknown or cannot start, the size is outside
   // 1..16384, or a display already exists.
   static std::unique_ptr<Display> Create(const DisplayOptions& options, std::string* error);
+  // The headless backend at the given size, as tests and benchmarks want it.
+  static std::unique_ptr<Display> CreateHeadless(int width, int height, std::string* error);
   static Display* Current();
 
   virtual ~Display();

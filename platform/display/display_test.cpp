@@ -30,11 +30,7 @@ class TempDir {
 
 std::unique_ptr<Display> Headless(int w = 320, int h = 240) {
   std::string error;
-  DisplayOptions options;
-  options.backend = "headless";
-  options.width = w;
-  options.height = h;
-  auto d = Display::Create(options, &error);
+  auto d = Display::CreateHeadless(w, h, &error);
   EXPECT_NE(d, nullptr) << error;
   return d;
 }

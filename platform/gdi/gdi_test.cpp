@@ -21,12 +21,8 @@ using platform::ui::test::MakeWindow;
 class GdiTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    platform::display::DisplayOptions options;
-    options.backend = "headless";
-    options.width = 320;
-    options.height = 240;
     std::string error;
-    display_ = Display::Create(options, &error);
+    display_ = Display::CreateHeadless(320, 240, &error);
     ASSERT_NE(display_, nullptr) << error;
     std::lock_guard<std::mutex> lock(fb().mutex());
     fb().Fill(RECT{0, 0, 320, 240}, 0x000000);

@@ -18,12 +18,8 @@ const char kChinese[] = "\xD6\xD0\xCE\xC4\xB2\xE2\xCA\xD4";
 class TextTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    platform::display::DisplayOptions options;
-    options.backend = "headless";
-    options.width = 400;
-    options.height = 200;
     std::string error;
-    display_ = Display::Create(options, &error);
+    display_ = Display::CreateHeadless(400, 200, &error);
     ASSERT_NE(display_, nullptr) << error;
     Clear(0x000000);
     window_ =

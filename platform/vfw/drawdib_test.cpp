@@ -14,12 +14,8 @@ using platform::display::Display;
 class DrawDibTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    platform::display::DisplayOptions options;
-    options.backend = "headless";
-    options.width = 200;
-    options.height = 100;
     std::string error;
-    display_ = Display::Create(options, &error);
+    display_ = Display::CreateHeadless(200, 100, &error);
     ASSERT_NE(display_, nullptr) << error;
     window_ =
         platform::ui::test::MakeWindow("Recorder", WS_POPUP | WS_VISIBLE, 10, 10, 80, 40, nullptr);

@@ -16,12 +16,8 @@ constexpr int kH = 576;
 
 void BM_DrawDibPresent(benchmark::State& state) {
   const int dst_w = static_cast<int>(state.range(0)), dst_h = static_cast<int>(state.range(1));
-  platform::display::DisplayOptions options;
-  options.backend = "headless";
-  options.width = 1920;
-  options.height = 1080;
   std::string error;
-  auto display = platform::display::Display::Create(options, &error);
+  auto display = platform::display::Display::CreateHeadless(1920, 1080, &error);
   if (!display) {
     state.SkipWithError(error.c_str());
     return;

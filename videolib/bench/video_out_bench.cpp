@@ -24,12 +24,8 @@ struct Stage {
 Stage& TheStage() {
   static Stage* stage = [] {
     auto* s = new Stage;
-    platform::display::DisplayOptions options;
-    options.backend = "headless";
-    options.width = 1300;
-    options.height = 740;
     std::string error;
-    s->display = platform::display::Display::Create(options, &error);
+    s->display = platform::display::Display::CreateHeadless(1300, 740, &error);
     if (!s->display) {
       std::fprintf(stderr, "no display: %s\n", error.c_str());
       std::abort();
