@@ -11,24 +11,17 @@
 #include <set>
 #include <thread>
 
+#include "platform/kernel/file_write.h"
 #include "platform/mm/wave_backend.h"
 
 namespace platform::mm {
 namespace {
 
+using platform::kernel::WriteAllAt;
+
 using Clock = std::chrono::steady_clock;
 
 constexpr uint32_t kHeaderSize = 44;  // RIFF(12) + 'fmt '(8 + 16) + 'data'(8)
-
-bool WriteAt(int fd, const void* data, size_t size, off_t at) {
-  const auto* p = static_cast<const uint8_t*>(data);
-  while (size > 0) {
-    const ssize_t n = pwrite(fd, p, size, at);
-    if (n <= 0) return false;
-    p += n, size -= static_cast<size_t>(n), at += n;
-  }
-  return true;
-}
 
 void Put32(uint8_t* at, uint32_t v) { std::memcpy(at, &v, 4); }
 void Put16(uint8_t* at, uint16_t v) { std::memcpy(at, &v, 2); }
@@ -83,7 +76,7 @@ class WavFileSink : public WaveBackend {
     Put16(h + 34, format_.wBitsPerSample);
     std::memcpy(h + 36, "data", 4);
     Put32(h + 40, 0);
-    return WriteAt(fd_, h, sizeof h, 0);
+    return WriteAllAt(fd_, h, sizeof h, 0);
   }
 
   bool Play(const uint8_t* data, size_t size, const std::atomic<bool>& stop) override {
@@ -104,10 +97,10 @@ class WavFileSink : public WaveBackend {
 
  private:
   bool Append(const uint8_t* data, size_t size) {
-    if (!WriteAt(fd_, data, size, kHeaderSize + data_size_)) return false;
+    if (!WriteAllAt(fd_, data, size, kHeaderSize + data_size_)) return false;
     data_size_ += static_cast<uint32_t>(size);
     const uint32_t riff = kHeaderSize - 8 + data_size_;
-    return WriteAt(fd_, &data_size_, 4, 40) && WriteAt(fd_, &riff, 4, 4);
+    return WriteAllAt(fd_, &data_size_, 4, 40) && WriteAllAt(fd_, &riff, 4, 4);
   }
 
   int fd_;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/kernel/file_write.h"
 #include "platform/vfw/avi_format.h"
 #include "platform/vfw/vfw.h"
 
@@ -38,17 +39,9 @@ struct IAVIFile {
 
 namespace {
 
-std::atomic<int> g_users{0};
+using platform::kernel::WriteAllAt;
 
-bool WriteAt(int fd, const void* data, size_t size, off_t at) {
-  const auto* p = static_cast<const uint8_t*>(data);
-  while (size > 0) {
-    const ssize_t n = pwrite(fd, p, size, at);
-    if (n <= 0) return false;
-    p += n, size -= static_cast<size_t>(n), at += n;
-  }
-  return true;
-}
+std::atomic<int> g_users{0};
 
 uint32_t ChunkId(int number, DWORD type) {
   const char tens = static_cast<char>('0' + number / 10),
@@ -145,7 +138,7 @@ bool WriteHeaders(IAVIFile* f) {
   std::memcpy(out.data() + 4, &riff_size, 4);
   f->end = static_cast<off_t>(out.size());
   f->headers_written = true;
-  return WriteAt(f->fd, out.data(), out.size(), 0);
+  return WriteAllAt(f->fd, out.data(), out.size(), 0);
 }
 
 // Brings the sizes and counts up to date for the chunks written so far. The sizes are
@@ -155,9 +148,9 @@ bool PatchHeaders(IAVIFile* f, const IAVIStream* s, bool with_index, off_t file_
   const avi::AVIStreamHeader sh = StreamHeader(s);
   const uint32_t movi_size = static_cast<uint32_t>(f->end - f->movi_list - 8);
   const uint32_t riff_size = static_cast<uint32_t>(file_end - 8);
-  return WriteAt(f->fd, &mh, sizeof mh, f->avih_offset) &&
-         WriteAt(f->fd, &sh, sizeof sh, s->strh_offset) &&
-         WriteAt(f->fd, &movi_size, 4, f->movi_list + 4) && WriteAt(f->fd, &riff_size, 4, 4);
+  return WriteAllAt(f->fd, &mh, sizeof mh, f->avih_offset) &&
+         WriteAllAt(f->fd, &sh, sizeof sh, s->strh_offset) &&
+         WriteAllAt(f->fd, &movi_size, 4, f->movi_list + 4) && WriteAllAt(f->fd, &riff_size, 4, 4);
 }
 
 bool AppendSample(IAVIFile* f, IAVIStream* s, const void* data, uint32_t size, DWORD flags) {
@@ -168,8 +161,8 @@ bool AppendSample(IAVIFile* f, IAVIStream* s, const void* data, uint32_t size, D
                     {const_cast<uint8_t*>(&kPad), size % 2}};
   const size_t total = sizeof c + size + size % 2;
   if (pwritev(f->fd, parts, 3, f->end) != static_cast<ssize_t>(total) &&
-      !(WriteAt(f->fd, &c, sizeof c, f->end) && WriteAt(f->fd, data, size, f->end + 8) &&
-        WriteAt(f->fd, &kPad, size % 2, f->end + 8 + size))) {
+      !(WriteAllAt(f->fd, &c, sizeof c, f->end) && WriteAllAt(f->fd, data, size, f->end + 8) &&
+        WriteAllAt(f->fd, &kPad, size % 2, f->end + 8 + size))) {
     return false;
   }
   f->index.push_back({s->chunk_id, flags, static_cast<uint32_t>(f->end - f->movi_list - 8), size});
@@ -182,8 +175,8 @@ void Finish(IAVIFile* f) {
   if (!f->failed) {
     const avi::ChunkHeader c{avi::kIdx1, static_cast<uint32_t>(f->index.size() * 16)};
     const off_t at = f->end;
-    bool ok = WriteAt(f->fd, &c, sizeof c, at) &&
-              WriteAt(f->fd, f->index.data(), f->index.size() * 16, at + 8);
+    bool ok = WriteAllAt(f->fd, &c, sizeof c, at) &&
+              WriteAllAt(f->fd, f->index.data(), f->index.size() * 16, at + 8);
     for (const auto& s : f->streams) {
       ok = ok && PatchHeaders(f, s.get(), true, at + 8 + static_cast<off_t>(c.size));
     }
