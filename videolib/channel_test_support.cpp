@@ -86,13 +86,13 @@ std::thread Produce(CChannel* channel, const h264test::Clip& clip, int first, in
   });
 }
 
-bool WaitFor(const std::function<bool()>& done, int ms) {
+bool WaitFor(const std::function<bool()>& done, int ms, std::chrono::microseconds poll) {
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   while (!done()) {
     if (std::chrono::steady_clock::now() > end) return false;
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    Sleep(5);
+    std::this_thread::sleep_for(poll);
   }
   return true;
 }

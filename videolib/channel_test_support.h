@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -51,8 +52,10 @@ double MatchShare(const Picture& picture, const std::function<uint32_t(int, int)
 // Puts every NAL unit of frames [first, last) on a thread of its own.
 std::thread Produce(CChannel* channel, const h264test::Clip& clip, int first = 0, int last = -1);
 
-// Waits up to `ms` for `done`, dispatching the calling thread's messages meanwhile.
-bool WaitFor(const std::function<bool()>& done, int ms);
+// Waits up to `ms` for `done`, dispatching the calling thread's messages meanwhile and
+// looking again every `poll` (timings want a finer look than the tests' default).
+bool WaitFor(const std::function<bool()>& done, int ms,
+             std::chrono::microseconds poll = std::chrono::milliseconds(5));
 
 // A fresh directory under the temporary directory.
 std::string TempDir(const std::string& tag);
