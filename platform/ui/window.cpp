@@ -60,6 +60,7 @@ HWND MakeWindow(const CreateArgs& a) {
   w->ex_style = a.ex_style;
   w->text = a.window_name ? a.window_name : "";
   w->proc = window_class->proc;
+  w->extra.assign(static_cast<size_t>(window_class->extra_bytes), 0);
   w->id = (a.style & WS_CHILD) ? reinterpret_cast<LONG_PTR>(a.menu) : 0;
   w->instance = a.instance;
   w->parent = parent;
