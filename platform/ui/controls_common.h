@@ -10,6 +10,7 @@
 struct HFONT__;
 using HFONT = HFONT__*;
 using ULONG_PTR = uintptr_t;
+using INT_PTR = intptr_t;
 
 constexpr UINT WM_SETFONT = 0x0030;  // wParam HFONT, LOWORD(lParam) redraw
 constexpr UINT WM_GETFONT = 0x0031;

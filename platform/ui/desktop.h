@@ -26,6 +26,8 @@ struct WindowClass {
   HBRUSH background = nullptr;
   // Built-in "STATIC": the mouse passes through unless the window has SS_NOTIFY.
   bool transparent_without_notify = false;
+  // Built-in classes whose windows of some styles let the mouse through (group boxes).
+  bool (*transparent_style)(DWORD style) = nullptr;
   int extra_bytes = 0;  // cbWndExtra: bytes each window keeps for GetWindowLongPtr(i >= 0)
 };
 

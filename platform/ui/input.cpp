@@ -50,6 +50,7 @@ thread_local std::array<bool, 256> t_keys{};
 
 bool PassesMouse(const Window& w) {
   if (!(w.style & WS_VISIBLE) || (w.style & WS_DISABLED)) return false;
+  if (w.window_class->transparent_style && w.window_class->transparent_style(w.style)) return false;
   return !(w.window_class->transparent_without_notify && !(w.style & SS_NOTIFY));
 }
 

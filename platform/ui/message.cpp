@@ -175,8 +175,11 @@ BOOL TranslateMessage(const MSG* message) {
   if (message == nullptr || message->message != WM_KEYDOWN) return FALSE;
   UINT key = static_cast<UINT>(message->wParam);
   bool shift = GetKeyState(VK_SHIFT) < 0;
+  bool control = GetKeyState(VK_CONTROL) < 0;
   char c = 0;
-  if (key >= 'A' && key <= 'Z') {
+  if (key >= 'A' && key <= 'Z' && control) {
+    c = static_cast<char>(key - 'A' + 1);  // Ctrl+A is 1, Ctrl+C is 3...
+  } else if (key >= 'A' && key <= 'Z') {
     c = static_cast<char>(shift ? key : key - 'A' + 'a');
   } else if ((key >= '0' && key <= '9') || key == VK_SPACE || key == VK_BACK || key == VK_TAB ||
              key == VK_ESCAPE) {

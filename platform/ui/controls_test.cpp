@@ -1,0 +1,219 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/ui/dialog_test_fixture.h"
+
+namespace platform::ui::test {
+namespace {
+
+class ControlsTest : public DialogTest {
+ protected:
+  std::string Text(int id) {
+    char text[256];
+    GetDlgItemTextA(dialog_, id, text, sizeof(text));
+    return text;
+  }
+  void Type(const std::string& s) {
+    for (char c : s) {
+      // Characters as the keyboard gives them: a key for letters and digits, WM_CHAR else.
+      if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == ' ') {
+        display_->input().Key(static_cast<UINT>(c >= 'a' ? c - 'a' + 'A' : c));
+      } else {
+        PostMessageA(GetFocus(), WM_CHAR, static_cast<unsigned char>(c), 0);
+      }
+    }
+    Pump();
+  }
+};
+
+TEST_F(ControlsTest, CheckBoxesToggleByClickAndSpaceAndTellTheDialog) {
+  Open(IDD_SEARCH_EN);
+  Click(Item(IDC_CH2));
+  EXPECT_EQ(IsDlgButtonChecked(dialog_, IDC_CH2), BST_CHECKED);
+  EXPECT_EQ(GetFocus(), Item(IDC_CH2));
+  Key(VK_SPACE);
+  EXPECT_EQ(IsDlgButtonChecked(dialog_, IDC_CH2), BST_UNCHECKED);
+  // Clicking the text beside the box counts too, and the group box around lets it through.
+  RECT r;
+  GetWindowRect(Item(IDC_ALARM), &r);
+  ClickAt(r.right - 4, (r.top + r.bottom) / 2);
+  EXPECT_EQ(IsDlgButtonChecked(dialog_, IDC_ALARM), BST_CHECKED);
+  EXPECT_EQ(TakeClicks(), (std::vector<int>{IDC_CH2, IDC_CH2, IDC_ALARM}));
+  // A radio click checks it and clears the rest of its group only.
+  CheckDlgButton(dialog_, IDC_CH1, BST_CHECKED);
+  Click(Item(IDC_OLDEST));
+  EXPECT_EQ(IsDlgButtonChecked(dialog_, IDC_OLDEST), BST_CHECKED);
+  EXPECT_EQ(IsDlgButtonChecked(dialog_, IDC_NEWEST), BST_UNCHECKED);
+  EXPECT_EQ(IsDlgButtonChecked(dialog_, IDC_CH1), BST_CHECKED);
+}
+
+TEST_F(ControlsTest, EditTypesSelectsCopiesAndPastesWithinTheProcess) {
+  Open(IDD_CONFIRM);
+  ASSERT_EQ(GetFocus(), Item(IDC_NAME));
+  Type("cam 2");
+  EXPECT_EQ(Text(IDC_NAME), "cam 2");
+  Key(VK_LEFT);
+  Key(VK_BACK);
+  EXPECT_EQ(Text(IDC_NAME), "cam2");
+  KeyWith(VK_SHIFT, VK_HOME);  // selects "cam"
+  KeyWith(VK_CONTROL, 'C');
+  Key(VK_END);
+  KeyWith(VK_CONTROL, 'V');
+  EXPECT_EQ(Text(IDC_NAME), "cam2cam");
+  KeyWith(VK_CONTROL, 'A');
+  KeyWith(VK_CONTROL, 'X');
+  EXPECT_EQ(Text(IDC_NAME), "");
+  // The number field keeps digits only, from the keyboard and the clipboard.
+  SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_COUNT)), TRUE);
+  Type("4x2");
+  EXPECT_EQ(Text(IDC_COUNT), "42");
+  KeyWith(VK_CONTROL, 'V');  // "cam2cam" gives its digit
+  EXPECT_EQ(Text(IDC_COUNT), "422");
+  // The limit stops typing and says so.
+  SendDlgItemMessageA(dialog_, IDC_COUNT, EM_SETLIMITTEXT, 4, 0);
+  Type("789");
+  EXPECT_EQ(Text(IDC_COUNT), "4227");
+  std::vector<Command> commands = TakeCommands();
+  EXPECT_NE(std::find(commands.begin(), commands.end(), Command{IDC_COUNT, EN_MAXTEXT}),
+            commands.end());
+  EXPECT_NE(std::find(commands.begin(), commands.end(), Command{IDC_NAME, EN_CHANGE}),
+            commands.end());
+}
+
+TEST_F(ControlsTest, EditKeepsTwoByteCharactersWhole) {
+  Open(IDD_CONFIRM);
+  // "中文" in GBK, typed as a person's input method gives it: one byte per WM_CHAR.
+  for (unsigned char b : {0xD6, 0xD0, 0xCE, 0xC4}) PostMessageA(GetFocus(), WM_CHAR, b, 0);
+  Pump();
+  EXPECT_EQ(Text(IDC_NAME), "\xD6\xD0\xCE\xC4");
+  Key(VK_LEFT);
+  DWORD start = 0, end = 0;
+  SendDlgItemMessageA(dialog_, IDC_NAME, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                      reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 2u);
+  Key(VK_DELETE);
+  EXPECT_EQ(Text(IDC_NAME), "\xD6\xD0");
+  Key(VK_BACK);
+  EXPECT_EQ(Text(IDC_NAME), "");
+}
+
+TEST_F(ControlsTest, EditClickPlacesTheCaretAndDragSelects) {
+  Open(IDD_CONFIRM);
+  SetDlgItemTextA(dialog_, IDC_NAME, "abcdefgh");
+  RECT r;
+  GetWindowRect(Item(IDC_NAME), &r);
+  int y = (r.top + r.bottom) / 2;
+  ClickAt(r.left + 2, y);
+  DWORD start = 9, end = 9;
+  SendDlgItemMessageA(dialog_, IDC_NAME, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                      reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(end, 0u);
+  auto& in = display_->input();
+  in.Press(platform::display::Button::kLeft, r.left + 2, y);
+  in.MoveTo(r.right - 3, y);
+  in.Release(platform::display::Button::kLeft, r.right - 3, y);
+  Pump();
+  SendDlgItemMessageA(dialog_, IDC_NAME, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                      reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(end, 8u);
+}
+
+TEST_F(ControlsTest, ComboDropsByClickAndChoosesTheClickedItem) {
+  Open(IDD_SEARCH_EN);
+  HWND combo = Item(IDC_STORAGE);
+  EXPECT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 2);
+  EXPECT_EQ(Text(IDC_STORAGE), "Hard disk");
+  Click(combo);
+  ASSERT_TRUE(SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0));
+  HWND list = GetCapture();
+  ASSERT_NE(list, nullptr);
+  RECT field, drop;
+  GetWindowRect(combo, &field);
+  GetWindowRect(list, &drop);
+  EXPECT_EQ(drop.top, field.bottom);
+  int row = (drop.bottom - drop.top - 2) / 2;
+  ClickAt((drop.left + drop.right) / 2, drop.top + 1 + row + row / 2);  // the second row
+  EXPECT_FALSE(SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0));
+  EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 1);
+  EXPECT_EQ(Text(IDC_STORAGE), "SD");
+  std::vector<Command> commands = TakeCommands();
+  EXPECT_EQ(commands.back(), (Command{IDC_STORAGE, CBN_SELCHANGE}));
+
+  // Open again and click away: nothing changes.
+  Click(combo);
+  ASSERT_TRUE(SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0));
+  ClickAt(field.left + 5, field.top - 40);
+  EXPECT_FALSE(SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0));
+  EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 1);
+  commands = TakeCommands();
+  EXPECT_EQ(std::count(commands.begin(), commands.end(), Command{IDC_STORAGE, CBN_SELCHANGE}), 0);
+}
+
+TEST_F(ControlsTest, ComboKeyboardChangesSelectionAndEnterInTheListIsTheCombos) {
+  Open(IDD_SEARCH_EN);
+  HWND combo = Item(IDC_STORAGE);
+  SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(combo), TRUE);
+  Key(VK_DOWN);
+  EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 1);
+  Key(VK_DOWN);  // at the end already
+  Key(VK_UP);
+  EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 0);
+  std::vector<Command> changes = TakeCommands();
+  EXPECT_EQ(std::count(changes.begin(), changes.end(), Command{IDC_STORAGE, CBN_SELCHANGE}), 2);
+  // F4 drops; Down moves in the list; Enter takes it and does not press the default button.
+  Key(VK_F4);
+  ASSERT_TRUE(SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0));
+  Key(VK_DOWN);
+  EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 0);
+  Key(VK_RETURN);
+  EXPECT_FALSE(SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0));
+  EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 1);
+  std::vector<Command> commands = TakeCommands();
+  EXPECT_EQ(std::count(commands.begin(), commands.end(), Command{IDC_SEARCH, BN_CLICKED}), 0);
+  EXPECT_EQ(commands.back(), (Command{IDC_STORAGE, CBN_SELCHANGE}));
+  // Esc in the open list closes it and keeps the dialog open.
+  Key(VK_F4);
+  Key(VK_UP);
+  Key(VK_ESCAPE);
+  EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 1);
+  commands = TakeCommands();
+  EXPECT_EQ(std::count(commands.begin(), commands.end(), Command{IDCANCEL, BN_CLICKED}), 0);
+  // A disabled combo does not open.
+  EnableWindow(combo, FALSE);
+  Click(combo);
+  EXPECT_FALSE(SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0));
+}
+
+TEST_F(ControlsTest, ListBoxRowsByMouseAndKeyboardWithItemData) {
+  Open(IDD_SEARCH_EN);
+  HWND list = Item(IDC_RESULTS);
+  LRESULT height = SendMessageA(list, LB_GETITEMHEIGHT, 0, 0);
+  RECT r;
+  GetWindowRect(list, &r);
+  POINT origin{0, 0};
+  ClientToScreen(list, &origin);
+  ClickAt(origin.x + 20, origin.y + static_cast<int>(height) + 2);  // the second row
+  EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), 1);
+  EXPECT_EQ(SendMessageA(list, LB_GETITEMDATA, 1, 0), 101);
+  Key(VK_DOWN);
+  EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), 2);
+  Key(VK_HOME);
+  EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), 0);
+  display_->input().DoubleClick(origin.x + 20, origin.y + static_cast<int>(height) * 2 + 2);
+  Pump();
+  EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), 2);
+  std::vector<Command> commands = TakeCommands();
+  ASSERT_FALSE(commands.empty());
+  EXPECT_EQ(commands.back(), (Command{IDC_RESULTS, LBN_DBLCLK}));
+  EXPECT_EQ(std::count(commands.begin(), commands.end(), Command{IDC_RESULTS, LBN_SELCHANGE}), 4);
+  char text[128];
+  EXPECT_EQ(SendMessageA(list, LB_GETTEXT, 9, reinterpret_cast<LPARAM>(text)), LB_ERR);
+  EXPECT_EQ(SendMessageA(list, LB_DELETESTRING, 0, 0), 2);
+  EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), 1);
+}
+
+}  // namespace
+}  // namespace platform::ui::test
