@@ -132,7 +132,13 @@ void DrawMark(HWND w, HDC dc, const Button& b, const RECT& box) {
       }
     }
     if (b.check == BST_CHECKED) {
-      draw::Fill(dc, RECT{box.left + 4, box.top + 4, box.left + 9, box.top + 9}, ink);
+      static const int kDot[] = {1, 2, 2, 2, 1};  // half widths of a round dot
+      for (int row = 0; row < 5; ++row) {
+        int cx = box.left + 6;
+        draw::Fill(dc,
+                   RECT{cx - kDot[row], box.top + 4 + row, cx + kDot[row] + 1, box.top + 5 + row},
+                   ink);
+      }
     }
     return;
   }

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <string>
 
 #include "platform/ui/dialog_test_fixture.h"
 
@@ -307,6 +310,55 @@ TEST_F(DialogManagerTest, StringsAndDialogsAreFoundInTheirModule) {
   // The source's UTF-8 became GBK: "录像查询".
   EXPECT_STREQ(zh->caption, "\xC2\xBC\xCF\xF1\xB2\xE9\xD1\xAF");
 }
+
+}  // namespace
+}  // namespace platform::ui::test
+
+namespace platform::ui::test {
+namespace {
+
+// Renders the record search dialog as a person sees it, in both languages, and checks what
+// must be there; set ORVIX_DIALOG_PNG_DIR to keep the pictures.
+class SampleScreenshotTest : public DialogTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(SampleScreenshotTest, RendersCaptionControlsAndText) {
+  Open(GetParam());
+  CheckDlgButton(dialog_, IDC_CH1, BST_CHECKED);
+  CheckDlgButton(dialog_, IDC_NORMAL, BST_CHECKED);
+  SendDlgItemMessageA(dialog_, IDC_RESULTS, LB_SETCURSEL, 1, 0);
+  SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_START)), TRUE);
+  Pump();
+  auto& fb = display_->framebuffer();
+  RECT whole, search, start;
+  GetWindowRect(dialog_, &whole);
+  GetWindowRect(Item(IDC_SEARCH), &search);
+  GetWindowRect(Item(IDC_START), &start);
+  {
+    std::lock_guard<std::mutex> lock(fb.mutex());
+    // The caption band, the dialog face, the edit field's white and the selected text's blue.
+    EXPECT_EQ(fb.Pixel(whole.left + 4, whole.top + 5), 0x284870u);
+    EXPECT_EQ(fb.Pixel(whole.left + 8, whole.bottom - 8), 0xF0F0F0u);
+    EXPECT_EQ(fb.Pixel(start.right - 4, start.top + 3), 0xFFFFFFu);
+    int blue = 0, ink = 0;
+    for (int y = start.top; y < start.bottom; ++y) {
+      for (int x = start.left; x < start.right; ++x) blue += fb.Pixel(x, y) == 0x0078D7u;
+    }
+    for (int y = search.top + 3; y < search.bottom - 3; ++y) {
+      for (int x = search.left + 3; x < search.right - 3; ++x) ink += fb.Pixel(x, y) < 0x808080u;
+    }
+    EXPECT_GT(blue, 100);
+    EXPECT_GT(ink, 20);  // the button's label
+  }
+  if (const char* dir = std::getenv("ORVIX_DIALOG_PNG_DIR")) {
+    std::string error;
+    std::string path =
+        std::string(dir) + "/search_" + (GetParam() == IDD_SEARCH_EN ? "en" : "zh") + ".png";
+    EXPECT_TRUE(display_->Screenshot(path, &error)) << error;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, SampleScreenshotTest,
+                         ::testing::Values(IDD_SEARCH_EN, IDD_SEARCH_ZH));
 
 }  // namespace
 }  // namespace platform::ui::test
