@@ -173,6 +173,7 @@ LRESULT CallWindowProcA(WNDPROC proc, HWND window, UINT message, WPARAM wparam, 
 
 BOOL TranslateMessage(const MSG* message) {
   if (message == nullptr || message->message != WM_KEYDOWN) return FALSE;
+  if (message->lParam & platform::ui::kKeyHasText) return FALSE;  // its WM_CHARs are on the way
   UINT key = static_cast<UINT>(message->wParam);
   bool shift = GetKeyState(VK_SHIFT) < 0;
   bool control = GetKeyState(VK_CONTROL) < 0;
