@@ -103,6 +103,10 @@ namespace platform::ui {
 void CenterWindow(HWND window, HWND parent);
 // The dialog whose modal loop runs on this thread, innermost first; null when none.
 HWND CurrentModalDialog();
+// The visible control with this ID in the calling thread's innermost modal dialog, or, when
+// none runs, in the topmost dialog of any visible window (a docked panel); null when absent.
+// This is what a script means by "control ID in the top dialog".
+HWND FindDialogControl(int id);
 }  // namespace platform::ui
 
 #pragma GCC visibility pop

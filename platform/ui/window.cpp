@@ -266,6 +266,17 @@ HWND GetDlgItem(HWND parent, int id) {
   return nullptr;
 }
 
+int GetClassNameA(HWND h, LPSTR buffer, int size) {
+  Lock lock(TreeMutex());
+  Window* w = Find(h);
+  if (w == nullptr || buffer == nullptr || size <= 0) return 0;
+  const std::string& name = w->window_class->name;
+  size_t n = std::min(name.size(), static_cast<size_t>(size) - 1);
+  name.copy(buffer, n);
+  buffer[n] = '\0';
+  return static_cast<int>(n);
+}
+
 BOOL SetWindowTextA(HWND h, LPCSTR text) {
   return SendMessageA(h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text ? text : "")) ? TRUE : FALSE;
 }

@@ -10,6 +10,7 @@
 #include "platform/display/display.h"
 #include "platform/process/console.h"
 #include "platform/ui/ui.h"
+#include "tools/orvix/control_actions.h"
 #include "tools/orvix/dvr_simulator.h"
 #include "tools/orvix/host_options.h"
 #include "tools/orvix/hosted_viewer.h"
@@ -151,6 +152,15 @@ class HostWindow {
           return false;
         }
         break;
+      default: {
+        std::string error;
+        if (!PlayControlStep(step, input, &error)) {
+          std::fprintf(stderr, "orvix: input line %d: %s\n", step.line, error.c_str());
+          Quit(kExitFailed);
+          return false;
+        }
+        break;
+      }
     }
     return true;
   }

@@ -341,8 +341,8 @@ TEST_F(OrvixRun, TheRealSimulatorOnATakenPortFallsBackToAFreeOne) {
 
   // A simulator that refuses its arguments is not retried on another port.
   out.clear();
-  EXPECT_NE(Run({"--display", "headless", "--dvrsim", ORVIX_DVRSIM_BINARY, "--dvrsim-arg",
-                 "--size", "--dvrsim-arg", "huge", "--after", "1"},
+  EXPECT_NE(Run({"--display", "headless", "--dvrsim", ORVIX_DVRSIM_BINARY, "--dvrsim-arg", "--size",
+                 "--dvrsim-arg", "huge", "--after", "1"},
                 &out),
             0);
   EXPECT_FALSE(Has(out, "dvrsim takes a free port instead"));
