@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/display/display.h"
+#include "platform/ui/common_dialogs.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/dialog_resource.h"
 #include "platform/ui/ui.h"
@@ -13,6 +14,7 @@
 namespace orvix {
 namespace {
 
+using platform::display::InputInjector;
 using platform::ui::DialogItemTemplate;
 using platform::ui::DialogTemplate;
 
@@ -121,6 +123,31 @@ TEST_F(ControlActionsTest, ActionsOnWhatIsNotThereFailClearly) {
   EXPECT_EQ(Play("0 file \"/tmp/x.avi\"\n"), "no file or folder dialog is open");
   ShowWindow(dialog_, SW_HIDE);
   EXPECT_EQ(Play("0 click 14\n"), "no control 14 in the top dialog");
+}
+
+TEST_F(ControlActionsTest, FileAnswersTheOpenSaveDialog) {
+  static InputInjector* s_input;
+  static std::string s_error = "not run";
+  s_input = &display_->input();
+  UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
+    static int ticks = 0;
+    HWND top = platform::ui::CurrentModalDialog();
+    if (top == nullptr) return;
+    if (++ticks > 100) EndDialog(top, IDCANCEL);  // the bound: never hang the test
+    if (s_error != "not run") return;
+    InputStep step = ParseInputScript("0 file \"/tmp/orvix-script-answer.avi\"").front();
+    s_error.clear();
+    PlayControlStep(step, *s_input, &s_error);
+  });
+  char path[256] = "";
+  OPENFILENAMEA ofn{};
+  ofn.lStructSize = sizeof(ofn);
+  ofn.lpstrFile = path;
+  ofn.nMaxFile = sizeof(path);
+  EXPECT_TRUE(GetSaveFileNameA(&ofn));
+  KillTimer(nullptr, timer);
+  EXPECT_EQ(s_error, "");
+  EXPECT_STREQ(path, "/tmp/orvix-script-answer.avi");
 }
 
 }  // namespace
