@@ -107,6 +107,10 @@ HWND CurrentModalDialog();
 // none runs, in the topmost dialog of any visible window (a docked panel); null when absent.
 // This is what a script means by "control ID in the top dialog".
 HWND FindDialogControl(int id);
+// The outermost dialog among the window and its ancestors, null when none: the dialog whose
+// IsDialogMessageA a message loop calls for a message to `window`, so that modeless dialogs
+// and docked panels get their keyboard.
+HWND DialogForMessage(HWND window);
 }  // namespace platform::ui
 
 #pragma GCC visibility pop

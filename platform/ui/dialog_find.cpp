@@ -37,4 +37,13 @@ HWND FindDialogControl(int id) {
   return nullptr;
 }
 
+HWND DialogForMessage(HWND window) {
+  std::lock_guard<std::mutex> lock(TreeMutex());
+  Window* outermost = nullptr;
+  for (Window* w = FindQuiet(window); w != nullptr && w != Desktop(); w = w->parent) {
+    if (IsDialog(*w)) outermost = w;
+  }
+  return outermost ? outermost->handle : nullptr;
+}
+
 }  // namespace platform::ui

@@ -223,6 +223,9 @@ TEST_F(DialogManagerTest, ADockedChildDialogJoinsItsParentsTabOrder) {
   ASSERT_NE(panel, nullptr);
   EXPECT_EQ(GetParent(panel), dialog_);
   EXPECT_TRUE(GetWindowLongA(panel, GWL_EXSTYLE) & WS_EX_CONTROLPARENT);
+  // A loop serves the panel's controls through the outermost dialog.
+  EXPECT_EQ(DialogForMessage(GetDlgItem(panel, IDC_PANEL_UP)), dialog_);
+  EXPECT_EQ(DialogForMessage(GetDesktopWindow()), nullptr);
   SetWindowPos(panel, nullptr, 200, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   ShowWindow(panel, SW_SHOW);
   Pump();

@@ -9,6 +9,7 @@
 
 #include "platform/display/display.h"
 #include "platform/process/console.h"
+#include "platform/ui/dialog.h"
 #include "platform/ui/ui.h"
 #include "tools/orvix/control_actions.h"
 #include "tools/orvix/dvr_simulator.h"
@@ -72,6 +73,9 @@ class HostWindow {
     SetTimer(hwnd_, kTickTimer, kTickMs, nullptr);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+      // Modeless dialogs and the docked panel take their keyboard (Tab, Enter, Esc) first.
+      HWND dialog = platform::ui::DialogForMessage(msg.hwnd);
+      if (dialog != nullptr && IsDialogMessageA(dialog, &msg)) continue;
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
     }
