@@ -108,7 +108,15 @@ class CommonDialogsTest : public ::testing::Test {
 
 TEST_F(CommonDialogsTest, SaveListsTheFolderByFilterAndAddsTheDefaultExtension) {
   std::vector<std::string> shown, all;
-  g_steps = {[&](HWND d) { shown = ListRows(d); },
+  g_steps = {[&](HWND d) {
+               shown = ListRows(d);
+               // Set ORVIX_DIALOG_PNG_DIR to look at the dialog.
+               if (const char* dir = std::getenv("ORVIX_DIALOG_PNG_DIR")) {
+                 UpdateWindow(d);
+                 std::string error;
+                 display_->Screenshot(std::string(dir) + "/save_as.png", &error);
+               }
+             },
              [&](HWND d) {
                SendDlgItemMessageA(d, kCdFilter, CB_SETCURSEL, 1, 0);
                SendMessageA(d, WM_COMMAND, MAKEWPARAM(kCdFilter, CBN_SELCHANGE), 0);
