@@ -1,6 +1,6 @@
 # orvix_resources(TARGET <target> FILE <file.rc> SYMBOL <name>)
-# Compiles the resource source into the target: a generated <name>.cpp holding its dialogs and
-# strings, and <name>.h (included as "<name>.h") with the source's #define names and
+# Compiles the resource source into the target: a generated <name>.cpp holding its dialogs,
+# strings and BITMAP files (rebuilt when any of them changes), and <name>.h (included as "<name>.h") with the source's #define names and
 # `HINSTANCE <name>()`, the module's handle.
 function(orvix_resources)
   cmake_parse_arguments(RES "" "TARGET;FILE;SYMBOL" "" ${ARGN})
@@ -11,7 +11,9 @@ function(orvix_resources)
     COMMAND ${CMAKE_COMMAND} -E make_directory ${out_dir}
     COMMAND orvix_rc --input ${source} --cpp ${out_dir}/${RES_SYMBOL}.cpp
             --header ${out_dir}/${RES_SYMBOL}.h --symbol ${RES_SYMBOL}
+            --depfile ${out_dir}/${RES_SYMBOL}.d
     DEPENDS orvix_rc ${source}
+    DEPFILE ${out_dir}/${RES_SYMBOL}.d
     COMMENT "Compiling resources ${RES_FILE}"
     VERBATIM)
   target_sources(${RES_TARGET} PRIVATE ${out_dir}/${RES_SYMBOL}.cpp ${out_dir}/${RES_SYMBOL}.h)

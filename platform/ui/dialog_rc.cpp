@@ -415,10 +415,22 @@ class Parser {
     return Advance();
   }
 
+  bool Bitmap(const Dialog& named) {
+    if (named.id == 0) return Fail("a bitmap needs a number as its id");
+    for (const auto& b : out_->bitmaps) {
+      if (b.first == named.id) return Fail("bitmap " + std::to_string(named.id) + " given twice");
+    }
+    if (!Advance()) return false;
+    if (tok_.kind != Tok::kString || tok_.text.empty()) return Fail("expected the bitmap's file");
+    out_->bitmaps.emplace_back(named.id, tok_.text);
+    return Advance();
+  }
+
   bool DialogBlock() {
     Dialog d;
     d.style = WS_POPUP | WS_BORDER | WS_SYSMENU;
     if (!DialogName(&d)) return false;
+    if (IsName("BITMAP")) return Bitmap(d);
     if (!IsName("DIALOG") && !IsName("DIALOGEX")) return Fail("expected DIALOG or DIALOGEX");
     if (!Advance() || !Rect(&d.x, &d.y, &d.cx, &d.cy)) return false;
     if (tok_.kind == Tok::kComma) {  // help id

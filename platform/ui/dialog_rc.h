@@ -17,6 +17,7 @@
 //   BEGIN
 //     IDS_TITLE "Search"
 //   END
+//   173 BITMAP "art/slider_channel.bmp"   // a BMP file beside the source, embedded whole
 //
 // Items: LTEXT CTEXT RTEXT PUSHBUTTON DEFPUSHBUTTON CHECKBOX AUTOCHECKBOX RADIOBUTTON
 // AUTORADIOBUTTON GROUPBOX ("text", id, x, y, cx, cy [, style [, exstyle]]), EDITTEXT LISTBOX
@@ -58,10 +59,11 @@ struct File {
   std::vector<std::pair<std::string, int>> defines;  // in source order
   std::vector<Dialog> dialogs;
   std::vector<std::pair<int, std::string>> strings;
+  std::vector<std::pair<int, std::string>> bitmaps;  // id, file as written in the source
 };
 
 // False with *error "LINE: reason" on the first fault: an unknown name or keyword, a missing
-// comma or number, an unterminated string or block, a duplicate dialog or string id.
+// comma or number, an unterminated string or block, a duplicate dialog, string or bitmap id.
 bool Parse(std::string_view source, File* out, std::string* error);
 
 // The value of a style or identifier constant the form knows (WS_*, DS_*, BS_*, ES_*, SS_*,

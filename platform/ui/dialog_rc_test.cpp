@@ -23,6 +23,7 @@ BEGIN
   EDITTEXT IDC_X, 4, 14, 40, 12, ES_NUMBER | NOT WS_BORDER, WS_EX_CLIENTEDGE
   CONTROL "", 1002, "SysListView32", 0x0001 | WS_TABSTOP, 4, 30, 90, 16
 END
+173 BITMAP "art/channel.bmp"
 named DIALOG 0, 0, 10, 10
 BEGIN
 END
@@ -55,6 +56,8 @@ TEST(ResourceSourceTest, ReadsDialogsItemsStylesAndStrings) {
   EXPECT_EQ(f.dialogs[1].name, "named");
   EXPECT_EQ(f.dialogs[1].id, 0);
   EXPECT_EQ(f.dialogs[1].style, WS_POPUP | WS_BORDER | WS_SYSMENU);
+  ASSERT_EQ(f.bitmaps.size(), 1u);
+  EXPECT_EQ(f.bitmaps[0], (std::pair<int, std::string>{173, "art/channel.bmp"}));
   ASSERT_EQ(f.strings.size(), 2u);
   EXPECT_EQ(f.strings[1], (std::pair<int, std::string>{1001, "x"}));
 }
@@ -78,6 +81,9 @@ TEST(ResourceSourceTest, FaultsNameTheirLine) {
       {"/* never closed", "1: unterminated comment"},
       {"1 DIALOG 0,0,1,1\nFONT 0, \"x\"\nBEGIN\nEND\n", "2: font size out of 1..72"},
       {"1 DIALOG 0,0,1,1 @", "1: unexpected character '@'"},
+      {"5 BITMAP \"a.bmp\"\n5 BITMAP \"b.bmp\"\n", "2: bitmap 5 given twice"},
+      {"art BITMAP \"a.bmp\"\n", "1: a bitmap needs a number as its id"},
+      {"5 BITMAP\n", "2: expected the bitmap's file"},
   };
   for (const Case& c : cases) {
     rc::File f;

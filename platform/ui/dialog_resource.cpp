@@ -58,6 +58,17 @@ const DialogTemplate* FindDialogTemplate(HINSTANCE instance, LPCSTR name) {
   return nullptr;
 }
 
+const BitmapResource* FindBitmapResource(HINSTANCE instance, LPCSTR name) {
+  if (name == nullptr || !IsIntResource(name)) return nullptr;
+  auto id = static_cast<int>(reinterpret_cast<uintptr_t>(name));
+  for (const ResourceModule* m : ModulesFor(instance)) {
+    for (int i = 0; i < m->bitmap_count; ++i) {
+      if (m->bitmaps[i].id == id) return &m->bitmaps[i];
+    }
+  }
+  return nullptr;
+}
+
 }  // namespace platform::ui
 
 int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {

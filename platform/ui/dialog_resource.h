@@ -7,6 +7,8 @@
 // and LoadStringA take; a null handle searches every registered module. The data is static
 // and lives as long as the program.
 
+#include <cstddef>
+
 #include "platform/ui/controls_common.h"
 
 #pragma GCC visibility push(default)
@@ -41,18 +43,29 @@ struct StringResource {
   const char* text;
 };
 
+struct BitmapResource {
+  int id;
+  const unsigned char* data;  // a whole BMP file
+  size_t size;
+};
+
 struct ResourceModule {
   const char* name;
   const DialogTemplate* dialogs;
   int dialog_count;
   const StringResource* strings;
   int string_count;
+  const BitmapResource* bitmaps;
+  int bitmap_count;
 };
 
 // Registers the module once and gives its handle.
 HINSTANCE RegisterResourceModule(const ResourceModule* module);
 // The template named MAKEINTRESOURCEA(id) or by its text; null when there is none.
 const DialogTemplate* FindDialogTemplate(HINSTANCE instance, LPCSTR name);
+// The BMP file of bitmap MAKEINTRESOURCEA(id); null when the modules have none (LoadBitmapA
+// then looks for a file).
+const BitmapResource* FindBitmapResource(HINSTANCE instance, LPCSTR name);
 
 }  // namespace platform::ui
 

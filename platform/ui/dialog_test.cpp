@@ -301,6 +301,23 @@ TEST_F(DialogManagerTest, ADialogWithAnUnknownControlClassIsNotMade) {
   EXPECT_EQ(GetLastError(), ERROR_CANNOT_FIND_WND_CLASS);
 }
 
+TEST_F(DialogManagerTest, BitmapsCompiledIntoTheModuleLoadAsBitmaps) {
+  HBITMAP tiny = LoadBitmapA(SampleDialogs(), MAKEINTRESOURCEA(IDB_TINY));
+  ASSERT_NE(tiny, nullptr);
+  BITMAP bm{};
+  ASSERT_NE(GetObjectA(tiny, sizeof(bm), &bm), 0);
+  EXPECT_EQ(bm.bmWidth, 2);
+  EXPECT_EQ(bm.bmHeight, 2);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, tiny);
+  EXPECT_EQ(GetPixel(dc, 0, 1), RGB(255, 0, 0));  // the file's bottom row, first pixel
+  EXPECT_EQ(GetPixel(dc, 1, 0), RGB(255, 255, 255));
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(tiny);
+  EXPECT_EQ(FindBitmapResource(SampleDialogs(), MAKEINTRESOURCEA(181)), nullptr);
+}
+
 TEST_F(DialogManagerTest, StringsAndDialogsAreFoundInTheirModule) {
   char text[64];
   EXPECT_EQ(LoadStringA(SampleDialogs(), IDS_HARD_DISK, text, sizeof(text)), 9);
