@@ -216,6 +216,33 @@ TEST_F(DialogManagerTest, ModalDialogDisablesItsOwnerAndGivesEndDialogsResult) {
   DestroyWindow(owner);
 }
 
+TEST_F(DialogManagerTest, EndingAModalDialogBeforeItsLoopOrByClosingDoesNotHang) {
+  // EndDialog inside WM_INITDIALOG: the box never shows and its result comes back at once.
+  auto early = [](HWND dialog, UINT message, WPARAM, LPARAM) -> INT_PTR {
+    if (message == WM_INITDIALOG) EndDialog(dialog, 5);
+    return FALSE;
+  };
+  EXPECT_EQ(DialogBoxParamA(SampleDialogs(), MAKEINTRESOURCEA(IDD_CONFIRM), nullptr, early, 0), 5);
+  // The close box (WM_CLOSE) reaches the dialog as IDCANCEL.
+  auto closing = [](HWND dialog, UINT message, WPARAM wparam, LPARAM) -> INT_PTR {
+    if (message == WM_INITDIALOG) PostMessageA(dialog, WM_CLOSE, 0, 0);
+    if (message == WM_COMMAND) EndDialog(dialog, LOWORD(wparam) == IDCANCEL ? 9 : 0);
+    return message == WM_COMMAND;
+  };
+  EXPECT_EQ(DialogBoxParamA(SampleDialogs(), MAKEINTRESOURCEA(IDD_CONFIRM), nullptr, closing, 0),
+            9);
+  // WM_QUIT ends the loop and is posted again for the caller's own loop.
+  auto quitting = [](HWND, UINT message, WPARAM, LPARAM) -> INT_PTR {
+    if (message == WM_INITDIALOG) PostQuitMessage(3);
+    return FALSE;
+  };
+  DialogBoxParamA(SampleDialogs(), MAKEINTRESOURCEA(IDD_CONFIRM), nullptr, quitting, 0);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 3u);
+  EXPECT_EQ(CurrentModalDialog(), nullptr);
+}
+
 TEST_F(DialogManagerTest, ADockedChildDialogJoinsItsParentsTabOrder) {
   Open(IDD_HOST);
   HWND panel =
