@@ -215,5 +215,48 @@ TEST_F(ControlsTest, ListBoxRowsByMouseAndKeyboardWithItemData) {
   EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), 1);
 }
 
+TEST_F(ControlsTest, ListBoxScrollBarScrollsByArrowPageAndThumb) {
+  Open(IDD_SEARCH_EN);
+  HWND list = Item(IDC_RESULTS);
+  for (int i = 0; i < 40; ++i) {
+    std::string row = "row " + std::to_string(i);
+    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.c_str()));
+  }
+  Pump();
+  RECT client;
+  GetClientRect(list, &client);
+  auto at = [&](int x, int y) {
+    POINT p{x, y};
+    ClientToScreen(list, &p);
+    return p;
+  };
+  POINT down = at(client.right - 8, client.bottom - 8);
+  ClickAt(down.x, down.y);
+  EXPECT_EQ(SendMessageA(list, LB_GETTOPINDEX, 0, 0), 1);
+  POINT track = at(client.right - 8, client.bottom - 24);
+  ClickAt(track.x, track.y);  // a page down
+  LRESULT rows = client.bottom / SendMessageA(list, LB_GETITEMHEIGHT, 0, 0);
+  EXPECT_EQ(SendMessageA(list, LB_GETTOPINDEX, 0, 0), 1 + rows - 1);
+  // Dragging the thumb to the bottom shows the last rows; rows keep their selection.
+  EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), -1);
+  RECT r;
+  GetWindowRect(list, &r);
+  auto& in = display_->input();
+  LRESULT top = SendMessageA(list, LB_GETTOPINDEX, 0, 0);
+  LRESULT total = SendMessageA(list, LB_GETCOUNT, 0, 0);
+  int track_px = client.bottom - 32;
+  int length = std::max(8, static_cast<int>(track_px * rows / total));
+  int thumb_y = 16 + static_cast<int>((track_px - length) * top / (total - rows)) + 3;
+  POINT grab = at(client.right - 8, thumb_y);
+  in.MoveTo(grab.x, grab.y);
+  in.Press(platform::display::Button::kLeft, grab.x, grab.y);
+  Pump();  // the press takes the capture before the mouse moves on
+  in.MoveTo(grab.x, r.bottom + 200);
+  in.Release(platform::display::Button::kLeft, grab.x, r.bottom + 200);
+  Pump();
+  EXPECT_EQ(SendMessageA(list, LB_GETTOPINDEX, 0, 0), total - rows);
+  EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), -1);
+}
+
 }  // namespace
 }  // namespace platform::ui::test
