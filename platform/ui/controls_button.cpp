@@ -363,6 +363,9 @@ LRESULT ButtonProc(HWND w, UINT message, WPARAM wparam, LPARAM lparam) {
       SetPushed(w, wparam != 0);
       return 0;
     case BM_SETSTYLE:
+      // The dialog moves the default look between push buttons; an owner-drawn button stays
+      // owner-drawn (its parent draws any default look).
+      if (Type(w) == BS_OWNERDRAW && (wparam & BS_TYPEMASK) <= BS_DEFPUSHBUTTON) return 0;
       SetWindowLongA(w, GWL_STYLE, static_cast<LONG>((Style(w) & ~0xFFFFu) | (wparam & 0xFFFFu)));
       if (LOWORD(static_cast<uintptr_t>(lparam))) Redraw(w);
       return 0;

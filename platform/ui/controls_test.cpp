@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <string>
 
 #include "platform/ui/dialog_test_fixture.h"
@@ -256,6 +257,85 @@ TEST_F(ControlsTest, ListBoxScrollBarScrollsByArrowPageAndThumb) {
   Pump();
   EXPECT_EQ(SendMessageA(list, LB_GETTOPINDEX, 0, 0), total - rows);
   EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), -1);
+}
+
+}  // namespace
+}  // namespace platform::ui::test
+
+namespace platform::ui::test {
+namespace {
+
+// A dark dialog as the device dialogs make it: WM_CTLCOLOR* brushes and an owner-drawn button.
+std::vector<UINT> g_draw_states;
+HBRUSH g_dark = nullptr;
+
+INT_PTR DarkProc(HWND, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      return TRUE;
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSTATIC:
+      SetTextColor(reinterpret_cast<HDC>(wparam), RGB(255, 255, 255));
+      SetBkMode(reinterpret_cast<HDC>(wparam), TRANSPARENT);
+      return reinterpret_cast<INT_PTR>(g_dark);
+    case WM_DRAWITEM: {
+      auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
+      g_draw_states.push_back(dis->itemState);
+      SetDCBrushColor(dis->hDC, (dis->itemState & ODS_SELECTED) ? RGB(200, 0, 0) : RGB(0, 200, 0));
+      FillRect(dis->hDC, &dis->rcItem, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+      return TRUE;
+    }
+    case WM_COMMAND:
+      Commands().push_back(Command{LOWORD(wparam), HIWORD(wparam)});
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+TEST_F(DialogTest, OwnerDrawnButtonsAndParentColoursPaintAsTheDialogSays) {
+  g_dark = CreateSolidBrush(RGB(32, 48, 64));
+  static const DialogItemTemplate kItems[] = {
+      {"STATIC", "Preset", -1, WS_VISIBLE | SS_LEFT, 0, 5, 5, 60, 10},
+      {"BUTTON", "", 1015, WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, 0, 5, 20, 30, 20},
+  };
+  static const DialogTemplate kDark{
+      0, nullptr, WS_POPUP | WS_VISIBLE, 0, 10, 10, 80, 50, "", nullptr, 0, kItems, 2};
+  dialog_ = CreateDialogIndirectParamA(nullptr, &kDark, nullptr, DarkProc, 0);
+  ASSERT_NE(dialog_, nullptr);
+  Pump();
+  HWND button = Item(1015);
+  RECT b, whole;
+  GetWindowRect(button, &b);
+  GetWindowRect(dialog_, &whole);
+  auto pixel = [&](int x, int y) {
+    std::lock_guard<std::mutex> lock(display_->framebuffer().mutex());
+    return display_->framebuffer().Pixel(x, y);
+  };
+  EXPECT_EQ(pixel(whole.right - 3, whole.bottom - 3), 0x203040u);  // the dialog's own brush
+  EXPECT_EQ(pixel(b.left + 3, b.top + 3), 0x00C800u);              // drawn by the dialog
+  auto& in = display_->input();
+  POINT c = Centre(button);
+  in.MoveTo(c.x, c.y);
+  in.Press(platform::display::Button::kLeft, c.x, c.y);
+  Pump();
+  EXPECT_EQ(pixel(b.left + 3, b.top + 3), 0xC80000u);
+  ASSERT_FALSE(g_draw_states.empty());
+  EXPECT_TRUE(g_draw_states.back() & ODS_SELECTED);
+  EXPECT_TRUE(g_draw_states.back() & ODS_FOCUS);
+  in.Release(platform::display::Button::kLeft, c.x, c.y);
+  Pump();
+  EXPECT_EQ(TakeClicks(), (std::vector<int>{1015}));
+  // White label text on the dark brush: some pixels of the label are white.
+  RECT label{whole.left + 8, whole.top + 8, whole.left + 50, whole.top + 22};
+  int white = 0;
+  for (int y = label.top; y < label.bottom; ++y) {
+    for (int x = label.left; x < label.right; ++x) white += pixel(x, y) == 0xFFFFFFu;
+  }
+  EXPECT_GT(white, 10);
+  DestroyWindow(dialog_);
+  dialog_ = nullptr;
+  DeleteObject(g_dark);
 }
 
 }  // namespace
