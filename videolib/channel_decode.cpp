@@ -94,7 +94,6 @@ void CChannel::DecodeLoop() {
   }
   if (decoder != nullptr) {
     if (m_bTestFile) timer.Start(m_frameRate);
-    m_bDecoding = 1;
     bool first = true;
     do {
       int length = 0;
@@ -109,6 +108,8 @@ void CChannel::DecodeLoop() {
   InvalidateRect(m_hWnd, nullptr, TRUE);
   std::free(input);
   m_bDecoding = 0;
+  // Nobody takes records out from now on: a producer must not wait for space.
+  m_frameFifo.SetReader(false);
 }
 
 bool CChannel::DecodeFrame(void* decoder, BYTE* input, int length, HANDLE rate_event, bool* first) {
@@ -174,5 +175,6 @@ void CChannel::OnDecodedPicture(const void* decoded, bool* first, HANDLE rate_ev
   std::memcpy(m_yuvBuf + luma, pic.pU, chroma);
   std::memcpy(m_yuvBuf + luma + chroma, pic.pV, chroma);
   OnVideoStream(m_yuvBuf, width, height, 0, nullptr);
-  if (rate_event != nullptr) WaitForSingleObject(rate_event, INFINITE);
+  // The pacing timer is periodic; the bound keeps a lost tick from holding the thread.
+  if (rate_event != nullptr) WaitForSingleObject(rate_event, 1000);
 }

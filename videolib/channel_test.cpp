@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -178,6 +179,39 @@ TEST_F(ChannelTest, StopWhileTheProducerKeepsTheRingFullDoesNotHang) {
     Sleep(5);
   }
   producer.join();
+}
+
+TEST_F(ChannelTest, StopsAreBoundedAndNoProducerWaitsWithoutADecoder) {
+  OpenChannel(kW, kH);
+  const auto& clip = Clip30();
+  // An idle thread waiting for its next frame ends at once when told.
+  ASSERT_EQ(channel_->StartDecode(), 1);
+  Sleep(50);
+  auto start = std::chrono::steady_clock::now();
+  channel_->StopDecode(0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+  EXPECT_FALSE(channel_->HasDecodeThread());
+  // With no decoder a producer fills the ring and then has its frames dropped, not held.
+  std::atomic<bool> done{false};
+  std::thread producer([&] {
+    for (int round = 0; round < 40; ++round) {
+      for (const auto& frame : clip.frames) {
+        for (const auto& nal : frame) {
+          channel_->PutOneFrame(nal.data(), static_cast<int>(nal.size()));
+        }
+      }
+    }
+    done = true;
+  });
+  producer.join();
+  EXPECT_TRUE(done.load());
+  EXPECT_GT(channel_->RingUsed(), FrameFifo::kSize / 2);
+  // A stop of a stream nobody puts into returns with keep 1 as well.
+  channel_->StopDecode(0);
+  ASSERT_EQ(channel_->StartDecode(), 1);
+  start = std::chrono::steady_clock::now();
+  channel_->StopDecode(1);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
 }
 
 TEST_F(ChannelTest, WindowOperations) {
