@@ -22,11 +22,10 @@ constexpr char kSnapFailed[] = "capture failed,no video";
 std::string ViewerControl::LiveUrl(int index) const {
   char url[300];
   if (rtspPort_ == 554) {
-    std::snprintf(url, sizeof(url), "rtsp://%s:554/%d.live", settings_.dvrAddr.c_str(),
-                  index + 1);
+    std::snprintf(url, sizeof(url), "rtsp://%s:554/%d.live", settings_.dvrAddr.c_str(), index + 1);
   } else {
-    std::snprintf(url, sizeof(url), "rtsp://%s:%d/%d.live", settings_.dvrAddr.c_str(),
-                  rtspPort_, index + 1);
+    std::snprintf(url, sizeof(url), "rtsp://%s:%d/%d.live", settings_.dvrAddr.c_str(), rtspPort_,
+                  index + 1);
   }
   return url;
 }
@@ -104,8 +103,7 @@ void ViewerControl::EndSessions() {
   for (int i = 0; i < channelCount_ && i < kMaxChannels; ++i) {
     std::unique_ptr<RtspSession>& s = sessions_[i];
     if (s == nullptr) continue;
-    StopRun(s.get());
-    s.reset();
+    EndRun(&s);
     if (ControlChannel* c = channel(i)) c->StopDecode(0);
   }
 }

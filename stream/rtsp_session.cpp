@@ -54,14 +54,21 @@ void StopQueue(std::unique_ptr<RtpFrameQueue>* queue, HANDLE thread) {
   queue->reset();
 }
 
+// The watcher's rests end as soon as the run stops watching, so that joining it is quick.
+void RestWhileWatching(RtspSession* session, DWORD ms) {
+  constexpr DWORD kStepMs = 50;
+  for (DWORD slept = 0; slept < ms && session->watching == 1; slept += kStepMs) Sleep(kStepMs);
+}
+
 // A closed RTSP connection shows as a readable socket with nothing to peek. The watcher reads
 // nothing: a notice the DVR sends outside a request stays for the next reply reader, and the
 // watcher only rests until its next look.
 unsigned RunWatcher(void* argument) {
   auto* session = static_cast<RtspSession*>(argument);
   while (session->running == 1 && session->watching == 1) {
-    if (session->requestBusy || !WaitReady(session->rtspSocket, false, 1)) {
-      if (session->requestBusy) Sleep(1000);
+    // Any socket number: a viewer with many files open has sockets beyond select's range.
+    if (session->requestBusy || !WaitReady(session->rtspSocket, false, 1, &session->watching)) {
+      if (session->requestBusy) RestWhileWatching(session, 1000);
       continue;
     }
     char byte = 0;
@@ -70,7 +77,7 @@ unsigned RunWatcher(void* argument) {
       session->running = 0;
       break;
     }
-    Sleep(1000);
+    RestWhileWatching(session, 1000);
   }
   return 0;
 }
@@ -82,8 +89,11 @@ unsigned RunSessionThread(void* argument) {
 void EndRun(RtspSession* session, SOCKET sock) {
   SendTeardown(session, sock);
   CloseClientPorts(&session->m_Attribute);
+  // The window thread reads the socket number for its playback requests under the lock.
+  EnterCriticalSection(&session->lock);
   closesocket(sock);
   session->rtspSocket = INVALID_SOCKET;
+  LeaveCriticalSection(&session->lock);
 }
 
 }  // namespace
