@@ -107,8 +107,11 @@ struct RtspSession {
   std::atomic<int> running{0};
   CChannel* channel = nullptr;  // not owned
 
-  // Datagrams longer than a queue record, dropped by the receive loop (all runs).
+  // Datagrams longer than a queue record (or than the receive buffer), and empty ones, dropped
+  // by the receive loop (all runs); neither counts as a failed receive. A run that dropped any
+  // says so when it ends.
   std::atomic<uint32_t> oversizeDatagrams{0};
+  std::atomic<uint32_t> emptyDatagrams{0};
   // 1 while the run's watcher of the RTSP connection may go on.
   std::atomic<int> watching{0};
 };
