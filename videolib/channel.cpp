@@ -251,7 +251,10 @@ unsigned CChannel::Run() {
     video = std::exchange(m_pendingVideo, Pending{});
     audio = std::exchange(m_pendingAudio, Pending{});
   }
-  if (video.data != nullptr) WriteVideo(video.data, video.size, video.time, m_nFrameInterval);
+  if (video.data != nullptr) {
+    CrAutoLock buffers(&m_bufferLock);  // a resize must not free the picture mid-write
+    WriteVideo(video.data, video.size, video.time, m_nFrameInterval);
+  }
   if (audio.data != nullptr) WriteAudio(audio.data, audio.size);
   return 0;
 }

@@ -175,6 +175,7 @@ class CChannel : public CVideoWnd, public CSurface, public CAviWriter, public CT
   Pending m_pendingVideo;  // guarded by m_pendingLock
   Pending m_pendingAudio;  // guarded by m_pendingLock
   CrLockCS m_pendingLock;
+  CrLockCS m_bufferLock;  // held by the recording write and by a resize of the buffers
   CDinterlace m_deint;
   FrameFifo m_frameFifo;
   HANDLE m_hDecodeThread = nullptr;
@@ -188,7 +189,8 @@ class CChannel : public CVideoWnd, public CSurface, public CAviWriter, public CT
   // Feeds one frame and handles every picture it yields; false ends the loop.
   bool DecodeFrame(void* decoder, BYTE* input, int length, HANDLE rate_event, bool* first);
   void OnDecodedPicture(const void* picture, bool* first, HANDLE rate_event);
-  // Recreates the buffers for a new size; false when the new surface cannot be made.
+  // Recreates the buffers and the surface for a new size (the first picture of a run, or one
+  // whose size changed); false when the new surface cannot be made.
   bool Resize(int width, int height);
   bool AllocBuffers(int width, int height);
   // The window rectangle the blit path presents into (screen coordinates).
