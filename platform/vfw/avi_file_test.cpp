@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -322,6 +323,49 @@ TEST_F(AviFileOpenDml, RecordingKilledAtAnyMomentPlaysUpToItsLastWholeFrame) {
     const auto last = Picture(done - 1);
     EXPECT_TRUE(std::equal(last.begin(), last.end(), all.begin() + (done - 1) * kW * kH * 2));
   }
+}
+
+// By hand only (it writes some 4.5 GB): a D1 YUY2 recording past 4 GiB with the default
+// RIFF limit. --gtest_also_run_disabled_tests runs it.
+TEST(AviFileLarge, DISABLED_RecordingBeyondFourGiB) {
+  AVIFileSetRiffLimit(0);
+  const std::string dir = avi_probe::TempDir();
+  const std::string path = dir + "/large.avi";
+  constexpr int kD1W = 720, kD1H = 576, kFrames = 5400;
+  PAVIFILE f = nullptr;
+  ASSERT_EQ(AVIFileOpenA(&f, path.c_str(), OF_CREATE | OF_WRITE, nullptr), AVIERR_OK);
+  AVISTREAMINFOA info{};
+  info.fccType = streamtypeVIDEO;
+  info.fccHandler = mmioFOURCC('Y', 'U', 'Y', '2');
+  info.dwScale = 1;
+  info.dwRate = 25;
+  info.rcFrame = {0, 0, kD1W, kD1H};
+  PAVISTREAM v = nullptr;
+  ASSERT_EQ(AVIFileCreateStreamA(f, &v, &info), AVIERR_OK);
+  Bih bih;
+  bih.width = kD1W;
+  bih.height = kD1H;
+  bih.image = kD1W * kD1H * 2;
+  ASSERT_EQ(AVIStreamSetFormat(v, 0, &bih, sizeof bih), AVIERR_OK);
+  std::vector<uint8_t> p(kD1W * kD1H * 2);
+  for (int i = 0; i < kFrames; ++i) {
+    std::fill(p.begin(), p.end(), static_cast<uint8_t>(i));
+    ASSERT_EQ(AVIStreamWrite(v, i, 1, p.data(), static_cast<LONG>(p.size()), AVIIF_KEYFRAME,
+                             nullptr, nullptr),
+              AVIERR_OK);
+  }
+  AVIStreamRelease(v);
+  AVIFileRelease(f);
+  std::printf("%s", avi_probe::Run("ls -l '" + path + "'").c_str());
+  const auto streams = avi_probe::Probe(path);
+  ASSERT_EQ(streams.size(), 1u);
+  EXPECT_EQ(streams[0].packets, kFrames);
+  std::printf("ffprobe read %ld packets of %d\n", streams[0].packets, kFrames);
+  std::printf("%s", avi_probe::Run("ffprobe -v warning -show_entries stream=nb_frames,duration "
+                                   "-of compact '" +
+                                   path + "' 2>&1")
+                        .c_str());
+  avi_probe::Run("rm -rf '" + dir + "'");
 }
 
 TEST_F(AviFile, BadCallsFailCleanly) {
