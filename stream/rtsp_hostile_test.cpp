@@ -7,16 +7,21 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/kernel/clock.h"
 #include "platform/net/loopback.h"
+#include "stream/audio_playout.h"
 #include "stream/rtsp_session.h"
 #include "stream/test_rtsp_server.h"
 #include "stream/test_session_run.h"
+#include "stream/video_playout.h"
 
 namespace {
 
@@ -363,6 +368,168 @@ TEST_F(HostileDvrTest, HundredsOfMediaLinesGetOneSetup) {
   int setups = 0;
   for (const std::string& r : dvr.Requests()) setups += r.rfind("SETUP", 0) == 0 ? 1 : 0;
   EXPECT_EQ(setups, 1);
+}
+
+}  // namespace
+
+// ---- Datagrams that lie ------------------------------------------------------------------
+
+namespace {
+
+std::vector<uint8_t> Rtp(uint16_t seq, uint32_t ts, std::vector<uint8_t> payload,
+                         uint8_t first = 0x80, uint8_t type = 96) {
+  std::vector<uint8_t> bytes = {first,
+                                type,
+                                static_cast<uint8_t>(seq >> 8),
+                                static_cast<uint8_t>(seq),
+                                static_cast<uint8_t>(ts >> 24),
+                                static_cast<uint8_t>(ts >> 16),
+                                static_cast<uint8_t>(ts >> 8),
+                                static_cast<uint8_t>(ts),
+                                0,
+                                0,
+                                0,
+                                1};
+  bytes.insert(bytes.end(), payload.begin(), payload.end());
+  return bytes;
+}
+
+long ResidentKiB() {
+  std::FILE* f = std::fopen("/proc/self/statm", "r");
+  long pages = 0, resident = 0;
+  if (f != nullptr) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return resident * 4;
+}
+
+// A run with the real playout threads (video into no channel, audio into a WAV sink) against
+// a scripted DVR with video and audio, fed datagrams by the case.
+class HostileDatagramTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    wav_ = "/tmp/hostile_datagrams_" + std::to_string(GetTickCount()) + ".wav";
+    setenv("ORVIX_WAVE_SINK", wav_.c_str(), 1);
+    ScriptedDvr::Settings settings;
+    settings.withAudio = true;
+    dvr_ = std::make_unique<ScriptedDvr>(settings);
+    testing::internal::CaptureStdout();
+    run_.Start(dvr_->Url());
+    // The real playout threads for this run (Start installed the noting ones).
+    previous_ = SetRtspPlayout({VideoPlayoutThread, AudioPlayoutThread});
+    opened_ = dvr_->Server().WaitRequests(4, 5000);
+    Sleep(200);
+    video_ = dvr_->ClientPorts(0).first;
+    audio_ = dvr_->ClientPorts(1).first;
+    // The first datagram fixes the run's time origin.
+    dvr_->videoRtp.SendTo(video_, Rtp(1, 1000, {0x65, 1, 2, 3}));
+    rss_ = ResidentKiB();
+  }
+  void TearDown() override {
+    auto start = Clock::now();
+    run_.session.running = 0;
+    EXPECT_NE(run_.Wait(5000), static_cast<DWORD>(STILL_ACTIVE));
+    EXPECT_LT(Clock::now() - start, kStopBound);
+    output_ = testing::internal::GetCapturedStdout();
+    if (HasFailure()) std::fprintf(stderr, "%s\n", output_.substr(0, 4000).c_str());
+    SetRtspPlayout(previous_);
+    unsetenv("ORVIX_WAVE_SINK");
+    std::remove(wav_.c_str());
+  }
+  // The run still takes datagrams after the case's: a timestamp `seconds` on is seen.
+  void ExpectAlive(int seconds) {
+    ASSERT_TRUE(opened_);
+    // A burst beyond the socket's buffer loses datagrams in the kernel: the datagram that
+    // shows the run alive is sent until it is seen.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+          dvr_->videoRtp.SendTo(video_, Rtp(60000, 1000 + 90000u * seconds, {0x65, 9}));
+          Sleep(20);
+          return run_.session.elapsedSeconds == uint32_t(seconds);
+        },
+        3000))
+        << "elapsed " << run_.session.elapsedSeconds << " first "
+        << run_.session.firstVideoTimestamp << " last report "
+        << run_.session.lastVideoReportTimestamp;
+    EXPECT_EQ(run_.session.running, 1);
+    EXPECT_LT(ResidentKiB() - rss_, 64 * 1024) << "memory grew by more than 64 MiB";
+  }
+
+  std::string wav_;
+  std::unique_ptr<ScriptedDvr> dvr_;
+  SessionRun run_;
+  RtspPlayout previous_{};
+  bool opened_ = false;
+  int video_ = 0, audio_ = 0;
+  long rss_ = 0;
+  std::string output_;
+};
+
+TEST_F(HostileDatagramTest, HeaderFieldsThatPointPastTheDatagram) {
+  uint16_t seq = 2;
+  // Fifteen CSRCs announced in a datagram that holds none; an extension longer than the
+  // datagram; padding longer than the payload; version 0 and 3.
+  for (int i = 0; i < 200; ++i) {
+    dvr_->videoRtp.SendTo(video_, Rtp(seq++, 2000, {0x65}, 0x8F));
+    dvr_->videoRtp.SendTo(video_, Rtp(seq++, 2000, {0xFF, 0xFF, 0xFF, 0xFF, 0x65}, 0x90));
+    dvr_->videoRtp.SendTo(video_, Rtp(seq++, 2000, {0x65, 1, 2, 0xFF}, 0xA0));
+    dvr_->videoRtp.SendTo(video_, Rtp(seq++, 2000, {0x65, 1, 2}, 0x00));
+    dvr_->videoRtp.SendTo(video_, Rtp(seq++, 2000, {0x65, 1, 2}, 0xFF, 0xFF));
+  }
+  ExpectAlive(7);
+}
+
+TEST_F(HostileDatagramTest, FragmentAndAggregateLengthsThatLie) {
+  uint16_t seq = 2;
+  for (int i = 0; i < 200; ++i) {
+    dvr_->videoRtp.SendTo(video_, Rtp(seq++, 3000, {0x7C}));           // FU-A without its header
+    dvr_->videoRtp.SendTo(video_, Rtp(seq++, 3000, {0x7C, 0x45}));     // end with no start
+    dvr_->videoRtp.SendTo(video_, Rtp(seq++, 3000, {0x7C, 0x85, 1}));  // start, never ended
+    // STAP-A units whose sizes run past the datagram, or are zero.
+    dvr_->videoRtp.SendTo(video_, Rtp(seq++, 3000, {0x78, 0xFF, 0xFF, 0x65, 1}));
+    dvr_->videoRtp.SendTo(video_, Rtp(seq++, 3000, {0x78, 0x00, 0x00, 0x00, 0x02, 0x65}));
+    dvr_->videoRtp.SendTo(video_, Rtp(seq++, 3000, {0x78}));
+  }
+  ExpectAlive(8);
+}
+
+TEST_F(HostileDatagramTest, EndlessFragmentsOfOneUnit) {
+  // Some 14 MB of one unit that never ends: the unit buffer must not grow with it.
+  uint16_t seq = 2;
+  std::vector<uint8_t> middle(1400, 0x11);
+  middle[0] = 0x7C;
+  middle[1] = 0x05;
+  dvr_->videoRtp.SendTo(video_, Rtp(seq++, 4000, {0x7C, 0x85, 1, 2}));
+  for (int i = 0; i < 10000; ++i) {
+    dvr_->videoRtp.SendTo(video_, Rtp(seq++, 4000, middle));
+    if (i % 500 == 0) Sleep(5);  // keep within the socket's receive buffer
+  }
+  ExpectAlive(9);
+}
+
+TEST_F(HostileDatagramTest, SequenceAndTimestampJumps) {
+  const uint16_t seqs[] = {2, 30000, 65535, 0, 1, 40000, 3, 3, 3, 65534};
+  const uint32_t stamps[] = {0, 0xFFFFFFFF, 5, 0x80000000, 1000, 7, 0xFFFFFF00, 2, 2, 90000};
+  for (int round = 0; round < 50; ++round) {
+    for (size_t i = 0; i < std::size(seqs); ++i) {
+      dvr_->videoRtp.SendTo(video_, Rtp(seqs[i], stamps[i], {0x65, 1, 2, 3}));
+      dvr_->audioRtp.SendTo(audio_, Rtp(seqs[i], stamps[i], std::vector<uint8_t>(164, 0x55)));
+    }
+  }
+  ExpectAlive(10);
+}
+
+TEST_F(HostileDatagramTest, AudioAndControlDatagramsOfWrongSizes) {
+  for (int size : {0, 1, 11, 12, 13, 20, 163, 165, 1000, 1499, 1500, 1501, 1600, 4000}) {
+    std::vector<uint8_t> bytes(static_cast<size_t>(size), 0x80);
+    for (int i = 0; i < 20; ++i) {
+      dvr_->audioRtp.SendTo(audio_, bytes);
+      dvr_->videoRtcp.SendTo(dvr_->ClientPorts(0).second, bytes);
+      dvr_->audioRtcp.SendTo(dvr_->ClientPorts(1).second, bytes);
+    }
+  }
+  ExpectAlive(11);
 }
 
 }  // namespace
