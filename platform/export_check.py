@@ -1,0 +1,101 @@
+#!/usr/bin/env python3
+"""Checks that libOrvixPlatform.so exports only what the platform's public headers declare.
+
+A public header wraps its declarations in "#pragma GCC visibility push(default)" ... "pop".
+Every symbol the library defines in its dynamic table must name an identifier declared
+there; the only others allowed are the standard library's template instances (weak), which
+libstdc++ marks for export itself. Prints the offenders and fails when there are any.
+"""
+
+import argparse
+import pathlib
+import re
+import subprocess
+import sys
+
+PUSH = "#pragma GCC visibility push(default)"
+POP = "#pragma GCC visibility pop"
+PREFIXES = ("vtable for ", "typeinfo for ", "typeinfo name for ", "VTT for ",
+            "non-virtual thunk to ", "virtual thunk to ", "guard variable for ")
+STANDARD = ("std", "__gnu_cxx", "__cxxabiv1")
+LINKER = ("__bss_start", "_edata", "_end")  # the linker's own markers
+
+
+def public_identifiers(root):
+    words = set()
+    for header in root.rglob("*.h"):
+        inside = False
+        for line in header.read_text().splitlines():
+            if line.strip() == PUSH:
+                inside = True
+            elif line.strip() == POP:
+                inside = False
+            elif inside and not line.lstrip().startswith("//"):
+                words.update(re.findall(r"[A-Za-z_][A-Za-z0-9_]*", line.split("//")[0]))
+    return words
+
+
+def strip_templates(name):
+    out, depth = [], 0
+    for c in name:
+        if c == "<":
+            depth += 1
+        elif c == ">":
+            depth -= 1
+        elif depth == 0:
+            out.append(c)
+    return "".join(out)
+
+
+def scope_and_name(symbol):
+    """['platform', 'display', 'Display', 'Create'] for platform::display::Display::Create(...)."""
+    for prefix in PREFIXES:
+        if symbol.startswith(prefix):
+            symbol = symbol[len(prefix):]
+    name = strip_templates(symbol.replace("(anonymous namespace)", "@anonymous"))
+    name = re.split(r"\(|\s\[", name, maxsplit=1)[0].strip()
+    name = name.split(" ")[-1]  # a return type before a template function's name
+    parts = [p for p in name.split("::") if p]
+    return [re.sub(r"^(~|operator.*)", lambda m: "" if m.group(1) == "~" else "operator", p)
+            for p in parts]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--nm", default="nm")
+    parser.add_argument("--library", required=True)
+    parser.add_argument("--headers", required=True, help="the platform folder")
+    args = parser.parse_args()
+
+    words = public_identifiers(pathlib.Path(args.headers))
+    listing = subprocess.run([args.nm, "-D", "--defined-only", "-C", args.library],
+                             check=True, capture_output=True, text=True).stdout
+    exported, offenders = 0, []
+    for line in listing.splitlines():
+        fields = line.split(" ", 2)
+        if len(fields) != 3 or fields[1] == "A" or fields[2] in LINKER:
+            continue
+        kind, symbol = fields[1], fields[2]
+        exported += 1
+        parts = scope_and_name(symbol)
+        if parts and parts[0] in STANDARD:
+            if kind not in "WVu":
+                offenders.append(f"{kind} {symbol}: a standard-library symbol defined strongly")
+            continue
+        if "@anonymous" in parts:
+            offenders.append(f"{kind} {symbol}: from an anonymous namespace")
+            continue
+        # The namespace "platform::<family>" is given; the class and member names must be
+        # declared in a public header.
+        named = [p for p in parts if p not in ("platform", "operator")]
+        missing = [p for p in named if p not in words]
+        if missing:
+            offenders.append(f"{kind} {symbol}: {', '.join(missing)} not in a public header")
+    print(f"{args.library}: {exported} exported symbols")
+    for o in offenders:
+        print("not interface: " + o)
+    return 1 if offenders else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
