@@ -53,11 +53,10 @@ def scope_and_name(symbol):
         if symbol.startswith(prefix):
             symbol = symbol[len(prefix):]
     name = strip_templates(symbol.replace("(anonymous namespace)", "@anonymous"))
+    name = re.sub(r"\boperator\b.*", "operator", name)  # an operator's name is its scope's
     name = re.split(r"\(|\s\[", name, maxsplit=1)[0].strip()
     name = name.split(" ")[-1]  # a return type before a template function's name
-    parts = [p for p in name.split("::") if p]
-    return [re.sub(r"^(~|operator.*)", lambda m: "" if m.group(1) == "~" else "operator", p)
-            for p in parts]
+    return [p.lstrip("~") for p in name.split("::") if p]
 
 
 def main():
