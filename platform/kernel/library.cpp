@@ -108,6 +108,29 @@ std::string Find(const std::string& name, std::string* tried) {
   return {};
 }
 
+// dlsym also searches what the module links; a symbol counts only if `module` holds it.
+void* OwnSymbol(void* handle, HMODULE module, LPCSTR name) {
+  void* address = dlsym(handle, name);
+  Dl_info owner{};
+  if (address == nullptr || dladdr(address, &owner) == 0 ||
+      owner.dli_fbase != reinterpret_cast<void*>(module)) {
+    return nullptr;
+  }
+  return address;
+}
+
+// A new dlopen reference to a module already in the process, given by its load address
+// (null: the program). Null when no module starts there.
+void* OpenLoaded(HMODULE module) {
+  if (module == nullptr) return dlopen(nullptr, RTLD_NOW);
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(module), &info) == 0 || info.dli_fname == nullptr ||
+      info.dli_fbase != reinterpret_cast<void*>(module)) {
+    return nullptr;
+  }
+  return dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
+}
+
 }  // namespace
 
 HMODULE LoadLibraryA(LPCSTR name) {
@@ -134,36 +157,26 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  void* handle = nullptr;
-  bool opened = false;
-  if (module == nullptr) {
-    handle = dlopen(nullptr, RTLD_NOW);
-    opened = true;
-  } else {
+  void* address = nullptr;
+  bool known = false;
+  {
+    // Held through the lookup, so that no FreeLibrary closes the handle under it.
     std::lock_guard<std::mutex> lock(g_mutex);
     auto it = g_loaded.find(module);
-    if (it != g_loaded.end()) handle = it->second.handle;
-  }
-  if (handle == nullptr) {
-    // A module loaded another way (a library the program links): found by its address.
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(module), &info) != 0 && info.dli_fname != nullptr &&
-        info.dli_fbase == reinterpret_cast<void*>(module)) {
-      handle = dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
-      opened = handle != nullptr;
+    if (it != g_loaded.end()) {
+      known = true;
+      address = OwnSymbol(it->second.handle, module, name);
     }
   }
-  if (handle == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
-  void* address = dlsym(handle, name);
-  if (opened) dlclose(handle);
-  // dlsym also searches what the module links; a symbol counts only if the module holds it.
-  Dl_info owner{};
-  if (address != nullptr && module != nullptr &&
-      (dladdr(address, &owner) == 0 || owner.dli_fbase != reinterpret_cast<void*>(module))) {
-    address = nullptr;
+  if (!known) {
+    // The program, or a module loaded another way (a library the program links).
+    void* handle = OpenLoaded(module);
+    if (handle == nullptr) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return nullptr;
+    }
+    address = OwnSymbol(handle, module == nullptr ? BaseOf(handle) : module, name);
+    dlclose(handle);
   }
   if (address == nullptr) {
     SetLastError(ERROR_PROC_NOT_FOUND);

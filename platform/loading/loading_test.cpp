@@ -132,6 +132,15 @@ TEST(LoadLibrary, FailuresNameTheModuleAndSetTheLastError) {
   said = testing::internal::GetCapturedStderr();
   EXPECT_NE(said.find("broken.so"), std::string::npos) << said;
 
+  // Hidden pieces of the platform are not there to bind: the load fails, naming the symbol.
+  unsetenv("ORVIX_MODULE_PATH");
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(LoadLibraryA("loading_hidden_module.so"), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_BAD_EXE_FORMAT);
+  said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("undefined symbol"), std::string::npos) << said;
+  EXPECT_NE(said.find("TreeMutex"), std::string::npos) << said;
+
   SetLastError(0);
   EXPECT_EQ(LoadLibraryA(""), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
@@ -149,6 +158,8 @@ TEST(LoadLibrary, ReferencesAreCountedAndOnlyTheModulesOwnSymbolsAreFound) {
   EXPECT_EQ(GetProcAddress(a, "getpid"), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
   EXPECT_EQ(GetProcAddress(a, "NoSuchEntry"), nullptr);
+  EXPECT_EQ(GetProcAddress(nullptr, "getpid"), nullptr);  // nor is it the program's
+  EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
   // A module the program links, named by an address inside it.
   HMODULE libc = nullptr;
   ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
