@@ -20,7 +20,8 @@ PREFIXES = ("vtable for ", "typeinfo for ", "typeinfo name for ", "VTT for ",
 STANDARD = ("std", "__gnu_cxx", "__cxxabiv1")
 LINKER = ("__bss_start", "_edata", "_end")  # the linker's own markers
 SANITIZER = ("__asan", "___asan", "__ubsan", "__sancov", "__lsan")
-ODR_INDICATOR = "__odr_asan_gen_"  # the address sanitizer's mark beside an exported global
+# The address sanitizer's mark beside an exported global (GCC's and clang's spelling).
+ODR_INDICATORS = ("__odr_asan.", "__odr_asan_gen_")
 
 
 def public_identifiers(root):
@@ -80,8 +81,9 @@ def main():
         if symbol.startswith(SANITIZER):
             continue
         exported += 1
-        if symbol.startswith(ODR_INDICATOR):
-            symbol = symbol[len(ODR_INDICATOR):]
+        for indicator in ODR_INDICATORS:
+            if symbol.startswith(indicator):
+                symbol = symbol[len(indicator):]
         parts = scope_and_name(symbol)
         if parts and parts[0] in STANDARD:
             standard += 1
