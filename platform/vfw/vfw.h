@@ -17,6 +17,8 @@
 
 #include "platform/kernel/win_types.h"
 
+#pragma GCC visibility push(default)
+
 struct IAVIFile;
 struct IAVIStream;
 using PAVIFILE = IAVIFile*;
@@ -97,3 +99,5 @@ HRESULT AVIStreamWrite(PAVISTREAM stream, LONG start, LONG samples, const void* 
                        DWORD flags, LONG* samples_written, LONG* bytes_written);
 ULONG AVIStreamRelease(PAVISTREAM stream);
 ULONG AVIFileRelease(PAVIFILE file);
+
+#pragma GCC visibility pop
