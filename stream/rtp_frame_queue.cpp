@@ -19,9 +19,15 @@ constexpr uint32_t kHalfWindow = 1u << 28;
 
 }  // namespace
 
+std::span<const uint8_t> RtpPacketRecord::Bytes() const {
+  size_t bytes = length < 0 ? 0 : static_cast<size_t>(length);
+  return {datagram, bytes < sizeof datagram ? bytes : sizeof datagram};
+}
+
+// Queued records always hold a whole fixed header (Insert keeps none shorter).
 uint32_t RtpPacketRecord::Timestamp() const {
-  return (uint32_t{datagram[4]} << 24) | (uint32_t{datagram[5]} << 16) |
-         (uint32_t{datagram[6]} << 8) | datagram[7];
+  auto header = ParseRtpFixedHeader(Bytes());
+  return header ? header->timestamp : 0;
 }
 
 RtpFrameQueue::RtpFrameQueue(CChannel* owner)

@@ -13,13 +13,14 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <span>
 
 #include "platform/kernel/critical_section.h"
+#include "stream/rtp_header.h"
 
 class CChannel;
 
 constexpr int kRtpRecordBytes = 1500;
-constexpr int kRtpHeaderBytes = 12;
 constexpr int kUnitBufferBytes = 184320;
 constexpr int kQueueLimit = 1000;
 constexpr int kPrebufferPackets = 10;
@@ -36,6 +37,8 @@ struct RtpPacketRecord {
   RtpPacketRecord* older = nullptr;
   RtpPacketRecord* newer = nullptr;
 
+  // The datagram's bytes (`length`, held to the record's size).
+  std::span<const uint8_t> Bytes() const;
   uint32_t Timestamp() const;
 };
 
