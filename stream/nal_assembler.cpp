@@ -1,7 +1,5 @@
 #include "stream/nal_assembler.h"
 
-#include "stream/nal_delivery.h"
-
 namespace {
 
 std::span<const uint8_t> PayloadOf(const RtpPacketRecord* record) {
@@ -16,5 +14,6 @@ void AssembleNal(RtpFrameQueue* queue, uint32_t previousKey, const RtpPacketReco
   bool continuous = record->key == previousKey + 1;
   bool complete = BuildNal(PayloadOf(record), continuous, {queue->unitBuffer, kUnitBufferBytes},
                            &queue->position);
-  if (complete && queue->channel) DeliverNal(queue->channel, queue->unitBuffer, queue->position);
+  if (complete && queue->channel && queue->nalSink)
+    queue->nalSink(queue->channel, queue->unitBuffer, queue->position);
 }

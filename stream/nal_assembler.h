@@ -1,9 +1,9 @@
 #pragma once
 // The video playout's step for one released packet: reads its RTP header, feeds the payload
 // to the NAL builder (nal_builder.h) with the queue's unit buffer, and hands each complete
-// unit, behind the start code 00 00 00 01, to the queue's channel (nal_delivery.h). A gap in
-// the keys discards the unit being gathered; a datagram whose header the reader refuses
-// carries nothing. Playout thread only: the unit buffer and `position` are its own.
+// unit, behind the start code 00 00 00 01, to the queue's channel through its sink
+// (nal_delivery.h). A gap in the keys discards the unit being gathered; a datagram whose header the
+// reader refuses carries nothing. Playout thread only: the unit buffer and `position` are its own.
 
 #include <cstdint>
 

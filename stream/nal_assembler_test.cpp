@@ -24,7 +24,7 @@ class Assembler {
   void Feed(const std::vector<uint8_t>& datagram) { Feed(datagram, previous_ + 1); }
 
   UnitRecorder recorder;
-  RtpFrameQueue queue{TestChannel()};
+  RtpFrameQueue queue{TestChannel(), RecordUnit};
 
  private:
   uint32_t previous_ = 0;

@@ -30,8 +30,8 @@ uint32_t RtpPacketRecord::Timestamp() const {
   return header ? header->timestamp : 0;
 }
 
-RtpFrameQueue::RtpFrameQueue(CChannel* owner)
-    : channel(owner), unitBuffer(new uint8_t[kUnitBufferBytes]) {
+RtpFrameQueue::RtpFrameQueue(CChannel* owner, NalSink sink)
+    : channel(owner), nalSink(sink), unitBuffer(new uint8_t[kUnitBufferBytes]) {
   InitializeCriticalSection(&lock);
 }
 

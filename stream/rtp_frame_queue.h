@@ -16,9 +16,8 @@
 #include <span>
 
 #include "platform/kernel/critical_section.h"
+#include "stream/nal_delivery.h"
 #include "stream/rtp_header.h"
-
-class CChannel;
 
 constexpr int kRtpRecordBytes = 1500;
 constexpr int kUnitBufferBytes = 184320;
@@ -44,8 +43,9 @@ struct RtpPacketRecord {
 
 class RtpFrameQueue {
  public:
-  // `channel` receives the video NAL units (null for audio); it is not owned.
-  explicit RtpFrameQueue(CChannel* channel = nullptr);
+  // `channel` receives the video NAL units through `nalSink` (null for audio); it is not
+  // owned.
+  explicit RtpFrameQueue(CChannel* channel = nullptr, NalSink nalSink = DeliverToChannel);
   ~RtpFrameQueue();
   RtpFrameQueue(const RtpFrameQueue&) = delete;
   RtpFrameQueue& operator=(const RtpFrameQueue&) = delete;
@@ -66,6 +66,7 @@ class RtpFrameQueue {
   // Plain state of the queue, as the playout threads and the session use it.
   std::atomic<int> running{1};
   CChannel* channel;
+  NalSink nalSink;
   uint8_t* unitBuffer;  // kUnitBufferBytes, owned; playout thread only
   int position = 0;     // playout thread only
   uint32_t clockRate = 90000;

@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "stream/nal_assembler.h"
-#include "stream/nal_delivery.h"
 
 namespace {
 
@@ -19,8 +18,7 @@ int Check(CChannel*, const uint8_t* unit, int length) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  SetNalSink(Check);
-  RtpFrameQueue queue(reinterpret_cast<CChannel*>(&queue));
+  RtpFrameQueue queue(reinterpret_cast<CChannel*>(&record), Check);
   RtpPacketRecord record;
   uint32_t key = 0;
   size_t at = 0;
