@@ -18,8 +18,8 @@ int Check(CChannel*, const uint8_t* unit, int length) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  RtpFrameQueue queue(reinterpret_cast<CChannel*>(&record), Check);
   RtpPacketRecord record;
+  RtpFrameQueue queue(reinterpret_cast<CChannel*>(&record), Check);
   uint32_t key = 0;
   size_t at = 0;
   while (at + 3 <= size) {
