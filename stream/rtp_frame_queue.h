@@ -87,7 +87,9 @@ class RtpFrameQueue {
  private:
   uint32_t KeyOf(uint16_t seq);
   void Unlink(RtpPacketRecord* record);
-  void CatchUp(uint32_t a, uint32_t b, uint32_t now, uint32_t d);
+  // The timestamp due at `tick` (REQUIRES: lock held).
+  uint32_t PlayheadAt(uint32_t tick, uint32_t unitsPerMs) const;
+  void CatchUp(uint32_t oldest, uint32_t newest, uint32_t now, uint32_t unitsPerMs);
   RtpPacketRecord* Release(std::map<uint32_t, RtpPacketRecord*>::iterator it);
 
   std::map<uint32_t, RtpPacketRecord*> order_;  // guarded by lock
