@@ -98,8 +98,9 @@ std::string CapturedOutput::Take() {
 }
 
 void Put(RtpFrameQueue* queue, const std::vector<uint8_t>& datagram) {
-  uint16_t seq = static_cast<uint16_t>(datagram[2] << 8 | datagram[3]);
-  queue->Insert(seq, datagram.data(), static_cast<int>(datagram.size()));
+  auto header = ParseRtpFixedHeader(datagram);
+  ASSERT_TRUE(header);
+  queue->Insert(header->sequence, datagram.data(), static_cast<int>(datagram.size()));
 }
 
 PlayoutRun::PlayoutRun(Body body, PlayoutTicks ticks)

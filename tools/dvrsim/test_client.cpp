@@ -103,6 +103,20 @@ bool RtspClient::WaitClosed(int timeoutMs) {
   return false;
 }
 
+std::optional<RtpPacket> ReadRtpPacket(std::span<const uint8_t> datagram) {
+  auto header = ParseRtpHeader(datagram);
+  if (!header) return std::nullopt;
+  RtpPacket p;
+  p.marker = header->marker;
+  p.payloadType = header->payloadType;
+  p.seq = header->sequence;
+  p.timestamp = header->timestamp;
+  p.ssrc = header->ssrc;
+  auto payload = header->Payload(datagram);
+  p.payload.assign(payload.begin(), payload.end());
+  return p;
+}
+
 UdpPair::UdpPair() {
   rtp_ = BindUdp(Loopback(), &rtpPort);
   rtcp_ = BindUdp(Loopback(), &rtcpPort);
@@ -130,18 +144,7 @@ std::vector<RtpPacket> UdpPair::Receive(int ms) {
     if (!(ready & 1)) continue;
     int n = recv(rtp_, reinterpret_cast<char*>(b), sizeof b, 0);
     if (n <= 0) continue;
-    std::span<const uint8_t> datagram(b, static_cast<size_t>(n));
-    auto header = ParseRtpHeader(datagram);
-    if (!header) continue;
-    RtpPacket p;
-    p.marker = header->marker;
-    p.payloadType = header->payloadType;
-    p.seq = header->sequence;
-    p.timestamp = header->timestamp;
-    p.ssrc = header->ssrc;
-    auto payload = header->Payload(datagram);
-    p.payload.assign(payload.begin(), payload.end());
-    out.push_back(std::move(p));
+    if (auto p = ReadRtpPacket({b, static_cast<size_t>(n)})) out.push_back(std::move(*p));
   }
   return out;
 }
