@@ -2,11 +2,12 @@
 // One RTSP session with a DVR channel: RTSP control over TCP, RTP and RTCP over UDP, unicast,
 // client side only.
 //
-// The owner (a live channel window or a playback window) creates the record, sets `channel`
-// and `channelNumber`, and calls StartRtspSession, which runs the session on its own thread
-// (RunRtspSession). The run ends when the owner clears `running`, or after 21 one-second waits
-// without data while not paused, or when the DVR closes the RTSP connection; the owner then
-// waits on `threadHandle`. The record survives a run and may start another one.
+// The owner (a live channel window or a playback window) creates the record with the options
+// its runs play their media with, sets `channel` and `channelNumber`, and calls
+// StartRtspSession, which runs the session on its own thread (RunRtspSession). The run ends
+// when the owner clears `running`, or after 21 one-second waits without data while not
+// paused, or when the DVR closes the RTSP connection; the owner then waits on
+// `threadHandle`. The record survives a run and may start another one.
 //
 // Threads: the session thread (connect, requests, receive loop, teardown), the playout
 // threads of the video and audio queues, and the watcher of the RTSP connection. The user
