@@ -1,3 +1,5 @@
+#include "control/viewer_control.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "control/grid.h"
-#include "control/viewer_control.h"
 #include "control/viewer_test_support.h"
 #include "control/viewer_window.h"
 #include "platform/display/display.h"
@@ -49,7 +50,7 @@ class ViewerControlTest : public ::testing::Test {
     dir_ = control_test::MakeTempDir();
     library_ = std::make_unique<TestLibrary>(dir_);
     parent_ = platform::ui::test::MakeWindow("Recorder", WS_POPUP | WS_VISIBLE, 0, 0, kWidth,
-                                              kHeight, nullptr);
+                                             kHeight, nullptr);
   }
 
   void TearDown() override {
@@ -262,8 +263,8 @@ TEST_F(ViewerControlTest, StopAllChannelsIsUndoneByTheNextTick) {
   EXPECT_EQ(c->session(0)->running, 0);
   ASSERT_TRUE(WaitFor([&] { return dvr.Teardowns() == 2; }, 3000));
   // The next tick starts both again; on a loaded machine they may come some ticks apart.
-  ASSERT_TRUE(WaitFor(
-      [&] { return dvr.Plays("/1.live") == 2 && dvr.Plays("/2.live") == 2; }, 5000));
+  ASSERT_TRUE(
+      WaitFor([&] { return dvr.Plays("/1.live") == 2 && dvr.Plays("/2.live") == 2; }, 5000));
   EXPECT_TRUE(WaitFor([&] { return library_->made[0]->decoding == 1; }, 2000));
   // Running sessions are not started twice by the following ticks.
   PumpFor(700);
@@ -285,8 +286,13 @@ TEST_F(ViewerControlTest, SnapshotNeedsARunningChannel) {
   EXPECT_EQ(g_prompts[1].first, "success,picture store in:");
   EXPECT_EQ(library_->made[1]->snaps, 1);
   EXPECT_EQ(library_->cap_chn, 1);
-  SendMessageA(window_, control::kSelectMessage, 7, control::kSnapshotRequest);
-  EXPECT_EQ(g_prompts.back().first, "capture failed,no video");
+  // Indexes outside the grid, on either side, have no channel to capture.
+  for (int outside : {7, -1}) {
+    SendMessageA(window_, control::kSelectMessage, static_cast<WPARAM>(outside),
+                 control::kSnapshotRequest);
+    EXPECT_EQ(g_prompts.back().first, "capture failed,no video") << outside;
+  }
+  EXPECT_EQ(g_prompts.size(), 4u);
 }
 
 TEST_F(ViewerControlTest, CaptureDirectoryComesFromConfigTxtWrittenByAChange) {
@@ -342,6 +348,8 @@ TEST_F(ViewerControlTest, WindowDestructionEndsEverySessionWithItsLines) {
   EXPECT_LT(b, e);
   EXPECT_EQ(dvr.Teardowns(), 3);
   EXPECT_EQ(c->session(0), nullptr);
+  EXPECT_EQ(c->channel(0), nullptr);
+  EXPECT_TRUE(Same(c->cellRect(0), RECT{0, 0, 0, 0}));
   EXPECT_EQ(c->initialised(), 0);
 }
 
