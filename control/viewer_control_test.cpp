@@ -289,8 +289,13 @@ TEST_F(ViewerControlTest, SnapshotNeedsARunningChannel) {
   EXPECT_EQ(g_prompts[1].first, "success,picture store in:");
   EXPECT_EQ(library_->made[1]->snaps, 1);
   EXPECT_EQ(library_->cap_chn, 1);
-  SendMessageA(window_, control::kSelectMessage, 7, control::kSnapshotRequest);
-  EXPECT_EQ(g_prompts.back().first, "capture failed,no video");
+  // Indexes outside the grid, on either side, have no channel to capture.
+  for (int outside : {7, -1}) {
+    SendMessageA(window_, control::kSelectMessage, static_cast<WPARAM>(outside),
+                 control::kSnapshotRequest);
+    EXPECT_EQ(g_prompts.back().first, "capture failed,no video") << outside;
+  }
+  EXPECT_EQ(g_prompts.size(), 4u);
 }
 
 TEST_F(ViewerControlTest, CaptureDirectoryComesFromConfigTxtWrittenByAChange) {
@@ -346,6 +351,8 @@ TEST_F(ViewerControlTest, WindowDestructionEndsEverySessionWithItsLines) {
   EXPECT_LT(b, e);
   EXPECT_EQ(dvr.Teardowns(), 3);
   EXPECT_EQ(c->session(0), nullptr);
+  EXPECT_EQ(c->channel(0), nullptr);
+  EXPECT_TRUE(Same(c->cellRect(0), RECT{0, 0, 0, 0}));
   EXPECT_EQ(c->initialised(), 0);
 }
 

@@ -416,8 +416,6 @@ class HostileDatagramTest : public testing::Test {
     dvr_ = std::make_unique<ScriptedDvr>(settings);
     testing::internal::CaptureStdout();
     run_.Start(dvr_->Url());
-    // The real playout threads for this run (Start installed the noting ones).
-    previous_ = SetRtspPlayout({VideoPlayoutThread, AudioPlayoutThread});
     opened_ = dvr_->Server().WaitRequests(4, 5000);
     Sleep(200);
     video_ = dvr_->ClientPorts(0).first;
@@ -433,7 +431,6 @@ class HostileDatagramTest : public testing::Test {
     EXPECT_LT(Clock::now() - start, kStopBound);
     output_ = testing::internal::GetCapturedStdout();
     if (HasFailure()) std::fprintf(stderr, "%s\n", output_.substr(0, 4000).c_str());
-    SetRtspPlayout(previous_);
     unsetenv("ORVIX_WAVE_SINK");
     std::remove(wav_.c_str());
   }
@@ -458,8 +455,8 @@ class HostileDatagramTest : public testing::Test {
 
   std::string wav_;
   std::unique_ptr<ScriptedDvr> dvr_;
-  SessionRun run_;
-  RtspPlayout previous_{};
+  // The real playout threads, video into no channel and audio into the WAV sink.
+  SessionRun run_{RtspSessionOptions{}};
   bool opened_ = false;
   int video_ = 0, audio_ = 0;
   long rss_ = 0;

@@ -4,6 +4,7 @@
 
 #include "platform/kernel/clock.h"
 #include "stream/report.h"
+#include "stream/rtp_header.h"
 #include "stream/rtp_sockets.h"
 #include "stream/rtsp_session.h"
 
@@ -39,12 +40,6 @@ Ready WaitStreams(const MediaAttribute& attr, int seconds, const std::atomic<int
     if (waited >= limitMs) return kNone;
   }
 }
-
-uint32_t Read32(const uint8_t* at) {
-  return uint32_t{at[0]} << 24 | uint32_t{at[1]} << 16 | uint32_t{at[2]} << 8 | at[3];
-}
-
-uint16_t Read16(const uint8_t* at) { return static_cast<uint16_t>(at[0] << 8 | at[1]); }
 
 class Receiver {
  public:
@@ -123,19 +118,18 @@ void Receiver::Queue(Ready which, int length) {
     ++s_->oversizeDatagrams;
     return;
   }
-  queue->Insert(Read16(&buffer_[2]), buffer_.data(), length);
+  auto header = ParseRtpFixedHeader({buffer_.data(), static_cast<size_t>(length)});
+  if (header) queue->Insert(header->sequence, buffer_.data(), length);
 }
 
 // Timing needs the timestamp and SSRC of a whole RTP header; shorter datagrams carry neither.
 void Receiver::Timing(Ready which, int length) {
-  if (length < kRtpHeaderBytes) return;
-  uint32_t ts = Read32(&buffer_[4]);
-  uint32_t ssrc = Read32(&buffer_[8]);
-  uint16_t seq = Read16(&buffer_[2]);
+  auto header = ParseRtpFixedHeader({buffer_.data(), static_cast<size_t>(length)});
+  if (!header) return;
   if (which == kVideo)
-    VideoTiming(ts, ssrc, seq);
+    VideoTiming(header->timestamp, header->ssrc, header->sequence);
   else
-    AudioTiming(ts, ssrc, seq);
+    AudioTiming(header->timestamp, header->ssrc, header->sequence);
 }
 
 void Receiver::VideoTiming(uint32_t ts, uint32_t ssrc, uint16_t seq) {

@@ -1,7 +1,5 @@
 #include "stream/rtsp_session.h"
 
-#include <atomic>
-
 #include "platform/kernel/clock.h"
 #include "platform/kernel/handle.h"
 #include "platform/kernel/thread.h"
@@ -15,10 +13,6 @@
 #include "stream/video_playout.h"
 
 namespace {
-
-// Every run plays its video into the session's channel and its audio on the wave output.
-std::atomic<RtspPlayoutBody> g_videoPlayout{VideoPlayoutThread};
-std::atomic<RtspPlayoutBody> g_audioPlayout{AudioPlayoutThread};
 
 // What a playout thread starts with; lives on the session thread until the thread is joined.
 struct PlayoutStart {
@@ -98,15 +92,13 @@ void EndRun(RtspSession* session, SOCKET sock) {
 
 }  // namespace
 
-RtspSession::RtspSession() { InitializeCriticalSection(&lock); }
+RtspSession::RtspSession() : RtspSession(RtspSessionOptions{}) {}
+
+RtspSession::RtspSession(const RtspSessionOptions& runOptions) : options(runOptions) {
+  InitializeCriticalSection(&lock);
+}
 
 RtspSession::~RtspSession() { DeleteCriticalSection(&lock); }
-
-RtspPlayout SetRtspPlayout(RtspPlayout playout) {
-  RtspPlayout previous{g_videoPlayout.exchange(playout.video),
-                       g_audioPlayout.exchange(playout.audio)};
-  return previous;
-}
 
 int StartRtspSession(const char* url, RtspSession* session) {
   if (!session->spareBuffer) session->spareBuffer = std::make_unique<uint8_t[]>(kSpareBufferBytes);
@@ -128,11 +120,11 @@ int RunRtspSession(RtspSession* session) {
   }
   session->rtspSocket = sock;
   Report("IsRunning-------------\n");
-  session->videoQueue = std::make_unique<RtpFrameQueue>(session->channel);
+  session->videoQueue = std::make_unique<RtpFrameQueue>(session->channel, session->options.nalSink);
   if (session->m_Attribute.rtpaudioSock != INVALID_SOCKET)
     session->audioQueue = std::make_unique<RtpFrameQueue>();
-  PlayoutStart video{g_videoPlayout.load(), session, session->videoQueue.get()};
-  PlayoutStart audio{g_audioPlayout.load(), session, session->audioQueue.get()};
+  PlayoutStart video{session->options.playout.video, session, session->videoQueue.get()};
+  PlayoutStart audio{session->options.playout.audio, session, session->audioQueue.get()};
   HANDLE videoThread = StartPlayout(&video, kVideoPlayoutStackBytes);
   Report("m_Attribute.rtpaudioSock = %d \n", session->m_Attribute.rtpaudioSock);
   HANDLE audioThread = StartPlayout(&audio, kAudioPlayoutStackBytes);
