@@ -106,11 +106,9 @@ void DialogTest::Key(UINT vk) {
 }
 
 void DialogTest::KeyWith(UINT modifier, UINT vk) {
-  DWORD t = GetTickCount();
-  InputKey(modifier, true, t);
-  InputKey(vk, true, t + 1);
-  InputKey(vk, false, t + 2);
-  InputKey(modifier, false, t + 3);
+  display_->input().KeyDown(modifier);
+  display_->input().Key(vk);
+  display_->input().KeyUp(modifier);
   Pump();
 }
 

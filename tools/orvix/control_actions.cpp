@@ -7,7 +7,6 @@
 
 #include "platform/kernel/kernel.h"
 #include "platform/ui/dialog.h"
-#include "platform/ui/input.h"
 #include "platform/ui/ui.h"
 
 namespace orvix {
@@ -51,11 +50,7 @@ void ClickAt(InputInjector& input, POINT p, bool twice = false) {
   input.Wait(kSettle);
 }
 
-void Key(UINT vk) {
-  DWORD now = GetTickCount();
-  platform::ui::InputKey(vk, true, now);
-  platform::ui::InputKey(vk, false, now + 1);
-}
+void Key(InputInjector& input, UINT vk) { input.Key(vk); }
 
 std::string ToCodePage(const std::string& utf8) {
   iconv_t cd = iconv_open("GBK", "UTF-8");
@@ -72,9 +67,9 @@ std::string ToCodePage(const std::string& utf8) {
   return out;
 }
 
-void TypeText(const std::string& utf8) {
+void TypeText(InputInjector& input, const std::string& utf8) {
   std::string bytes = ToCodePage(utf8);
-  platform::ui::InputText(bytes.data(), bytes.size(), GetTickCount());
+  input.Text(bytes.data(), bytes.size());
 }
 
 bool Fail(std::string* error, const std::string& why) {
@@ -82,7 +77,7 @@ bool Fail(std::string* error, const std::string& why) {
   return false;
 }
 
-bool Choose(HWND combo, const InputStep& step, std::string* error) {
+bool Choose(HWND combo, const InputStep& step, InputInjector& input, std::string* error) {
   int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
   int index = step.value;
   if (index < 0) {
@@ -99,10 +94,10 @@ bool Choose(HWND combo, const InputStep& step, std::string* error) {
   }
   // As from the keyboard: open the list, walk to the item, take it.
   SetFocus(combo);
-  Key(VK_F4);
-  Key(VK_HOME);
-  for (int i = 0; i < index; ++i) Key(VK_DOWN);
-  Key(VK_RETURN);
+  Key(input, VK_F4);
+  Key(input, VK_HOME);
+  for (int i = 0; i < index; ++i) Key(input, VK_DOWN);
+  Key(input, VK_RETURN);
   return true;
 }
 
@@ -181,7 +176,7 @@ bool DateTime(HWND picker, const InputStep& step, std::string* error) {
   return true;
 }
 
-bool PressKey(const std::string& spec) {
+bool PressKey(InputInjector& input, const std::string& spec) {
   std::string name = spec;
   std::vector<UINT> modifiers;
   for (;;) {
@@ -200,22 +195,20 @@ bool PressKey(const std::string& spec) {
   }
   UINT vk = KeyByName(name);
   if (vk == 0) return false;
-  DWORD now = GetTickCount();
-  for (UINT m : modifiers) platform::ui::InputKey(m, true, now);
-  platform::ui::InputKey(vk, true, now + 1);
-  platform::ui::InputKey(vk, false, now + 2);
-  for (UINT m : modifiers) platform::ui::InputKey(m, false, now + 3);
+  for (UINT m : modifiers) input.KeyDown(m);
+  input.Key(vk);
+  for (UINT m : modifiers) input.KeyUp(m);
   return true;
 }
 
-bool AnswerFileDialog(const InputStep& step, std::string* error) {
+bool AnswerFileDialog(const InputStep& step, InputInjector& input, std::string* error) {
   HWND dialog = platform::ui::CurrentModalDialog();
   HWND field = dialog ? GetDlgItem(dialog, kFileNameEdit) : nullptr;
   if (field == nullptr) return Fail(error, "no file or folder dialog is open");
   SetFocus(field);
   SendMessageA(field, EM_SETSEL, 0, -1);
-  TypeText(step.text);
-  Key(VK_RETURN);
+  TypeText(input, step.text);
+  Key(input, VK_RETURN);
   return true;
 }
 
@@ -236,14 +229,14 @@ bool IsControlStep(const InputStep& step) {
 
 bool PlayControlStep(const InputStep& step, InputInjector& input, std::string* error) {
   if (step.action == InputAction::kType) {
-    TypeText(step.text);
+    TypeText(input, step.text);
     return true;
   }
   if (step.action == InputAction::kKey) {
-    if (!PressKey(step.text)) return Fail(error, "unknown key \"" + step.text + "\"");
+    if (!PressKey(input, step.text)) return Fail(error, "unknown key \"" + step.text + "\"");
     return true;
   }
-  if (step.action == InputAction::kFile) return AnswerFileDialog(step, error);
+  if (step.action == InputAction::kFile) return AnswerFileDialog(step, input, error);
   HWND control = platform::ui::FindDialogControl(step.control);
   if (control == nullptr) {
     return Fail(error, "no control " + std::to_string(step.control) + " in the top dialog");
@@ -267,7 +260,7 @@ bool PlayControlStep(const InputStep& step, InputInjector& input, std::string* e
       }
       return true;
     case InputAction::kChoose:
-      return Choose(control, step, error);
+      return Choose(control, step, input, error);
     case InputAction::kRow:
     case InputAction::kDoubleRow:
       return Row(control, step, input, error);
