@@ -329,6 +329,9 @@ void X11Display::Translate(const XEvent& e, std::vector<InputEvent>* out) {
                         e.xexpose.y + e.xexpose.height});
       break;
     }
+    case MappingNotify:  // the keyboard's map changed: look keys up in the new one
+      XRefreshKeyboardMapping(const_cast<XMappingEvent*>(&e.xmapping));
+      break;
     case ClientMessage:
       if (static_cast<Atom>(e.xclient.data.l[0]) == delete_atom_) close_requested_ = true;
       break;

@@ -124,6 +124,25 @@ TEST_F(DialogX11Test, ServerClicksChooseAComboItem) {
   EXPECT_EQ(Text(IDC_STORAGE), "SD");
 }
 
+TEST_F(DialogX11Test, ServerClicksPickListRowsAndDoubleClicksTellTheDialog) {
+  HWND list = GetDlgItem(dialog_, IDC_RESULTS);
+  RECT row;
+  SendMessageA(list, LB_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&row));
+  POINT p{row.left + 20, (row.top + row.bottom) / 2};
+  ClientToScreen(list, &p);
+  peer_->Click(window_, p.x, p.y, 2);
+  ASSERT_TRUE(PumpUntil([&] {
+    for (const Command& c : Commands()) {
+      if (c.id == IDC_RESULTS && c.code == LBN_DBLCLK) return true;
+    }
+    return false;
+  }));
+  EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), 2);
+  EXPECT_EQ(SendMessageA(list, LB_GETITEMDATA, 2, 0), 102);
+  peer_->Tap(XK_Up);
+  ASSERT_TRUE(PumpUntil([&] { return SendMessageA(list, LB_GETCURSEL, 0, 0) == 1; }));
+}
+
 TEST_F(DialogX11Test, TypedTextArrivesInTheCodePage) {
   SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog_, IDC_START)),
                TRUE);
