@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/ui/dialog_message_box.h"
 #include "platform/ui/dialog_test_fixture.h"
 
 namespace platform::ui::test {
@@ -406,6 +407,52 @@ TEST_P(SampleScreenshotTest, RendersCaptionControlsAndText) {
 
 INSTANTIATE_TEST_SUITE_P(Languages, SampleScreenshotTest,
                          ::testing::Values(IDD_SEARCH_EN, IDD_SEARCH_ZH));
+
+}  // namespace
+}  // namespace platform::ui::test
+
+namespace platform::ui::test {
+namespace {
+
+// A message box as a dialog: its buttons, its default, Esc, and what a click answers.
+class MessageBoxTest : public DialogTest {};
+
+TEST_F(MessageBoxTest, ButtonsDefaultsAndEscapeAnswerAsTheTypeSays) {
+  static std::vector<std::string> s_buttons;
+  static std::vector<UINT> s_keys;
+  static platform::display::InputInjector* s_input;
+  s_input = &display_->input();
+  UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
+    HWND box = CurrentModalDialog();
+    if (box == nullptr || s_keys.empty()) return;
+    s_buttons.clear();
+    for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+      char text[32];
+      GetWindowTextA(c, text, sizeof(text));
+      if (GetDlgCtrlID(c) != 0xFFFF) s_buttons.push_back(text);
+    }
+    UINT key = s_keys.front();
+    s_keys.erase(s_keys.begin());
+    if (const char* dir = std::getenv("ORVIX_DIALOG_PNG_DIR")) {  // to look at the box
+      UpdateWindow(box);
+      std::string error;
+      platform::display::Display::Current()->Screenshot(std::string(dir) + "/message_box.png",
+                                                        &error);
+    }
+    s_input->Key(key);
+  });
+  s_keys = {VK_RETURN};
+  EXPECT_EQ(DialogPrompt(nullptr, "Delete the record?", "prompt", MB_YESNO | MB_DEFBUTTON2), IDNO);
+  EXPECT_EQ(s_buttons, (std::vector<std::string>{"Yes", "No"}));
+  s_keys = {VK_ESCAPE};
+  EXPECT_EQ(DialogPrompt(nullptr, "Stop?", "prompt", MB_OKCANCEL), IDCANCEL);
+  s_keys = {VK_ESCAPE, VK_TAB, VK_RETURN};  // Esc means nothing to yes/no; Tab to "No"
+  EXPECT_EQ(DialogPrompt(nullptr, "Really?", "prompt", MB_YESNO), IDNO);
+  s_keys = {VK_ESCAPE};
+  EXPECT_EQ(DialogPrompt(nullptr, "success,picture store in:/tmp", "prompt info", MB_OK), IDOK);
+  EXPECT_EQ(s_buttons, (std::vector<std::string>{"OK"}));
+  KillTimer(nullptr, timer);
+}
 
 }  // namespace
 }  // namespace platform::ui::test

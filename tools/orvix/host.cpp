@@ -10,6 +10,7 @@
 #include "platform/display/display.h"
 #include "platform/process/console.h"
 #include "platform/ui/dialog.h"
+#include "platform/ui/dialog_message_box.h"
 #include "platform/ui/ui.h"
 #include "tools/orvix/control_actions.h"
 #include "tools/orvix/dvr_simulator.h"
@@ -260,6 +261,12 @@ int Host(const Plan& plan) {
   display_options.height = o.height;
   std::string error;
   auto display = platform::display::Display::Create(display_options, &error);
+  // A person at the x11 display answers boxes in real dialogs; scripted runs keep the printed,
+  // answered ones.
+  if (display && o.answers.empty() && o.inputFile.empty() &&
+      std::string(display->backend()) == "x11") {
+    platform::ui::InstallDialogPrompts();
+  }
   if (!display) {
     std::fprintf(stderr, "orvix: cannot open the display: %s\n", error.c_str());
     return kExitFailed;
