@@ -115,6 +115,7 @@ void PaintField(HWND w, Combo* c) {
       draw::Raised(dc, &face);
       draw::Fill(dc, face, draw::kFace);
     }
+    COLORREF text_ink = IsWindowEnabled(w) ? GetTextColor(dc) : draw::kGrayText;  // the parent's
     COLORREF ink = IsWindowEnabled(w) ? draw::kText : draw::kGrayText;
     int cx = (button.left + button.right) / 2, cy = (button.top + button.bottom) / 2 - 1;
     for (int i = 0; i < 4; ++i)
@@ -128,7 +129,7 @@ void PaintField(HWND w, Combo* c) {
     }
     if (c->model.Valid(c->selected)) {
       SetBkMode(dc, TRANSPARENT);
-      SetTextColor(dc, highlight ? draw::kSelectionText : ink);
+      SetTextColor(dc, highlight ? draw::kSelectionText : text_ink);
       RECT t = text;
       t.left += 3;
       draw::Text(dc, c->font, c->model.at(c->selected).text, &t,
