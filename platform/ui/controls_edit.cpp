@@ -52,12 +52,28 @@ std::string Shown(HWND w, const Edit& e, size_t offset) {
   return std::string(chars, '*');
 }
 
-int XOf(HWND w, const Edit& e, size_t offset) {
+int Width(HWND w, const Edit& e, size_t offset) {
   HDC dc = CreateCompatibleDC(nullptr);
   std::string shown = Shown(w, e, offset);
   SIZE s = draw::TextSize(dc, e.font, shown.c_str(), static_cast<int>(shown.size()));
   DeleteDC(dc);
-  return kMargin + static_cast<int>(s.cx) - e.scroll;
+  return static_cast<int>(s.cx);
+}
+
+// Where the text starts: ES_RIGHT and ES_CENTER place a text that fits, one that does not
+// scrolls from the left.
+int TextLeft(HWND w, const Edit& e) {
+  DWORD align = Style(w) & (ES_CENTER | ES_RIGHT);
+  if (align == 0) return kMargin;
+  RECT client;
+  GetClientRect(w, &client);
+  int room = static_cast<int>(client.right) - 2 * kMargin - Width(w, e, e.text.text().size());
+  if (room <= 0) return kMargin;
+  return kMargin + (align & ES_RIGHT ? room : room / 2);
+}
+
+int XOf(HWND w, const Edit& e, size_t offset) {
+  return TextLeft(w, e) + Width(w, e, offset) - e.scroll;
 }
 
 size_t OffsetAt(HWND w, const Edit& e, int x) {
@@ -112,7 +128,7 @@ void Paint(HWND w, Edit* e) {
     std::string all = Shown(w, *e, e->text.text().size());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, ink);
-    RECT line{kMargin - e->scroll, top, client.right + 4096, top + height};
+    RECT line{TextLeft(w, *e) - e->scroll, top, client.right + 4096, top + height};
     draw::Text(dc, e->font, all, &line, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
     if (e->text.has_selection() && (e->focus || (Style(w) & ES_NOHIDESEL))) {
       int x0 = XOf(w, *e, e->text.sel_start()), x1 = XOf(w, *e, e->text.sel_end());

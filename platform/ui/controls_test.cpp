@@ -122,6 +122,35 @@ TEST_F(ControlsTest, EditClickPlacesTheCaretAndDragSelects) {
   EXPECT_EQ(end, 8u);
 }
 
+TEST_F(ControlsTest, ARightAlignedEditKeepsItsTextAndCaretAtTheRight) {
+  Open(IDD_CONFIRM);
+  HWND edit = Item(IDC_COUNT);
+  SetWindowLongA(edit, GWL_STYLE, GetWindowLongA(edit, GWL_STYLE) | ES_RIGHT);
+  SetDlgItemTextA(dialog_, IDC_COUNT, "12");
+  SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);
+  RECT r;
+  GetWindowRect(edit, &r);
+  // A click at the left edge puts the caret before the text, one at the right after it.
+  ClickAt(r.left + 3, (r.top + r.bottom) / 2);
+  DWORD start = 9, end = 9;
+  SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  ClickAt(r.right - 4, (r.top + r.bottom) / 2);
+  SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 2u);
+  // The digits are drawn at the right end of the field.
+  auto& fb = display_->framebuffer();
+  std::lock_guard<std::mutex> lock(fb.mutex());
+  int left_ink = 0, right_ink = 0;
+  for (int y = r.top + 2; y < r.bottom - 2; ++y) {
+    for (int x = r.left + 2; x < r.right - 2; ++x) {
+      if (fb.Pixel(x, y) < 0x404040u) (x < (r.left + r.right) / 2 ? left_ink : right_ink)++;
+    }
+  }
+  EXPECT_EQ(left_ink, 0);
+  EXPECT_GT(right_ink, 10);
+}
+
 TEST_F(ControlsTest, ComboDropsByClickAndChoosesTheClickedItem) {
   Open(IDD_SEARCH_EN);
   HWND combo = Item(IDC_STORAGE);
