@@ -255,6 +255,11 @@ LRESULT DefaultHandling(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
     }
     case WM_GETDLGCODE:
       return 0;
+    case WM_SETTEXT: {  // the caption is in the frame
+      LRESULT done = DefWindowProcA(dialog, message, wparam, lparam);
+      RedrawWindow(dialog, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);
+      return done;
+    }
     default: {
       LRESULT result = 0;
       if (HandleFrameMouse(dialog, message, wparam, lparam, &result)) return result;

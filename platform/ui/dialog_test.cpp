@@ -321,6 +321,26 @@ TEST_F(DialogManagerTest, DraggingTheCaptionMovesAndTheThickFrameResizes) {
   EXPECT_GE(small.bottom - small.top, 40);
 }
 
+TEST_F(DialogManagerTest, ANewCaptionIsPainted) {
+  Open(IDD_CONFIRM);
+  RECT whole;
+  GetWindowRect(dialog_, &whole);
+  RECT band{whole.left + 4, whole.top + 3, whole.right - 24, whole.top + 20};
+  auto caption_ink = [&] {
+    std::lock_guard<std::mutex> lock(display_->framebuffer().mutex());
+    int n = 0;
+    for (int y = band.top; y < band.bottom; ++y) {
+      for (int x = band.left; x < band.right; ++x)
+        n += display_->framebuffer().Pixel(x, y) == 0xFFFFFFu;
+    }
+    return n;
+  };
+  int before = caption_ink();
+  SetWindowTextA(dialog_, "A much longer caption than before");
+  Pump();
+  EXPECT_GT(caption_ink(), before + 20);
+}
+
 TEST_F(DialogManagerTest, ADialogWithAnUnknownControlClassIsNotMade) {
   static const DialogItemTemplate kItems[] = {{"NoSuchClass", "", 1, WS_VISIBLE, 0, 0, 0, 10, 10}};
   static const DialogTemplate kBad{0,  nullptr, WS_POPUP, 0, 0,      0, 40,
