@@ -277,6 +277,7 @@ bool X11Display::Present() {
 }
 
 std::string X11Display::KeyText(XKeyEvent* key) {
+  if (key->state & Mod1Mask) return "";  // Alt with a key is a command, not text
   char buf[64];
   KeySym sym = NoSymbol;
   if (ic_ != nullptr) {

@@ -62,6 +62,8 @@ TEST_F(ControlsTest, EditTypesSelectsCopiesAndPastesWithinTheProcess) {
   Key(VK_END);
   KeyWith(VK_CONTROL, 'V');
   EXPECT_EQ(Text(IDC_NAME), "cam2cam");
+  KeyWith(VK_MENU, 'M');  // Alt with a key types nothing
+  EXPECT_EQ(Text(IDC_NAME), "cam2cam");
   KeyWith(VK_CONTROL, 'A');
   KeyWith(VK_CONTROL, 'X');
   EXPECT_EQ(Text(IDC_NAME), "");
