@@ -130,6 +130,13 @@ TEST_F(OrvixRun, HelpAndOneLineErrors) {
   out.clear();
   EXPECT_EQ(Run({"--page", File("missing.html")}, &out), 2);
   ASSERT_EQ(out.size(), 1u);
+
+  // An action on a control no dialog has fails the run, saying so in one line.
+  std::ofstream(File("control.txt")) << "0.5 click 4242\n";
+  out.clear();
+  EXPECT_EQ(Run({"--display", "headless", "--input", File("control.txt"), "--after", "5"}, &out),
+            1);
+  EXPECT_TRUE(Has(out, "orvix: input line 1: no control 4242 in the top dialog"));
 }
 
 // The cell of channel i in a 2 x 2 grid of the default 874 x 576 desktop.
