@@ -47,8 +47,9 @@ constexpr DWORD CDERR_STRUCTSIZE = 0x0001;
 // TRUE with lpstrFile, nFileOffset and nFileExtension filled when the person chose a file;
 // FALSE on Cancel (CommDlgExtendedError 0) or when the path does not fit lpstrFile
 // (FNERR_BUFFERTOOSMALL, and the first two bytes of lpstrFile hold the size needed). A name
-// that exists is asked about first with OFN_OVERWRITEPROMPT; the folder must exist. The
-// "Read only" box is not offered (OFN_HIDEREADONLY is the only behaviour).
+// that exists is asked about first with OFN_OVERWRITEPROMPT; the folder must exist. With
+// OFN_HIDEREADONLY a save dialog does not list read-only files (no one may write them); no
+// "Read only" box is offered in any case.
 BOOL GetSaveFileNameA(OPENFILENAMEA* ofn);
 // The same dialog for a file that must exist.
 BOOL GetOpenFileNameA(OPENFILENAMEA* ofn);

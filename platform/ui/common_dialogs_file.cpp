@@ -67,7 +67,7 @@ void Refresh(HWND dialog, FileDialog* d) {
   std::string all = "*";
   const std::string* patterns = filter < d->patterns.size() ? &d->patterns[filter] : &all;
   std::vector<Entry> found;
-  List(d->folder, patterns, &found);
+  List(d->folder, patterns, &found, d->save && (d->ofn->Flags & OFN_HIDEREADONLY));
   d->entries.clear();
   if (d->folder != "/") d->entries.push_back(Entry{"..", true});
   d->entries.insert(d->entries.end(), found.begin(), found.end());

@@ -23,9 +23,15 @@ bool Matches(const std::string& name, const std::string& patterns) {
   return false;
 }
 
+bool IsReadOnly(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
 }  // namespace
 
-bool List(const std::string& folder, const std::string* patterns, std::vector<Entry>* out) {
+bool List(const std::string& folder, const std::string* patterns, std::vector<Entry>* out,
+          bool hide_read_only) {
   out->clear();
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) return false;
@@ -36,7 +42,8 @@ bool List(const std::string& folder, const std::string* patterns, std::vector<En
     bool is_folder = IsFolder(Join(folder, name));
     if (is_folder) {
       folders.push_back(Entry{name, true});
-    } else if (patterns != nullptr && Matches(name, *patterns)) {
+    } else if (patterns != nullptr && Matches(name, *patterns) &&
+               !(hide_read_only && IsReadOnly(Join(folder, name)))) {
       files.push_back(Entry{name, false});
     }
   }

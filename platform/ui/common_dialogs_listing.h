@@ -14,7 +14,10 @@ struct Entry {
 // The folders (without "." and hidden ones) and, when `patterns` is given, the files matching
 // any of them (';'-separated, case ignored), each group sorted by name. False when the folder
 // cannot be read.
-bool List(const std::string& folder, const std::string* patterns, std::vector<Entry>* out);
+// With `hide_read_only`, files no one may write (the read-only attribute's analogue) are left
+// out.
+bool List(const std::string& folder, const std::string* patterns, std::vector<Entry>* out,
+          bool hide_read_only = false);
 // `name` against `folder`: an absolute name stays, "~" is the home folder, ".." goes up; the
 // result has no trailing '/' (but "/" itself).
 std::string Join(const std::string& folder, const std::string& name);

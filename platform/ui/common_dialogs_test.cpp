@@ -72,11 +72,12 @@ class CommonDialogsTest : public ::testing::Test {
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir_ = pattern;
     ASSERT_EQ(mkdir((dir_ + "/sub").c_str(), 0755), 0);
-    for (const char* name : {"/a.avi", "/B.AVI", "/notes.txt", "/sub/inner.avi"}) {
+    for (const char* name : {"/a.avi", "/B.AVI", "/notes.txt", "/sub/inner.avi", "/locked.avi"}) {
       std::FILE* f = std::fopen((dir_ + name).c_str(), "w");
       ASSERT_NE(f, nullptr);
       std::fclose(f);
     }
+    ASSERT_EQ(chmod((dir_ + "/locked.avi").c_str(), 0444), 0);
     g_steps.clear();
     g_next = 0;
     g_ticks = 0;
