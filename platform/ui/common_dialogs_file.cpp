@@ -85,13 +85,37 @@ void Navigate(HWND dialog, FileDialog* d, const std::string& folder) {
 }
 
 // The filters: "description\0patterns\0" pairs up to an empty description.
+// The filter pairs as descriptions and patterns. "a|b|c|d||", the form class libraries take,
+// is read within its one string; so is a description without patterns after it.
+std::vector<std::string> FilterParts(const char* f) {
+  std::vector<std::string> parts;
+  if (f == nullptr) return parts;
+  if (std::strchr(f, '|') != nullptr) {
+    std::string all = f;
+    size_t at = 0;
+    while (at < all.size()) {
+      size_t bar = all.find('|', at);
+      if (bar == std::string::npos) bar = all.size();
+      if (bar == at) break;  // "||": the end
+      parts.push_back(all.substr(at, bar - at));
+      at = bar + 1;
+    }
+  } else {
+    while (*f != '\0') {  // "a\0b\0c\0d\0\0", as the calling convention has it
+      parts.emplace_back(f);
+      f += std::strlen(f) + 1;
+    }
+  }
+  if (parts.size() % 2) parts.pop_back();
+  return parts;
+}
+
 void ReadFilters(HWND dialog, FileDialog* d) {
-  const char* f = d->ofn->lpstrFilter;
-  while (f != nullptr && *f != '\0') {
-    const char* patterns = f + std::strlen(f) + 1;
-    SendDlgItemMessageA(dialog, kCdFilter, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(f));
-    d->patterns.emplace_back(patterns);
-    f = patterns + std::strlen(patterns) + 1;
+  std::vector<std::string> parts = FilterParts(d->ofn->lpstrFilter);
+  for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+    SendDlgItemMessageA(dialog, kCdFilter, CB_ADDSTRING, 0,
+                        reinterpret_cast<LPARAM>(parts[i].c_str()));
+    d->patterns.push_back(parts[i + 1]);
   }
   if (d->patterns.empty()) {
     SendDlgItemMessageA(dialog, kCdFilter, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("All files"));

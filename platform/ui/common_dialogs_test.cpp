@@ -136,6 +136,17 @@ TEST_F(CommonDialogsTest, SaveListsTheFolderByFilterAndAddsTheDefaultExtension) 
   EXPECT_TRUE(g_prompts.empty());
 }
 
+TEST_F(CommonDialogsTest, FiltersInTheBarFormAreReadWithinTheirString) {
+  std::vector<std::string> shown;
+  g_steps = {[&](HWND d) { shown = ListRows(d); }, [](HWND d) { TypePath(d, "x"); }};
+  char path[512] = "";
+  OPENFILENAMEA ofn = Save(path, sizeof(path));
+  ofn.lpstrFilter = "AVI Files(*.avi)|*.AVI||";
+  ASSERT_TRUE(GetSaveFileNameA(&ofn));
+  EXPECT_EQ(shown, (std::vector<std::string>{"[..]", "[sub]", "B.AVI", "a.avi"}));
+  EXPECT_EQ(std::string(path), dir_ + "/x.avi");
+}
+
 TEST_F(CommonDialogsTest, AnExistingNameIsAskedAboutAndCancelGivesFalse) {
   g_steps = {[](HWND d) { TypePath(d, "a"); },    // a.avi exists: "no" keeps the dialog open
              [](HWND d) { TypePath(d, "sub"); },  // a folder: the list goes into it
