@@ -26,9 +26,11 @@ struct Combo {
   int drop_height = 100;  // the template's height: how far the list may drop
   int row_height = 15;
   bool focus = false;
-  HWND drop = nullptr;  // the open list
-  int hot = -1;         // the row under the mouse or the arrows in the open list
-  int top = 0;          // first row shown in the open list
+  HWND drop = nullptr;    // the open list
+  int hot = -1;           // the row under the mouse or the arrows in the open list
+  int top = 0;            // first row shown in the open list
+  bool dragging = false;  // the open list's scroll thumb follows the mouse
+  int drag_offset = 0;
 };
 
 DWORD Style(HWND w) { return static_cast<DWORD>(GetWindowLongA(w, GWL_STYLE)); }
@@ -365,13 +367,51 @@ LRESULT ComboProc(HWND w, UINT message, WPARAM wparam, LPARAM lparam) {
 
 HWND OwnerOf(HWND drop) { return reinterpret_cast<HWND>(GetWindowLongPtrA(drop, 0)); }
 
+bool HasBar(const Combo& c) { return c.model.size() > DropRows(c); }
+
+ScrollBar BarOf(HWND drop, const Combo& c) {
+  RECT client;
+  GetClientRect(drop, &client);
+  return ScrollBar::For(client, c.top, DropRows(c), c.model.size());
+}
+
 int RowAt(HWND drop, const Combo& c, LPARAM lparam) {
   RECT client;
   GetClientRect(drop, &client);
   POINT p{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
   if (!PtInRect(&client, p)) return -2;  // outside the list
+  if (HasBar(c) && BarOf(drop, c).Hit(p) != ScrollBar::Part::kNone) return -3;
   int index = c.top + p.y / c.row_height;
   return c.model.Valid(index) ? index : -1;
+}
+
+// The open list's scroll bar: true when the mouse message was the bar's.
+bool BarMouse(HWND drop, Combo* c, UINT message, LPARAM lparam) {
+  POINT p{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+  int rows = DropRows(*c), room = std::max(0, c->model.size() - rows);
+  if (c->dragging) {
+    if (message == WM_MOUSEMOVE) {
+      c->top = BarOf(drop, *c).TopFor(p.y - c->drag_offset, rows, c->model.size());
+    }
+    if (message == WM_LBUTTONUP) c->dragging = false;
+    Redraw(drop);
+    return true;
+  }
+  if (message != WM_LBUTTONDOWN || RowAt(drop, *c, lparam) != -3) return false;
+  ScrollBar b = BarOf(drop, *c);
+  ScrollBar::Part part = b.Hit(p);
+  int step = part == ScrollBar::Part::kUp       ? -1
+             : part == ScrollBar::Part::kDown   ? 1
+             : part == ScrollBar::Part::kPageUp ? -(rows - 1)
+                                                : rows - 1;
+  if (part == ScrollBar::Part::kThumb) {
+    c->dragging = true;
+    c->drag_offset = p.y - b.thumb.top;
+  } else {
+    c->top = std::clamp(c->top + step, 0, room);
+  }
+  Redraw(drop);
+  return true;
 }
 
 LRESULT DropProc(HWND drop, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -395,12 +435,16 @@ LRESULT DropProc(HWND drop, UINT message, WPARAM wparam, LPARAM lparam) {
         ListView view{&c->model,   c->top,        c->hot,  c->hot,
                       false,       c->row_height, c->font, (Style(owner) & CBS_OWNERDRAWFIXED) != 0,
                       ODT_COMBOBOX};
-        PaintRows(owner, dc, client, view);
+        RECT rows = client;
+        if (HasBar(*c)) rows.right -= kScrollBarWidth;
+        PaintRows(owner, dc, rows, view);
+        if (HasBar(*c)) BarOf(drop, *c).Paint(dc);
       }
       EndPaint(drop, &ps);
       return 0;
     }
     case WM_MOUSEMOVE: {
+      if (BarMouse(drop, c, message, lparam)) return 0;
       int row = RowAt(drop, *c, lparam);
       if (row >= 0 && row != c->hot) {
         c->hot = row;
@@ -409,9 +453,11 @@ LRESULT DropProc(HWND drop, UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     }
     case WM_LBUTTONDOWN:
+      if (BarMouse(drop, c, message, lparam)) return 0;
       if (RowAt(drop, *c, lparam) == -2) Close(owner, c, false);
       return 0;
     case WM_LBUTTONUP: {
+      if (BarMouse(drop, c, message, lparam)) return 0;
       int row = RowAt(drop, *c, lparam);
       if (row >= 0) {
         c->hot = row;

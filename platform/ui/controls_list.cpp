@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/ui/message.h"
@@ -78,6 +79,54 @@ void PaintRows(HWND window, HDC dc, const RECT& area, const ListView& v) {
                DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     SetTextColor(dc, old);
     if (v.focus && i == v.caret) DrawFocusRect(dc, &row);
+  }
+}
+
+ScrollBar ScrollBar::For(const RECT& c, int top, int rows, int count) {
+  ScrollBar b;
+  b.whole = RECT{c.right - kScrollBarWidth, 0, c.right, c.bottom};
+  b.up = RECT{b.whole.left, 0, c.right, kScrollBarWidth};
+  b.down = RECT{b.whole.left, c.bottom - kScrollBarWidth, c.right, c.bottom};
+  b.track_top = kScrollBarWidth;
+  b.track_length = std::max(0, static_cast<int>(c.bottom) - 2 * kScrollBarWidth);
+  int n = std::max(1, count);
+  int length = std::max(8, b.track_length * rows / n);
+  int room = std::max(1, n - rows);
+  int at = b.track_top + (b.track_length - length) * std::clamp(top, 0, room) / room;
+  b.thumb = RECT{b.whole.left, at, c.right, at + length};
+  return b;
+}
+
+ScrollBar::Part ScrollBar::Hit(POINT p) const {
+  if (!PtInRect(&whole, p)) return Part::kNone;
+  if (PtInRect(&up, p)) return Part::kUp;
+  if (PtInRect(&down, p)) return Part::kDown;
+  if (p.y < thumb.top) return Part::kPageUp;
+  if (p.y >= thumb.bottom) return Part::kPageDown;
+  return Part::kThumb;
+}
+
+int ScrollBar::TopFor(int thumb_top, int rows, int count) const {
+  int length = thumb.bottom - thumb.top;
+  int span = std::max(1, track_length - length);
+  int room = std::max(0, count - rows);
+  int at = std::clamp(thumb_top - track_top, 0, span);
+  return (at * room + span / 2) / span;
+}
+
+void ScrollBar::Paint(HDC dc) const {
+  draw::Fill(dc, whole, draw::kFace);
+  for (const RECT* part : {&up, &down, &thumb}) {
+    RECT r = *part;
+    draw::Raised(dc, &r);
+    draw::Fill(dc, r, draw::kFace);
+  }
+  int cx = (up.left + up.right) / 2;
+  for (int i = 0; i < 4; ++i) {
+    int y = (up.top + up.bottom) / 2 - 2 + i;
+    draw::Fill(dc, RECT{cx - i, y, cx + i + 1, y + 1}, draw::kText);
+    y = (down.top + down.bottom) / 2 + 1 - i;
+    draw::Fill(dc, RECT{cx - i, y, cx + i + 1, y + 1}, draw::kText);
   }
 }
 

@@ -49,6 +49,21 @@ struct ListView {
   UINT owner_type;  // ODT_LISTBOX or ODT_COMBOBOX
 };
 void PaintRows(HWND window, HDC dc, const RECT& area, const ListView& view);
+
+// The vertical scroll bar of a list whose `count` rows do not fit its `rows`, at the right of
+// its client area, showing row `top` first.
+constexpr int kScrollBarWidth = 16;
+struct ScrollBar {
+  enum class Part { kNone, kUp, kDown, kPageUp, kPageDown, kThumb };
+  static ScrollBar For(const RECT& client, int top, int rows, int count);
+  Part Hit(POINT p) const;
+  // The first row shown when the thumb's top is dragged to `thumb_top`.
+  int TopFor(int thumb_top, int rows, int count) const;
+  void Paint(HDC dc) const;
+
+  RECT whole, up, down, thumb;
+  int track_top, track_length;
+};
 // The row height for the font: its height plus two pixels.
 int RowHeight(HFONT font);
 

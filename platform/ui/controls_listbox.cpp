@@ -28,8 +28,6 @@ struct ListBox {
   int drag_offset = 0;          // where in the thumb it was taken
 };
 
-constexpr int kBarWidth = 16;
-
 DWORD Style(HWND w) { return static_cast<DWORD>(GetWindowLongA(w, GWL_STYLE)); }
 
 int VisibleRows(HWND w, const ListBox& lb) {
@@ -43,42 +41,10 @@ bool HasBar(HWND w, const ListBox& lb) {
   return (GetWindowLongA(w, GWL_STYLE) & WS_VSCROLL) && lb.model.size() > VisibleRows(w, lb);
 }
 
-struct Bar {
-  RECT whole, up, down, thumb;
-  int track_top, track_length;
-};
-
-Bar BarOf(HWND w, const ListBox& lb) {
+ScrollBar BarOf(HWND w, const ListBox& lb) {
   RECT c;
   GetClientRect(w, &c);
-  Bar b;
-  b.whole = RECT{c.right - kBarWidth, 0, c.right, c.bottom};
-  b.up = RECT{b.whole.left, 0, c.right, kBarWidth};
-  b.down = RECT{b.whole.left, c.bottom - kBarWidth, c.right, c.bottom};
-  b.track_top = kBarWidth;
-  b.track_length = std::max(0, static_cast<int>(c.bottom) - 2 * kBarWidth);
-  int rows = VisibleRows(w, lb), n = std::max(1, lb.model.size());
-  int length = std::max(8, b.track_length * rows / n);
-  int room = std::max(1, n - rows);
-  int top = b.track_top + (b.track_length - length) * lb.top / room;
-  b.thumb = RECT{b.whole.left, top, c.right, top + length};
-  return b;
-}
-
-void PaintBar(HDC dc, const Bar& b) {
-  draw::Fill(dc, b.whole, draw::kFace);
-  for (const RECT* part : {&b.up, &b.down, &b.thumb}) {
-    RECT r = *part;
-    draw::Raised(dc, &r);
-    draw::Fill(dc, r, draw::kFace);
-  }
-  int cx = (b.up.left + b.up.right) / 2;
-  for (int i = 0; i < 4; ++i) {
-    int y = (b.up.top + b.up.bottom) / 2 - 2 + i;
-    draw::Fill(dc, RECT{cx - i, y, cx + i + 1, y + 1}, draw::kText);
-    y = (b.down.top + b.down.bottom) / 2 + 1 - i;
-    draw::Fill(dc, RECT{cx - i, y, cx + i + 1, y + 1}, draw::kText);
-  }
+  return ScrollBar::For(c, lb.top, VisibleRows(w, lb), lb.model.size());
 }
 
 void Redraw(HWND w) { InvalidateRect(w, nullptr, TRUE); }
@@ -120,9 +86,9 @@ void Paint(HWND w, ListBox* lb) {
                   ODT_LISTBOX};
     bool bar = HasBar(w, *lb);
     RECT rows = client;
-    if (bar) rows.right -= kBarWidth;
+    if (bar) rows.right -= kScrollBarWidth;
     PaintRows(w, dc, rows, view);
-    if (bar) PaintBar(dc, BarOf(w, *lb));
+    if (bar) BarOf(w, *lb).Paint(dc);
   }
   EndPaint(w, &ps);
 }
@@ -174,30 +140,29 @@ void ScrollBy(HWND w, ListBox* lb, int rows) {
 
 // A press on the scroll bar: arrows move a row, the track a page, the thumb is taken.
 void PressBar(HWND w, ListBox* lb, POINT p) {
-  Bar b = BarOf(w, *lb);
+  ScrollBar b = BarOf(w, *lb);
   int page = std::max(1, VisibleRows(w, *lb) - 1);
-  if (PtInRect(&b.up, p)) {
-    ScrollBy(w, lb, -1);
-  } else if (PtInRect(&b.down, p)) {
-    ScrollBy(w, lb, 1);
-  } else if (p.y < b.thumb.top) {
-    ScrollBy(w, lb, -page);
-  } else if (p.y >= b.thumb.bottom) {
-    ScrollBy(w, lb, page);
-  } else {
-    lb->dragging_thumb = true;
-    lb->drag_offset = p.y - b.thumb.top;
-    SetCapture(w);
+  switch (b.Hit(p)) {
+    case ScrollBar::Part::kUp:
+      return ScrollBy(w, lb, -1);
+    case ScrollBar::Part::kDown:
+      return ScrollBy(w, lb, 1);
+    case ScrollBar::Part::kPageUp:
+      return ScrollBy(w, lb, -page);
+    case ScrollBar::Part::kPageDown:
+      return ScrollBy(w, lb, page);
+    case ScrollBar::Part::kThumb:
+      lb->dragging_thumb = true;
+      lb->drag_offset = p.y - b.thumb.top;
+      SetCapture(w);
+      return;
+    case ScrollBar::Part::kNone:
+      return;
   }
 }
 
 void DragThumb(HWND w, ListBox* lb, int y) {
-  Bar b = BarOf(w, *lb);
-  int length = b.thumb.bottom - b.thumb.top;
-  int span = std::max(1, b.track_length - length);
-  int room = std::max(0, lb->model.size() - VisibleRows(w, *lb));
-  int at = std::clamp(y - lb->drag_offset - b.track_top, 0, span);
-  int top = (at * room + span / 2) / span;
+  int top = BarOf(w, *lb).TopFor(y - lb->drag_offset, VisibleRows(w, *lb), lb->model.size());
   if (top != lb->top) {
     lb->top = top;
     Redraw(w);
@@ -207,8 +172,7 @@ void DragThumb(HWND w, ListBox* lb, int y) {
 LRESULT Mouse(HWND w, ListBox* lb, UINT message, LPARAM lparam) {
   POINT p{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
   if (message == WM_LBUTTONDOWN && HasBar(w, *lb)) {
-    Bar b = BarOf(w, *lb);
-    if (PtInRect(&b.whole, p)) {
+    if (BarOf(w, *lb).Hit(p) != ScrollBar::Part::kNone) {
       SetFocus(w);
       PressBar(w, lb, p);
       return 0;

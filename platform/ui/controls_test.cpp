@@ -184,6 +184,44 @@ TEST_F(ControlsTest, ComboDropsByClickAndChoosesTheClickedItem) {
   EXPECT_EQ(std::count(commands.begin(), commands.end(), Command{IDC_STORAGE, CBN_SELCHANGE}), 0);
 }
 
+TEST_F(ControlsTest, ALongComboListScrollsByItsBarAndKeepsOpen) {
+  Open(IDD_SEARCH_EN);
+  HWND combo = Item(IDC_STORAGE);
+  for (int i = 1; i <= 255; ++i) {
+    std::string n = std::to_string(i);
+    SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(n.c_str()));
+  }
+  Click(combo);
+  HWND list = GetCapture();
+  ASSERT_NE(list, nullptr);
+  RECT client;
+  GetClientRect(list, &client);
+  auto at = [&](int x, int y) {
+    POINT p{x, y};
+    ClientToScreen(list, &p);
+    return p;
+  };
+  POINT down = at(client.right - 8, client.bottom - 8);
+  ClickAt(down.x, down.y);  // a row down, and the list stays open
+  ASSERT_TRUE(SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0));
+  // Drag the thumb to the bottom, then pick the last row shown: the last item.
+  auto& in = display_->input();
+  POINT thumb = at(client.right - 8, 16 + 4);  // just below the up arrow, near the top
+  in.MoveTo(thumb.x, thumb.y);
+  in.Press(platform::display::Button::kLeft, thumb.x, thumb.y);
+  Pump();
+  in.MoveTo(thumb.x, thumb.y + 2000);
+  Pump();
+  in.Release(platform::display::Button::kLeft, thumb.x, thumb.y + 2000);
+  in.Wait(1000);
+  Pump();
+  ASSERT_TRUE(SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0));
+  POINT last = at(10, client.bottom - 4);
+  ClickAt(last.x, last.y);
+  EXPECT_FALSE(SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0));
+  EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), SendMessageA(combo, CB_GETCOUNT, 0, 0) - 1);
+}
+
 TEST_F(ControlsTest, ComboKeyboardChangesSelectionAndEnterInTheListIsTheCombos) {
   Open(IDD_SEARCH_EN);
   HWND combo = Item(IDC_STORAGE);
