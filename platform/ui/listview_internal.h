@@ -1,0 +1,53 @@
+#pragma once
+// Internal to the list view: its rows, columns and the calls its two source files share.
+
+#include <string>
+#include <vector>
+
+#include "platform/ui/commctrl_internal.h"
+
+namespace platform::ui::commctrl {
+
+struct ListRow {
+  std::vector<std::string> texts;  // by column; missing ones are empty
+  LPARAM data = 0;
+  UINT state = 0;  // LVIS_*
+};
+
+struct ListColumn {
+  std::string text;
+  int width = 0;
+  int fmt = LVCFMT_LEFT;
+};
+
+struct ListView {
+  std::vector<ListColumn> columns;
+  std::vector<ListRow> rows;
+  HWND header = nullptr;
+  HFONT font = nullptr;
+  COLORREF back = RGB(255, 255, 255);
+  COLORREF text = RGB(0, 0, 0);
+  COLORREF text_back = RGB(255, 255, 255);
+  DWORD ex_style = 0;
+  int row_height = 16;
+  int header_height = 0;
+  int top = 0;     // first row shown
+  int focus = -1;  // row with the focus mark
+};
+
+StateMap<ListView>& ListStates();
+
+// Handles LVM_* item and column messages; `lv` may be gone when it returns.
+LRESULT ListItemMessage(HWND window, ListView* lv, UINT message, WPARAM wparam, LPARAM lparam);
+// Sets the state bits of row `index` under `mask`, with LVN_ITEMCHANGING / LVN_ITEMCHANGED.
+// False when the row is gone or the parent refused.
+bool SetRowState(HWND window, int index, UINT state, UINT mask);
+// Rows that fit below the header (at least 1).
+int RowsPerPage(HWND window, const ListView& lv);
+void EnsureVisible(HWND window, ListView* lv, int index);
+RECT RowRect(HWND window, const ListView& lv, int index);
+int TotalColumnWidth(const ListView& lv);
+// Asks the parent (owner-drawn lists) or the font for the row height; re-lays the header.
+void Relayout(HWND window);
+
+}  // namespace platform::ui::commctrl
