@@ -383,9 +383,9 @@ constexpr WPARAM TTDT_INITIAL = 3;
 struct TOOLINFOA {
   UINT cbSize;
   UINT uFlags;
-  HWND hwnd;      // the window that holds the tool
-  UINT_PTR uId;   // the tool's window with TTF_IDISHWND, else an id of the caller's
-  RECT rect;      // the tool's area in hwnd's client coordinates, without TTF_IDISHWND
+  HWND hwnd;     // the window that holds the tool
+  UINT_PTR uId;  // the tool's window with TTF_IDISHWND, else an id of the caller's
+  RECT rect;     // the tool's area in hwnd's client coordinates, without TTF_IDISHWND
   HINSTANCE hinst;
   LPSTR lpszText;
   LPARAM lParam;

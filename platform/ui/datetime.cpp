@@ -17,8 +17,8 @@ struct DatePicker {
   DateTimeFormat format = DateTimeFormat::Parse("yyyy-MM-dd");
   SYSTEMTIME time{};
   HFONT font = nullptr;
-  int field = -1;       // index into format.fields() of the field being edited
-  std::string typed;    // digits typed into that field so far
+  int field = -1;        // index into format.fields() of the field being edited
+  std::string typed;     // digits typed into that field so far
   SYSTEMTIME untyped{};  // the time before the first of those digits
 };
 
@@ -55,9 +55,7 @@ void Changed(HWND window, const SYSTEMTIME& time) {
   Notify(window, DTN_DATETIMECHANGE, &nm.nmhdr);
 }
 
-bool SpinStyle(HWND window) {
-  return (GetWindowLongPtrA(window, GWL_STYLE) & DTS_UPDOWN) != 0;
-}
+bool SpinStyle(HWND window) { return (GetWindowLongPtrA(window, GWL_STYLE) & DTS_UPDOWN) != 0; }
 
 void Paint(HWND window, DatePicker* p) {
   OffscreenPaint paint(window);

@@ -12,13 +12,21 @@ constexpr int kMaxYear = 9999;
 FieldKind KindOf(char c, int run, bool* padded) {
   *padded = run >= 2;
   switch (c) {
-    case 'y': return run >= 4 ? FieldKind::kYear4 : FieldKind::kYear2;
-    case 'M': return FieldKind::kMonth;
-    case 'd': return FieldKind::kDay;
-    case 'H': case 'h': return FieldKind::kHour;
-    case 'm': return FieldKind::kMinute;
-    case 's': return FieldKind::kSecond;
-    default: return FieldKind::kLiteral;
+    case 'y':
+      return run >= 4 ? FieldKind::kYear4 : FieldKind::kYear2;
+    case 'M':
+      return FieldKind::kMonth;
+    case 'd':
+      return FieldKind::kDay;
+    case 'H':
+    case 'h':
+      return FieldKind::kHour;
+    case 'm':
+      return FieldKind::kMinute;
+    case 's':
+      return FieldKind::kSecond;
+    default:
+      return FieldKind::kLiteral;
   }
 }
 
@@ -37,7 +45,8 @@ bool ReadNumber(const std::string& text, size_t* at, const DateField& f, int* va
   size_t want = f.kind == FieldKind::kYear4 ? 4 : 2;
   size_t n = 0;
   int v = 0;
-  while (*at + n < text.size() && n < want && std::isdigit(static_cast<unsigned char>(text[*at + n]))) {
+  while (*at + n < text.size() && n < want &&
+         std::isdigit(static_cast<unsigned char>(text[*at + n]))) {
     v = v * 10 + (text[*at + n] - '0');
     ++n;
   }
@@ -67,8 +76,8 @@ void SetDayOfWeek(SYSTEMTIME* t) {
   // Sakamoto's method.
   static const int kOffsets[12] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
   int y = t->wYear - (t->wMonth < 3 ? 1 : 0);
-  t->wDayOfWeek =
-      static_cast<WORD>((y + y / 4 - y / 100 + y / 400 + kOffsets[(t->wMonth + 11) % 12] + t->wDay) % 7);
+  t->wDayOfWeek = static_cast<WORD>(
+      (y + y / 4 - y / 100 + y / 400 + kOffsets[(t->wMonth + 11) % 12] + t->wDay) % 7);
 }
 
 DateTimeFormat DateTimeFormat::Parse(const std::string& format) {
@@ -143,14 +152,29 @@ bool DateTimeFormat::ParseText(const std::string& text, const SYSTEMTIME& base,
     int value;
     if (!ReadNumber(text, &at, f, &value)) return false;
     switch (f.kind) {
-      case FieldKind::kYear4: t.wYear = static_cast<WORD>(value); break;
-      case FieldKind::kYear2: t.wYear = static_cast<WORD>(2000 + value); break;
-      case FieldKind::kMonth: t.wMonth = static_cast<WORD>(value); break;
-      case FieldKind::kDay: t.wDay = static_cast<WORD>(value); break;
-      case FieldKind::kHour: t.wHour = static_cast<WORD>(value); break;
-      case FieldKind::kMinute: t.wMinute = static_cast<WORD>(value); break;
-      case FieldKind::kSecond: t.wSecond = static_cast<WORD>(value); break;
-      case FieldKind::kLiteral: break;
+      case FieldKind::kYear4:
+        t.wYear = static_cast<WORD>(value);
+        break;
+      case FieldKind::kYear2:
+        t.wYear = static_cast<WORD>(2000 + value);
+        break;
+      case FieldKind::kMonth:
+        t.wMonth = static_cast<WORD>(value);
+        break;
+      case FieldKind::kDay:
+        t.wDay = static_cast<WORD>(value);
+        break;
+      case FieldKind::kHour:
+        t.wHour = static_cast<WORD>(value);
+        break;
+      case FieldKind::kMinute:
+        t.wMinute = static_cast<WORD>(value);
+        break;
+      case FieldKind::kSecond:
+        t.wSecond = static_cast<WORD>(value);
+        break;
+      case FieldKind::kLiteral:
+        break;
     }
   }
   if (at != text.size() || !IsValidTime(t)) return false;
@@ -161,37 +185,55 @@ bool DateTimeFormat::ParseText(const std::string& text, const SYSTEMTIME& base,
 
 int FieldValue(FieldKind kind, const SYSTEMTIME& t) {
   switch (kind) {
-    case FieldKind::kYear4: return t.wYear;
-    case FieldKind::kYear2: return t.wYear % 100;
-    case FieldKind::kMonth: return t.wMonth;
-    case FieldKind::kDay: return t.wDay;
-    case FieldKind::kHour: return t.wHour;
-    case FieldKind::kMinute: return t.wMinute;
-    case FieldKind::kSecond: return t.wSecond;
-    case FieldKind::kLiteral: return 0;
+    case FieldKind::kYear4:
+      return t.wYear;
+    case FieldKind::kYear2:
+      return t.wYear % 100;
+    case FieldKind::kMonth:
+      return t.wMonth;
+    case FieldKind::kDay:
+      return t.wDay;
+    case FieldKind::kHour:
+      return t.wHour;
+    case FieldKind::kMinute:
+      return t.wMinute;
+    case FieldKind::kSecond:
+      return t.wSecond;
+    case FieldKind::kLiteral:
+      return 0;
   }
   return 0;
 }
 
 int FieldMin(FieldKind kind) {
   switch (kind) {
-    case FieldKind::kYear4: return kMinYear;
+    case FieldKind::kYear4:
+      return kMinYear;
     case FieldKind::kMonth:
-    case FieldKind::kDay: return 1;
-    default: return 0;
+    case FieldKind::kDay:
+      return 1;
+    default:
+      return 0;
   }
 }
 
 int FieldMax(FieldKind kind, const SYSTEMTIME& t) {
   switch (kind) {
-    case FieldKind::kYear4: return kMaxYear;
-    case FieldKind::kYear2: return 99;
-    case FieldKind::kMonth: return 12;
-    case FieldKind::kDay: return DaysInMonth(t.wYear, t.wMonth);
-    case FieldKind::kHour: return 23;
+    case FieldKind::kYear4:
+      return kMaxYear;
+    case FieldKind::kYear2:
+      return 99;
+    case FieldKind::kMonth:
+      return 12;
+    case FieldKind::kDay:
+      return DaysInMonth(t.wYear, t.wMonth);
+    case FieldKind::kHour:
+      return 23;
     case FieldKind::kMinute:
-    case FieldKind::kSecond: return 59;
-    case FieldKind::kLiteral: return 0;
+    case FieldKind::kSecond:
+      return 59;
+    case FieldKind::kLiteral:
+      return 0;
   }
   return 0;
 }
@@ -203,14 +245,29 @@ bool SetField(FieldKind kind, int value, SYSTEMTIME* t) {
   if (value < 0 || value > 9999) return false;
   auto v = static_cast<WORD>(value);
   switch (kind) {
-    case FieldKind::kYear4: n.wYear = v; break;
-    case FieldKind::kYear2: n.wYear = static_cast<WORD>(n.wYear / 100 * 100 + value % 100); break;
-    case FieldKind::kMonth: n.wMonth = v; break;
-    case FieldKind::kDay: n.wDay = v; break;
-    case FieldKind::kHour: n.wHour = v; break;
-    case FieldKind::kMinute: n.wMinute = v; break;
-    case FieldKind::kSecond: n.wSecond = v; break;
-    case FieldKind::kLiteral: return false;
+    case FieldKind::kYear4:
+      n.wYear = v;
+      break;
+    case FieldKind::kYear2:
+      n.wYear = static_cast<WORD>(n.wYear / 100 * 100 + value % 100);
+      break;
+    case FieldKind::kMonth:
+      n.wMonth = v;
+      break;
+    case FieldKind::kDay:
+      n.wDay = v;
+      break;
+    case FieldKind::kHour:
+      n.wHour = v;
+      break;
+    case FieldKind::kMinute:
+      n.wMinute = v;
+      break;
+    case FieldKind::kSecond:
+      n.wSecond = v;
+      break;
+    case FieldKind::kLiteral:
+      return false;
   }
   if (kind != FieldKind::kDay && n.wMonth >= 1 && n.wMonth <= 12) {
     int last = DaysInMonth(n.wYear, n.wMonth);

@@ -130,8 +130,8 @@ void Paint(HWND window, Header* h) {
       RECT r = ItemRect(*h, static_cast<int>(i), client.bottom);
       bool pressed = static_cast<int>(i) == h->pressed;
       if (whole & CDRF_NOTIFYITEMDRAW) {
-        LRESULT own = CustomDraw(window, CDDS_ITEMPREPAINT, dc, r, i,
-                                 pressed ? CDIS_SELECTED : 0, h->items[i].data);
+        LRESULT own = CustomDraw(window, CDDS_ITEMPREPAINT, dc, r, i, pressed ? CDIS_SELECTED : 0,
+                                 h->items[i].data);
         if (own & CDRF_SKIPDEFAULT) continue;
       }
       DrawDefaultItem(dc, h->items[i], r, pressed);

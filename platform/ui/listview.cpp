@@ -56,9 +56,9 @@ void DrawRowDefault(HDC dc, const ListView& lv, const ListRow& row, const RECT& 
     SetTextColor(dc, lit ? kSelectedText : lv.text);
     RECT text = cell;
     InflateRect(&text, -4, 0);
-    DrawTextA(dc, row.texts[c].c_str(), -1, &text,
-              AlignOf(lv.columns[c].fmt) | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS |
-                  DT_NOPREFIX);
+    DrawTextA(
+        dc, row.texts[c].c_str(), -1, &text,
+        AlignOf(lv.columns[c].fmt) | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
   }
 }
 
@@ -201,18 +201,31 @@ void OnKey(HWND window, ListView* lv, UINT key) {
   int page = RowsPerPage(window, *lv);
   int at = lv->focus;
   switch (key) {
-    case VK_UP: at = at < 0 ? 0 : at - 1; break;
-    case VK_DOWN: at = at + 1; break;
-    case VK_PRIOR: at = at - page; break;
-    case VK_NEXT: at = at < 0 ? page - 1 : at + page; break;
-    case VK_HOME: at = 0; break;
-    case VK_END: at = count - 1; break;
+    case VK_UP:
+      at = at < 0 ? 0 : at - 1;
+      break;
+    case VK_DOWN:
+      at = at + 1;
+      break;
+    case VK_PRIOR:
+      at = at - page;
+      break;
+    case VK_NEXT:
+      at = at < 0 ? page - 1 : at + page;
+      break;
+    case VK_HOME:
+      at = 0;
+      break;
+    case VK_END:
+      at = count - 1;
+      break;
     case VK_RETURN: {
       NMHDR hdr{};
       Notify(window, NM_RETURN, &hdr);
       return;
     }
-    default: return;
+    default:
+      return;
   }
   at = std::clamp(at, 0, count - 1);
   Select(window, at, false);
@@ -249,8 +262,8 @@ LRESULT OnCreate(HWND window) {
   DWORD own = static_cast<DWORD>(GetWindowLongPtrA(window, GWL_STYLE));
   if (!(own & LVS_NOCOLUMNHEADER)) style |= WS_VISIBLE;
   if (!(own & LVS_NOSORTHEADER)) style |= HDS_BUTTONS;
-  HWND header = CreateWindowExA(0, WC_HEADERA, "", style, 0, 0, 0, 0, window, nullptr, nullptr,
-                                nullptr);
+  HWND header =
+      CreateWindowExA(0, WC_HEADERA, "", style, 0, 0, 0, 0, window, nullptr, nullptr, nullptr);
   ListView* lv = ListStates().Get(window);
   if (header == nullptr || lv == nullptr) return -1;
   lv->header = header;

@@ -93,7 +93,8 @@ LRESULT SetItem(HWND window, ListView* lv, const LVITEMA* item) {
   if (item->mask & LVIF_TEXT) SetText(&row, item->iSubItem, item->pszText);
   if ((item->mask & LVIF_PARAM) && item->iSubItem == 0) row.data = item->lParam;
   Redraw(window);
-  if (item->mask & LVIF_STATE) return SetRowState(window, item->iItem, item->state, item->stateMask);
+  if (item->mask & LVIF_STATE)
+    return SetRowState(window, item->iItem, item->state, item->stateMask);
   return TRUE;
 }
 
@@ -279,9 +280,8 @@ LRESULT ListItemMessage(HWND window, ListView* lv, UINT message, WPARAM wparam, 
     case LVM_DELETECOLUMN:
       return DeleteColumn(window, lv, index);
     case LVM_GETCOLUMNWIDTH:
-      return index >= 0 && index < static_cast<int>(lv->columns.size())
-                 ? lv->columns[index].width
-                 : 0;
+      return index >= 0 && index < static_cast<int>(lv->columns.size()) ? lv->columns[index].width
+                                                                        : 0;
     case LVM_SETCOLUMNWIDTH: {
       LVCOLUMNA c{};
       c.mask = LVCF_WIDTH;

@@ -31,7 +31,7 @@ struct Tooltip {
   bool active = true;
   UINT initial = kDefaultInitial;
   UINT autopop = kDefaultAutoPop;
-  int current = -1;      // tool under the cursor
+  int current = -1;  // tool under the cursor
   bool shown = false;
   bool suppressed = false;  // a press on the current tool: no tip until it is left
   DWORD shown_at = 0;

@@ -46,7 +46,8 @@ int Breadth(HWND window) {
 int PixelOf(HWND window, const Trackbar& t, int value) {
   int usable = std::max(Length(window) - 2 * kMargin, 0);
   if (t.max == t.min) return kMargin;
-  return kMargin + static_cast<int>(static_cast<long long>(value - t.min) * usable / (t.max - t.min));
+  return kMargin +
+         static_cast<int>(static_cast<long long>(value - t.min) * usable / (t.max - t.min));
 }
 
 int ValueAt(HWND window, const Trackbar& t, int pixel) {
@@ -104,10 +105,10 @@ void Paint(HWND window, Trackbar* t) {
   OffscreenPaint paint(window);
   HDC dc = paint.dc();
   HWND parent = GetParent(window);
-  auto brush = reinterpret_cast<HBRUSH>(
-      parent ? SendMessageA(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                            reinterpret_cast<LPARAM>(window))
-             : 0);
+  auto brush = reinterpret_cast<HBRUSH>(parent ? SendMessageA(parent, WM_CTLCOLORSTATIC,
+                                                              reinterpret_cast<WPARAM>(dc),
+                                                              reinterpret_cast<LPARAM>(window))
+                                               : 0);
   if (brush == nullptr) brush = GetSysColorBrush(COLOR_BTNFACE);
   FillRect(dc, &paint.client(), brush);
   RECT channel = ChannelRect(window);
@@ -128,7 +129,10 @@ void Paint(HWND window, Trackbar* t) {
   }
   RECT thumb = ThumbRect(window, *t);
   bool enabled = IsWindowEnabled(window);
-  FillColor(dc, thumb, !enabled ? RGB(200, 200, 200) : t->dragging ? RGB(0, 102, 204) : RGB(0, 120, 215));
+  FillColor(dc, thumb,
+            !enabled      ? RGB(200, 200, 200)
+            : t->dragging ? RGB(0, 102, 204)
+                          : RGB(0, 120, 215));
   FrameColor(dc, thumb, RGB(40, 60, 90));
   if (GetFocus() == window) {
     RECT focus = paint.client();
@@ -176,13 +180,34 @@ bool OnKey(HWND window, Trackbar* t, UINT key) {
   WORD code;
   int to;
   switch (key) {
-    case VK_LEFT: case VK_UP: code = TB_LINEUP; to = t->pos - t->line; break;
-    case VK_RIGHT: case VK_DOWN: code = TB_LINEDOWN; to = t->pos + t->line; break;
-    case VK_PRIOR: code = TB_PAGEUP; to = t->pos - t->page; break;
-    case VK_NEXT: code = TB_PAGEDOWN; to = t->pos + t->page; break;
-    case VK_HOME: code = TB_TOP; to = t->min; break;
-    case VK_END: code = TB_BOTTOM; to = t->max; break;
-    default: return false;
+    case VK_LEFT:
+    case VK_UP:
+      code = TB_LINEUP;
+      to = t->pos - t->line;
+      break;
+    case VK_RIGHT:
+    case VK_DOWN:
+      code = TB_LINEDOWN;
+      to = t->pos + t->line;
+      break;
+    case VK_PRIOR:
+      code = TB_PAGEUP;
+      to = t->pos - t->page;
+      break;
+    case VK_NEXT:
+      code = TB_PAGEDOWN;
+      to = t->pos + t->page;
+      break;
+    case VK_HOME:
+      code = TB_TOP;
+      to = t->min;
+      break;
+    case VK_END:
+      code = TB_BOTTOM;
+      to = t->max;
+      break;
+    default:
+      return false;
   }
   if (MoveTo(window, t, to)) Tell(window, code, 0);
   return true;
@@ -191,9 +216,12 @@ bool OnKey(HWND window, Trackbar* t, UINT key) {
 LRESULT RangeMessage(HWND window, Trackbar* t, UINT message, WPARAM wparam, LPARAM lparam) {
   int value = static_cast<int>(lparam);
   switch (message) {
-    case TBM_GETPOS: return t->pos;
-    case TBM_GETRANGEMIN: return t->min;
-    case TBM_GETRANGEMAX: return t->max;
+    case TBM_GETPOS:
+      return t->pos;
+    case TBM_GETRANGEMIN:
+      return t->min;
+    case TBM_GETRANGEMAX:
+      return t->max;
     case TBM_SETPOS:
       t->pos = std::clamp(value, t->min, t->max);
       if (wparam) InvalidateRect(window, nullptr, FALSE);
@@ -208,18 +236,26 @@ LRESULT RangeMessage(HWND window, Trackbar* t, UINT message, WPARAM wparam, LPAR
     case TBM_SETRANGEMAX:
       SetRange(window, t, std::min(value, t->min), value, wparam != 0);
       return 0;
-    case TBM_SETTICFREQ: t->tic_freq = std::max(static_cast<int>(wparam), 1); return 0;
-    case TBM_SETPAGESIZE: return std::exchange(t->page, std::max(value, 1));
-    case TBM_GETPAGESIZE: return t->page;
-    case TBM_SETLINESIZE: return std::exchange(t->line, std::max(value, 1));
-    case TBM_GETLINESIZE: return t->line;
+    case TBM_SETTICFREQ:
+      t->tic_freq = std::max(static_cast<int>(wparam), 1);
+      return 0;
+    case TBM_SETPAGESIZE:
+      return std::exchange(t->page, std::max(value, 1));
+    case TBM_GETPAGESIZE:
+      return t->page;
+    case TBM_SETLINESIZE:
+      return std::exchange(t->line, std::max(value, 1));
+    case TBM_GETLINESIZE:
+      return t->line;
     case TBM_GETTHUMBRECT:
     case TBM_GETCHANNELRECT: {
       auto* r = reinterpret_cast<RECT*>(lparam);
-      if (r != nullptr) *r = message == TBM_GETTHUMBRECT ? ThumbRect(window, *t) : ChannelRect(window);
+      if (r != nullptr)
+        *r = message == TBM_GETTHUMBRECT ? ThumbRect(window, *t) : ChannelRect(window);
       return 0;
     }
-    default: return 0;
+    default:
+      return 0;
   }
 }
 
@@ -229,21 +265,37 @@ LRESULT TrackbarProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (t == nullptr) return DefWindowProcA(window, message, wparam, lparam);
   int axis = Vertical(window) ? GET_Y_LPARAM(lparam) : GET_X_LPARAM(lparam);
   switch (message) {
-    case WM_NCDESTROY: States().Erase(window); return 0;
-    case WM_ERASEBKGND: return 1;
-    case WM_PAINT: Paint(window, t); return 0;
-    case WM_GETDLGCODE: return DLGC_WANTARROWS;
+    case WM_NCDESTROY:
+      States().Erase(window);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT:
+      Paint(window, t);
+      return 0;
+    case WM_GETDLGCODE:
+      return DLGC_WANTARROWS;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-    case WM_ENABLE: InvalidateRect(window, nullptr, FALSE); return 0;
+    case WM_ENABLE:
+      InvalidateRect(window, nullptr, FALSE);
+      return 0;
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: OnButtonDown(window, t, axis); return 0;
-    case WM_MOUSEMOVE: OnMouseMove(window, t, axis); return 0;
-    case WM_LBUTTONUP: OnButtonUp(window, t); return 0;
+    case WM_LBUTTONDBLCLK:
+      OnButtonDown(window, t, axis);
+      return 0;
+    case WM_MOUSEMOVE:
+      OnMouseMove(window, t, axis);
+      return 0;
+    case WM_LBUTTONUP:
+      OnButtonUp(window, t);
+      return 0;
     case WM_CAPTURECHANGED:
       if (t->dragging || t->paging) OnButtonUp(window, t);
       return 0;
-    case WM_KEYDOWN: OnKey(window, t, static_cast<UINT>(wparam)); return 0;
+    case WM_KEYDOWN:
+      OnKey(window, t, static_cast<UINT>(wparam));
+      return 0;
     case WM_KEYUP:
       if (wparam == VK_LEFT || wparam == VK_RIGHT || wparam == VK_UP || wparam == VK_DOWN ||
           wparam == VK_PRIOR || wparam == VK_NEXT || wparam == VK_HOME || wparam == VK_END) {
