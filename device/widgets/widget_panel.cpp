@@ -111,6 +111,11 @@ LRESULT SampleParent::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_COMMAND:
       events.push_back(WidgetEvent{message, wparam, lparam});
       break;
+    case WM_NOTIFY:
+      // Kept as the code and the sender's ID.
+      events.push_back(WidgetEvent{message, reinterpret_cast<const NMHDR*>(lparam)->code,
+                                   static_cast<LPARAM>(wparam)});
+      break;
     default:
       break;
   }

@@ -1,0 +1,317 @@
+// The owner-drawn widgets under a person's mouse and keyboard on the headless display.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "device/widgets/widget_art.h"
+#include "device/widgets/widget_panel.h"
+#include "device/widgets/widget_theme.h"
+#include "platform/display/display.h"
+#include "platform/gdi/gdi.h"
+#include "platform/ui/commctrl.h"
+
+namespace device::widgets {
+namespace {
+
+using platform::display::Button;
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+COLORREF BitmapPixel(UINT id, int x, int y) {
+  HBITMAP bitmap = DrawWidgetBitmap(id);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  COLORREF c = GetPixel(dc, x, y);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(bitmap);
+  return c;
+}
+
+class WidgetsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    display_ = platform::display::Display::CreateHeadless(800, 600, &error);
+    ASSERT_NE(display_, nullptr) << error;
+    platform::gdi::InstallDcProvider();
+    ASSERT_TRUE(panel_.Create(20, 20));
+    Pump();
+    panel_.events.clear();
+  }
+  void TearDown() override {
+    ReleaseCapture();
+    Pump();
+  }
+
+  // Screen point of (x, y) in a widget's client area.
+  POINT At(const CWnd& w, int x, int y) {
+    POINT p{x, y};
+    ClientToScreen(w.m_hWnd, &p);
+    return p;
+  }
+  void MoveTo(POINT p) {
+    display_->input().MoveTo(p.x, p.y);
+    Pump();
+  }
+  void Press(POINT p) {
+    display_->input().Press(Button::kLeft, p.x, p.y);
+    Pump();
+  }
+  void Release(POINT p) {
+    display_->input().Release(Button::kLeft, p.x, p.y);
+    Pump();
+  }
+  COLORREF Screen(POINT p) {
+    auto& fb = display_->framebuffer();
+    std::lock_guard<std::mutex> lock(fb.mutex());
+    uint32_t x = fb.Pixel(p.x, p.y);
+    return RGB((x >> 16) & 0xFF, (x >> 8) & 0xFF, x & 0xFF);
+  }
+
+  std::unique_ptr<platform::display::Display> display_;
+  SamplePanel panel_;
+};
+
+TEST_F(WidgetsTest, PtzButtonSendsPressAndReleaseOnlyForAReleaseInside) {
+  CBitmapBtn& up = panel_.ptz[1];  // ID 1016
+  MoveTo(At(up, 15, 15));
+  Press(At(up, 15, 15));
+  Release(At(up, 16, 15));
+  auto presses = panel_.Events(kMsgPtzPress);
+  auto releases = panel_.Events(kMsgPtzRelease);
+  ASSERT_EQ(presses.size(), 1u);
+  EXPECT_EQ(presses[0].wparam, 1016u);
+  ASSERT_EQ(releases.size(), 1u);
+  EXPECT_EQ(releases[0].wparam, 1016u);
+  ASSERT_EQ(panel_.Events(WM_COMMAND).size(), 1u);
+  EXPECT_EQ(panel_.Events(WM_COMMAND)[0].wparam, MAKEWPARAM(1016, BN_CLICKED));
+
+  // Held down, dragged off and let go outside: the press is told, the release is not.
+  panel_.events.clear();
+  display_->input().Wait(1000);
+  Press(At(up, 15, 15));
+  MoveTo(At(up, 60, 15));
+  EXPECT_FALSE(up.hover());
+  EXPECT_EQ(GetCapture(), up.m_hWnd);  // kept while pressed, so the release is seen
+  Release(At(up, 60, 15));
+  EXPECT_EQ(panel_.Events(kMsgPtzPress).size(), 1u);
+  EXPECT_TRUE(panel_.Events(kMsgPtzRelease).empty());
+  EXPECT_TRUE(panel_.Events(WM_COMMAND).empty());
+  EXPECT_EQ(GetCapture(), nullptr);
+
+  // Text buttons are no PTZ buttons: a click, but no 1325/1326.
+  panel_.events.clear();
+  display_->input().Wait(1000);
+  POINT t = At(panel_.text_buttons[0], 40, 12);
+  MoveTo(t);
+  Press(t);
+  Release(t);
+  EXPECT_TRUE(panel_.Events(kMsgPtzPress).empty());
+  EXPECT_EQ(panel_.Events(WM_COMMAND).size(), 1u);
+}
+
+TEST_F(WidgetsTest, DisabledButtonShowsItsDisabledBitmapAndSendsNothing) {
+  CBitmapBtn& left = panel_.ptz[3];  // ID 1018, bitmaps 121/122/123/123
+  left.EnableWindow(FALSE);
+  Pump();
+  EXPECT_EQ(Screen(At(left, 15, 2)), BitmapPixel(123, 15, 2));
+  EXPECT_NE(BitmapPixel(123, 15, 2), BitmapPixel(121, 15, 2));
+  POINT p = At(left, 15, 15);
+  MoveTo(p);
+  Press(p);
+  Release(p);
+  EXPECT_TRUE(panel_.events.empty());
+  EXPECT_FALSE(left.hover());
+  left.EnableWindow(TRUE);
+  Pump();
+  EXPECT_EQ(Screen(At(left, 15, 2)), BitmapPixel(121, 15, 2));
+}
+
+TEST_F(WidgetsTest, HoverIsTrackedByHoldingTheCaptureWhileInside) {
+  CBitmapBtn& stop = panel_.ptz[4];  // ID 1019, bitmaps 137/138
+  MoveTo(At(stop, 15, 15));
+  EXPECT_TRUE(stop.hover());
+  EXPECT_EQ(GetCapture(), stop.m_hWnd);
+  EXPECT_EQ(Screen(At(stop, 15, 2)), BitmapPixel(138, 15, 2));
+  MoveTo(At(stop, 15, 45));  // onto the next row's button
+  EXPECT_FALSE(stop.hover());
+  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_EQ(Screen(At(stop, 15, 2)), BitmapPixel(137, 15, 2));
+  // The move that left also reaches the button beneath once the capture is gone.
+  MoveTo(At(stop, 15, 46));
+  EXPECT_TRUE(panel_.ptz[7].hover());
+}
+
+TEST_F(WidgetsTest, ShapedButtonShowsTheBackgroundAndIgnoresPressesOnItsCorners) {
+  CBitmapBtn& zoom = panel_.ptz[9];
+  EXPECT_EQ(Screen(At(zoom, 0, 0)), kDialogBackground);
+  POINT corner = At(zoom, 1, 1);
+  MoveTo(corner);
+  EXPECT_FALSE(zoom.hover());
+  Press(corner);
+  Release(corner);
+  EXPECT_TRUE(panel_.events.empty());
+}
+
+TEST_F(WidgetsTest, SliderDragIsClampedAndReportedWithItsId) {
+  CBitmapSlider& s = panel_.slider;
+  SetTimer(panel_.m_hWnd, kPlaybackTimerId, 1000, nullptr);
+  int lead = s.PixelOf(s.GetPos());
+  POINT grab = At(s, lead + 3, 11);
+  MoveTo(grab);
+  Press(grab);
+  EXPECT_TRUE(panel_.Events(kMsgSliderMoving).empty());      // a press on the thumb moves nothing
+  EXPECT_FALSE(KillTimer(panel_.m_hWnd, kPlaybackTimerId));  // the press stopped it
+  MoveTo(At(s, lead + 23, 11));
+  MoveTo(At(s, lead + 400, 11));  // far past the end
+  Release(At(s, lead + 400, 11));
+  auto moving = panel_.Events(kMsgSliderMoving);
+  ASSERT_EQ(moving.size(), 2u);
+  EXPECT_EQ(moving[0].wparam, static_cast<WPARAM>(SamplePanel::kSliderId));
+  EXPECT_GT(moving[0].lparam, 50);
+  EXPECT_EQ(moving[1].lparam, 100);
+  auto released = panel_.Events(kMsgSliderReleased);
+  ASSERT_EQ(released.size(), 1u);
+  EXPECT_EQ(released[0].lparam, 100);
+  EXPECT_EQ(s.GetPos(), 100);
+
+  // A press on the channel brings the thumb there at once.
+  panel_.events.clear();
+  display_->input().Wait(1000);
+  POINT start = At(s, 2, 11);
+  Press(start);
+  Release(start);
+  ASSERT_EQ(panel_.Events(kMsgSliderMoving).size(), 1u);
+  EXPECT_EQ(panel_.Events(kMsgSliderMoving)[0].lparam, 0);
+
+  // Keys move it by one and report it as a press and a release.
+  panel_.events.clear();
+  SetFocus(s.m_hWnd);
+  display_->input().Key(VK_RIGHT);
+  Pump();
+  EXPECT_EQ(s.GetPos(), 1);
+  EXPECT_EQ(panel_.Events(kMsgSliderReleased).size(), 1u);
+  SetFocus(nullptr);
+
+  // Disabled, it takes nothing.
+  panel_.events.clear();
+  s.EnableWindow(FALSE);
+  display_->input().Wait(1000);
+  Press(At(s, 80, 11));
+  Release(At(s, 80, 11));
+  EXPECT_TRUE(panel_.events.empty());
+  EXPECT_EQ(s.GetPos(), 1);
+}
+
+TEST_F(WidgetsTest, SliderPositionsOutsideTheRangeShowAtTheNearestEnd) {
+  CBitmapSlider& s = panel_.slider;
+  s.SetRange(-60, 60);
+  s.SetPos(500);
+  EXPECT_EQ(s.GetPos(), 60);
+  EXPECT_EQ(s.PixelOf(500), s.PixelOf(60));
+  s.SetPos(-500);
+  EXPECT_EQ(s.GetPos(), -60);
+  EXPECT_EQ(s.PixelOf(-60), 2);  // the start margin
+  s.SetRange(80, 20);            // given the wrong way round
+  EXPECT_EQ(s.GetRangeMin(), 20);
+  EXPECT_EQ(s.GetRangeMax(), 80);
+  EXPECT_EQ(s.GetPos(), 20);
+  s.SetRange(5, 5);  // an empty range holds its one value and divides by nothing
+  EXPECT_EQ(s.GetPos(), 5);
+  EXPECT_EQ(s.PosAt(90), 5);
+  EXPECT_EQ(s.PixelOf(5), 2);
+}
+
+TEST_F(WidgetsTest, CheckBoxTogglesAndAnswersTheCheckMessages) {
+  CCheckBtn& all = panel_.check;
+  EXPECT_EQ(all.SendMessage(BM_GETCHECK), static_cast<LRESULT>(BST_CHECKED));
+  POINT p = At(all, 5, 9);
+  MoveTo(p);
+  Press(p);
+  Release(p);
+  EXPECT_FALSE(all.GetCheck());
+  ASSERT_EQ(panel_.Events(WM_COMMAND).size(), 1u);
+  EXPECT_EQ(panel_.Events(WM_COMMAND)[0].wparam, MAKEWPARAM(SamplePanel::kCheckId, BN_CLICKED));
+  all.SendMessage(BM_SETCHECK, BST_CHECKED);
+  EXPECT_TRUE(all.GetCheck());
+}
+
+TEST_F(WidgetsTest, LabelsPaintTheirColoursOrTheParentsBackground) {
+  Pump();
+  EXPECT_EQ(Screen(At(panel_.label, 68, 1)), kDialogBackground);
+  panel_.label.SetTransparent(false);
+  Pump();
+  EXPECT_EQ(Screen(At(panel_.label, 68, 1)), kStaticDefaultBack);
+}
+
+class ListTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    display_ = platform::display::Display::CreateHeadless(800, 600, &error);
+    ASSERT_NE(display_, nullptr) << error;
+    platform::gdi::InstallDcProvider();
+    ASSERT_TRUE(sample_.Create(10, 10, 640, 300, 6));
+    Pump();
+    sample_.events.clear();
+  }
+  std::unique_ptr<platform::display::Display> display_;
+  SampleList sample_;
+};
+
+TEST_F(ListTest, RowsKeepTheirDataAndAreDrawnInTheListColours) {
+  CYSListCtrl& list = sample_.list;
+  EXPECT_EQ(list.GetItemCount(), 6);
+  EXPECT_EQ(list.GetItemData(4), 7004);
+  EXPECT_EQ(list.GetItemText(1, 5), "40%");
+  RECT row{LVIR_BOUNDS, 0, 0, 0};
+  list.SendMessage(LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
+  EXPECT_EQ(row.bottom - row.top, 20);  // the row height came back by reflection
+  EXPECT_EQ(row.top, list.Header().Height());
+
+  // The row font, colours and header as the dialogs set them.
+  auto screen = [&](HWND w, int x, int y) {
+    POINT p{x, y};
+    ClientToScreen(w, &p);
+    auto& fb = display_->framebuffer();
+    std::lock_guard<std::mutex> lock(fb.mutex());
+    uint32_t v = fb.Pixel(p.x, p.y);
+    return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+  };
+  EXPECT_EQ(screen(list.Header().m_hWnd, 3, 3), kDialogBackground);
+  EXPECT_EQ(screen(list.m_hWnd, 3, row.top + 3), kListBackground);
+
+  // A click selects the row under it, drawn in the selection colour.
+  POINT p{300, row.top + 20 * 3 + 10};
+  ClientToScreen(list.m_hWnd, &p);
+  display_->input().Click(p.x, p.y);
+  Pump();
+  EXPECT_EQ(list.GetSelectedRow(), 3);
+  EXPECT_EQ(screen(list.m_hWnd, 3, row.top + 20 * 3 + 3), RGB(51, 102, 153));
+  EXPECT_EQ(list.GetItemData(list.GetSelectedRow()), 7003);
+
+  // A click on a column title reaches the dialog as a header notification.
+  POINT h{20, 5};
+  ClientToScreen(list.Header().m_hWnd, &h);
+  display_->input().Wait(1000);
+  display_->input().Click(h.x, h.y);
+  Pump();
+  bool header_click = false;
+  for (const WidgetEvent& e : sample_.Events(WM_NOTIFY)) header_click |= e.wparam == HDN_ITEMCLICKA;
+  EXPECT_TRUE(header_click);
+
+  ASSERT_TRUE(list.DeleteItem(0));
+  EXPECT_EQ(list.GetItemData(0), 7001);
+  ASSERT_TRUE(list.DeleteAllItems());
+  EXPECT_EQ(list.GetItemCount(), 0);
+}
+
+}  // namespace
+}  // namespace device::widgets
