@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <mutex>
 
 #include "device/widgets/art_canvas.h"
 
@@ -88,7 +89,7 @@ void IrisGlyph(Canvas* c, double cx, double cy, bool open, Rgb color) {
   }
 }
 
-HBITMAP DrawPtz(const PtzArt& art, State s) {
+Canvas DrawPtz(const PtzArt& art, State s) {
   Canvas c(kPtzSize, kPtzSize, kBack);
   double m = kPtzSize / 2.0;
   c.Fill(Disc(m, m, m - 0.5), RimColor(s));
@@ -122,19 +123,19 @@ HBITMAP DrawPtz(const PtzArt& art, State s) {
       break;
   }
   c.KeyOutside(Disc(m, m, m - 0.5), kTransparentKey);
-  return c.ToBitmap();
+  return c;
 }
 
 // --- Rectangular buttons ------------------------------------------------------------------------
-HBITMAP DrawPlate(int w, int h, State s) {
+Canvas DrawPlate(int w, int h, State s) {
   Canvas c(w, h, kBack);
   c.Fill(RoundRect(0, 0, w, h, 4), RimColor(s));
   c.Fill(RoundRect(1, 1, w - 1, h - 1, 3), Face(s));
   if (s != State::kPressed) c.Fill(RoundRect(2, 1.2, w - 2, 2.2, 1), Rgb{255, 255, 255}.Lighter(0));
-  return c.ToBitmap();
+  return c;
 }
 
-HBITMAP DrawRelay(bool second, bool on) {
+Canvas DrawRelay(bool second, bool on) {
   constexpr int w = 36, h = 24;
   Canvas c(w, h, kBack);
   c.Fill(RoundRect(0, 0, w, h, 4), on ? Rgb{60, 200, 110} : Rgb{110, 124, 140});
@@ -143,25 +144,25 @@ HBITMAP DrawRelay(bool second, bool on) {
   if (on) c.Fill(Disc(10, 12, 6.5), Mix(kBack, lamp, 0.45));
   c.Fill(Disc(10, 12, 4.5), lamp);
   ArrowGlyph(&c, 25, 12, second ? -90 : 90, on ? Rgb{255, 255, 255} : Rgb{170, 182, 196});
-  return c.ToBitmap();
+  return c;
 }
 
 // --- Slider --------------------------------------------------------------------------------------
-HBITMAP DrawChannel() {
+Canvas DrawChannel() {
   Canvas c(200, 8, kBack);
   c.Fill(RoundRect(0, 1, 200, 7, 3), Rgb{88, 108, 130});
   c.Fill(RoundRect(0.8, 1.6, 199.2, 6.2, 2.5), Rgb{16, 24, 34});
-  return c.ToBitmap();
+  return c;
 }
 
-HBITMAP DrawThumb() {
+Canvas DrawThumb() {
   Canvas c(12, 18, kBack);
   c.Fill(RoundRect(0, 0, 12, 18, 3), Rgb{20, 30, 42});
   c.Fill(RoundRect(1, 1, 11, 17, 2.5), [](double t) {
     return Mix({214, 226, 238}, {124, 146, 170}, t);
   });
   c.Fill(Bar({6, 5}, {6, 13}, 0.9), kAccent);
-  return c.ToBitmap();
+  return c;
 }
 
 struct Entry {
@@ -225,12 +226,7 @@ const std::map<UINT, Entry>& Catalogue() {
   return *catalogue;
 }
 
-}  // namespace
-
-HBITMAP DrawWidgetBitmap(UINT id) {
-  auto it = Catalogue().find(id);
-  if (it == Catalogue().end()) return nullptr;
-  const Entry& e = it->second;
+Canvas Draw(const Entry& e) {
   switch (e.kind) {
     case Entry::Kind::kPtz:
       return DrawPtz(e.ptz, e.state);
@@ -243,7 +239,21 @@ HBITMAP DrawWidgetBitmap(UINT id) {
     case Entry::Kind::kThumb:
       return DrawThumb();
   }
-  return nullptr;
+  return Canvas(1, 1, kBack);
+}
+
+}  // namespace
+
+// Each picture is drawn once per process; every call makes a fresh bitmap of it.
+HBITMAP DrawWidgetBitmap(UINT id) {
+  auto it = Catalogue().find(id);
+  if (it == Catalogue().end()) return nullptr;
+  static std::mutex mutex;
+  static auto* drawn = new std::map<UINT, Canvas>;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto found = drawn->find(id);
+  if (found == drawn->end()) found = drawn->emplace(id, Draw(it->second)).first;
+  return found->second.ToBitmap();
 }
 
 HBITMAP LoadWidgetBitmap(UINT id) {
