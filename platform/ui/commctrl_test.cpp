@@ -492,3 +492,51 @@ TEST_F(CommonControls, TooltipShowsAfterTheDelayOverItsToolAndHidesWhenLeft) {
 }
 
 }  // namespace
+
+namespace {
+
+LRESULT g_item_answer = CDRF_SKIPDEFAULT;
+
+LRESULT CustomDrawParent(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NOTIFY) {
+    auto* cd = reinterpret_cast<NMCUSTOMDRAW*>(lparam);
+    if (cd->hdr.code != NM_CUSTOMDRAW) return 0;
+    if (cd->dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+    if (cd->dwDrawStage == CDDS_ITEMPREPAINT && cd->dwItemSpec == 1) {
+      SetDCBrushColor(cd->hdc, RGB(0, 200, 0));
+      FillRect(cd->hdc, &cd->rc, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+      return g_item_answer;
+    }
+    return CDRF_DODEFAULT;
+  }
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+TEST_F(CommonControls, HeaderItemsCanBeDrawnByTheListsParent) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = CustomDrawParent;
+  wc.lpszClassName = "CcCustomDraw";
+  RegisterClassA(&wc);
+  HWND owner = CreateWindowExA(0, "CcCustomDraw", "", WS_CHILD | WS_VISIBLE, 0, 0, 400, 200,
+                               parent_, nullptr, nullptr, nullptr);
+  HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 10, 10, 300,
+                              100, owner, nullptr, nullptr, nullptr);
+  AddColumn(list, 0, "Path", 100, LVCFMT_LEFT);
+  AddColumn(list, 1, "Progress", 100, LVCFMT_LEFT);
+  HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+  UpdateWindow(parent_);
+  Pump();
+  POINT own{150, 5};  // in item 1: the parent's green, the default face skipped
+  ClientToScreen(header, &own);
+  POINT def{50, 5};
+  ClientToScreen(header, &def);
+  EXPECT_EQ(PixelAt(own.x, own.y), 0x00C800u);
+  EXPECT_NE(PixelAt(def.x, def.y), 0x00C800u);
+  g_item_answer = CDRF_DODEFAULT;  // the default face is drawn over the parent's
+  InvalidateRect(header, nullptr, FALSE);
+  UpdateWindow(header);
+  EXPECT_NE(PixelAt(own.x, own.y), 0x00C800u);
+  DestroyWindow(owner);
+}
+
+}  // namespace
