@@ -43,6 +43,7 @@ class CBitmapBtn : public CWnd {
 
   bool hover() const { return hover_; }
   bool pressed() const { return pressed_; }
+  HWND tooltip() const { return tooltip_; }
 
  protected:
   LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam) override;

@@ -1,6 +1,7 @@
 // The owner-drawn widgets under a person's mouse and keyboard on the headless display.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "device/widgets/widget_art.h"
@@ -8,6 +9,7 @@
 #include "device/widgets/widget_theme.h"
 #include "platform/display/display.h"
 #include "platform/gdi/gdi.h"
+#include "platform/kernel/kernel.h"
 #include "platform/ui/commctrl.h"
 
 namespace device::widgets {
@@ -311,6 +313,31 @@ TEST_F(ListTest, RowsKeepTheirDataAndAreDrawnInTheListColours) {
   EXPECT_EQ(list.GetItemData(0), 7001);
   ASSERT_TRUE(list.DeleteAllItems());
   EXPECT_EQ(list.GetItemCount(), 0);
+}
+
+}  // namespace
+}  // namespace device::widgets
+
+namespace device::widgets {
+namespace {
+
+TEST_F(WidgetsTest, ButtonTooltipShowsWhileTheCursorRestsOnIt) {
+  CBitmapBtn& right = panel_.ptz[5];  // "right"
+  ASSERT_NE(right.tooltip(), nullptr);
+  SendMessageA(right.tooltip(), TTM_SETDELAYTIME, TTDT_INITIAL, 30);
+  MoveTo(At(right, 15, 15));
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (!IsWindowVisible(right.tooltip()) && std::chrono::steady_clock::now() < deadline) {
+    Sleep(5);
+    Pump();
+  }
+  ASSERT_TRUE(IsWindowVisible(right.tooltip()));
+  char text[32] = {};
+  GetWindowTextA(right.tooltip(), text, sizeof text);
+  EXPECT_STREQ(text, "right");
+  Press(At(right, 15, 15));  // a press puts the tip away
+  EXPECT_FALSE(IsWindowVisible(right.tooltip()));
+  Release(At(right, 15, 15));
 }
 
 }  // namespace
