@@ -8,6 +8,7 @@
 #include "device/widgets/widget_panel.h"
 #include "platform/display/display.h"
 #include "platform/gdi/gdi.h"
+#include "platform/kernel/kernel.h"
 #include "platform/ui/commctrl.h"
 
 namespace {
@@ -68,6 +69,51 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "widget_gallery: the sample windows could not be made\n");
     return 1;
   }
+  // The common controls in their own look, below the list.
+  device::widgets::SampleParent controls;
+  if (!controls.CreateTop(140, 320, 610, 230)) return 1;
+  HWND plain = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 8, 8, 330,
+                               130, controls.m_hWnd, nullptr, nullptr, nullptr);
+  SendMessageA(plain, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+  const char* titles[2] = {"Path", "Download progress"};
+  for (int c = 0; c < 2; ++c) {
+    LVCOLUMNA col{};
+    col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+    col.pszText = const_cast<char*>(titles[c]);
+    col.cx = c == 0 ? 200 : 120;
+    col.fmt = c == 0 ? LVCFMT_LEFT : LVCFMT_CENTER;
+    SendMessageA(plain, LVM_INSERTCOLUMNA, c, reinterpret_cast<LPARAM>(&col));
+  }
+  const char* rows[3][2] = {
+      {"D:/rec/ch1.avi", "100%"}, {"D:/rec/ch2.avi", "37%"}, {"D:/rec/ch3.avi", "Failed"}};
+  for (int r = 0; r < 3; ++r) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = r;
+    item.pszText = const_cast<char*>(rows[r][0]);
+    SendMessageA(plain, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    item.iSubItem = 1;
+    item.pszText = const_cast<char*>(rows[r][1]);
+    SendMessageA(plain, LVM_SETITEMTEXTA, r, reinterpret_cast<LPARAM>(&item));
+  }
+  LVITEMA selected{};
+  selected.state = selected.stateMask = LVIS_SELECTED;
+  SendMessageA(plain, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&selected));
+  HWND bar = CreateWindowExA(0, TRACKBAR_CLASSA, "", WS_CHILD | WS_VISIBLE | TBS_AUTOTICKS, 350, 8,
+                             250, 34, controls.m_hWnd, nullptr, nullptr, nullptr);
+  SendMessageA(bar, TBM_SETRANGE, TRUE, MAKELPARAM(0, 10));
+  SendMessageA(bar, TBM_SETPOS, TRUE, 7);
+  HWND start = CreateWindowExA(0, DATETIMEPICK_CLASSA, "", WS_CHILD | WS_VISIBLE | DTS_UPDOWN, 350,
+                               56, 170, 24, controls.m_hWnd, nullptr, nullptr, nullptr);
+  SendMessageA(start, DTM_SETFORMATA, 0, reinterpret_cast<LPARAM>("yyyy-MM-dd HH:mm:ss"));
+  SetWindowTextA(start, "2026-12-09 00:00:00");
+  HWND end = CreateWindowExA(0, DATETIMEPICK_CLASSA, "", WS_CHILD | WS_VISIBLE, 350, 90, 170, 24,
+                             controls.m_hWnd, nullptr, nullptr, nullptr);
+  SendMessageA(end, DTM_SETFORMATA, 0, reinterpret_cast<LPARAM>("yyyy-MM-dd HH:mm:ss"));
+  SetWindowTextA(end, "2026-12-09 23:59:59");
+  SetFocus(end);
+  display->input().Key(VK_RIGHT);  // the month field is the one being edited
+
   // One row selected, one button disabled and the cursor resting on "up", to show the states.
   LVITEMA state{};
   state.state = state.stateMask = LVIS_SELECTED;
@@ -75,6 +121,14 @@ int main(int argc, char** argv) {
   panel.text_buttons[5].EnableWindow(FALSE);
   Pump();
   display->input().MoveTo(10 + 43 + 15, 10 + 6 + 15);
+  Pump();
+  // Rest on "up" long enough for its tooltip.
+  SendMessageA(panel.ptz[1].tooltip(), TTM_SETDELAYTIME, TTDT_INITIAL, 50);
+  display->input().MoveTo(10 + 43 + 16, 10 + 6 + 15);
+  for (int i = 0; i < 150 && !IsWindowVisible(panel.ptz[1].tooltip()); ++i) {
+    Sleep(10);
+    Pump();
+  }
   Pump();
   if (!display->Screenshot(out, &error)) {
     std::fprintf(stderr, "widget_gallery: %s\n", error.c_str());

@@ -342,3 +342,54 @@ TEST_F(WidgetsTest, ButtonTooltipShowsWhileTheCursorRestsOnIt) {
 
 }  // namespace
 }  // namespace device::widgets
+
+namespace device::widgets {
+namespace {
+
+// A dialog procedure that is no CWnd hands its children's notifications back by itself.
+LRESULT PlainParentProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  LRESULT result = 0;
+  if (CWnd::ReflectNotification(window, message, wparam, lparam, &result)) return result;
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+TEST(Reflection, AListInAPlainParentStillMeasuresAndDrawsItsRows) {
+  std::string error;
+  auto display = platform::display::Display::CreateHeadless(400, 300, &error);
+  ASSERT_NE(display, nullptr) << error;
+  platform::gdi::InstallDcProvider();
+  InitCommonControls();
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = PlainParentProc;
+  wc.lpszClassName = "PlainReflectingParent";
+  RegisterClassA(&wc);
+  HWND parent = CreateWindowExA(0, "PlainReflectingParent", "", WS_POPUP | WS_VISIBLE, 0, 0, 400,
+                                300, nullptr, nullptr, nullptr, nullptr);
+  HWND window = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 400,
+                                300, parent, reinterpret_cast<HMENU>(9), nullptr, nullptr);
+  {
+    CYSListCtrl list;
+    ASSERT_TRUE(list.Attach(window));
+    list.SetRowHeight(26);
+    list.SetBkColor(kListBackground);
+    list.InsertColumn(0, "Path", 200, LVCFMT_LEFT);
+    list.InsertItem(0, "a");
+    list.InsertItem(1, "b");
+    RECT row{LVIR_BOUNDS, 0, 0, 0};
+    list.SendMessage(LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&row));
+    EXPECT_EQ(row.bottom - row.top, 26);
+    LVITEMA state{};
+    state.state = state.stateMask = LVIS_SELECTED;
+    list.SendMessage(LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&state));
+    UpdateWindow(parent);
+    Pump();
+    auto& fb = display->framebuffer();
+    std::lock_guard<std::mutex> lock(fb.mutex());
+    EXPECT_EQ(fb.Pixel(150, (row.top + row.bottom) / 2), 0x336699u);  // drawn by the CYSListCtrl
+  }
+  DestroyWindow(parent);
+  Pump();
+}
+
+}  // namespace
+}  // namespace device::widgets
