@@ -56,7 +56,7 @@ ParentLog g_parent;
 LRESULT OnNotify(const NMHDR* hdr) {
   Note n{hdr->code, hdr->hwndFrom, -1, 0, 0, 0};
   if (hdr->code == HDN_ITEMCHANGINGA && g_parent.refuse_width) return TRUE;
-  if (hdr->code >= LVN_KEYDOWN && hdr->code <= LVN_FIRST) {
+  if (hdr->code > LVN_KEYDOWN && hdr->code <= LVN_FIRST) {
     auto* nm = reinterpret_cast<const NMLISTVIEW*>(hdr);
     n = Note{hdr->code, hdr->hwndFrom, nm->iItem, nm->iSubItem, nm->lParam, nm->uNewState};
   } else if (hdr->code == NM_CLICK || hdr->code == NM_DBLCLK || hdr->code == NM_RCLICK) {
