@@ -70,19 +70,23 @@ void CBitmapBtn::SetUseAlternate(bool use) {
 }
 
 void CBitmapBtn::SetShape(COLORREF transparent) {
-  shape_.Clear();
+  solid_.clear();
+  runs_.clear();
   shaped_ = false;
   if (bitmaps_[0] == nullptr) return;
   SIZE size = BitmapSize(bitmaps_[0]);
+  shape_width_ = size.cx;
+  solid_.assign(static_cast<size_t>(size.cx) * size.cy, false);
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(dc, bitmaps_[0]);
   for (int y = 0; y < size.cy; ++y) {
     int run = -1;
     for (int x = 0; x <= size.cx; ++x) {
       bool solid = x < size.cx && GetPixel(dc, x, y) != transparent;
+      if (solid) solid_[static_cast<size_t>(y) * size.cx + x] = true;
       if (solid && run < 0) run = x;
       if (!solid && run >= 0) {
-        shape_.Union(RECT{run, y, x, y + 1});
+        runs_.push_back(RECT{run, y, x, y + 1});
         run = -1;
       }
     }
@@ -130,7 +134,9 @@ bool CBitmapBtn::Inside(int x, int y) const {
   RECT client;
   GetClientRect(&client);
   if (x < 0 || y < 0 || x >= client.right || y >= client.bottom) return false;
-  return !shaped_ || shape_.Contains(x, y);
+  if (!shaped_) return true;
+  size_t at = static_cast<size_t>(y) * shape_width_ + x;
+  return x < shape_width_ && at < solid_.size() && solid_[at];
 }
 
 HBITMAP CBitmapBtn::Current() const {
@@ -152,7 +158,7 @@ void CBitmapBtn::Paint() {
       HDC src = CreateCompatibleDC(mem);
       HGDIOBJ old = SelectObject(src, bitmap);
       if (shaped_) {
-        for (const RECT& r : shape_.rects()) {
+        for (const RECT& r : runs_) {
           BitBlt(mem, r.left, r.top, r.right - r.left, r.bottom - r.top, src, r.left, r.top,
                  SRCCOPY);
         }

@@ -15,10 +15,10 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "device/widgets/wnd.h"
 #include "platform/gdi/gdi.h"
-#include "platform/ui/region.h"
 
 namespace device::widgets {
 
@@ -66,7 +66,10 @@ class CBitmapBtn : public CWnd {
   bool hover_ = false;
   bool pressed_ = false;
   bool shaped_ = false;
-  platform::ui::Region shape_;
+  // The shape: solid pixels row by row, and the runs of them to copy when painting.
+  std::vector<bool> solid_;
+  std::vector<RECT> runs_;
+  int shape_width_ = 0;
   std::string caption_;
   bool draw_caption_ = false;
   COLORREF caption_normal_ = RGB(255, 255, 255);

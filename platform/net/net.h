@@ -23,6 +23,8 @@
 
 #include "platform/kernel/win_types.h"
 
+#pragma GCC visibility push(default)
+
 // u_char, u_short, u_int and u_long are the C library's (<sys/types.h>); u_long is wider than
 // Winsock's, so 32-bit wire values (addresses, htonl) are uint32_t here.
 using SOCKET = int;
@@ -157,3 +159,5 @@ constexpr uint32_t htonl(uint32_t v) {
   return ((v & 0xFF) << 24) | ((v & 0xFF00) << 8) | ((v >> 8) & 0xFF00) | (v >> 24);
 }
 constexpr uint32_t ntohl(uint32_t v) { return htonl(v); }
+
+#pragma GCC visibility pop

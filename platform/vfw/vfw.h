@@ -11,6 +11,8 @@
 
 #include "platform/kernel/win_types.h"
 
+#pragma GCC visibility push(default)
+
 struct IAVIFile;
 struct IAVIStream;
 using PAVIFILE = IAVIFile*;
@@ -86,3 +88,5 @@ HRESULT AVIStreamWrite(PAVISTREAM stream, LONG start, LONG samples, const void* 
                        DWORD flags, LONG* samples_written, LONG* bytes_written);
 ULONG AVIStreamRelease(PAVISTREAM stream);
 ULONG AVIFileRelease(PAVIFILE file);
+
+#pragma GCC visibility pop
