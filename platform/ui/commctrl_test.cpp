@@ -540,3 +540,84 @@ TEST_F(CommonControls, HeaderItemsCanBeDrawnByTheListsParent) {
 }
 
 }  // namespace
+
+namespace {
+
+bool g_refuse_changes = false;
+LRESULT RefusingParent(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NOTIFY) {
+    auto* hdr = reinterpret_cast<NMHDR*>(lparam);
+    if (g_refuse_changes && (hdr->code == LVN_ITEMCHANGING || hdr->code == HDN_BEGINTRACKA)) {
+      return TRUE;
+    }
+    return 0;
+  }
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+TEST_F(ListViewTest, ParentsMayRefuseChangesAndKeysScrollTheRowIntoView) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = RefusingParent;
+  wc.lpszClassName = "CcRefusing";
+  RegisterClassA(&wc);
+  HWND owner = CreateWindowExA(0, "CcRefusing", "", WS_CHILD | WS_VISIBLE, 0, 250, 400, 120,
+                               parent_, nullptr, nullptr, nullptr);
+  HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 300,
+                              100, owner, nullptr, nullptr, nullptr);
+  AddColumn(list, 0, "A", 100, LVCFMT_LEFT);
+  AddColumn(list, 1, "B", 100, LVCFMT_LEFT);
+  for (int i = 0; i < 30; ++i) AddRow(list, i, {"a" + std::to_string(i), "b"}, i);
+  // A column put in front shifts the sub-items along.
+  AddColumn(list, 0, "New", 50, LVCFMT_LEFT);
+  EXPECT_EQ(ItemText(list, 3, 0), "");
+  EXPECT_EQ(ItemText(list, 3, 1), "a3");
+  EXPECT_EQ(ItemText(list, 3, 2), "b");
+
+  g_refuse_changes = true;
+  LVITEMA state{};
+  state.state = state.stateMask = LVIS_SELECTED;
+  EXPECT_FALSE(SendMessageA(list, LVM_SETITEMSTATE, 2, reinterpret_cast<LPARAM>(&state)));
+  EXPECT_EQ(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 0);
+  g_refuse_changes = false;
+
+  SetFocus(list);
+  int page = static_cast<int>(SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0));
+  ASSERT_GT(page, 0);
+  ASSERT_LT(page, 30);
+  Input().Key(VK_END);
+  Pump();
+  EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 29);
+  EXPECT_EQ(SendMessageA(list, LVM_GETTOPINDEX, 0, 0), 30 - page);
+  Input().Key(VK_HOME);
+  Pump();
+  EXPECT_EQ(SendMessageA(list, LVM_GETTOPINDEX, 0, 0), 0);
+  SetFocus(nullptr);
+  DestroyWindow(owner);
+}
+
+TEST_F(CommonControls, DatePickerFieldsAreChosenWithTheMouseAndStepWithItsSpin) {
+  HWND picker = Child(DATETIMEPICK_CLASSA, DTS_UPDOWN, 20, 400, 200, 24, 1094);
+  SendMessageA(picker, DTM_SETFORMATA, 0, reinterpret_cast<LPARAM>("yyyy-MM-dd HH:mm:ss"));
+  ASSERT_TRUE(SetWindowTextA(picker, "2026-12-09 23:59:59"));
+  POINT spin_down{200 - 6, 20};  // lower half of the spin at the right end
+  ClientToScreen(picker, &spin_down);
+  Input().Click(spin_down.x, spin_down.y);  // the press focuses it: the year is stepped
+  Pump();
+  EXPECT_EQ(Text(picker), "2025-12-09 23:59:59");
+  // The seconds field lies at the end of the text: a click there picks it.
+  HDC dc = GetDC(picker);
+  SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+  SIZE before{};
+  GetTextExtentPoint32A(dc, "2026-12-09 23:59:", 17, &before);
+  ReleaseDC(picker, dc);
+  POINT seconds{4 + before.cx + 3, 12};
+  ClientToScreen(picker, &seconds);
+  Input().Wait(1000);
+  Input().Click(seconds.x, seconds.y);
+  Input().Key(VK_UP);
+  Pump();
+  EXPECT_EQ(Text(picker), "2025-12-09 23:59:00");
+  SetFocus(nullptr);
+}
+
+}  // namespace

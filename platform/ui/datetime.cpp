@@ -172,6 +172,7 @@ int FieldAt(HWND window, DatePicker* p, int x) {
   }
   SelectObject(dc, old);
   ReleaseDC(window, dc);
+  if (found < 0 && x >= left) found = NextField(*p, static_cast<int>(fields.size()), -1);
   return found;
 }
 
@@ -185,7 +186,7 @@ void OnButtonDown(HWND window, DatePicker* p, int x, int y) {
     return;
   }
   int field = FieldAt(window, p, x);
-  if (field >= 0) {
+  if (Editable(*p, field)) {
     p->field = field;
     p->typed.clear();
     InvalidateRect(window, nullptr, FALSE);
