@@ -1,7 +1,10 @@
 // The owner-drawn widgets under a person's mouse and keyboard on the headless display.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "device/widgets/widget_art.h"
@@ -389,6 +392,54 @@ TEST(Reflection, AListInAPlainParentStillMeasuresAndDrawsItsRows) {
   }
   DestroyWindow(parent);
   Pump();
+}
+
+}  // namespace
+}  // namespace device::widgets
+
+namespace device::widgets {
+namespace {
+
+TEST_F(WidgetsTest, RelayButtonShowsItsAlternatePairWhileTheFlagIsSet) {
+  CBitmapBtn& relay = panel_.relays[0];  // 320 while the output is on, 319 while off
+  POINT lamp = At(relay, 10, 12);
+  EXPECT_EQ(Screen(lamp), BitmapPixel(320, 10, 12));
+  relay.SetUseAlternate(true);
+  Pump();
+  EXPECT_EQ(Screen(lamp), BitmapPixel(319, 10, 12));
+  EXPECT_NE(BitmapPixel(319, 10, 12), BitmapPixel(320, 10, 12));
+  relay.SetUseAlternate(false);
+  Pump();
+  EXPECT_EQ(Screen(lamp), BitmapPixel(320, 10, 12));
+}
+
+TEST_F(WidgetsTest, ButtonWithADocumentOpensItInItsFolderOnAClick) {
+  char pattern[] = "/tmp/orvix_doc_XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  std::string dir = pattern;
+  std::ofstream(dir + "/xdg-open") << "#!/bin/sh\necho \"$PWD|$1\" > " << dir << "/o.tmp && mv "
+                                   << dir << "/o.tmp " << dir << "/opened\n";
+  chmod((dir + "/xdg-open").c_str(), 0755);
+  std::ofstream(dir + "/help.html") << "<p>help</p>";
+  std::string old_path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  setenv("PATH", (dir + ":" + old_path).c_str(), 1);
+
+  CBitmapBtn& button = panel_.text_buttons[2];
+  button.SetDocumentPath(dir + "/help.html");
+  POINT p = At(button, 40, 12);
+  MoveTo(p);
+  Press(p);
+  Release(p);
+  EXPECT_EQ(panel_.Events(WM_COMMAND).size(), 1u);
+  std::string opened;
+  for (int i = 0; i < 200 && opened.empty(); ++i) {
+    std::ifstream in(dir + "/opened");
+    std::getline(in, opened);
+    if (opened.empty()) Sleep(10);
+  }
+  EXPECT_EQ(opened, dir + "|" + dir + "/help.html");
+  setenv("PATH", old_path.c_str(), 1);
+  std::system(("rm -rf " + dir).c_str());
 }
 
 }  // namespace
