@@ -84,16 +84,16 @@ int main(int argc, char** argv) {
     col.fmt = c == 0 ? LVCFMT_LEFT : LVCFMT_CENTER;
     SendMessageA(plain, LVM_INSERTCOLUMNA, c, reinterpret_cast<LPARAM>(&col));
   }
-  const char* rows[3][2] = {
-      {"D:/rec/ch1.avi", "100%"}, {"D:/rec/ch2.avi", "37%"}, {"D:/rec/ch3.avi", "Failed"}};
-  for (int r = 0; r < 3; ++r) {
+  for (int r = 0; r < 9; ++r) {
+    std::string path = "D:/rec/ch" + std::to_string(r + 1) + ".avi";
+    std::string progress = r == 0 ? "100%" : r == 2 ? "Failed" : std::to_string(r * 11) + "%";
     LVITEMA item{};
     item.mask = LVIF_TEXT;
     item.iItem = r;
-    item.pszText = const_cast<char*>(rows[r][0]);
+    item.pszText = path.data();
     SendMessageA(plain, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
     item.iSubItem = 1;
-    item.pszText = const_cast<char*>(rows[r][1]);
+    item.pszText = progress.data();
     SendMessageA(plain, LVM_SETITEMTEXTA, r, reinterpret_cast<LPARAM>(&item));
   }
   LVITEMA selected{};

@@ -621,3 +621,43 @@ TEST_F(CommonControls, DatePickerFieldsAreChosenWithTheMouseAndStepWithItsSpin) 
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CommonControls, ListScrollBarPagesAndDragsThroughTheRows) {
+  HWND list = Child(WC_LISTVIEWA, LVS_REPORT, 10, 10, 300, 120, 9);
+  AddColumn(list, 0, "A", 250, LVCFMT_LEFT);
+  for (int i = 0; i < 40; ++i) AddRow(list, i, {"row" + std::to_string(i)}, i);
+  Pump();
+  int page = static_cast<int>(SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0));
+  RECT last{};
+  GetClientRect(list, &last);
+  POINT below{last.right - 7, last.bottom - 3};  // the track under the thumb
+  ClientToScreen(list, &below);
+  Input().Click(below.x, below.y);
+  Pump();
+  EXPECT_EQ(SendMessageA(list, LVM_GETTOPINDEX, 0, 0), page);
+  EXPECT_EQ(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 0);  // the bar selects nothing
+
+  // Hold the thumb (now a page down) and pull it to the end of the track.
+  RECT first{LVIR_BOUNDS, 0, 0, 0};
+  SendMessageA(list, LVM_GETITEMRECT, page, reinterpret_cast<LPARAM>(&first));
+  int track_top = first.top;  // the header's height: rows start where the track does
+  int track = last.bottom - track_top;
+  int thumb_size = std::max(track * page / 40, 12);
+  int thumb_top = track_top + (track - thumb_size) * page / (40 - page);
+  POINT grab{last.right - 7, thumb_top + thumb_size / 2};
+  ClientToScreen(list, &grab);
+  Input().Wait(1000);
+  Input().MoveTo(grab.x, grab.y);
+  Input().Press(platform::display::Button::kLeft, grab.x, grab.y);
+  Pump();
+  Input().MoveTo(grab.x, grab.y + 500);
+  Input().Release(platform::display::Button::kLeft, grab.x, grab.y + 500);
+  Pump();
+  EXPECT_EQ(SendMessageA(list, LVM_GETTOPINDEX, 0, 0), 40 - page);
+  EXPECT_EQ(GetCapture(), nullptr);
+  DestroyWindow(list);
+}
+
+}  // namespace

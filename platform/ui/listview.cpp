@@ -114,15 +114,8 @@ void Paint(HWND window) {
     }
   }
   if (lv->ex_style & LVS_EX_GRIDLINES) DrawGrid(dc, *lv, client);
+  PaintScrollBar(window, dc, *lv);
   SelectObject(dc, old_font);
-}
-
-void Scroll(HWND window, ListView* lv, int rows) {
-  int last_top = std::max(0, static_cast<int>(lv->rows.size()) - RowsPerPage(window, *lv));
-  int top = std::clamp(lv->top + rows, 0, last_top);
-  if (top == lv->top) return;
-  lv->top = top;
-  InvalidateRect(window, nullptr, FALSE);
 }
 
 // Makes `index` the focused row and, unless `toggle`, the only selected one.
@@ -304,8 +297,18 @@ LRESULT Dispatch(HWND window, ListView* lv, UINT message, WPARAM wparam, LPARAM 
     }
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
+      if (ScrollBarPress(window, lv, GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam))) return 0;
+      OnButton(window, message, wparam, lparam);
+      return 0;
     case WM_RBUTTONDOWN:
       OnButton(window, message, wparam, lparam);
+      return 0;
+    case WM_MOUSEMOVE:
+      if (lv->scroll_drag) ScrollBarDrag(window, lv, GET_Y_LPARAM(lparam));
+      return 0;
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED:
+      if (lv->scroll_drag) ScrollBarRelease(window, lv);
       return 0;
     case WM_KEYDOWN:
       OnKey(window, lv, static_cast<UINT>(wparam));
@@ -364,6 +367,14 @@ LRESULT ListViewProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 }  // namespace
+
+void Scroll(HWND window, ListView* lv, int rows) {
+  int last_top = std::max(0, static_cast<int>(lv->rows.size()) - RowsPerPage(window, *lv));
+  int top = std::clamp(lv->top + rows, 0, last_top);
+  if (top == lv->top) return;
+  lv->top = top;
+  InvalidateRect(window, nullptr, FALSE);
+}
 
 StateMap<ListView>& ListStates() {
   static auto* states = new StateMap<ListView>;

@@ -31,8 +31,10 @@ struct ListView {
   DWORD ex_style = 0;
   int row_height = 16;
   int header_height = 0;
-  int top = 0;     // first row shown
-  int focus = -1;  // row with the focus mark
+  int top = 0;               // first row shown
+  int focus = -1;            // row with the focus mark
+  bool scroll_drag = false;  // the scroll bar's thumb is held
+  int scroll_grab = 0;       // from the thumb's top to the point that holds it
 };
 
 StateMap<ListView>& ListStates();
@@ -49,5 +51,15 @@ RECT RowRect(HWND window, const ListView& lv, int index);
 int TotalColumnWidth(const ListView& lv);
 // Asks the parent (owner-drawn lists) or the font for the row height; re-lays the header.
 void Relayout(HWND window);
+// Moves the first row shown by `rows`, kept within the list.
+void Scroll(HWND window, ListView* lv, int rows);
+
+// The vertical scroll bar at the right, there while the rows do not fit (listview_scroll.cpp).
+bool ScrollBarShown(HWND window, const ListView& lv);
+void PaintScrollBar(HWND window, HDC dc, const ListView& lv);
+// A press at (x, y); false when it is not on the bar.
+bool ScrollBarPress(HWND window, ListView* lv, int x, int y);
+void ScrollBarDrag(HWND window, ListView* lv, int y);
+void ScrollBarRelease(HWND window, ListView* lv);
 
 }  // namespace platform::ui::commctrl
