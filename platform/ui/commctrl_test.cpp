@@ -32,6 +32,7 @@ struct ParentLog {
   std::vector<Note> notes;
   std::vector<std::pair<WORD, int>> scrolls;  // code, position
   std::vector<DRAWITEMSTRUCT> draws;
+  int vertical = 0;  // of the scrolls, those told by WM_VSCROLL
   UINT measure_height = 22;
   bool refuse_width = false;
   void Clear() {
@@ -80,6 +81,7 @@ LRESULT ParentProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_HSCROLL:
     case WM_VSCROLL:
       g_parent.scrolls.emplace_back(LOWORD(wparam), static_cast<SHORT>(HIWORD(wparam)));
+      g_parent.vertical += message == WM_VSCROLL;
       return 0;
     case WM_MEASUREITEM:
       reinterpret_cast<MEASUREITEMSTRUCT*>(lparam)->itemHeight = g_parent.measure_height;
@@ -658,6 +660,30 @@ TEST_F(CommonControls, ListScrollBarPagesAndDragsThroughTheRows) {
   EXPECT_EQ(SendMessageA(list, LVM_GETTOPINDEX, 0, 0), 40 - page);
   EXPECT_EQ(GetCapture(), nullptr);
   DestroyWindow(list);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CommonControls, VerticalTrackbarReportsByWmVscrollAndPagesTowardsAPress) {
+  HWND bar = Child(TRACKBAR_CLASSA, TBS_VERT, 500, 100, 30, 216, 8);
+  SendMessageA(bar, TBM_SETRANGE, TRUE, MAKELPARAM(0, 50));
+  SendMessageA(bar, TBM_SETPAGESIZE, 0, 10);
+  POINT low{15, 200};  // below the thumb at 0: one page down
+  ClientToScreen(bar, &low);
+  Input().Click(low.x, low.y);
+  Pump();
+  EXPECT_EQ(SendMessageA(bar, TBM_GETPOS, 0, 0), 10);
+  ASSERT_EQ(g_parent.scrolls.size(), 2u);
+  EXPECT_EQ(g_parent.scrolls[0].first, TB_PAGEDOWN);
+  EXPECT_EQ(g_parent.scrolls[1].first, TB_ENDTRACK);
+  EXPECT_EQ(g_parent.vertical, 2);
+  EnableWindow(bar, FALSE);  // disabled, the press never reaches it
+  Input().Wait(1000);
+  Input().Click(low.x, low.y);
+  Pump();
+  EXPECT_EQ(SendMessageA(bar, TBM_GETPOS, 0, 0), 10);
 }
 
 }  // namespace
