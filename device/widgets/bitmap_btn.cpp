@@ -141,7 +141,7 @@ bool CBitmapBtn::Inside(int x, int y) const {
 
 HBITMAP CBitmapBtn::Current() const {
   if (!IsWindowEnabled()) return bitmaps_[3];
-  if (pressed_ && hover_) return bitmaps_[2];
+  if ((pressed_ && hover_) || key_down_) return bitmaps_[2];
   if (use_alternate_ && alternate_[0] != nullptr) return hover_ ? alternate_[1] : alternate_[0];
   return hover_ ? bitmaps_[1] : bitmaps_[0];
 }
@@ -171,7 +171,7 @@ void CBitmapBtn::Paint() {
     if (draw_caption_ && !caption_.empty()) {
       HGDIOBJ old = SelectObject(mem, font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
       SetBkMode(mem, TRANSPARENT);
-      bool down = pressed_ && hover_;
+      bool down = (pressed_ && hover_) || key_down_;
       SetTextColor(mem, !IsWindowEnabled() ? RGB(140, 150, 160)
                         : down             ? caption_pressed_
                                            : caption_normal_);
@@ -179,6 +179,11 @@ void CBitmapBtn::Paint() {
       if (down) OffsetRect(&text, 0, 1);
       DrawTextA(mem, caption_.c_str(), -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
       SelectObject(mem, old);
+    }
+    if (GetFocus() == m_hWnd && !shaped_) {
+      RECT focus = client;
+      InflateRect(&focus, -3, -3);
+      DrawFocusRect(mem, &focus);
     }
   }
   EndPaint(m_hWnd, &ps);
@@ -207,6 +212,7 @@ void CBitmapBtn::OnButtonDown(int x, int y) {
   }
   pressed_ = true;
   hover_ = true;
+  if (GetFocus() != m_hWnd) SetFocus(m_hWnd);
   if (GetCapture() != m_hWnd) SetCapture(m_hWnd);
   Invalidate(FALSE);
   if (IsPtz()) SendMessageA(GetParent(), kMsgPtzPress, static_cast<WPARAM>(GetDlgCtrlID()), 0);
@@ -220,6 +226,21 @@ void CBitmapBtn::OnButtonUp(int x, int y) {
   if (!inside && GetCapture() == m_hWnd) ReleaseCapture();
   Invalidate(FALSE);
   if (inside && IsWindowEnabled()) Click();
+}
+
+// Space works the button as the left button does: down presses, up clicks.
+void CBitmapBtn::OnSpace(bool down) {
+  if (!IsWindowEnabled()) return;
+  if (down) {
+    if (key_down_) return;  // the key's repeats
+    key_down_ = true;
+    Invalidate(FALSE);
+    if (IsPtz()) SendMessageA(GetParent(), kMsgPtzPress, static_cast<WPARAM>(GetDlgCtrlID()), 0);
+    return;
+  }
+  if (!std::exchange(key_down_, false)) return;
+  Invalidate(FALSE);
+  Click();
 }
 
 void CBitmapBtn::Click() {
@@ -271,8 +292,21 @@ LRESULT CBitmapBtn::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
       }
       Invalidate(FALSE);
       return 0;
+    case WM_KEYDOWN:
+      if (wparam == VK_SPACE) OnSpace(true);
+      return 0;
     case WM_KEYUP:
-      if ((wparam == VK_SPACE || wparam == VK_RETURN) && IsWindowEnabled()) Click();
+      if (wparam == VK_SPACE) OnSpace(false);
+      return 0;
+    case WM_SETFOCUS:
+      Invalidate(FALSE);
+      return 0;
+    case WM_KILLFOCUS:
+      // Space held while the focus goes: the PTZ movement it started is stopped.
+      if (std::exchange(key_down_, false) && IsPtz()) {
+        SendMessageA(GetParent(), kMsgPtzRelease, static_cast<WPARAM>(GetDlgCtrlID()), 0);
+      }
+      Invalidate(FALSE);
       return 0;
     case WM_SETFONT:
       font_ = reinterpret_cast<HFONT>(wparam);

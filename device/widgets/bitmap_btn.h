@@ -7,7 +7,8 @@
 // capture; a release inside sends BN_CLICKED (WM_COMMAND) to the parent. The PTZ buttons (IDs
 // kPtzFirstId..kPtzLastId) also send kMsgPtzPress on the press and kMsgPtzRelease on a
 // release inside, both with the ID in wParam; a release outside sends neither. A disabled
-// button shows its disabled bitmap and sends nothing. Hover is tracked by holding the capture
+// button shows its disabled bitmap and sends nothing. With the focus, Space works it as the
+// left button does. Hover is tracked by holding the capture
 // while the cursor is inside and letting it go when it leaves.
 //
 // A shaped button's window stays rectangular; its pixels of the transparent colour show the
@@ -55,6 +56,7 @@ class CBitmapBtn : public CWnd {
   void OnMouseMove(int x, int y);
   void OnButtonDown(int x, int y);
   void OnButtonUp(int x, int y);
+  void OnSpace(bool down);
   void Click();
   void Relay(UINT message, WPARAM wparam, LPARAM lparam);
   HBITMAP Current() const;
@@ -65,6 +67,7 @@ class CBitmapBtn : public CWnd {
   bool use_alternate_ = false;
   bool hover_ = false;
   bool pressed_ = false;
+  bool key_down_ = false;  // Space held on it
   bool shaped_ = false;
   // The shape: solid pixels row by row, and the runs of them to copy when painting.
   std::vector<bool> solid_;

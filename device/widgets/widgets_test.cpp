@@ -444,3 +444,32 @@ TEST_F(WidgetsTest, ButtonWithADocumentOpensItInItsFolderOnAClick) {
 
 }  // namespace
 }  // namespace device::widgets
+
+namespace device::widgets {
+namespace {
+
+TEST_F(WidgetsTest, SpaceWorksAFocusedPtzButtonAndLosingTheFocusStopsIt) {
+  CBitmapBtn& down = panel_.ptz[7];  // ID 1022
+  SetFocus(down.m_hWnd);
+  display_->input().Key(VK_SPACE);
+  Pump();
+  ASSERT_EQ(panel_.Events(kMsgPtzPress).size(), 1u);
+  ASSERT_EQ(panel_.Events(kMsgPtzRelease).size(), 1u);
+  EXPECT_EQ(panel_.Events(kMsgPtzRelease)[0].wparam, 1022u);
+  EXPECT_EQ(panel_.Events(WM_COMMAND).size(), 1u);
+
+  panel_.events.clear();
+  PostMessageA(down.m_hWnd, WM_KEYDOWN, VK_SPACE, 1);  // held...
+  Pump();
+  EXPECT_EQ(panel_.Events(kMsgPtzPress).size(), 1u);
+  SetFocus(panel_.check.m_hWnd);  // ...while the focus moves on
+  EXPECT_EQ(panel_.Events(kMsgPtzRelease).size(), 1u);
+  PostMessageA(down.m_hWnd, WM_KEYUP, VK_SPACE, 0);  // a late key up clicks nothing
+  Pump();
+  EXPECT_TRUE(panel_.Events(WM_COMMAND).empty());
+  EXPECT_EQ(panel_.Events(kMsgPtzRelease).size(), 1u);
+  SetFocus(nullptr);
+}
+
+}  // namespace
+}  // namespace device::widgets
