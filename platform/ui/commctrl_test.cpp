@@ -687,3 +687,56 @@ TEST_F(CommonControls, VerticalTrackbarReportsByWmVscrollAndPagesTowardsAPress) 
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CommonControls, ColumnsWiderThanTheListScrollWithTheirHeader) {
+  HWND list = Child(WC_LISTVIEWA, LVS_REPORT, 10, 10, 200, 120, 11);
+  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
+  for (int c = 0; c < 3; ++c) AddColumn(list, c, "C", 150, LVCFMT_LEFT);
+  for (int i = 0; i < 3; ++i) AddRow(list, i, {"x", "y", "z"}, i);
+  Pump();
+  HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+  SetFocus(list);
+  Input().Key(VK_RIGHT);
+  Input().Key(VK_RIGHT);
+  Pump();
+  RECT lr{}, hr{};
+  GetWindowRect(list, &lr);
+  GetWindowRect(header, &hr);
+  EXPECT_EQ(hr.left, lr.left - 40);  // two steps of 20 pixels
+  RECT row{LVIR_BOUNDS, 0, 0, 0};
+  SendMessageA(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&row));
+  EXPECT_EQ(row.left, -40);
+  // A click at x = 120 of the view lies at 160 of the columns: the second column.
+  POINT p{120, (row.top + row.bottom) / 2};
+  ClientToScreen(list, &p);
+  Input().Click(p.x, p.y);
+  Pump();
+  EXPECT_EQ(g_parent.Last(NM_CLICK)->item, 1);
+  EXPECT_EQ(g_parent.Last(NM_CLICK)->sub, 1);
+  // The horizontal bar pages and drags; the columns never scroll past their last pixel.
+  RECT client{};
+  GetClientRect(list, &client);
+  POINT bar{client.right - 8, client.bottom - 5};
+  ClientToScreen(list, &bar);
+  Input().Wait(1000);
+  Input().Click(bar.x, bar.y);  // a page: the view's width
+  Pump();
+  GetWindowRect(header, &hr);
+  EXPECT_EQ(hr.left, lr.left - 240);
+  // The thumb now lies under that point: held and pulled far right, it stops at the end.
+  Input().Wait(1000);
+  Input().Press(platform::display::Button::kLeft, bar.x, bar.y);
+  Pump();
+  Input().MoveTo(bar.x + 300, bar.y);
+  Input().Release(platform::display::Button::kLeft, bar.x + 300, bar.y);
+  Pump();
+  GetWindowRect(header, &hr);
+  EXPECT_EQ(hr.left, lr.left - (450 - 200));
+  EXPECT_EQ(g_parent.Count(NM_CLICK), 1);  // the bar is no row
+  SetFocus(nullptr);
+  DestroyWindow(list);
+}
+
+}  // namespace

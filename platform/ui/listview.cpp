@@ -11,6 +11,7 @@ constexpr COLORREF kGrid = RGB(200, 200, 200);
 constexpr COLORREF kSelectedBack = RGB(51, 102, 153);
 constexpr COLORREF kSelectedText = RGB(255, 255, 255);
 constexpr int kWheelRows = 3;
+constexpr int kColumnStep = 20;  // pixels a Left or Right key scrolls the columns
 
 bool OwnerDrawn(HWND window) {
   return (GetWindowLongPtrA(window, GWL_STYLE) & LVS_OWNERDRAWFIXED) != 0;
@@ -80,11 +81,11 @@ void DrawRowByOwner(HWND window, HDC dc, const ListView& lv, int index, const RE
 }
 
 void DrawGrid(HDC dc, const ListView& lv, const RECT& client) {
-  int right = std::min<int>(TotalColumnWidth(lv), client.right);
+  int right = std::min<int>(TotalColumnWidth(lv) - lv.left, client.right);
   for (int y = lv.header_height + lv.row_height - 1; y < client.bottom; y += lv.row_height) {
     HLine(dc, 0, right, y, kGrid);
   }
-  int x = 0;
+  int x = -lv.left;
   for (const ListColumn& c : lv.columns) {
     x += c.width;
     VLine(dc, x - 1, lv.header_height, client.bottom, kGrid);
@@ -114,7 +115,7 @@ void Paint(HWND window) {
     }
   }
   if (lv->ex_style & LVS_EX_GRIDLINES) DrawGrid(dc, *lv, client);
-  PaintScrollBar(window, dc, *lv);
+  PaintScrollBars(window, dc, *lv);
   SelectObject(dc, old_font);
 }
 
@@ -212,6 +213,10 @@ void OnKey(HWND window, ListView* lv, UINT key) {
     case VK_END:
       at = count - 1;
       break;
+    case VK_LEFT:
+    case VK_RIGHT:
+      ScrollColumns(window, lv, key == VK_LEFT ? -kColumnStep : kColumnStep);
+      return;
     case VK_RETURN: {
       NMHDR hdr{};
       Notify(window, NM_RETURN, &hdr);
@@ -304,7 +309,7 @@ LRESULT Dispatch(HWND window, ListView* lv, UINT message, WPARAM wparam, LPARAM 
       OnButton(window, message, wparam, lparam);
       return 0;
     case WM_MOUSEMOVE:
-      if (lv->scroll_drag) ScrollBarDrag(window, lv, GET_Y_LPARAM(lparam));
+      if (lv->scroll_drag) ScrollBarDrag(window, lv, GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam));
       return 0;
     case WM_LBUTTONUP:
     case WM_CAPTURECHANGED:
@@ -411,7 +416,15 @@ bool SetRowState(HWND window, int index, UINT state, UINT mask) {
 }
 
 int RowsPerPage(HWND window, const ListView& lv) {
-  return std::max(1, (ClientHeight(window) - lv.header_height) / std::max(lv.row_height, 1));
+  return std::max(1, ViewHeight(window, lv) / std::max(lv.row_height, 1));
+}
+
+void ScrollColumns(HWND window, ListView* lv, int dx) {
+  int most = std::max(0, TotalColumnWidth(*lv) - ViewWidth(window, *lv));
+  int left = std::clamp(lv->left + dx, 0, most);
+  if (left == lv->left) return;
+  lv->left = left;
+  Relayout(window);
 }
 
 void EnsureVisible(HWND window, ListView* lv, int index) {
@@ -430,8 +443,8 @@ RECT RowRect(HWND window, const ListView& lv, int index) {
   RECT client;
   GetClientRect(window, &client);
   int top = lv.header_height + (index - lv.top) * lv.row_height;
-  int right = std::max<int>(TotalColumnWidth(lv), 0);
-  return RECT{0, top, right, top + lv.row_height};
+  int right = std::max<int>(TotalColumnWidth(lv), 0) - lv.left;
+  return RECT{-lv.left, top, right, top + lv.row_height};
 }
 
 int TotalColumnWidth(const ListView& lv) {
@@ -460,7 +473,10 @@ void Relayout(HWND window) {
   HDLAYOUT layout{&client, &pos};
   HWND header = lv->header;
   if (header != nullptr && SendMessageA(header, HDM_LAYOUT, 0, reinterpret_cast<LPARAM>(&layout))) {
-    SetWindowPos(header, nullptr, pos.x, pos.y, pos.cx, pos.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    // The header scrolls with the columns: it starts left of the view by what is scrolled.
+    int width = std::max(pos.cx + lv->left, TotalColumnWidth(*lv));
+    SetWindowPos(header, nullptr, pos.x - lv->left, pos.y, width, pos.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     if ((lv = ListStates().Get(window)) == nullptr) return;
     lv->header_height = pos.cy;
   }

@@ -31,10 +31,11 @@ struct ListView {
   DWORD ex_style = 0;
   int row_height = 16;
   int header_height = 0;
-  int top = 0;               // first row shown
-  int focus = -1;            // row with the focus mark
-  bool scroll_drag = false;  // the scroll bar's thumb is held
-  int scroll_grab = 0;       // from the thumb's top to the point that holds it
+  int top = 0;          // first row shown
+  int left = 0;         // pixels the columns are scrolled to the right
+  int focus = -1;       // row with the focus mark
+  int scroll_drag = 0;  // the thumb held: 0 none, 1 the vertical bar's, 2 the horizontal's
+  int scroll_grab = 0;  // from the thumb's leading edge to the point that holds it
 };
 
 StateMap<ListView>& ListStates();
@@ -54,12 +55,21 @@ void Relayout(HWND window);
 // Moves the first row shown by `rows`, kept within the list.
 void Scroll(HWND window, ListView* lv, int rows);
 
-// The vertical scroll bar at the right, there while the rows do not fit (listview_scroll.cpp).
-bool ScrollBarShown(HWND window, const ListView& lv);
-void PaintScrollBar(HWND window, HDC dc, const ListView& lv);
-// A press at (x, y); false when it is not on the bar.
+// Moves the columns left (dx > 0) or right by `dx` pixels, kept within the list; moves the
+// header with them.
+void ScrollColumns(HWND window, ListView* lv, int dx);
+
+// The scroll bars (listview_scroll.cpp): vertical at the right while the rows do not fit,
+// horizontal at the bottom while the columns do not.
+bool VerticalBarShown(HWND window, const ListView& lv);
+bool HorizontalBarShown(HWND window, const ListView& lv);
+// The width the columns are shown in, and the height the rows are, without the bars.
+int ViewWidth(HWND window, const ListView& lv);
+int ViewHeight(HWND window, const ListView& lv);
+void PaintScrollBars(HWND window, HDC dc, const ListView& lv);
+// A press at (x, y); false when it is not on a bar.
 bool ScrollBarPress(HWND window, ListView* lv, int x, int y);
-void ScrollBarDrag(HWND window, ListView* lv, int y);
+void ScrollBarDrag(HWND window, ListView* lv, int x, int y);
 void ScrollBarRelease(HWND window, ListView* lv);
 
 }  // namespace platform::ui::commctrl

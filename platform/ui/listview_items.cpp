@@ -195,12 +195,16 @@ LRESULT HitTestMessage(HWND window, const ListView& lv, LVHITTESTINFO* info, boo
   info->iItem = -1;
   info->iSubItem = 0;
   int y = info->pt.y - lv.header_height;
-  if (y < 0 || info->pt.x < 0 || info->pt.x >= TotalColumnWidth(lv)) return -1;
+  int x = info->pt.x + lv.left;
+  if (y < 0 || y >= ViewHeight(window, lv) || info->pt.x < 0 ||
+      info->pt.x >= ViewWidth(window, lv) || x >= TotalColumnWidth(lv)) {
+    return -1;
+  }
   int index = lv.top + y / std::max(lv.row_height, 1);
   if (!ValidRow(lv, index)) return -1;
   int left = 0;
   for (size_t c = 0; c < lv.columns.size(); ++c) {
-    if (info->pt.x < left + lv.columns[c].width) {
+    if (x < left + lv.columns[c].width) {
       info->iSubItem = static_cast<int>(c);
       break;
     }
@@ -209,7 +213,6 @@ LRESULT HitTestMessage(HWND window, const ListView& lv, LVHITTESTINFO* info, boo
   if (!subitem && info->iSubItem != 0 && !(lv.ex_style & LVS_EX_FULLROWSELECT)) return -1;
   info->flags = LVHT_ONITEMLABEL;
   info->iItem = index;
-  (void)window;
   return index;
 }
 
