@@ -40,6 +40,10 @@ BOOL CBitmapSlider::SetBitmapThumb(UINT id) {
   return TRUE;
 }
 
+void CBitmapSlider::PreSubclassWindow() {
+  SetWindowLongPtrA(m_hWnd, GWL_STYLE, GetWindowLongPtrA(m_hWnd, GWL_STYLE) | SS_NOTIFY);
+}
+
 void CBitmapSlider::SetVertical(bool vertical) {
   vertical_ = vertical;
   if (m_hWnd != nullptr) Invalidate(FALSE);

@@ -38,6 +38,8 @@ class CBitmapSlider : public CWnd {
 
  protected:
   LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam) override;
+  // A dialog's static control lets the mouse through unless it has SS_NOTIFY.
+  void PreSubclassWindow() override;
 
  private:
   int Length() const;

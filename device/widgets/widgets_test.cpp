@@ -473,3 +473,28 @@ TEST_F(WidgetsTest, SpaceWorksAFocusedPtzButtonAndLosingTheFocusStopsIt) {
 
 }  // namespace
 }  // namespace device::widgets
+
+namespace device::widgets {
+namespace {
+
+TEST_F(WidgetsTest, SliderOnADialogsStaticControlTakesTheMouse) {
+  HWND holder = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 6, 300, 105, 22,
+                                panel_.m_hWnd, reinterpret_cast<HMENU>(1300), nullptr, nullptr);
+  CBitmapSlider s;
+  ASSERT_TRUE(s.SubclassDlgItem(1300, panel_.m_hWnd));
+  s.SetBitmapChannel(1289);
+  s.SetBitmapThumb(1290);
+  s.SetRange(0, 10);
+  POINT end = At(s, 100, 11);
+  MoveTo(end);
+  Press(end);
+  Release(end);
+  EXPECT_EQ(s.GetPos(), 10);
+  ASSERT_EQ(panel_.Events(kMsgSliderReleased).size(), 1u);
+  EXPECT_EQ(panel_.Events(kMsgSliderReleased)[0].wparam, 1300u);
+  s.UnsubclassWindow();
+  DestroyWindow(holder);
+}
+
+}  // namespace
+}  // namespace device::widgets

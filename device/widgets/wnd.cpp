@@ -65,6 +65,7 @@ BOOL CWnd::SubclassWindow(HWND window) {
   m_hWnd = window;
   super_ = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::StaticProc)));
+  PreSubclassWindow();
   return TRUE;
 }
 

@@ -59,6 +59,8 @@ class CWnd {
 
  protected:
   virtual LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam);
+  // Called once the window is attached, to adjust it (styles) for the class.
+  virtual void PreSubclassWindow() {}
   // A notification this window sent its parent, offered back to it first.
   virtual bool OnChildNotify(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result);
   // The current message, handed to the window's own procedure.
