@@ -2,10 +2,13 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
 #include "platform/kernel/kernel.h"
+#include "platform/ui/commctrl.h"
+#include "platform/ui/common_dialogs.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/ui.h"
 
@@ -16,18 +19,6 @@ using platform::display::Button;
 using platform::display::InputInjector;
 
 constexpr DWORD kSettle = 600;  // between gestures: separate clicks, not a double click
-
-// The messages of the common controls the actions read positions from.
-constexpr UINT kLvmGetItemCount = 0x1004;
-constexpr UINT kLvmGetItemRect = 0x100E;
-constexpr UINT kLvmEnsureVisible = 0x1013;
-constexpr UINT kTbmGetRangeMin = WM_USER + 1;
-constexpr UINT kTbmGetRangeMax = WM_USER + 2;
-constexpr UINT kTbmGetThumbRect = WM_USER + 25;
-constexpr UINT kTbmGetChannelRect = WM_USER + 26;
-constexpr DWORD kTbsVertical = 0x0002;
-constexpr UINT kDtmSetSystemTime = 0x1002;
-constexpr int kFileNameEdit = 1152;  // the file and folder dialogs' path field
 
 std::string ClassOf(HWND w) {
   char name[64] = {};
@@ -103,7 +94,7 @@ bool Choose(HWND combo, const InputStep& step, InputInjector& input, std::string
 
 bool Row(HWND list, const InputStep& step, InputInjector& input, std::string* error) {
   bool listbox = ClassOf(list) == "LISTBOX";
-  int count = static_cast<int>(SendMessageA(list, listbox ? LB_GETCOUNT : kLvmGetItemCount, 0, 0));
+  int count = static_cast<int>(SendMessageA(list, listbox ? LB_GETCOUNT : LVM_GETITEMCOUNT, 0, 0));
   if (step.value >= count) {
     return Fail(error, "list " + std::to_string(step.control) + " has " + std::to_string(count) +
                            " rows, no row " + std::to_string(step.value));
@@ -119,9 +110,9 @@ bool Row(HWND list, const InputStep& step, InputInjector& input, std::string* er
       SendMessageA(list, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&r));
     }
   } else {
-    SendMessageA(list, kLvmEnsureVisible, index, FALSE);
-    r.left = 0;  // LVIR_BOUNDS
-    SendMessageA(list, kLvmGetItemRect, index, reinterpret_cast<LPARAM>(&r));
+    SendMessageA(list, LVM_ENSUREVISIBLE, index, FALSE);
+    r.left = LVIR_BOUNDS;
+    SendMessageA(list, LVM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&r));
   }
   POINT p{r.left + 8, (r.top + r.bottom) / 2};
   ClientToScreen(list, &p);
@@ -130,20 +121,26 @@ bool Row(HWND list, const InputStep& step, InputInjector& input, std::string* er
 }
 
 bool Slide(HWND bar, const InputStep& step, InputInjector& input, std::string* error) {
-  int low = static_cast<int>(SendMessageA(bar, kTbmGetRangeMin, 0, 0));
-  int high = static_cast<int>(SendMessageA(bar, kTbmGetRangeMax, 0, 0));
+  int low = static_cast<int>(SendMessageA(bar, TBM_GETRANGEMIN, 0, 0));
+  int high = static_cast<int>(SendMessageA(bar, TBM_GETRANGEMAX, 0, 0));
   RECT thumb{0, 0, 0, 0}, channel{0, 0, 0, 0};
-  SendMessageA(bar, kTbmGetThumbRect, 0, reinterpret_cast<LPARAM>(&thumb));
-  SendMessageA(bar, kTbmGetChannelRect, 0, reinterpret_cast<LPARAM>(&channel));
+  SendMessageA(bar, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+  SendMessageA(bar, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
   if (high <= low || IsRectEmpty(&thumb)) {
     return Fail(error, "control " + std::to_string(step.control) + " is not a slider");
   }
-  bool vertical = (GetWindowLongA(bar, GWL_STYLE) & kTbsVertical) != 0;
+  bool vertical = (GetWindowLongA(bar, GWL_STYLE) & TBS_VERT) != 0;
   // Past the ends the thumb stops at them: the value is clamped by the control, as for a drag.
   LONG span = vertical ? channel.bottom - channel.top : channel.right - channel.left;
   auto along = static_cast<LONG>(static_cast<long long>(step.value - low) * span / (high - low));
   POINT from{(thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2};
   POINT to = vertical ? POINT{from.x, channel.top + along} : POINT{channel.left + along, from.y};
+  // The whole gesture is given at once, before the press takes the capture: it stays over the
+  // control, and a value past an end stops at the control's edge, which is that end.
+  RECT client;
+  GetClientRect(bar, &client);
+  to.x = std::clamp(to.x, client.left, client.right - 1);
+  to.y = std::clamp(to.y, client.top, client.bottom - 1);
   ClientToScreen(bar, &from);
   ClientToScreen(bar, &to);
   input.MoveTo(from.x, from.y);
@@ -169,7 +166,7 @@ bool DateTime(HWND picker, const InputStep& step, std::string* error) {
   t.wHour = static_cast<WORD>(h);
   t.wMinute = static_cast<WORD>(mi);
   t.wSecond = static_cast<WORD>(s);
-  if (!SendMessageA(picker, kDtmSetSystemTime, 0, reinterpret_cast<LPARAM>(&t))) {
+  if (!SendMessageA(picker, DTM_SETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&t))) {
     return Fail(error,
                 "control " + std::to_string(step.control) + " took no date \"" + step.text + "\"");
   }
@@ -203,7 +200,7 @@ bool PressKey(InputInjector& input, const std::string& spec) {
 
 bool AnswerFileDialog(const InputStep& step, InputInjector& input, std::string* error) {
   HWND dialog = platform::ui::CurrentModalDialog();
-  HWND field = dialog ? GetDlgItem(dialog, kFileNameEdit) : nullptr;
+  HWND field = dialog ? GetDlgItem(dialog, kCdPathField) : nullptr;
   if (field == nullptr) return Fail(error, "no file or folder dialog is open");
   SetFocus(field);
   SendMessageA(field, EM_SETSEL, 0, -1);

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "platform/display/display.h"
+#include "platform/ui/commctrl.h"
 #include "platform/ui/common_dialogs.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/dialog_resource.h"
@@ -123,6 +125,67 @@ TEST_F(ControlActionsTest, ActionsOnWhatIsNotThereFailClearly) {
   EXPECT_EQ(Play("0 file \"/tmp/x.avi\"\n"), "no file or folder dialog is open");
   ShowWindow(dialog_, SW_HIDE);
   EXPECT_EQ(Play("0 click 14\n"), "no control 14 in the top dialog");
+}
+
+// The common controls, as the device dialogs use them: a slider, a report list, a picker.
+TEST(ControlActionsCommonTest, SlideRowsAndDatesReachTheCommonControls) {
+  std::string error;
+  auto display = platform::display::Display::CreateHeadless(640, 480, &error);
+  ASSERT_NE(display, nullptr) << error;
+  InitCommonControls();
+  static const DialogItemTemplate kItems[] = {
+      {TRACKBAR_CLASSA, "", 20, WS_VISIBLE | WS_TABSTOP, 0, 5, 5, 120, 16},
+      {WC_LISTVIEWA, "", 21, WS_VISIBLE | WS_BORDER | LVS_REPORT, 0, 5, 25, 120, 60},
+      {DATETIMEPICK_CLASSA, "", 22, WS_VISIBLE | WS_TABSTOP, 0, 5, 90, 100, 13},
+  };
+  static const DialogTemplate kCommon{
+      0, nullptr, WS_POPUP | WS_VISIBLE, 0, 10, 10, 140, 110, "", nullptr, 0, kItems, 3};
+  static std::vector<UINT> s_notes;
+  s_notes.clear();
+  HWND dialog = CreateDialogIndirectParamA(
+      nullptr, &kCommon, nullptr,
+      [](HWND, UINT message, WPARAM, LPARAM lparam) -> INT_PTR {
+        if (message == WM_NOTIFY) s_notes.push_back(reinterpret_cast<NMHDR*>(lparam)->code);
+        return message == WM_INITDIALOG;
+      },
+      0);
+  ASSERT_NE(dialog, nullptr);
+  HWND bar = GetDlgItem(dialog, 20), list = GetDlgItem(dialog, 21), picker = GetDlgItem(dialog, 22);
+  SendMessageA(bar, TBM_SETRANGE, TRUE, MAKELPARAM(0, 10));
+  char title[] = "Channel";
+  LVCOLUMNA column{LVCF_TEXT | LVCF_WIDTH, 0, 100, title, 0, 0};
+  SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+  for (int i = 0; i < 12; ++i) {
+    std::string text = "channel" + std::to_string(i + 1);
+    LVITEMA item{LVIF_TEXT, i, 0, 0, 0, text.data(), 0, 0, 0, 0};
+    SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  }
+  SendMessageA(picker, DTM_SETFORMATA, 0, reinterpret_cast<LPARAM>("yyyy-MM-dd HH:mm:ss"));
+  auto pump = [] {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  };
+  pump();
+  for (const char* line : {"0 slide 20 7", "0 row 21 9", "0 dblrow 21 10", "0 slide 20 99",
+                           "0 datetime 22 \"2024-05-01 08:30:00\""}) {
+    InputStep step = ParseInputScript(line).front();
+    ASSERT_TRUE(PlayControlStep(step, display->input(), &error)) << line << ": " << error;
+    pump();
+    if (step.action == InputAction::kSlide && step.value == 7) {
+      EXPECT_EQ(SendMessageA(bar, TBM_GETPOS, 0, 0), 7);
+    }
+  }
+  EXPECT_EQ(SendMessageA(bar, TBM_GETPOS, 0, 0), 10);  // dragged past the end: clamped
+  EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 10);
+  EXPECT_NE(std::find(s_notes.begin(), s_notes.end(), NM_DBLCLK), s_notes.end());
+  char text[64];
+  GetWindowTextA(picker, text, sizeof(text));
+  EXPECT_STREQ(text, "2024-05-01 08:30:00");
+  InputStep bad = ParseInputScript("0 datetime 22 \"2024-02-30 08:30:00\"").front();
+  EXPECT_FALSE(PlayControlStep(bad, display->input(), &error));
+  EXPECT_EQ(error, "control 22 took no date \"2024-02-30 08:30:00\"");
+  DestroyWindow(dialog);
+  pump();
 }
 
 TEST_F(ControlActionsTest, FileAnswersTheOpenSaveDialog) {
