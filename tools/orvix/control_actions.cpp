@@ -173,8 +173,8 @@ bool DateTime(HWND picker, const InputStep& step, std::string* error) {
   return true;
 }
 
-bool PressKey(InputInjector& input, const std::string& spec) {
-  std::string name = spec;
+bool PressKey(InputInjector& input, const std::string& keys) {
+  std::string name = keys;
   std::vector<UINT> modifiers;
   for (;;) {
     if (name.rfind("shift+", 0) == 0) {
