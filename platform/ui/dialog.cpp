@@ -349,6 +349,7 @@ INT_PTR DialogBoxIndirectParamA(HINSTANCE instance, const platform::ui::DialogTe
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return -1;
   }
+  HWND focus_before = GetFocus();  // given back when the box goes, as activation returns
   HWND dialog = platform::ui::Create(instance, tmpl, owner, proc, param, true);
   if (dialog == nullptr) return -1;
   DialogState* s = StateOf(dialog);
@@ -379,6 +380,9 @@ INT_PTR DialogBoxIndirectParamA(HINSTANCE instance, const platform::ui::DialogTe
   INT_PTR result = IsWindow(dialog) && StateOf(dialog) ? StateOf(dialog)->result : -1;
   if (disabled_owner) EnableWindow(top_owner, TRUE);
   if (IsWindow(dialog)) DestroyWindow(dialog);
+  if (focus_before != nullptr && IsWindow(focus_before) && IsWindowEnabled(focus_before)) {
+    SetFocus(focus_before);
+  }
   if (quit) PostQuitMessage(static_cast<int>(quit_code));
   return result;
 }

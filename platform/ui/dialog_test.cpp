@@ -180,6 +180,7 @@ TEST_F(DialogManagerTest, ModalDialogDisablesItsOwnerAndGivesEndDialogsResult) {
   static HWND s_owner;
   static bool s_owner_enabled_inside;
   s_owner = owner;
+  SetFocus(owner);
   auto proc = [](HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) -> INT_PTR {
     if (message == WM_INITDIALOG) {
       SetTimer(dialog, 1, 10, nullptr);
@@ -211,6 +212,7 @@ TEST_F(DialogManagerTest, ModalDialogDisablesItsOwnerAndGivesEndDialogsResult) {
   EXPECT_EQ(result, 77);
   EXPECT_FALSE(s_owner_enabled_inside);
   EXPECT_TRUE(IsWindowEnabled(owner));
+  EXPECT_EQ(GetFocus(), owner);  // the focus went back where it was
   EXPECT_EQ(CurrentModalDialog(), nullptr);
   EXPECT_EQ(DialogBoxParamA(SampleDialogs(), MAKEINTRESOURCEA(999), owner, proc, 0), -1);
   EXPECT_EQ(GetLastError(), ERROR_RESOURCE_NAME_NOT_FOUND);
