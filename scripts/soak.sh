@@ -147,7 +147,7 @@ status=0
 while kill -0 "$viewer" 2>/dev/null; do
   sleep 1
   elapsed=$(since)
-  el=${elapsed%.*}
+  el=$(printf '%.0f' "$elapsed")
   if [ "$el" -ge "$next_restart" ] && [ "$el" -lt $((total - 30)) ]; then
     echo "restart $(since)" >>"$out/events.txt"
     stop_sim
@@ -169,6 +169,7 @@ while kill -0 "$viewer" 2>/dev/null; do
   note_plays
   read_shots
 done
+[ "$status" -eq 0 ] || kill -TERM "$viewer" 2>/dev/null
 wait "$viewer"
 viewer_status=$?
 viewer=""
