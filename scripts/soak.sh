@@ -209,7 +209,8 @@ if status != 0:
     faults.append("the simulator failed (see the dvrsim logs)")
 
 # Frames shown: the counter's advance between readings at most 2.5 s apart, in one session
-# (each PLAY starts the counter again).
+# (each PLAY starts the counter again). An advance beyond what the simulator can send in the
+# time (25 frames/s, with a margin) is a misread digit on a damaged picture: not counted.
 print(f"{len(readings)} screenshots read")
 for c in range(channels):
     frames, seen, last = 0, 0, None
@@ -220,7 +221,9 @@ for c in range(channels):
         seen += 1
         if last is not None and t - last[0] <= 2.5 and not any(
                 last[0] - 1 <= p <= t for p in plays[c]):
-            frames += (v - last[1]) % loop
+            advance = (v - last[1]) % loop
+            if advance <= 25 * (t - last[0]) * 1.3 + 5:
+                frames += advance
         last = (t, v)
     secs = readings[-1][0] - readings[0][0] if len(readings) > 1 else 0
     print(f"channel {c + 1}: {frames} frames shown, {frames / secs if secs else 0:.1f}/s; "
