@@ -22,11 +22,10 @@ constexpr char kSnapFailed[] = "capture failed,no video";
 std::string ViewerControl::LiveUrl(int index) const {
   char url[300];
   if (rtspPort_ == 554) {
-    std::snprintf(url, sizeof(url), "rtsp://%s:554/%d.live", settings_.dvrAddr.c_str(),
-                  index + 1);
+    std::snprintf(url, sizeof(url), "rtsp://%s:554/%d.live", settings_.dvrAddr.c_str(), index + 1);
   } else {
-    std::snprintf(url, sizeof(url), "rtsp://%s:%d/%d.live", settings_.dvrAddr.c_str(),
-                  rtspPort_, index + 1);
+    std::snprintf(url, sizeof(url), "rtsp://%s:%d/%d.live", settings_.dvrAddr.c_str(), rtspPort_,
+                  index + 1);
   }
   return url;
 }
@@ -53,31 +52,30 @@ void ViewerControl::StartChannel(int index, bool only_when_not_decoding) {
 }
 
 void ViewerControl::StartStoppedChannels() {
-  for (int i = 0; i < channelCount_ && i < kMaxChannels; ++i) {
-    RtspSession* s = sessions_[i].get();
+  for (int i = 0; i < static_cast<int>(slots_.size()); ++i) {
+    RtspSession* s = slots_[i].session.get();
     if (s != nullptr && SessionIdle(s)) StartChannel(i, false);
   }
 }
 
 void ViewerControl::StopAllChannels() {
-  for (int i = 0; i < channelCount_ && i < kMaxChannels; ++i) {
-    RtspSession* s = sessions_[i].get();
-    if (s == nullptr || s->running == 0) continue;
-    channels_[i]->StopDecode(0);
-    s->running = 0;
+  for (ChannelSlot& s : slots_) {
+    if (s.session == nullptr || s.session->running == 0) continue;
+    s.channel->StopDecode(0);
+    s.session->running = 0;
   }
 }
 
 void ViewerControl::Snapshot(int index) {
-  const bool can = index >= 0 && index < channelCount_ && index < kMaxChannels &&
-                   sessions_[index] != nullptr && sessions_[index]->running != 0 &&
-                   !channels_[index]->GetCapturePath().empty();
+  const ChannelSlot* s = slot(index);
+  const bool can = s != nullptr && s->session != nullptr && s->session->running != 0 &&
+                   !s->channel->GetCapturePath().empty();
   if (!can) {
     MessageBoxA(window_, kSnapFailed, kPromptInfo, MB_OK);
     return;
   }
   library_.SetCapChn(index);
-  channels_[index]->Snap();
+  s->channel->Snap();
   MessageBoxA(window_, kSnapDone, kPromptInfo, MB_OK);
 }
 
@@ -98,15 +96,13 @@ void ViewerControl::ApplyCapturePath(const std::string& path) {
 void ViewerControl::EndSessions() {
   // Every run is told first, so that their last receive waits and teardowns overlap instead of
   // adding up; then each is waited for and freed in slot order.
-  for (int i = 0; i < channelCount_ && i < kMaxChannels; ++i) {
-    if (sessions_[i] && sessions_[i]->threadHandle) sessions_[i]->running = 0;
+  for (ChannelSlot& s : slots_) {
+    if (s.session && s.session->threadHandle) s.session->running = 0;
   }
-  for (int i = 0; i < channelCount_ && i < kMaxChannels; ++i) {
-    std::unique_ptr<RtspSession>& s = sessions_[i];
-    if (s == nullptr) continue;
-    StopRun(s.get());
-    s.reset();
-    if (ControlChannel* c = channel(i)) c->StopDecode(0);
+  for (ChannelSlot& s : slots_) {
+    if (s.session == nullptr) continue;
+    EndRun(&s.session);
+    s.channel->StopDecode(0);
   }
 }
 

@@ -58,14 +58,29 @@ void ViewerControl::LoadSettings(const PropertyReader& read) {
   g_language = settings_.language;
 }
 
+ChannelSlot* ViewerControl::slot(int index) {
+  if (index < 0 || index >= static_cast<int>(slots_.size())) return nullptr;
+  return &slots_[index];
+}
+
+const ChannelSlot* ViewerControl::slot(int index) const {
+  if (index < 0 || index >= static_cast<int>(slots_.size())) return nullptr;
+  return &slots_[index];
+}
+
 ControlChannel* ViewerControl::channel(int i) const {
-  if (i < 0 || i >= static_cast<int>(channels_.size())) return nullptr;
-  return channels_[i].get();
+  const ChannelSlot* s = slot(i);
+  return s ? s->channel.get() : nullptr;
 }
 
 RtspSession* ViewerControl::session(int i) const {
-  if (i < 0 || i >= kMaxChannels) return nullptr;
-  return sessions_[i].get();
+  const ChannelSlot* s = slot(i);
+  return s ? s->session.get() : nullptr;
+}
+
+RECT ViewerControl::cellRect(int i) const {
+  const ChannelSlot* s = slot(i);
+  return s ? s->cell : RECT{0, 0, 0, 0};
 }
 
 void ViewerControl::OnCreate(HWND window) {
@@ -80,15 +95,13 @@ void ViewerControl::OnSize() {
 
 void ViewerControl::OnTimer(UINT_PTR id) {
   if (id != kReconnectTimer) return;
-  for (int i = 0; i < channelCount_ && i < kMaxChannels; ++i) {
-    RtspSession* s = sessions_[i].get();
-    if (s == nullptr || !SessionIdle(s)) continue;
+  for (int i = 0; i < static_cast<int>(slots_.size()); ++i) {
+    ChannelSlot& s = slots_[i];
+    if (s.session == nullptr || !SessionIdle(s.session.get())) continue;
     std::printf("reconnect rtsp chn=%d \n", i);
     // A channel whose stream was lost would go on showing its last picture as if it were live:
     // repainting clears it to the window colour until pictures come again.
-    if (ControlChannel* c = channel(i)) {
-      if (HWND w = c->GetSafeHwnd()) InvalidateRect(w, nullptr, TRUE);
-    }
+    if (HWND w = s.channel->GetSafeHwnd()) InvalidateRect(w, nullptr, TRUE);
     StartChannel(i, true);
   }
 }
@@ -98,7 +111,7 @@ void ViewerControl::OnShowRequest(WPARAM wparam, LPARAM lparam) {
   const int show = static_cast<int>(lparam);
   if (which == kShowNothing) return;
   if (which == kShowAll) {
-    for (auto& c : channels_) c->ShowVideo(show);
+    for (ChannelSlot& s : slots_) s.channel->ShowVideo(show);
     singleView_ = show == 0 ? 1 : 0;
     Relayout();
   } else if (which == kShowCurrent) {
@@ -115,8 +128,7 @@ void ViewerControl::OnSelect(WPARAM wparam, LPARAM lparam) {
     Snapshot(which);
     return;
   }
-  if (channels_.empty() || which < 0 || singleView_ != 0) return;
-  if (which >= static_cast<int>(channels_.size())) return;
+  if (slot(which) == nullptr || singleView_ != 0) return;
   SetCurrentChannel(which);
 }
 
@@ -126,9 +138,9 @@ void ViewerControl::OnDestroy() {
   std::printf("DestroyWindow-------\n");
   KillTimer(window_, kReconnectTimer);
   EndSessions();
-  while (!channels_.empty()) {
-    channels_.back()->Close();
-    channels_.pop_back();
+  while (!slots_.empty()) {
+    slots_.back().channel->Close();
+    slots_.pop_back();
   }
   std::printf("end active ctrl!\n");
   initialised_ = 0;

@@ -13,7 +13,6 @@
 // only read the channel pointer they were given; the control waits for every session thread
 // before the channel it names goes.
 
-#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +36,17 @@ constexpr int kShowAll = -1;
 constexpr int kShowCurrent = -2;
 constexpr int kShowNothing = -3;
 constexpr LPARAM kSnapshotRequest = 2;
+
+// One cell of the grid: the channel with its window, where that window sits in the control's
+// client area, and the session record that feeds the channel. BuildGrid makes the slots, one
+// per channel, each with all three; EndSessions frees the sessions (a slot's `session` is then
+// null) and OnDestroy the slots. A slot's run state is its session record's (`running`,
+// `threadHandle`), read where it is needed.
+struct ChannelSlot {
+  std::unique_ptr<ControlChannel> channel;
+  RECT cell{0, 0, 0, 0};
+  std::unique_ptr<RtspSession> session;
+};
 
 class ViewerControl {
  public:
@@ -92,7 +102,7 @@ class ViewerControl {
   int columns() const { return columns_; }
   ControlChannel* channel(int i) const;
   RtspSession* session(int i) const;
-  RECT cellRect(int i) const { return cellRects_.at(i); }
+  RECT cellRect(int i) const;
   std::string captureDir() const { return captureDir_; }
 
   static int InstanceCount();
@@ -119,18 +129,19 @@ class ViewerControl {
   void LoadCaptureDirectory();
   void ApplyCapturePath(const std::string& path);
   void EndSessions();
+  // The slot of `index`, or null when the grid has none.
+  ChannelSlot* slot(int index);
+  const ChannelSlot* slot(int index) const;
 
   ChannelLibrary& library_;
   PageSettings settings_;
   HWND window_ = nullptr;
-  std::vector<std::unique_ptr<ControlChannel>> channels_;
-  std::array<std::unique_ptr<RtspSession>, kMaxChannels> sessions_;
+  std::vector<ChannelSlot> slots_;  // at most kMaxChannels
   std::unique_ptr<ControlChannel> playbackChannel_;
   std::unique_ptr<RtspSession> playbackSession_;
   int playbackPosition_ = 0;
   int currentChannel_ = 0;
   int singleView_ = 0;
-  std::array<RECT, 16> cellRects_{};
   int channelCount_ = 9;
   int defaultChannel_ = 0;
   int columns_ = 0;

@@ -1,5 +1,8 @@
+#include "control/viewer_control.h"
+
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -8,11 +11,12 @@
 #include <vector>
 
 #include "control/grid.h"
-#include "control/viewer_control.h"
+#include "control/session_run.h"
 #include "control/viewer_test_support.h"
 #include "control/viewer_window.h"
 #include "platform/display/display.h"
 #include "platform/gdi/gdi.h"
+#include "platform/kernel/kernel.h"
 #include "platform/prompt/prompt.h"
 #include "platform/ui/test_support.h"
 #include "platform/ui/ui.h"
@@ -49,7 +53,7 @@ class ViewerControlTest : public ::testing::Test {
     dir_ = control_test::MakeTempDir();
     library_ = std::make_unique<TestLibrary>(dir_);
     parent_ = platform::ui::test::MakeWindow("Recorder", WS_POPUP | WS_VISIBLE, 0, 0, kWidth,
-                                              kHeight, nullptr);
+                                             kHeight, nullptr);
   }
 
   void TearDown() override {
@@ -262,8 +266,8 @@ TEST_F(ViewerControlTest, StopAllChannelsIsUndoneByTheNextTick) {
   EXPECT_EQ(c->session(0)->running, 0);
   ASSERT_TRUE(WaitFor([&] { return dvr.Teardowns() == 2; }, 3000));
   // The next tick starts both again; on a loaded machine they may come some ticks apart.
-  ASSERT_TRUE(WaitFor(
-      [&] { return dvr.Plays("/1.live") == 2 && dvr.Plays("/2.live") == 2; }, 5000));
+  ASSERT_TRUE(
+      WaitFor([&] { return dvr.Plays("/1.live") == 2 && dvr.Plays("/2.live") == 2; }, 5000));
   EXPECT_TRUE(WaitFor([&] { return library_->made[0]->decoding == 1; }, 2000));
   // Running sessions are not started twice by the following ticks.
   PumpFor(700);
@@ -285,8 +289,13 @@ TEST_F(ViewerControlTest, SnapshotNeedsARunningChannel) {
   EXPECT_EQ(g_prompts[1].first, "success,picture store in:");
   EXPECT_EQ(library_->made[1]->snaps, 1);
   EXPECT_EQ(library_->cap_chn, 1);
-  SendMessageA(window_, control::kSelectMessage, 7, control::kSnapshotRequest);
-  EXPECT_EQ(g_prompts.back().first, "capture failed,no video");
+  // Indexes outside the grid, on either side, have no channel to capture.
+  for (int outside : {7, -1}) {
+    SendMessageA(window_, control::kSelectMessage, static_cast<WPARAM>(outside),
+                 control::kSnapshotRequest);
+    EXPECT_EQ(g_prompts.back().first, "capture failed,no video") << outside;
+  }
+  EXPECT_EQ(g_prompts.size(), 4u);
 }
 
 TEST_F(ViewerControlTest, CaptureDirectoryComesFromConfigTxtWrittenByAChange) {
@@ -342,6 +351,8 @@ TEST_F(ViewerControlTest, WindowDestructionEndsEverySessionWithItsLines) {
   EXPECT_LT(b, e);
   EXPECT_EQ(dvr.Teardowns(), 3);
   EXPECT_EQ(c->session(0), nullptr);
+  EXPECT_EQ(c->channel(0), nullptr);
+  EXPECT_TRUE(Same(c->cellRect(0), RECT{0, 0, 0, 0}));
   EXPECT_EQ(c->initialised(), 0);
 }
 
@@ -370,6 +381,38 @@ TEST_F(ViewerControlTest, OnlyOnePlaybackChannelAtATime) {
   EXPECT_EQ(c->playbackSession(), nullptr);
   EXPECT_EQ(dvr.Teardowns(), 1);
   DestroyWindow(dialog);
+}
+
+}  // namespace
+
+namespace {
+
+// A run's stop waits a bounded time; a thread that is still there then keeps its record.
+TEST(SessionRunStop, AStopHasABoundAndARecordInUseIsNotFreed) {
+  static std::atomic<bool> release{false};
+  auto session = std::make_unique<RtspSession>();
+  session->running = 1;
+  session->threadHandle = reinterpret_cast<HANDLE>(_beginthreadex(
+      nullptr, 0,
+      [](void*) -> unsigned {
+        while (!release) Sleep(5);  // ignores the stop, as a run stuck in a call would
+        return 0;
+      },
+      nullptr, 0, nullptr));
+  ASSERT_NE(session->threadHandle, nullptr);
+  testing::internal::CaptureStdout();
+  const DWORD start = GetTickCount();
+  EXPECT_FALSE(control::StopRun(session.get(), 300));
+  EXPECT_LT(GetTickCount() - start, 1500u);
+  EXPECT_EQ(session->running, 0);
+  std::string output = testing::internal::GetCapturedStdout();
+  EXPECT_NE(output.find("did not end within 300 ms; left to finish"), std::string::npos);
+  // Released, the thread ends, and the next stop joins it.
+  release = true;
+  EXPECT_TRUE(control::StopRun(session.get(), 3000));
+  EXPECT_EQ(session->threadHandle, nullptr);
+  control::EndRun(&session);
+  EXPECT_EQ(session, nullptr);
 }
 
 }  // namespace

@@ -45,18 +45,17 @@ void ViewerControl::CreateChannels(const RECT& client) {
     RECT cell = grid::Cell(client, columns_, i);
     c->CreateWnd(cell, window_, static_cast<UINT>(i));
     c->MoveVideo(cell);
-    cellRects_[i] = cell;
     c->EnableTitle(1);
     auto s = std::make_unique<RtspSession>();
     s->channelNumber = i;
     s->channel = c->FrameSink();
-    sessions_[i] = std::move(s);
-    channels_.push_back(std::move(c));
+    slots_.push_back(ChannelSlot{std::move(c), cell, std::move(s)});
   }
 }
 
 void ViewerControl::StartVideo() {
-  for (auto& c : channels_) {
+  for (ChannelSlot& s : slots_) {
+    ControlChannel* c = s.channel.get();
     std::printf("StartVideo 111width = %d height = %d \n", kOpenWidth, kOpenHeight);
     std::printf("StartVideo width = %d height = %d \n", kOpenWidth, kOpenHeight);
     c->Close();
@@ -98,16 +97,14 @@ void ViewerControl::Relayout() {
 }
 
 void ViewerControl::PlaceChannels(const RECT& client) {
-  for (int i = 0; i < static_cast<int>(channels_.size()); ++i) {
-    RECT cell = grid::Cell(client, columns_, i);
-    channels_[i]->MoveVideo(cell);
-    cellRects_[i] = cell;
+  for (int i = 0; i < static_cast<int>(slots_.size()); ++i) {
+    slots_[i].cell = grid::Cell(client, columns_, i);
+    slots_[i].channel->MoveVideo(slots_[i].cell);
   }
   if (singleView_ == 1) {
-    if (ControlChannel* current = channel(currentChannel_)) {
-      RECT big = grid::Enlarged(client);
-      current->MoveVideo(big);
-      cellRects_[currentChannel_] = big;
+    if (ChannelSlot* current = slot(currentChannel_)) {
+      current->cell = grid::Enlarged(client);
+      current->channel->MoveVideo(current->cell);
     }
   }
 }

@@ -91,8 +91,7 @@ int ViewerControl::PlaybackPosition() {
 
 void ViewerControl::StopPlayback() {
   if (playbackSession_ != nullptr) {
-    StopRun(playbackSession_.get());
-    playbackSession_.reset();
+    EndRun(&playbackSession_);
   }
   if (playbackChannel_ != nullptr) {
     playbackChannel_->StopDecode(0);

@@ -75,7 +75,11 @@ class LayerCheckTest(unittest.TestCase):
         self.write("videolib/bench/convert_bench.cpp", "#include <benchmark/benchmark.h>",
                    "#include <libswscale/swscale.h>")
         self.write("stream/test_server.h", "#include <gmock/gmock.h>")
+        self.write("tools/dvrsim/test_client.cpp", '#include "stream/rtp_header.h"')
         self.assertEqual(self.faults(), [])
+        self.write("tools/dvrsim/session.cpp", '#include "stream/rtp_header.h"')
+        self.assertEqual(len(self.faults()), 1)
+        os.remove(os.path.join(self.root, "tools/dvrsim/session.cpp"))
         self.write("stream/session.cpp", '#include "tools/dvrsim/media.h"',
                    "#include <gtest/gtest.h>")
         self.write("videolib/convert.cpp", "#include <libswscale/swscale.h>")

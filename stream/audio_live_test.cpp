@@ -74,7 +74,6 @@ class AudioLiveTest : public testing::Test {
     std::filesystem::create_directories(dir_);
     wav_ = (dir_ / "live.wav").string();
     setenv("ORVIX_WAVE_SINK", wav_.c_str(), 1);
-    previous_ = SetRtspPlayout({VideoPlayoutThread, AudioPlayoutThread});
     session_.channel = TestChannel();
     session_.channelNumber = kChannel;
   }
@@ -84,7 +83,6 @@ class AudioLiveTest : public testing::Test {
       WaitForSingleObject(session_.threadHandle, INFINITE);
       CloseHandle(session_.threadHandle);
     }
-    SetRtspPlayout(previous_);
     unsetenv("ORVIX_WAVE_SINK");
     std::filesystem::remove_all(dir_);
   }
@@ -96,8 +94,7 @@ class AudioLiveTest : public testing::Test {
 
   std::filesystem::path dir_;
   std::string wav_;
-  RtspPlayout previous_;
-  RtspSession session_;
+  RtspSession session_{RecordingOptions({VideoPlayoutThread, AudioPlayoutThread})};
   UnitRecorder recorder_;
 };
 

@@ -11,6 +11,16 @@
 namespace {
 
 constexpr int kDecoderStateBytes = 1024;
+// A voice frame starts with a 4-byte header whose third byte is the length of the data that
+// follows, in 16-bit words.
+constexpr int kVoiceHeaderBytes = 4;
+constexpr int kVoiceLengthByte = 2;
+constexpr int kVoiceWordBytes = 2;
+
+// The bytes the frame at `frame` says it takes, header included.
+int AnnouncedFrameBytes(const uint8_t* frame) {
+  return kVoiceHeaderBytes + kVoiceWordBytes * frame[kVoiceLengthByte];
+}
 
 uint32_t SystemTicks() { return GetTickCount(); }
 
@@ -20,13 +30,15 @@ void SetClockRate(RtpFrameQueue* queue, uint32_t rate) {
   LeaveCriticalSection(&queue->lock);
 }
 
-// Decodes the voice frame behind the 12-byte RTP header; the number of samples, 0 when the
-// payload is not a whole frame of the decoder's type. A frame is read only as far as the
-// datagram goes: its header may announce more than the packet carries.
+// Decodes the voice frame behind the RTP header; the number of samples, 0 when the payload
+// is not a whole frame of the decoder's type. A frame is read only as far as the datagram
+// goes: its header may announce more than the packet carries.
 int Decode(void* state, const RtpPacketRecord* record, int16_t* samples) {
-  int payload = record->length - kRtpHeaderBytes;
-  const uint8_t* frame = record->datagram + kRtpHeaderBytes;
-  if (payload < 4 || payload < 4 + 2 * frame[2]) return 0;
+  auto header = ParseRtpHeader(record->Bytes());
+  if (!header) return 0;
+  int payload = static_cast<int>(header->payloadLength);
+  const uint8_t* frame = record->datagram + header->payloadOffset;
+  if (payload < kVoiceHeaderBytes || payload < AnnouncedFrameBytes(frame)) return 0;
   int32_t count = kAudioDecodeCountPreset;
   if (HI_VOICE_DecodeFrame(state, frame, samples, &count) != 0) return 0;
   return count;

@@ -7,14 +7,18 @@
 
 namespace {
 
+constexpr DWORD kSampleRate = 8000;
+constexpr WORD kChannels = 1;
+constexpr WORD kBytesPerSample = sizeof(int16_t);
+
 WAVEFORMATEX PcmFormat() {
   WAVEFORMATEX format{};
   format.wFormatTag = WAVE_FORMAT_PCM;
-  format.nChannels = 1;
-  format.nSamplesPerSec = 8000;
-  format.wBitsPerSample = 16;
-  format.nBlockAlign = 2;
-  format.nAvgBytesPerSec = 16000;
+  format.nChannels = kChannels;
+  format.nSamplesPerSec = kSampleRate;
+  format.wBitsPerSample = kBytesPerSample * 8;
+  format.nBlockAlign = kChannels * kBytesPerSample;
+  format.nAvgBytesPerSec = kSampleRate * kChannels * kBytesPerSample;
   format.cbSize = 0;
   return format;
 }

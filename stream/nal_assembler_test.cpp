@@ -24,7 +24,7 @@ class Assembler {
   void Feed(const std::vector<uint8_t>& datagram) { Feed(datagram, previous_ + 1); }
 
   UnitRecorder recorder;
-  RtpFrameQueue queue{TestChannel()};
+  RtpFrameQueue queue{TestChannel(), RecordUnit};
 
  private:
   uint32_t previous_ = 0;
@@ -122,6 +122,64 @@ TEST(NalAssemblerUnits, QueueWithoutChannelDeliversNothing) {
   AssembleNal(&queue, 0, &record);
   EXPECT_EQ(recorder.Count(), 0u);
   EXPECT_EQ(queue.position, 92);
+}
+
+}  // namespace
+
+namespace {
+
+// Datagrams with CSRCs, an extension or padding: the unit is the payload they frame.
+TEST(NalAssemblerHeaders, PayloadIsWhatTheHeaderFrames) {
+  Assembler a;
+  auto withCsrc = RtpPacket(1, 0, {0, 0, 0, 9, 0x65, 1, 2});
+  withCsrc[0] = 0x81;
+  a.Feed(withCsrc);
+  auto padded = RtpPacket(2, 0, {0x41, 7, 0, 2});
+  padded[0] = 0xA0;
+  a.Feed(padded);
+  auto units = a.recorder.Units();
+  ASSERT_EQ(units.size(), 2u);
+  EXPECT_EQ(units[0], WithStartCode({0x65, 1, 2}));
+  EXPECT_EQ(units[1], WithStartCode({0x41, 7}));
+}
+
+TEST(NalAssemblerHeaders, RefusedHeaderCarriesNothingButStillBreaksTheUnit) {
+  Assembler a;
+  a.Feed(FragmentPacket(1, 0, 0x7C, 0x85, 20, 1));
+  EXPECT_EQ(a.queue.position, 4 + 1 + 6);
+  // Fifteen CSRCs announced in a datagram that carries eight bytes after the header.
+  auto hostile = FragmentPacket(2, 0, 0x7C, 0x45, 20, 2);
+  hostile[0] = 0x8F;
+  a.Feed(hostile);
+  EXPECT_EQ(a.queue.position, 4 + 1 + 6);
+  EXPECT_EQ(a.recorder.Count(), 0u);
+  // After a gap the refused datagram still drops what was gathered.
+  a.Feed(hostile, 9);
+  EXPECT_EQ(a.queue.position, 0);
+}
+
+// The builder on a buffer of the caller's, as small as it likes.
+TEST(NalBuilder, UnitsThatDoNotFitTheCallersBufferAreDropped) {
+  uint8_t buffer[12] = {};
+  int position = 0;
+  const uint8_t single[] = {0x65, 1, 2, 3, 4, 5, 6, 7};
+  EXPECT_TRUE(BuildNal(single, true, buffer, &position));
+  EXPECT_EQ(position, 12);
+  const uint8_t tooLong[] = {0x65, 1, 2, 3, 4, 5, 6, 7, 8};
+  EXPECT_FALSE(BuildNal(tooLong, true, buffer, &position));
+  EXPECT_EQ(position, 12);
+  const uint8_t start[] = {0x7C, 0x85, 1, 2, 3};
+  const uint8_t longEnd[] = {0x7C, 0x45, 4, 5, 6, 7, 8};
+  const uint8_t end[] = {0x7C, 0x45, 4, 5, 6, 7};
+  EXPECT_FALSE(BuildNal(start, false, buffer, &position));
+  EXPECT_EQ(position, 8);
+  EXPECT_FALSE(BuildNal(longEnd, true, buffer, &position));  // 8 + 5 does not fit
+  EXPECT_EQ(position, 8);
+  EXPECT_TRUE(BuildNal(end, true, buffer, &position));
+  EXPECT_EQ(position, 12);
+  EXPECT_EQ(buffer[4], 0x65);
+  EXPECT_FALSE(BuildNal({}, false, buffer, &position));
+  EXPECT_EQ(position, 0);
 }
 
 }  // namespace

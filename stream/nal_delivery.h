@@ -1,19 +1,19 @@
 #pragma once
-// Where the video playout hands each complete NAL unit: the queue's channel, through
-// CChannel::PutOneFrame. The unit buffer is the queue's own and is overwritten by the next
-// unit as soon as the call returns.
+// Where the video playout hands each complete NAL unit: a sink the queue is given with its
+// channel (RtpFrameQueue, RtspSessionOptions). The unit buffer is the queue's own and is
+// overwritten by the next unit as soon as the call returns.
 //
-// A sink may be installed in place of the channel call (a program without a video library, a
-// benchmark, a test that looks at the units); null restores the channel call.
+// The viewer's sink is DeliverToChannel; a program without a video library, a benchmark or a
+// test that looks at the units passes its own.
 
 #include <cstdint>
 
 class CChannel;
 
+// Hands `length` bytes at `unit` to `channel` (not null); returns what the receiver returns.
+// Called on the video playout thread.
 using NalSink = int (*)(CChannel* channel, const uint8_t* unit, int length);
 
-// Returns the previous sink (null for the channel call).
-NalSink SetNalSink(NalSink sink);
-// Hands `length` bytes at `unit` to `channel` (not null) or to the installed sink; returns
-// what the receiver returns.
-int DeliverNal(CChannel* channel, const uint8_t* unit, int length);
+// The viewer's sink: CChannel::PutOneFrame, the one call into the video library
+// (channel_delivery.cpp).
+int DeliverToChannel(CChannel* channel, const uint8_t* unit, int length);

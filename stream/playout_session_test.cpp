@@ -17,7 +17,6 @@ namespace {
 class PlayoutSessionTest : public testing::Test {
  protected:
   void SetUp() override {
-    previous_ = SetRtspPlayout({VideoPlayoutThread, AudioPlayoutThread});
     dir_ =
         std::filesystem::temp_directory_path() /
         ("playout_session_" + std::to_string(std::rand()) + "_" + std::to_string(GetTickCount()));
@@ -31,7 +30,6 @@ class PlayoutSessionTest : public testing::Test {
     if (session_.threadHandle) Stop();
     unsetenv("ORVIX_WAVE_SINK");
     std::filesystem::remove_all(dir_);
-    SetRtspPlayout(previous_);
   }
   void Stop() {
     session_.running = 0;
@@ -54,10 +52,9 @@ class PlayoutSessionTest : public testing::Test {
     output_ = captured.Take();
   }
 
-  RtspPlayout previous_;
   std::filesystem::path dir_;
   std::filesystem::path wav_;
-  RtspSession session_;
+  RtspSession session_{RecordingOptions({VideoPlayoutThread, AudioPlayoutThread})};
   UnitRecorder recorder_;
   std::string output_;
 };

@@ -5,7 +5,6 @@
 #include <atomic>
 #include <mutex>
 
-#include "stream/nal_delivery.h"
 #include "stream/test_session_run.h"
 
 namespace {
@@ -15,14 +14,21 @@ std::mutex g_mutex;
 std::vector<std::vector<uint8_t>> g_units;  // guarded by g_mutex
 int g_channelStandIn = 0;
 
-int Record(CChannel* channel, const uint8_t* unit, int length) {
+}  // namespace
+
+int RecordUnit(CChannel* channel, const uint8_t* unit, int length) {
   if (channel != TestChannel()) return 0;
   std::lock_guard<std::mutex> hold(g_mutex);
   g_units.emplace_back(unit, unit + length);
   return 1;
 }
 
-}  // namespace
+RtspSessionOptions RecordingOptions(RtspPlayout playout) {
+  RtspSessionOptions options;
+  options.playout = playout;
+  options.nalSink = RecordUnit;
+  return options;
+}
 
 uint32_t DrivenTicks() { return g_now.load(); }
 void SetDrivenTicks(uint32_t now) { g_now = now; }
@@ -41,10 +47,7 @@ CChannel* TestChannel() { return reinterpret_cast<CChannel*>(&g_channelStandIn);
 UnitRecorder::UnitRecorder() {
   std::lock_guard<std::mutex> hold(g_mutex);
   g_units.clear();
-  SetNalSink(Record);
 }
-
-UnitRecorder::~UnitRecorder() { SetNalSink(nullptr); }
 
 std::vector<std::vector<uint8_t>> UnitRecorder::Units() const {
   std::lock_guard<std::mutex> hold(g_mutex);
@@ -95,12 +98,13 @@ std::string CapturedOutput::Take() {
 }
 
 void Put(RtpFrameQueue* queue, const std::vector<uint8_t>& datagram) {
-  uint16_t seq = static_cast<uint16_t>(datagram[2] << 8 | datagram[3]);
-  queue->Insert(seq, datagram.data(), static_cast<int>(datagram.size()));
+  auto header = ParseRtpFixedHeader(datagram);
+  ASSERT_TRUE(header);
+  queue->Insert(header->sequence, datagram.data(), static_cast<int>(datagram.size()));
 }
 
 PlayoutRun::PlayoutRun(Body body, PlayoutTicks ticks)
-    : queue(TestChannel()), body_(body), ticks_(ticks) {
+    : queue(TestChannel(), RecordUnit), body_(body), ticks_(ticks) {
   SetDrivenTicks(1000);
 }
 

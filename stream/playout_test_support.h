@@ -11,6 +11,7 @@
 
 #include "stream/playout_clock.h"
 #include "stream/rtp_frame_queue.h"
+#include "stream/rtsp_session.h"
 
 // The driven tick count (starts at 1000 for each PlayoutRun).
 uint32_t DrivenTicks();
@@ -21,11 +22,16 @@ bool PlayOutDriven(RtpFrameQueue* queue, int ms);
 // Stands for the channel of a queue: the sink only compares it.
 CChannel* TestChannel();
 
-// Keeps the units delivered to TestChannel() while installed.
+// The sink of the tests' queues and sessions: keeps the units delivered to TestChannel() for
+// the UnitRecorder.
+int RecordUnit(CChannel* channel, const uint8_t* unit, int length);
+// Session options with `playout` and the recording sink.
+RtspSessionOptions RecordingOptions(RtspPlayout playout);
+
+// The units RecordUnit kept since the recorder was made.
 class UnitRecorder {
  public:
   UnitRecorder();
-  ~UnitRecorder();
   std::vector<std::vector<uint8_t>> Units() const;
   size_t Count() const;
   bool WaitCount(size_t count, int ms) const;
@@ -52,7 +58,8 @@ class CapturedOutput {
 
 void Put(RtpFrameQueue* queue, const std::vector<uint8_t>& datagram);
 
-// A playout thread (`body` on the driven clock) on a queue with TestChannel(); joined (with
+// A playout thread (`body` on the driven clock) on a queue with TestChannel() and the
+// recording sink; joined (with
 // the queue's running flag cleared) on destruction.
 class PlayoutRun {
  public:

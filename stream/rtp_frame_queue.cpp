@@ -15,17 +15,41 @@ class Hold {
   CRITICAL_SECTION* section_;
 };
 
-constexpr uint32_t kHalfWindow = 1u << 28;
+// Two timestamps further apart than this are taken to lie across the 32-bit wrap.
+constexpr uint32_t kWrapDistance = 1u << 28;
+// Sequence numbers must have risen this many times since the last wrap before the next
+// backward step counts as one.
+constexpr int kIncreasesBeforeWrap = 20;
+constexpr int kSequenceBits = 16;
+constexpr uint32_t kMsPerSecond = 1000;
+
+// RTP timestamp units per millisecond at `clockRate`; at least 1.
+uint32_t UnitsPerMs(uint32_t clockRate) {
+  uint32_t units = clockRate / kMsPerSecond;
+  return units == 0 ? 1 : units;
+}
+
+// Whether the playhead has reached `timestamp`, reading both across the wrap.
+bool Reached(uint32_t timestamp, uint32_t playhead) {
+  if (timestamp <= playhead) return playhead - timestamp < kWrapDistance;
+  return timestamp - playhead > kWrapDistance;
+}
 
 }  // namespace
 
-uint32_t RtpPacketRecord::Timestamp() const {
-  return (uint32_t{datagram[4]} << 24) | (uint32_t{datagram[5]} << 16) |
-         (uint32_t{datagram[6]} << 8) | datagram[7];
+std::span<const uint8_t> RtpPacketRecord::Bytes() const {
+  size_t bytes = length < 0 ? 0 : static_cast<size_t>(length);
+  return {datagram, bytes < sizeof datagram ? bytes : sizeof datagram};
 }
 
-RtpFrameQueue::RtpFrameQueue(CChannel* owner)
-    : channel(owner), unitBuffer(new uint8_t[kUnitBufferBytes]) {
+// Queued records always hold a whole fixed header (Insert keeps none shorter).
+uint32_t RtpPacketRecord::Timestamp() const {
+  auto header = ParseRtpFixedHeader(Bytes());
+  return header ? header->timestamp : 0;
+}
+
+RtpFrameQueue::RtpFrameQueue(CChannel* owner, NalSink sink)
+    : channel(owner), nalSink(sink), unitBuffer(new uint8_t[kUnitBufferBytes]) {
   InitializeCriticalSection(&lock);
 }
 
@@ -39,27 +63,27 @@ RtpFrameQueue::~RtpFrameQueue() {
   DeleteCriticalSection(&lock);
 }
 
-// A wrap counts only after 20 increases since the last one, so a packet reordered across the
-// wrap cannot count it twice.
-uint32_t RtpFrameQueue::KeyOf(uint16_t s) {
+// A wrap counts only after kIncreasesBeforeWrap increases since the last one, so a packet
+// reordered across the wrap cannot count it twice.
+uint32_t RtpFrameQueue::KeyOf(uint16_t seq) {
   if (!started) {
-    lastSeq = s;
+    lastSeq = seq;
     started = 1;
-  } else if (s > lastSeq) {
+  } else if (seq > lastSeq) {
     ++increasingRun;
-    lastSeq = s;
-    if (increasingRun >= 20 && !wrapArmed) wrapArmed = 1;
+    lastSeq = seq;
+    if (increasingRun >= kIncreasesBeforeWrap && !wrapArmed) wrapArmed = 1;
   } else {
-    uint16_t forward = static_cast<uint16_t>(s - lastSeq);
-    uint16_t backward = static_cast<uint16_t>(lastSeq - s);
+    uint16_t forward = static_cast<uint16_t>(seq - lastSeq);
+    uint16_t backward = static_cast<uint16_t>(lastSeq - seq);
     if (forward < backward && wrapArmed) {
       ++wrapCount;
       increasingRun = 0;
       wrapArmed = 0;
     }
-    lastSeq = s;
+    lastSeq = seq;
   }
-  return (wrapCount << 16) | s;
+  return (wrapCount << kSequenceBits) | seq;
 }
 
 void RtpFrameQueue::Insert(uint16_t seq, const uint8_t* datagram, int length) {
@@ -106,35 +130,41 @@ RtpPacketRecord* RtpFrameQueue::Release(std::map<uint32_t, RtpPacketRecord*>::it
 
 RtpPacketRecord* RtpFrameQueue::TakeDue(int playing) { return TakeDue(playing, GetTickCount()); }
 
-// When the buffered span runs more than 100 ms past the delay, the newest packet is made due
-// `delayMs` from now and everything older at once.
-void RtpFrameQueue::CatchUp(uint32_t a, uint32_t b, uint32_t now, uint32_t d) {
-  dueCalls = 0;
-  uint32_t lag = (b - a) / d - delayMs;
-  if (lag <= kCatchUpLagMs) return;
-  uint32_t e = (now + delayMs - tickBase) * d + timestampBase;
-  if (b > e) timestampBase += b - e;
+uint32_t RtpFrameQueue::PlayheadAt(uint32_t tick, uint32_t unitsPerMs) const {
+  return (tick - tickBase) * unitsPerMs + timestampBase;
 }
 
+// When the buffered span runs more than kCatchUpLagMs past the delay, the newest packet is
+// made due `delayMs` from now and everything older at once.
+void RtpFrameQueue::CatchUp(uint32_t oldest, uint32_t newest, uint32_t now, uint32_t unitsPerMs) {
+  dueCalls = 0;
+  uint32_t lagMs = (newest - oldest) / unitsPerMs - delayMs;
+  if (lagMs <= kCatchUpLagMs) return;
+  uint32_t playheadAfterDelay = PlayheadAt(now + delayMs, unitsPerMs);
+  if (newest > playheadAfterDelay) timestampBase += newest - playheadAfterDelay;
+}
+
+// Prebuffering (`playing` 0): the oldest packet goes once kPrebufferPackets are queued over at
+// least `delayMs`, and the clock is anchored so that its timestamp is due at `now`.
 RtpPacketRecord* RtpFrameQueue::TakeDue(int playing, uint32_t now) {
   Hold hold(&lock);
   if (order_.empty()) return nullptr;
-  uint32_t d = clockRate / 1000;
-  if (d == 0) d = 1;
-  auto lowest = order_.begin();
-  uint32_t a = lowest->second->Timestamp();
-  uint32_t b = order_.rbegin()->second->Timestamp();
+  const uint32_t unitsPerMs = UnitsPerMs(clockRate);
+  const uint32_t delayUnits = delayMs * unitsPerMs;
+  auto oldest = order_.begin();
+  uint32_t oldestTimestamp = oldest->second->Timestamp();
+  uint32_t newestTimestamp = order_.rbegin()->second->Timestamp();
+  uint32_t bufferedUnits = newestTimestamp - oldestTimestamp;
   if (!playing) {
-    if (count_ < kPrebufferPackets || b - a < delayMs * d) return nullptr;
-    timestampBase = a - d * (now - tickBase);
+    if (count_ < kPrebufferPackets || bufferedUnits < delayUnits) return nullptr;
+    timestampBase = oldestTimestamp - unitsPerMs * (now - tickBase);
     dueCalls = 0;
-    return Release(lowest);
+    return Release(oldest);
   }
-  if (order_.size() > 1 && b - a >= delayMs * d && dueCalls >= kCatchUpCalls) CatchUp(a, b, now, d);
+  if (order_.size() > 1 && bufferedUnits >= delayUnits && dueCalls >= kCatchUpCalls)
+    CatchUp(oldestTimestamp, newestTimestamp, now, unitsPerMs);
   ++dueCalls;
-  uint32_t p = (now - tickBase) * d + timestampBase;
-  bool due = (a <= p && p - a < kHalfWindow) || (a > p && a - p > kHalfWindow);
-  return due ? Release(lowest) : nullptr;
+  return Reached(oldestTimestamp, PlayheadAt(now, unitsPerMs)) ? Release(oldest) : nullptr;
 }
 
 int RtpFrameQueue::Count() const {

@@ -13,13 +13,13 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <span>
 
 #include "platform/kernel/critical_section.h"
-
-class CChannel;
+#include "stream/nal_delivery.h"
+#include "stream/rtp_header.h"
 
 constexpr int kRtpRecordBytes = 1500;
-constexpr int kRtpHeaderBytes = 12;
 constexpr int kUnitBufferBytes = 184320;
 constexpr int kQueueLimit = 1000;
 constexpr int kPrebufferPackets = 10;
@@ -36,13 +36,16 @@ struct RtpPacketRecord {
   RtpPacketRecord* older = nullptr;
   RtpPacketRecord* newer = nullptr;
 
+  // The datagram's bytes (`length`, held to the record's size).
+  std::span<const uint8_t> Bytes() const;
   uint32_t Timestamp() const;
 };
 
 class RtpFrameQueue {
  public:
-  // `channel` receives the video NAL units (null for audio); it is not owned.
-  explicit RtpFrameQueue(CChannel* channel = nullptr);
+  // `channel` receives the video NAL units through `nalSink` (null for audio); it is not
+  // owned.
+  explicit RtpFrameQueue(CChannel* channel = nullptr, NalSink nalSink = DeliverToChannel);
   ~RtpFrameQueue();
   RtpFrameQueue(const RtpFrameQueue&) = delete;
   RtpFrameQueue& operator=(const RtpFrameQueue&) = delete;
@@ -63,6 +66,7 @@ class RtpFrameQueue {
   // Plain state of the queue, as the playout threads and the session use it.
   std::atomic<int> running{1};
   CChannel* channel;
+  NalSink nalSink;
   uint8_t* unitBuffer;  // kUnitBufferBytes, owned; playout thread only
   int position = 0;     // playout thread only
   uint32_t clockRate = 90000;
@@ -83,7 +87,9 @@ class RtpFrameQueue {
  private:
   uint32_t KeyOf(uint16_t seq);
   void Unlink(RtpPacketRecord* record);
-  void CatchUp(uint32_t a, uint32_t b, uint32_t now, uint32_t d);
+  // The timestamp due at `tick` (REQUIRES: lock held).
+  uint32_t PlayheadAt(uint32_t tick, uint32_t unitsPerMs) const;
+  void CatchUp(uint32_t oldest, uint32_t newest, uint32_t now, uint32_t unitsPerMs);
   RtpPacketRecord* Release(std::map<uint32_t, RtpPacketRecord*>::iterator it);
 
   std::map<uint32_t, RtpPacketRecord*> order_;  // guarded by lock

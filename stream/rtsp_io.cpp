@@ -5,15 +5,36 @@
 #include "platform/kernel/clock.h"
 #include "stream/report.h"
 
-bool WaitReady(SOCKET sock, bool write, int seconds) {
-  if (sock == INVALID_SOCKET || sock >= FD_SETSIZE) return false;
-  fd_set set;
-  FD_ZERO(&set);
-  FD_SET(sock, &set);
-  timeval limit{seconds, 0};
-  int ready = select(sock + 1, write ? nullptr : &set, write ? &set : nullptr, nullptr,
-                     seconds < 0 ? nullptr : &limit);
-  return ready > 0 && FD_ISSET(sock, &set);
+namespace {
+
+constexpr int kStopLookMs = 50;
+
+bool Stopped(const std::atomic<int>* running) { return running && running->load() == 0; }
+
+}  // namespace
+
+bool WaitReadyMs(SOCKET sock, bool write, int ms, const std::atomic<int>* running) {
+  if (sock == INVALID_SOCKET) return false;
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (Stopped(running)) return false;
+    int slice = ms;
+    if (ms >= 0) {
+      const int spent = static_cast<int>(GetTickCount() - start);
+      if (spent >= ms && ms > 0) return false;
+      slice = ms - spent;
+    }
+    if (running && (slice < 0 || slice > kStopLookMs)) slice = kStopLookMs;
+    WSAPOLLFD entry{sock, write ? POLLWRNORM : POLLRDNORM, 0};
+    int ready = WSAPoll(&entry, 1, slice);
+    if (ready < 0 || (entry.revents & POLLNVAL)) return false;
+    if (ready > 0) return (entry.revents & (write ? POLLWRNORM : POLLRDNORM | POLLHUP | POLLERR));
+    if (ms == 0) return false;
+  }
+}
+
+bool WaitReady(SOCKET sock, bool write, int seconds, const std::atomic<int>* running) {
+  return WaitReadyMs(sock, write, seconds < 0 ? -1 : seconds * 1000, running);
 }
 
 namespace {
@@ -40,6 +61,25 @@ bool PauseUnlessStopped(unsigned ms, const std::atomic<int>* running) {
   return !running || running->load() != 0;
 }
 
+// One attempt, non-blocking so that it has a bound and a stop ends it; the socket is blocking
+// again afterwards, as the readers expect.
+bool ConnectOnce(SOCKET sock, const sockaddr_in& address, const std::atomic<int>* running) {
+  u_long on = 1;
+  ioctlsocket(sock, FIONBIO, &on);
+  bool connected = connect(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  if (!connected && WSAGetLastError() == WSAEWOULDBLOCK &&
+      WaitReady(sock, true, kConnectSeconds, running)) {
+    int error = -1;
+    int size = sizeof error;
+    connected =
+        getsockopt(sock, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 &&
+        error == 0;
+  }
+  u_long off = 0;
+  ioctlsocket(sock, FIONBIO, &off);
+  return connected;
+}
+
 }  // namespace
 
 SOCKET ConnectRtspServer(const std::string& host, int port, uint32_t* peer,
@@ -58,7 +98,7 @@ SOCKET ConnectRtspServer(const std::string& host, int port, uint32_t* peer,
   }
   address.sin_port = htons(static_cast<u_short>(port));
   for (int attempt = 1;; ++attempt) {
-    if (connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) break;
+    if (ConnectOnce(sock, address, running)) break;
     bool stopped = !PauseUnlessStopped(kConnectRetryMs, running);
     if (stopped) {
       closesocket(sock);
@@ -81,8 +121,9 @@ SOCKET ConnectRtspServer(const std::string& host, int port, uint32_t* peer,
   return sock;
 }
 
-bool SendRequest(SOCKET sock, const std::string& text, int seconds, const char* sendFailed) {
-  if (!WaitReady(sock, true, seconds)) {
+bool SendRequest(SOCKET sock, const std::string& text, int seconds, const char* sendFailed,
+                 const std::atomic<int>* running) {
+  if (!WaitReady(sock, true, seconds, running)) {
     ReportWait("socket is unwriteable\n");
     return false;
   }
@@ -94,10 +135,13 @@ bool SendRequest(SOCKET sock, const std::string& text, int seconds, const char* 
   return true;
 }
 
-int ReadRtspReply(SOCKET sock, ReplyHeader* reply, bool teardown) {
+int ReadRtspReply(SOCKET sock, ReplyHeader* reply, bool teardown, const std::atomic<int>* running) {
   bool plain = teardown || STREAM_NPAPI_REPORTING;
+  const int limitMs = (teardown ? kTeardownSeconds : kReplySeconds) * 1000;
+  const DWORD start = GetTickCount();
   for (;;) {
-    if (!WaitReady(sock, false, teardown ? kTeardownSeconds : kReplyByteSeconds)) {
+    const int spent = static_cast<int>(GetTickCount() - start);
+    if (spent >= limitMs || !WaitReadyMs(sock, false, limitMs - spent, running)) {
       if (plain)
         ReportWait("socket is unreadable\n");
       else

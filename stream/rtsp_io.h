@@ -16,23 +16,33 @@ constexpr unsigned kConnectRetryMs = 3000;
 constexpr int kRequestWriteSeconds = 10;
 constexpr int kTeardownSeconds = 1;
 constexpr int kReplyByteSeconds = 30;
+// A reply header or body that trickles in is bounded as a whole, not byte by byte.
+constexpr int kReplySeconds = 30;
+// One connect attempt; a DVR whose accept queue is full never completes it.
+constexpr int kConnectSeconds = 10;
 
 // Waits until `sock` is readable (`write` false) or writable within `seconds`; a negative
-// value waits without limit. True when ready; false on a time-out or an error.
-bool WaitReady(SOCKET sock, bool write, int seconds);
+// value waits without limit. Any socket number may be waited on. True when ready (a closed or
+// failed connection counts as readable, so that the read reports it); false on a time-out or
+// an error. When `running` is given, its owner clearing it ends the wait (false) within a
+// twentieth of a second.
+bool WaitReady(SOCKET sock, bool write, int seconds, const std::atomic<int>* running = nullptr);
+bool WaitReadyMs(SOCKET sock, bool write, int ms, const std::atomic<int>* running = nullptr);
 
-// TCP connection to host:port, up to three attempts with a pause after each failure.
-// *peer receives the IPv4 address connected to (network order). When `running` is given, its
-// owner clearing it ends the pauses at once, so that stopping a viewer whose DVR is away does
-// not wait out all the attempts.
+// TCP connection to host:port, up to three attempts of kConnectSeconds with a pause after each
+// failure. *peer receives the IPv4 address connected to (network order). When `running` is
+// given, its owner clearing it ends the attempts and pauses at once, so that stopping a viewer
+// whose DVR is away or does not accept does not wait them out.
 SOCKET ConnectRtspServer(const std::string& host, int port, uint32_t* peer,
                          const std::atomic<int>* running = nullptr);
 
 // Sends `text` once the socket is writable within `seconds`. Prints "socket is unwriteable\n"
 // or `sendFailed` and returns false on failure.
-bool SendRequest(SOCKET sock, const std::string& text, int seconds, const char* sendFailed);
+bool SendRequest(SOCKET sock, const std::string& text, int seconds, const char* sendFailed,
+                 const std::atomic<int>* running = nullptr);
 
-// Reads one reply header byte by byte into `reply`, waiting up to 30 s for each byte (1 s with
-// `teardown`, which also prints the short forms of the failure lines). Returns the count of the
-// reply's bytes; any count above 0 is a reply.
-int ReadRtspReply(SOCKET sock, ReplyHeader* reply, bool teardown);
+// Reads one reply header byte by byte into `reply`, waiting up to kReplySeconds for the whole
+// header (1 s with `teardown`, which also prints the short forms of the failure lines). Returns
+// the count of the reply's bytes; any count above 0 is a reply. `running` as in WaitReady.
+int ReadRtspReply(SOCKET sock, ReplyHeader* reply, bool teardown,
+                  const std::atomic<int>* running = nullptr);

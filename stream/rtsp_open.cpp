@@ -67,6 +67,24 @@ int DecodeHexConfig(const char* text, uint8_t* out, int room) {
   return count;
 }
 
+std::vector<MediaSubsession> PlayedSubsessions(const std::vector<MediaSubsession>& all) {
+  std::vector<MediaSubsession> played;
+  bool video = false;
+  bool audio = false;
+  for (const MediaSubsession& sub : all) {
+    if (!video && IsVideoCodec(sub.codecName)) {
+      video = true;
+      played.push_back(sub);
+    } else if (!audio && !IsVideoCodec(sub.codecName) &&
+               (sub.medium == "audio" || IsAudioCodec(sub.codecName))) {
+      audio = true;
+      played.push_back(sub);
+    }
+    if (video && audio) break;
+  }
+  return played;
+}
+
 void ApplyMediaParams(MediaAttribute* attr, const std::vector<MediaSubsession>& subsessions) {
   for (const MediaSubsession& sub : subsessions) {
     if (IsVideoCodec(sub.codecName)) {
@@ -98,9 +116,12 @@ SOCKET OpenRtspSession(RtspSession* session) {
   SdpDescription sdp;
   if (!ParseSdp(text.c_str(), &sdp)) return Fail(sock, "Failed to initialize a SDP description\n");
   CopySessionMedia(session, sdp);
-  ApplyMediaParams(&session->m_Attribute, sdp.subsessions);
-  OpenClientPorts(&session->m_Attribute, sdp.subsessions.size() > 1);
-  for (MediaSubsession& sub : sdp.subsessions)
+  // Only what the viewer plays is set up: a description with hundreds of media lines would
+  // otherwise cost hundreds of SETUPs (and their ports) for one picture.
+  std::vector<MediaSubsession> played = PlayedSubsessions(sdp.subsessions);
+  ApplyMediaParams(&session->m_Attribute, played);
+  OpenClientPorts(&session->m_Attribute, played.size() > 1);
+  for (MediaSubsession& sub : played)
     if (SetupSubsession(session, sock, &sub) != 0)
       return Fail(sock, "Failed to get a SDP description from URL\n");
   if (SendPlay(session, sock, 0) != 0) Report("Play MediaSession failed\n");

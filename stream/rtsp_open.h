@@ -1,5 +1,5 @@
 #pragma once
-// Opening a run: connect, DESCRIBE, SDP, client ports, SETUP of every track, PLAY from 0 and
+// Opening a run: connect, DESCRIBE, SDP, client ports, SETUP of the played tracks, PLAY from 0 and
 // the opening datagrams. Called by the session thread only.
 
 #include <cstdint>
@@ -16,6 +16,9 @@ SOCKET OpenRtspSession(RtspSession* session);
 
 // Copies each track's parameters into `attr`: clock and payload type of the video track with
 // its config text and bytes, clock, payload type and channels of the audio track.
+// The tracks a run sets up, in SDP order: the first video track and the first audio track.
+std::vector<MediaSubsession> PlayedSubsessions(const std::vector<MediaSubsession>& all);
+
 void ApplyMediaParams(MediaAttribute* attr, const std::vector<MediaSubsession>& subsessions);
 
 // Decodes hexadecimal pairs (either case) into at most `room` bytes; a character that is not

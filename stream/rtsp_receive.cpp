@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "platform/kernel/clock.h"
 #include "stream/report.h"
+#include "stream/rtp_header.h"
 #include "stream/rtp_sockets.h"
 #include "stream/rtsp_session.h"
 
@@ -10,29 +12,34 @@ namespace {
 
 enum Ready { kNone = 0, kVideo = 1, kAudio = 2, kError = -1 };
 
-// With both sockets ready the audio one is served; video follows on the next pass.
-Ready WaitStreams(const MediaAttribute& attr, int seconds) {
-  fd_set set;
-  FD_ZERO(&set);
-  SOCKET highest = -1;
+// With both sockets ready the audio one is served; video follows on the next pass. The wait
+// looks at `running` every twentieth of a second, so that a stop does not wait it out.
+Ready WaitStreams(const MediaAttribute& attr, int seconds, const std::atomic<int>& running) {
+  WSAPOLLFD entries[2];
+  unsigned long count = 0;
   for (SOCKET s : {attr.rtpSock, attr.rtpaudioSock}) {
-    if (s == INVALID_SOCKET || s >= FD_SETSIZE) continue;
-    FD_SET(s, &set);
-    if (s > highest) highest = s;
+    if (s == INVALID_SOCKET) continue;
+    entries[count++] = WSAPOLLFD{s, POLLRDNORM, 0};
   }
-  timeval limit{seconds, 0};
-  int ready = select(highest + 1, &set, nullptr, nullptr, &limit);
-  if (ready < 0) return kError;
-  if (ready == 0) return kNone;
-  if (attr.rtpaudioSock != INVALID_SOCKET && FD_ISSET(attr.rtpaudioSock, &set)) return kAudio;
-  return kVideo;
+  constexpr int kStopLookMs = 50;
+  const int limitMs = seconds * 1000;
+  for (int waited = 0;;) {
+    if (running != 1) return kNone;
+    const int slice = limitMs - waited < kStopLookMs ? limitMs - waited : kStopLookMs;
+    int ready = count > 0 ? WSAPoll(entries, count, slice > 0 ? slice : 0) : 0;
+    if (count == 0) Sleep(static_cast<DWORD>(slice > 0 ? slice : 0));
+    if (ready < 0) return kError;
+    if (ready > 0) {
+      const short readable = POLLRDNORM | POLLERR | POLLHUP;
+      for (unsigned long i = 0; i < count; ++i) {
+        if (entries[i].fd == attr.rtpaudioSock && (entries[i].revents & readable)) return kAudio;
+      }
+      return kVideo;
+    }
+    waited += slice;
+    if (waited >= limitMs) return kNone;
+  }
 }
-
-uint32_t Read32(const uint8_t* at) {
-  return uint32_t{at[0]} << 24 | uint32_t{at[1]} << 16 | uint32_t{at[2]} << 8 | at[3];
-}
-
-uint16_t Read16(const uint8_t* at) { return static_cast<uint16_t>(at[0] << 8 | at[1]); }
 
 class Receiver {
  public:
@@ -56,7 +63,7 @@ class Receiver {
 int Receiver::Run() {
   int recvTry = 0;
   while (s_->running == 1 && recvTry <= kMaxRecvTry) {
-    Ready which = WaitStreams(s_->m_Attribute, s_->waitSeconds);
+    Ready which = WaitStreams(s_->m_Attribute, s_->waitSeconds, s_->running);
     if (which == kError) Report("select() error\n ");
     if (which == kNone || which == kError) {
       recvTry = s_->paused ? 0 : recvTry + 1;
@@ -72,7 +79,17 @@ void Receiver::Serve(Ready which) {
   SOCKET sock = which == kVideo ? s_->m_Attribute.rtpSock : s_->m_Attribute.rtpaudioSock;
   int length = recvfrom(sock, reinterpret_cast<char*>(buffer_.data()),
                         static_cast<int>(buffer_.size()), 0, nullptr, nullptr);
-  if (length <= 0) return Failed(which);
+  // An empty datagram, or one cut to the buffer, is the sender's doing, not a failing socket:
+  // a burst of them must not rebind it.
+  if (length == 0) {
+    ++s_->emptyDatagrams;
+    return;
+  }
+  if (length < 0 && WSAGetLastError() == WSAEMSGSIZE) {
+    ++s_->oversizeDatagrams;
+    return;
+  }
+  if (length < 0) return Failed(which);
   if (length >= kMinQueuedDatagram) {
     Queue(which, length);
     errors_ = 0;
@@ -101,19 +118,18 @@ void Receiver::Queue(Ready which, int length) {
     ++s_->oversizeDatagrams;
     return;
   }
-  queue->Insert(Read16(&buffer_[2]), buffer_.data(), length);
+  auto header = ParseRtpFixedHeader({buffer_.data(), static_cast<size_t>(length)});
+  if (header) queue->Insert(header->sequence, buffer_.data(), length);
 }
 
 // Timing needs the timestamp and SSRC of a whole RTP header; shorter datagrams carry neither.
 void Receiver::Timing(Ready which, int length) {
-  if (length < kRtpHeaderBytes) return;
-  uint32_t ts = Read32(&buffer_[4]);
-  uint32_t ssrc = Read32(&buffer_[8]);
-  uint16_t seq = Read16(&buffer_[2]);
+  auto header = ParseRtpFixedHeader({buffer_.data(), static_cast<size_t>(length)});
+  if (!header) return;
   if (which == kVideo)
-    VideoTiming(ts, ssrc, seq);
+    VideoTiming(header->timestamp, header->ssrc, header->sequence);
   else
-    AudioTiming(ts, ssrc, seq);
+    AudioTiming(header->timestamp, header->ssrc, header->sequence);
 }
 
 void Receiver::VideoTiming(uint32_t ts, uint32_t ssrc, uint16_t seq) {
@@ -137,4 +153,14 @@ void Receiver::AudioTiming(uint32_t ts, uint32_t ssrc, uint16_t seq) {
 
 }  // namespace
 
-int ReceiveLoop(RtspSession* session) { return Receiver(session).Run(); }
+int ReceiveLoop(RtspSession* session) {
+  const uint32_t empty = session->emptyDatagrams;
+  const uint32_t oversize = session->oversizeDatagrams;
+  int recvTry = Receiver(session).Run();
+  if (session->emptyDatagrams != empty || session->oversizeDatagrams != oversize) {
+    Report("dropped %u empty and %u over-long datagrams, chn:%d\n",
+           static_cast<unsigned>(session->emptyDatagrams - empty),
+           static_cast<unsigned>(session->oversizeDatagrams - oversize), session->channelNumber);
+  }
+  return recvTry;
+}

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <new>
 
+#include "platform/kernel/clock.h"
 #include "stream/report.h"
 #include "stream/rtp_sockets.h"
 #include "stream/rtsp_io.h"
@@ -34,13 +35,17 @@ bool HaveSession(const RtspSession* session) {
   return false;
 }
 
-// The DESCRIBE body, piece by piece. A DVR that stops sending mid-body would otherwise hold the
-// session thread for ever, so each piece has the reply reader's 30-second limit.
-bool ReadBody(SOCKET sock, int length, std::string* body) {
+// The DESCRIBE body, piece by piece. A DVR that stops sending mid-body, or sends it a byte at a
+// time, would otherwise hold the session thread for ever, so the whole body has the reply
+// reader's 30-second limit, and a stop ends the wait.
+bool ReadBody(SOCKET sock, int length, std::string* body, const std::atomic<int>* running) {
   body->clear();
   char piece[4096];
+  const DWORD start = GetTickCount();
   while (static_cast<int>(body->size()) < length) {
-    if (!WaitReady(sock, false, kReplyByteSeconds)) {
+    const int spent = static_cast<int>(GetTickCount() - start);
+    if (spent >= kReplySeconds * 1000 ||
+        !WaitReadyMs(sock, false, kReplySeconds * 1000 - spent, running)) {
       Report("socket is unreadable\n");
       return false;
     }
@@ -72,14 +77,16 @@ void StoreServerPorts(RtspSession* session, MediaSubsession* sub, const char* re
 
 int SendDescribe(RtspSession* session, SOCKET sock, std::string* sdp) try {
   std::string text = FormatDescribe(session->url, ++session->cseq);
-  if (!SendRequest(sock, text, kRequestWriteSeconds, "DESCRIBE send() failed\n ")) return -1;
+  if (!SendRequest(sock, text, kRequestWriteSeconds, "DESCRIBE send() failed\n ",
+                   &session->running))
+    return -1;
   ReplyHeader reply(kDescribeReplyBytes);
-  if (ReadRtspReply(sock, &reply, false) <= 0) return -1;
+  if (ReadRtspReply(sock, &reply, false, &session->running) <= 0) return -1;
   if (!StatusOk(reply.Text(), "cannot handle DESCRIBE response\n")) return -1;
   auto length = FindContentLength(reply.Text());
   // The body must fit the SDP buffer with its terminating NUL.
   if (!length || *length <= 0 || *length >= kSdpBufferBytes) return -1;
-  return ReadBody(sock, *length, sdp) ? 0 : -1;
+  return ReadBody(sock, *length, sdp, &session->running) ? 0 : -1;
 } catch (const std::bad_alloc&) {
   Report("failed to alloc the memory\n");
   return -1;
@@ -98,9 +105,10 @@ int SetupSubsession(RtspSession* session, SOCKET sock, MediaSubsession* sub) {
     return SetupFailed();
   }
   Report("SETUP command-%d:\n%s\n", session->cseq, text.c_str());
-  if (!SendRequest(sock, text, kRequestWriteSeconds, "SETUP send() failed\n")) return SetupFailed();
+  if (!SendRequest(sock, text, kRequestWriteSeconds, "SETUP send() failed\n", &session->running))
+    return SetupFailed();
   ReplyHeader reply(kSetupReplyBytes);
-  if (ReadRtspReply(sock, &reply, false) <= 0) return SetupFailed();
+  if (ReadRtspReply(sock, &reply, false, &session->running) <= 0) return SetupFailed();
   StoreServerPorts(session, sub, reply.Text());
   if (!StatusOk(reply.Text(), "cannot handle SETUP response\n")) return SetupFailed();
   auto token = FindSessionToken(reply.Text());
@@ -110,7 +118,11 @@ int SetupSubsession(RtspSession* session, SOCKET sock, MediaSubsession* sub) {
   }
   try {
     sub->sessionId = *token;
-    session->sessionId = *token;
+    std::string id = *token;
+    // A playback Pause or Seek on the window thread may be formatting it.
+    EnterCriticalSection(&session->lock);
+    session->sessionId.swap(id);
+    LeaveCriticalSection(&session->lock);
   } catch (const std::bad_alloc&) {
     Report("Sessionstr failed to alloc the memory\n");
     return SetupFailed();
@@ -125,8 +137,8 @@ int SendPlay(RtspSession* session, SOCKET sock, int startSeconds) {
   Report("PLAY command-%d:\n%s\n", session->cseq, text.c_str());
   int result = -1;
   ReplyHeader reply(kPlayReplyBytes);
-  if (SendRequest(sock, text, kRequestWriteSeconds, "PLAY send() failed\n ") &&
-      ReadRtspReply(sock, &reply, false) > 0) {
+  if (SendRequest(sock, text, kRequestWriteSeconds, "PLAY send() failed\n ", &session->running) &&
+      ReadRtspReply(sock, &reply, false, &session->running) > 0) {
     Report("PLAY response-%d:\n%s\n", session->cseq, reply.Text());
     if (auto code = Status(reply.Text())) {
       if (*code == 200) {
@@ -162,10 +174,11 @@ int PauseRequest(RtspSession* session, SOCKET sock) {
   if (!HaveSession(session)) return -1;
   std::string text = FormatPause(session->url, ++session->cseq, session->sessionId);
   Report("PAUSE command-%d:\n%s\n", session->cseq, text.c_str());
-  if (!SendRequest(sock, text, kRequestWriteSeconds, "PAUSE send() failed!\n ")) return -1;
+  if (!SendRequest(sock, text, kRequestWriteSeconds, "PAUSE send() failed!\n ", &session->running))
+    return -1;
   Report("pause socketNum = %d \n", sock);
   ReplyHeader reply(kPauseReplyBytes);
-  int count = ReadRtspReply(sock, &reply, false);
+  int count = ReadRtspReply(sock, &reply, false, &session->running);
   Report("bytesRead is %d\n", count);
   if (count <= 0) return -1;
   Report("PAUSE response-%d:\n%s\n", session->cseq, reply.Text());
@@ -178,6 +191,7 @@ int TeardownRequest(RtspSession* session, SOCKET sock) {
   Report("TEARDOWN command-%d:\n%s\n", session->cseq, text.c_str());
   if (!SendRequest(sock, text, kTeardownSeconds, "TEARDOWN send() failed\n ")) return -1;
   ReplyHeader reply(kTeardownReplyBytes);
+  // The whole reply within kTeardownSeconds, however slowly it drips.
   if (ReadRtspReply(sock, &reply, true) <= 0) return -1;
   return StatusOk(reply.Text(), "cannot handle TEARDOWN response\n ") ? 0 : -1;
 }
@@ -204,6 +218,8 @@ int SendTeardown(RtspSession* session, SOCKET sock) {
 }
 
 void ReleaseSession(RtspSession* session) {
+  // The window thread formats playback requests from these strings under the lock.
+  EnterCriticalSection(&session->lock);
   session->url.clear();
   session->sessionId.clear();
   session->spareBuffer.reset();
@@ -215,5 +231,6 @@ void ReleaseSession(RtspSession* session) {
   session->waitSeconds = 0;
   std::fill(std::begin(session->host), std::end(session->host), '\0');
   session->connectHost.clear();
+  LeaveCriticalSection(&session->lock);
   CloseClientPorts(&session->m_Attribute);
 }

@@ -1,7 +1,5 @@
 #include "stream/rtsp_session.h"
 
-#include <atomic>
-
 #include "platform/kernel/clock.h"
 #include "platform/kernel/handle.h"
 #include "platform/kernel/thread.h"
@@ -15,10 +13,6 @@
 #include "stream/video_playout.h"
 
 namespace {
-
-// Every run plays its video into the session's channel and its audio on the wave output.
-std::atomic<RtspPlayoutBody> g_videoPlayout{VideoPlayoutThread};
-std::atomic<RtspPlayoutBody> g_audioPlayout{AudioPlayoutThread};
 
 // What a playout thread starts with; lives on the session thread until the thread is joined.
 struct PlayoutStart {
@@ -54,14 +48,21 @@ void StopQueue(std::unique_ptr<RtpFrameQueue>* queue, HANDLE thread) {
   queue->reset();
 }
 
+// The watcher's rests end as soon as the run stops watching, so that joining it is quick.
+void RestWhileWatching(RtspSession* session, DWORD ms) {
+  constexpr DWORD kStepMs = 50;
+  for (DWORD slept = 0; slept < ms && session->watching == 1; slept += kStepMs) Sleep(kStepMs);
+}
+
 // A closed RTSP connection shows as a readable socket with nothing to peek. The watcher reads
 // nothing: a notice the DVR sends outside a request stays for the next reply reader, and the
 // watcher only rests until its next look.
 unsigned RunWatcher(void* argument) {
   auto* session = static_cast<RtspSession*>(argument);
   while (session->running == 1 && session->watching == 1) {
-    if (session->requestBusy || !WaitReady(session->rtspSocket, false, 1)) {
-      if (session->requestBusy) Sleep(1000);
+    // Any socket number: a viewer with many files open has sockets beyond select's range.
+    if (session->requestBusy || !WaitReady(session->rtspSocket, false, 1, &session->watching)) {
+      if (session->requestBusy) RestWhileWatching(session, 1000);
       continue;
     }
     char byte = 0;
@@ -70,7 +71,7 @@ unsigned RunWatcher(void* argument) {
       session->running = 0;
       break;
     }
-    Sleep(1000);
+    RestWhileWatching(session, 1000);
   }
   return 0;
 }
@@ -82,21 +83,22 @@ unsigned RunSessionThread(void* argument) {
 void EndRun(RtspSession* session, SOCKET sock) {
   SendTeardown(session, sock);
   CloseClientPorts(&session->m_Attribute);
+  // The window thread reads the socket number for its playback requests under the lock.
+  EnterCriticalSection(&session->lock);
   closesocket(sock);
   session->rtspSocket = INVALID_SOCKET;
+  LeaveCriticalSection(&session->lock);
 }
 
 }  // namespace
 
-RtspSession::RtspSession() { InitializeCriticalSection(&lock); }
+RtspSession::RtspSession() : RtspSession(RtspSessionOptions{}) {}
+
+RtspSession::RtspSession(const RtspSessionOptions& runOptions) : options(runOptions) {
+  InitializeCriticalSection(&lock);
+}
 
 RtspSession::~RtspSession() { DeleteCriticalSection(&lock); }
-
-RtspPlayout SetRtspPlayout(RtspPlayout playout) {
-  RtspPlayout previous{g_videoPlayout.exchange(playout.video),
-                       g_audioPlayout.exchange(playout.audio)};
-  return previous;
-}
 
 int StartRtspSession(const char* url, RtspSession* session) {
   if (!session->spareBuffer) session->spareBuffer = std::make_unique<uint8_t[]>(kSpareBufferBytes);
@@ -118,11 +120,11 @@ int RunRtspSession(RtspSession* session) {
   }
   session->rtspSocket = sock;
   Report("IsRunning-------------\n");
-  session->videoQueue = std::make_unique<RtpFrameQueue>(session->channel);
+  session->videoQueue = std::make_unique<RtpFrameQueue>(session->channel, session->options.nalSink);
   if (session->m_Attribute.rtpaudioSock != INVALID_SOCKET)
     session->audioQueue = std::make_unique<RtpFrameQueue>();
-  PlayoutStart video{g_videoPlayout.load(), session, session->videoQueue.get()};
-  PlayoutStart audio{g_audioPlayout.load(), session, session->audioQueue.get()};
+  PlayoutStart video{session->options.playout.video, session, session->videoQueue.get()};
+  PlayoutStart audio{session->options.playout.audio, session, session->audioQueue.get()};
   HANDLE videoThread = StartPlayout(&video, kVideoPlayoutStackBytes);
   Report("m_Attribute.rtpaudioSock = %d \n", session->m_Attribute.rtpaudioSock);
   HANDLE audioThread = StartPlayout(&audio, kAudioPlayoutStackBytes);

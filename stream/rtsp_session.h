@@ -2,11 +2,12 @@
 // One RTSP session with a DVR channel: RTSP control over TCP, RTP and RTCP over UDP, unicast,
 // client side only.
 //
-// The owner (a live channel window or a playback window) creates the record, sets `channel`
-// and `channelNumber`, and calls StartRtspSession, which runs the session on its own thread
-// (RunRtspSession). The run ends when the owner clears `running`, or after 21 one-second waits
-// without data while not paused, or when the DVR closes the RTSP connection; the owner then
-// waits on `threadHandle`. The record survives a run and may start another one.
+// The owner (a live channel window or a playback window) creates the record with the options
+// its runs play their media with, sets `channel` and `channelNumber`, and calls
+// StartRtspSession, which runs the session on its own thread (RunRtspSession). The run ends
+// when the owner clears `running`, or after 21 one-second waits without data while not
+// paused, or when the DVR closes the RTSP connection; the owner then waits on
+// `threadHandle`. The record survives a run and may start another one.
 //
 // Threads: the session thread (connect, requests, receive loop, teardown), the playout
 // threads of the video and audio queues, and the watcher of the RTSP connection. The user
@@ -23,9 +24,11 @@
 #include "platform/kernel/critical_section.h"
 #include "platform/kernel/win_types.h"
 #include "platform/net/net.h"
+#include "stream/nal_delivery.h"
 #include "stream/rtp_frame_queue.h"
 
 class CChannel;
+struct RtspSession;
 
 constexpr int kSpareBufferBytes = 245760;
 constexpr int kHostFieldBytes = 24;
@@ -60,12 +63,36 @@ struct MediaAttribute {
   int rtcpaudioPort = 0;
 };
 
+// The playout threads that drain a run's queues. Each run starts them with its session and
+// the stream's queue, and ends them by clearing the queue's `running` flag and waiting; either
+// may be null (no thread: the queue then only fills up to its limit). The session never
+// touches a queue's unit buffer.
+using RtspPlayoutBody = unsigned (*)(RtspSession* session, RtpFrameQueue* queue);
+struct RtspPlayout {
+  RtspPlayoutBody video = nullptr;
+  RtspPlayoutBody audio = nullptr;
+};
+
+// The viewer's playout threads (video_playout.h, audio_playout.h).
+unsigned VideoPlayoutThread(RtspSession* session, RtpFrameQueue* queue);
+unsigned AudioPlayoutThread(RtspSession* session, RtpFrameQueue* queue);
+
+// What every run of a record plays its media with, fixed when the record is made: the
+// playout threads, and the sink the video queue hands its NAL units to with `channel`.
+// The defaults are the viewer's.
+struct RtspSessionOptions {
+  RtspPlayout playout{VideoPlayoutThread, AudioPlayoutThread};
+  NalSink nalSink = DeliverToChannel;
+};
+
 struct RtspSession {
   RtspSession();
+  explicit RtspSession(const RtspSessionOptions& options);
   ~RtspSession();
   RtspSession(const RtspSession&) = delete;
   RtspSession& operator=(const RtspSession&) = delete;
 
+  const RtspSessionOptions options;
   std::string url;
   std::string sessionId;  // empty until the first SETUP succeeds
   std::unique_ptr<uint8_t[]> spareBuffer;
@@ -107,23 +134,14 @@ struct RtspSession {
   std::atomic<int> running{0};
   CChannel* channel = nullptr;  // not owned
 
-  // Datagrams longer than a queue record, dropped by the receive loop (all runs).
+  // Datagrams longer than a queue record (or than the receive buffer), and empty ones, dropped
+  // by the receive loop (all runs); neither counts as a failed receive. A run that dropped any
+  // says so when it ends.
   std::atomic<uint32_t> oversizeDatagrams{0};
+  std::atomic<uint32_t> emptyDatagrams{0};
   // 1 while the run's watcher of the RTSP connection may go on.
   std::atomic<int> watching{0};
 };
-
-// The playout threads that drain a run's queues. Each run starts them with its session and
-// the stream's queue, and ends them by clearing the queue's `running` flag and waiting; either
-// may be null (no thread: the queue then only fills up to its limit). The session never
-// touches a queue's unit buffer.
-using RtspPlayoutBody = unsigned (*)(RtspSession* session, RtpFrameQueue* queue);
-struct RtspPlayout {
-  RtspPlayoutBody video = nullptr;
-  RtspPlayoutBody audio = nullptr;
-};
-// Installs the playout threads for every later run; returns the previous pair.
-RtspPlayout SetRtspPlayout(RtspPlayout playout);
 
 // Starts a run on `session` for `url`. REQUIRES: channel and channelNumber set; no run active
 // (the owner has waited for the previous run's thread and closed its handle).

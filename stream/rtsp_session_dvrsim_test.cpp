@@ -83,13 +83,9 @@ size_t Pictures(const std::vector<std::vector<uint8_t>>& units) {
 // A live run with the real video playout delivering to the recorder.
 class DvrsimSessionTest : public testing::Test {
  protected:
-  void SetUp() override {
-    previous_ = SetRtspPlayout({VideoPlayoutThread, nullptr});
-    run_.session.channel = TestChannel();
-  }
+  void SetUp() override { run_.session.channel = TestChannel(); }
   void TearDown() override {
     if (run_.session.threadHandle) run_.Stop();
-    SetRtspPlayout(previous_);
   }
 
   // Opens channel 1 of `dvr` and waits for its first picture; false when none came.
@@ -107,8 +103,7 @@ class DvrsimSessionTest : public testing::Test {
     return (last - first) / took.count();
   }
 
-  RtspPlayout previous_;
-  SessionRun run_;
+  SessionRun run_{RecordingOptions({VideoPlayoutThread, nullptr})};
   UnitRecorder recorder_;
 };
 

@@ -9,11 +9,8 @@
 namespace {
 
 bool Readable(SOCKET sock, int ms) {
-  fd_set set;
-  FD_ZERO(&set);
-  FD_SET(sock, &set);
-  timeval limit{ms / 1000, (ms % 1000) * 1000};
-  return select(sock + 1, &set, nullptr, nullptr, &limit) > 0;
+  WSAPOLLFD entry{sock, POLLRDNORM, 0};
+  return WSAPoll(&entry, 1, ms) > 0;
 }
 
 std::string Reply(int status, int cseq, const std::string& headers, const std::string& body = "") {

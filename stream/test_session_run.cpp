@@ -25,10 +25,15 @@ unsigned NoteAudio(RtspSession*, RtpFrameQueue* queue) {
 
 }  // namespace
 
-void InstallTestPlayout() {
+RtspSessionOptions TestPlayoutOptions() {
+  RtspSessionOptions options;
+  options.playout = {NoteVideo, NoteAudio};
+  return options;
+}
+
+void ForgetTestPlayout() {
   g_video = nullptr;
   g_audio = nullptr;
-  SetRtspPlayout({NoteVideo, NoteAudio});
 }
 
 bool WaitVideoPlayout(int ms) {
@@ -39,14 +44,16 @@ bool AudioPlayoutStarted() { return g_audio.load() != nullptr; }
 RtpFrameQueue* TestVideoQueue() { return g_video.load(); }
 RtpFrameQueue* TestAudioQueue() { return g_audio.load(); }
 
-SessionRun::SessionRun() { session.channelNumber = 1; }
+SessionRun::SessionRun(const RtspSessionOptions& options) : session(options) {
+  session.channelNumber = 1;
+}
 
 SessionRun::~SessionRun() {
   if (session.threadHandle) Stop();
 }
 
 void SessionRun::Start(const std::string& url) {
-  InstallTestPlayout();
+  ForgetTestPlayout();
   StartRtspSession(url.c_str(), &session);
 }
 

@@ -6,8 +6,10 @@
 
 #include "stream/rtsp_session.h"
 
-// Installs the noting playout threads and forgets what earlier runs started.
-void InstallTestPlayout();
+// Session options with the noting playout threads.
+RtspSessionOptions TestPlayoutOptions();
+// Forgets what earlier runs started.
+void ForgetTestPlayout();
 // Waits up to `ms` for the video playout thread of a run to start (the open has succeeded).
 bool WaitVideoPlayout(int ms);
 bool AudioPlayoutStarted();
@@ -17,7 +19,7 @@ RtpFrameQueue* TestAudioQueue();
 
 class SessionRun {
  public:
-  SessionRun();
+  explicit SessionRun(const RtspSessionOptions& options = TestPlayoutOptions());
   ~SessionRun();
   void Start(const std::string& url);
   // Waits up to `ms` for the run's thread to end; its exit code, or STILL_ACTIVE.

@@ -33,9 +33,17 @@ CChannel::CChannel() { m_frameFifo.Create(); }
 
 CChannel::~CChannel() {
   // The recording thread runs Run on this object and the decode thread draws from its
-  // buffers: both must be gone before anything is freed.
-  CThread::Exit(INFINITE);
+  // buffers: both must be gone before anything is freed. Both have been told to stop by now
+  // and wait on nothing without a bound themselves, so the waits below end; a thread that
+  // takes longer than its bound is reported and then waited for, since freeing under it
+  // would crash.
+  CThread::Exit(kRecordStopMs);
   if (m_hDecodeThread != nullptr) StopDecode(0);
+  if (m_hDecodeThread != nullptr) {
+    WaitForSingleObject(m_hDecodeThread, INFINITE);
+    CloseHandle(m_hDecodeThread);
+    m_hDecodeThread = nullptr;
+  }
   m_frameFifo.Destroy();
   Close();
   m_deint.Release();
@@ -105,32 +113,57 @@ int CChannel::StartDecode() {
   }
   m_bOptionBtn = 1;
   if (!VIDEOLIB_GDI_TEXT || m_bTitle) SetTimer(m_hWnd, kDecodeTimer, 200, nullptr);
+  // Set before the thread runs, so that a StopDecode that comes first is not undone by it.
+  m_bDecoding = 1;
+  m_frameFifo.SetReader(true);
   m_hDecodeThread = reinterpret_cast<HANDLE>(
       _beginthreadex(nullptr, 256 * 1024, &CChannel::DecodeThreadProc, this, 0, nullptr));
+  if (m_hDecodeThread == nullptr) {
+    m_frameFifo.SetReader(false);
+    m_bDecoding = 0;
+  }
   return m_hDecodeThread != nullptr ? 1 : 0;
 }
 
-void CChannel::PutStopMarker() {
-  // The thread may end without taking the marker (it tests m_bDecoding first); a producer
-  // still filling the ring must then not leave this call waiting for space for good.
-  const int length = 1;
-  const HANDLE waits[2] = {m_frameFifo.spaceEvent, m_hDecodeThread};
-  while (m_frameFifo.Put(&length, 4, 0) == 0) {
-    if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) return;
-  }
-  while (m_frameFifo.Put(&kStopMarker, 1, 1) == 0) {
-    if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) return;
-  }
+bool CChannel::PutStopMarker(DWORD timeout_ms) {
+  // The thread detaches from the ring when it ends, which also ends this wait.
+  return m_frameFifo.PutRecord(&kStopMarker, 1, timeout_ms) == 1;
 }
 
 void CChannel::StopDecode(int keep) {
   if (keep == 0) {
-    m_frameFifo.Flush();
     m_bDecoding = 0;
+    m_frameFifo.SetReader(false);  // wakes the thread's wait for a record
+    m_frameFifo.Flush();
   }
   if (m_hDecodeThread != nullptr) {
-    if (m_frameFifo.usable()) PutStopMarker();
-    WaitForSingleObject(m_hDecodeThread, INFINITE);
+    DWORD ended = WAIT_TIMEOUT;
+    if (keep != 0) {
+      // Everything queued is decoded first, but a decoder that is too slow for the bound is
+      // stopped like keep 0.
+      const DWORD start = GetTickCount();
+      if (PutStopMarker(kDrainMs)) {
+        const DWORD spent = GetTickCount() - start;
+        ended = WaitForSingleObject(m_hDecodeThread, spent < kDrainMs ? kDrainMs - spent : 0);
+      }
+      if (ended != WAIT_OBJECT_0) {
+        std::printf("chn %d: queued frames not decoded within %u ms; dropped\n", m_nChannel,
+                    static_cast<unsigned>(kDrainMs));
+        m_bDecoding = 0;
+        m_frameFifo.SetReader(false);
+        m_frameFifo.Flush();
+      }
+    }
+    if (ended != WAIT_OBJECT_0) ended = WaitForSingleObject(m_hDecodeThread, kStopMs);
+    if (ended != WAIT_OBJECT_0) {
+      // It cannot be killed safely: the handle stays, so that StartDecode refuses a second
+      // thread and the destructor waits for this one.
+      std::printf("chn %d: decode thread did not end within %u ms; left to finish\n", m_nChannel,
+                  static_cast<unsigned>(kStopMs));
+      m_bOptionBtn = 0;
+      return;
+    }
+    m_frameFifo.SetReader(false);
     m_frameFifo.Flush();
     CloseHandle(m_hDecodeThread);
     m_hDecodeThread = nullptr;
@@ -155,7 +188,7 @@ int CChannel::PutOneFrame(const BYTE* frame, int length) {
 }
 
 int CChannel::GetOneFrame(BYTE* buffer, int& length) {
-  m_frameFifo.GetRecord(buffer, kInputBufferBytes, &length);
+  if (!m_frameFifo.GetRecord(buffer, kInputBufferBytes, &length)) return 0;
   return length == 1 && buffer[0] == kStopMarker ? 0 : 1;
 }
 
@@ -218,7 +251,10 @@ unsigned CChannel::Run() {
     video = std::exchange(m_pendingVideo, Pending{});
     audio = std::exchange(m_pendingAudio, Pending{});
   }
-  if (video.data != nullptr) WriteVideo(video.data, video.size, video.time, m_nFrameInterval);
+  if (video.data != nullptr) {
+    CrAutoLock buffers(&m_bufferLock);  // a resize must not free the picture mid-write
+    WriteVideo(video.data, video.size, video.time, m_nFrameInterval);
+  }
   if (audio.data != nullptr) WriteAudio(audio.data, audio.size);
   return 0;
 }

@@ -41,6 +41,10 @@ class CChannel : public CVideoWnd, public CSurface, public CAviWriter, public CT
       FrameFifo::kMaxFrame < kInputBufferBytes ? FrameFifo::kMaxFrame : kInputBufferBytes;
   static constexpr uint8_t kStopMarker = 0xEF;
   static constexpr UINT_PTR kDecodeTimer = 10;  // the window timer of the option buttons
+  // Bounds of StopDecode: decoding what is queued (keep 1), then the thread's end once told.
+  static constexpr DWORD kDrainMs = 10000;
+  static constexpr DWORD kStopMs = 2000;
+  static constexpr DWORD kRecordStopMs = 5000;  // the recording thread's end in the destructor
 
   CChannel();
   // Stops the recording and decode threads when still running, frees the ring and buffers.
@@ -64,17 +68,20 @@ class CChannel : public CVideoWnd, public CSurface, public CAviWriter, public CT
   // Starts the decode thread; 1 when started. A thread still running is not started twice.
   int StartDecode();
   // keep 0: drops the frames still queued and stops at once; keep 1: every frame queued
-  // before now is decoded and shown first. Waits for the decode thread either way.
+  // before now is decoded and shown first (up to kDrainMs, then as keep 0). Waits for the
+  // decode thread either way, kStopMs at most once it is told to stop; a thread still running
+  // then is reported and kept (StartDecode refuses to start another).
   void StopDecode(int keep);
   int IsDecodeing() const { return m_bDecoding; }
   int ResetDecodeing(int decoding) { return m_bDecoding = decoding; }
 
-  // Producer side: blocks while the ring is full. Returns 1 when stored. A frame that can
+  // Producer side: blocks while the ring is full and a decode thread runs; with none running a
+  // frame that does not fit is dropped (0). Returns 1 when stored. A frame that can
   // never be stored (negative, or longer than kMaxFrameBytes) is refused with 0 and reported
   // once per channel.
   int PutOneFrame(const BYTE* frame, int length);
   // Decode-thread side: waits for a whole frame (up to kInputBufferBytes) and takes it.
-  // Returns 0 for the stop marker (one byte 0xEF), otherwise 1.
+  // Returns 0 for the stop marker (one byte 0xEF) and when decoding is stopped, otherwise 1.
   int GetOneFrame(BYTE* buffer, int& length);
 
   // Queues a snapshot of the picture in m_yuvBuf (for a paused playback). 0 when the capture
@@ -168,6 +175,7 @@ class CChannel : public CVideoWnd, public CSurface, public CAviWriter, public CT
   Pending m_pendingVideo;  // guarded by m_pendingLock
   Pending m_pendingAudio;  // guarded by m_pendingLock
   CrLockCS m_pendingLock;
+  CrLockCS m_bufferLock;  // held by the recording write and by a resize of the buffers
   CDinterlace m_deint;
   FrameFifo m_frameFifo;
   HANDLE m_hDecodeThread = nullptr;
@@ -181,7 +189,8 @@ class CChannel : public CVideoWnd, public CSurface, public CAviWriter, public CT
   // Feeds one frame and handles every picture it yields; false ends the loop.
   bool DecodeFrame(void* decoder, BYTE* input, int length, HANDLE rate_event, bool* first);
   void OnDecodedPicture(const void* picture, bool* first, HANDLE rate_event);
-  // Recreates the buffers for a new size; false when the new surface cannot be made.
+  // Recreates the buffers and the surface for a new size (the first picture of a run, or one
+  // whose size changed); false when the new surface cannot be made.
   bool Resize(int width, int height);
   bool AllocBuffers(int width, int height);
   // The window rectangle the blit path presents into (screen coordinates).
@@ -195,7 +204,7 @@ class CChannel : public CVideoWnd, public CSurface, public CAviWriter, public CT
   void HandOffVideo(BYTE* drawn, int width, int height, int64_t time);
   void QueueSnapshot(const BYTE* picture, int width, int height);
   bool FitsBuffers(int width, int height) const;
-  void PutStopMarker();
+  bool PutStopMarker(DWORD timeout_ms);
 
   std::atomic<int> m_bOversizeReported{0};
 };

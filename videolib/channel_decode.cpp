@@ -94,7 +94,6 @@ void CChannel::DecodeLoop() {
   }
   if (decoder != nullptr) {
     if (m_bTestFile) timer.Start(m_frameRate);
-    m_bDecoding = 1;
     bool first = true;
     do {
       int length = 0;
@@ -109,6 +108,8 @@ void CChannel::DecodeLoop() {
   InvalidateRect(m_hWnd, nullptr, TRUE);
   std::free(input);
   m_bDecoding = 0;
+  // Nobody takes records out from now on: a producer must not wait for space.
+  m_frameFifo.SetReader(false);
 }
 
 bool CChannel::DecodeFrame(void* decoder, BYTE* input, int length, HANDLE rate_event, bool* first) {
@@ -136,6 +137,13 @@ bool CChannel::DecodeFrame(void* decoder, BYTE* input, int length, HANDLE rate_e
 
 bool CChannel::Resize(int width, int height) {
   if (kVerbose) std::printf("DecodeThreadProc width = %d height = %d \n", width, height);
+  // The recording thread may be writing the last picture handed over, from m_drawBuf: it
+  // finishes first, and nothing handed over before the resize is written after it.
+  CrAutoLock buffers(&m_bufferLock);
+  {
+    CrAutoLock pending(&m_pendingLock);
+    m_pendingVideo = Pending{};
+  }
   Close();
   if (kVerbose) std::printf("Open==================error\n");
 #if VIDEOLIB_GDI_TEXT
@@ -160,12 +168,14 @@ void CChannel::OnDecodedPicture(const void* decoded, bool* first, HANDLE rate_ev
   const size_t uv_stride = pic.uUVStride;
   // A 160 x 120 source arrives padded to whole macroblocks.
   if (VIDEOLIB_GDI_TEXT && height == 128) height = 120;
-  if (*first) {
+  // The first picture of a run, and any later one of another size, sizes the buffers and the
+  // surface anew.
+  if (*first || width != m_width || height != m_height) {
     *first = false;
     if (width != m_width || height != m_height) Resize(width, height);
   }
-  // Without buffers of this size (the resize failed, or the size changed later in the run)
-  // the picture is dropped rather than written past the buffers.
+  // Without buffers of this size (the resize failed) or room for the decoder's strides the
+  // picture is dropped rather than written past the buffers.
   const size_t luma = y_stride * static_cast<size_t>(height);
   const size_t chroma = uv_stride * static_cast<size_t>(height / 2);
   const size_t capacity = static_cast<size_t>(m_width) * static_cast<size_t>(m_height) * 3;
@@ -174,5 +184,6 @@ void CChannel::OnDecodedPicture(const void* decoded, bool* first, HANDLE rate_ev
   std::memcpy(m_yuvBuf + luma, pic.pU, chroma);
   std::memcpy(m_yuvBuf + luma + chroma, pic.pV, chroma);
   OnVideoStream(m_yuvBuf, width, height, 0, nullptr);
-  if (rate_event != nullptr) WaitForSingleObject(rate_event, INFINITE);
+  // The pacing timer is periodic; the bound keeps a lost tick from holding the thread.
+  if (rate_event != nullptr) WaitForSingleObject(rate_event, 1000);
 }

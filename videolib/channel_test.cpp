@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -90,31 +91,32 @@ TEST_F(ChannelTest, StopWithoutKeepDropsQueuedFramesAndARestartBeginsEmpty) {
   EXPECT_EQ(channel_->m_nFrames, 7);
 }
 
-TEST_F(ChannelTest, FirstPictureOfARunResizesLaterSizeChangesAreDroppedSafely) {
+TEST_F(ChannelTest, EveryNewPictureSizeResizesTheChannelWithinARun) {
   OpenChannel(kW, kH);
   static const h264test::Clip small = h264test::MakeClip(128, 96, 6);
   static const h264test::Clip large = h264test::MakeClip(320, 240, 6);
   ASSERT_EQ(channel_->StartDecode(), 1);
   std::thread producer = Produce(channel_.get(), small);
   producer.join();
-  // Within one run only the first picture is compared: the larger pictures that follow do
-  // not fit the buffers and are not drawn.
-  producer = Produce(channel_.get(), large);
-  producer.join();
-  channel_->StopDecode(1);
-  EXPECT_EQ(channel_->Width(), 128);
-  EXPECT_EQ(channel_->Height(), 96);
-  EXPECT_EQ(channel_->m_videoFormat, 0);
+  ASSERT_TRUE(WaitFor([&] { return channel_->m_nFrames == 6; }, 10000));
   EXPECT_EQ(channel_->CheckVideoSize(128, 96), 1);
-  EXPECT_EQ(channel_->m_nFrames, 6);
-
-  // The next run takes the new size on its first picture.
-  ASSERT_EQ(channel_->StartDecode(), 1);
+  EXPECT_EQ(channel_->m_videoFormat, 0);
+  // The DVR changes its picture size in the same run: the buffers and surface follow and no
+  // picture is lost.
   producer = Produce(channel_.get(), large);
   producer.join();
   channel_->StopDecode(1);
-  EXPECT_EQ(channel_->CheckVideoSize(320, 240), 1);
+  EXPECT_EQ(channel_->Width(), 320);
+  EXPECT_EQ(channel_->Height(), 240);
   EXPECT_EQ(channel_->m_nFrames, 12);
+
+  // And back again in the next run.
+  ASSERT_EQ(channel_->StartDecode(), 1);
+  producer = Produce(channel_.get(), small);
+  producer.join();
+  channel_->StopDecode(1);
+  EXPECT_EQ(channel_->CheckVideoSize(128, 96), 1);
+  EXPECT_EQ(channel_->m_nFrames, 18);
 }
 
 TEST_F(ChannelTest, ResizeWithoutASurfaceDropsThePictures) {
@@ -178,6 +180,39 @@ TEST_F(ChannelTest, StopWhileTheProducerKeepsTheRingFullDoesNotHang) {
     Sleep(5);
   }
   producer.join();
+}
+
+TEST_F(ChannelTest, StopsAreBoundedAndNoProducerWaitsWithoutADecoder) {
+  OpenChannel(kW, kH);
+  const auto& clip = Clip30();
+  // An idle thread waiting for its next frame ends at once when told.
+  ASSERT_EQ(channel_->StartDecode(), 1);
+  Sleep(50);
+  auto start = std::chrono::steady_clock::now();
+  channel_->StopDecode(0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+  EXPECT_FALSE(channel_->HasDecodeThread());
+  // With no decoder a producer fills the ring and then has its frames dropped, not held.
+  std::atomic<bool> done{false};
+  std::thread producer([&] {
+    for (int round = 0; round < 40; ++round) {
+      for (const auto& frame : clip.frames) {
+        for (const auto& nal : frame) {
+          channel_->PutOneFrame(nal.data(), static_cast<int>(nal.size()));
+        }
+      }
+    }
+    done = true;
+  });
+  producer.join();
+  EXPECT_TRUE(done.load());
+  EXPECT_GT(channel_->RingUsed(), FrameFifo::kSize / 2);
+  // A stop of a stream nobody puts into returns with keep 1 as well.
+  channel_->StopDecode(0);
+  ASSERT_EQ(channel_->StartDecode(), 1);
+  start = std::chrono::steady_clock::now();
+  channel_->StopDecode(1);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
 }
 
 TEST_F(ChannelTest, WindowOperations) {

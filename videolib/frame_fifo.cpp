@@ -36,13 +36,7 @@ void FrameFifo::Destroy() {
   DeleteCriticalSection(&lock);
 }
 
-int FrameFifo::Put(const void* source, int length, int count) {
-  if (base == nullptr || source == nullptr || length < 0) return 0;
-  EnterCriticalSection(&lock);
-  if (size - used < length) {
-    LeaveCriticalSection(&lock);
-    return 0;
-  }
+void FrameFifo::CopyIn(const void* source, int length) {
   const auto* bytes = static_cast<const uint8_t*>(source);
   int to_end = static_cast<int>(base + size - write);
   if (length <= to_end) {
@@ -55,6 +49,31 @@ int FrameFifo::Put(const void* source, int length, int count) {
     write = base + (length - to_end);
   }
   used += length;
+}
+
+void FrameFifo::CopyOut(void* destination, int length) {
+  auto* bytes = static_cast<uint8_t*>(destination);
+  int to_end = static_cast<int>(base + size - read);
+  if (length <= to_end) {
+    std::memcpy(bytes, read, static_cast<size_t>(length));
+    read += length;
+    if (read == base + size) read = base;
+  } else {
+    std::memcpy(bytes, read, static_cast<size_t>(to_end));
+    std::memcpy(bytes + to_end, base, static_cast<size_t>(length - to_end));
+    read = base + (length - to_end);
+  }
+  used -= length;
+}
+
+int FrameFifo::Put(const void* source, int length, int count) {
+  if (base == nullptr || source == nullptr || length < 0) return 0;
+  EnterCriticalSection(&lock);
+  if (size - used < length) {
+    LeaveCriticalSection(&lock);
+    return 0;
+  }
+  CopyIn(source, length);
   if (mode == 1) count2 += count;
   SetEvent(dataEvent);
   LeaveCriticalSection(&lock);
@@ -70,18 +89,7 @@ int FrameFifo::Get(void* destination, int length) {
     LeaveCriticalSection(&lock);
     return 0;
   }
-  auto* bytes = static_cast<uint8_t*>(destination);
-  int to_end = static_cast<int>(base + size - read);
-  if (length <= to_end) {
-    std::memcpy(bytes, read, static_cast<size_t>(length));
-    read += length;
-    if (read == base + size) read = base;
-  } else {
-    std::memcpy(bytes, read, static_cast<size_t>(to_end));
-    std::memcpy(bytes + to_end, base, static_cast<size_t>(length - to_end));
-    read = base + (length - to_end);
-  }
-  used -= length;
+  CopyOut(destination, length);
   SetEvent(spaceEvent);
   LeaveCriticalSection(&lock);
   return 1;
@@ -104,24 +112,84 @@ int FrameFifo::Used() {
   return n;
 }
 
-int FrameFifo::PutRecord(const void* frame, int length) {
-  if (base == nullptr || frame == nullptr || length < 0 || length > kMaxFrame) return 0;
-  while (Put(&length, 4, 0) == 0) WaitForSingleObject(spaceEvent, INFINITE);
-  while (Put(frame, length, 1) == 0) WaitForSingleObject(spaceEvent, INFINITE);
-  return 1;
+void FrameFifo::SetReader(bool attached) {
+  if (base == nullptr) return;
+  EnterCriticalSection(&lock);
+  reader = attached;
+  SetEvent(spaceEvent);
+  SetEvent(dataEvent);
+  LeaveCriticalSection(&lock);
 }
 
-void FrameFifo::GetRecord(void* destination, int capacity, int* length) {
-  constexpr DWORD kPollMs = 10;
+bool FrameFifo::HasReader() {
+  if (base == nullptr) return false;
+  EnterCriticalSection(&lock);
+  bool attached = reader;
+  LeaveCriticalSection(&lock);
+  return attached;
+}
+
+namespace {
+// Every wait also wakes on its own now and then, so that a lost wake-up costs this much at
+// most instead of a thread.
+constexpr DWORD kWakeMs = 50;
+}  // namespace
+
+int FrameFifo::PutRecord(const void* frame, int length, DWORD timeout_ms) {
+  if (base == nullptr || frame == nullptr || length < 0 || length > kMaxFrame) return 0;
+  const DWORD start = GetTickCount();
   for (;;) {
-    int stored = 0;
-    while (Get(&stored, 4) == 0) Sleep(kPollMs);
-    if (stored < 0 || stored > capacity) {
-      Flush();
-      continue;
+    EnterCriticalSection(&lock);
+    if (size - used >= length + 4) {
+      CopyIn(&length, 4);
+      CopyIn(frame, length);
+      if (mode == 1) count2 += 1;
+      SetEvent(dataEvent);
+      LeaveCriticalSection(&lock);
+      return 1;
     }
-    while (stored > 0 && Get(destination, stored) == 0) Sleep(kPollMs);
-    *length = stored;
-    return;
+    const bool wait = reader;
+    LeaveCriticalSection(&lock);
+    const DWORD waited = GetTickCount() - start;
+    if (!wait || (timeout_ms != INFINITE && waited >= timeout_ms)) return 0;
+    DWORD step = kWakeMs;
+    if (timeout_ms != INFINITE && timeout_ms - waited < step) step = timeout_ms - waited;
+    WaitForSingleObject(spaceEvent, step);
+  }
+}
+
+bool FrameFifo::GetRecord(void* destination, int capacity, int* length) {
+  *length = 0;
+  if (base == nullptr) return false;
+  for (;;) {
+    EnterCriticalSection(&lock);
+    int stored = -1;
+    if (used >= 4) {
+      // Peek at the length: the record is taken only when all of it is there.
+      uint8_t* saved_read = read;
+      const int saved_used = used;
+      CopyOut(&stored, 4);
+      if (stored < 0 || stored > capacity || stored > used) {
+        read = saved_read;
+        used = saved_used;
+        if (stored < 0 || stored > capacity || stored > size - 4) {
+          read = write = base;
+          used = count1 = count2 = 0;
+        }
+        stored = -1;
+      }
+    }
+    if (stored >= 0) {
+      CopyOut(destination, stored);
+      SetEvent(spaceEvent);
+      LeaveCriticalSection(&lock);
+      *length = stored;
+      return true;
+    }
+    const bool attached = reader;
+    SetEvent(spaceEvent);
+    LeaveCriticalSection(&lock);
+    if (!attached) return false;
+    WaitForSingleObject(dataEvent, kWakeMs);
   }
 }

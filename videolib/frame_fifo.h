@@ -1,11 +1,15 @@
 #pragma once
 // FrameFifo: the byte ring that carries compressed frames from a producer thread to a
 // channel's decode thread. A record is a 4-byte length (native byte order) followed by that many
-// bytes; the length and the bytes are stored by two separate puts, so a consumer can meet a
-// length whose bytes are not there yet and has to wait for them.
+// bytes. PutRecord and GetRecord store and take a record whole under the lock, so a flush can
+// never leave half a record (a length without its bytes) behind.
 //
-// Threads: one producer calls Put, one consumer calls Get; Flush may come from a third (the
-// owner). `lock` guards every field below it.
+// A producer waits for space only while a reader is attached (SetReader): with nobody to take
+// records out, a record that does not fit is refused at once instead of blocking for good.
+// Detaching the reader also wakes a consumer waiting in GetRecord.
+//
+// Threads: one producer calls Put, one consumer calls Get; Flush and SetReader may come from a
+// third (the owner). `lock` guards every field below it.
 
 #include <cstdint>
 
@@ -24,7 +28,8 @@ struct FrameFifo {
   int count2 = 0;
   int size = 0;
   int used = 0;
-  int mode = 0;  // nothing in the library sets it
+  int mode = 0;         // nothing in the library sets it
+  bool reader = false;  // a consumer takes records out: full-ring puts wait for space
   CRITICAL_SECTION lock{};
   HANDLE spaceEvent = nullptr;  // auto-reset: set after every get, failed get and flush
   HANDLE dataEvent = nullptr;   // auto-reset: set after every put
@@ -44,12 +49,23 @@ struct FrameFifo {
   void Flush();
   int Used();
 
-  // One whole record. PutRecord blocks while the ring is full; a frame longer than kMaxFrame
-  // (or negative) could never be stored and would block the producer for good, so it is
-  // refused with 0 at once. Returns 1 when stored.
-  int PutRecord(const void* frame, int length);
-  // Blocks, polling every 10 ms, until a whole record is there and takes it. A stored length
-  // beyond `capacity` cannot come from PutRecord; should one appear the ring is flushed and
-  // the wait goes on, so the destination is never overrun.
-  void GetRecord(void* destination, int capacity, int* length);
+  // Attaches or detaches the consumer; both wake any waiting put and get.
+  void SetReader(bool attached);
+  bool HasReader();
+
+  // One whole record. While a reader is attached PutRecord waits for space, up to `timeout_ms`;
+  // without one, when the reader goes while it waits, or when the time is up, a record that
+  // does not fit is refused with 0. A frame longer than kMaxFrame (or negative) could never be
+  // stored and is refused with 0 at once. Returns 1 when stored.
+  int PutRecord(const void* frame, int length, DWORD timeout_ms = INFINITE);
+  // Waits until a whole record is there and takes it (true), or until the reader is detached
+  // with no whole record stored (false, *length 0). A stored length beyond `capacity` cannot
+  // come from PutRecord; should one appear the ring is flushed and the wait goes on, so the
+  // destination is never overrun.
+  bool GetRecord(void* destination, int capacity, int* length);
+
+ private:
+  // Under `lock`: copies in or out across the end of the ring; the caller checked the room.
+  void CopyIn(const void* source, int length);
+  void CopyOut(void* destination, int length);
 };

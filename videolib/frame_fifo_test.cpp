@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <random>
 #include <thread>
 #include <vector>
@@ -29,6 +30,7 @@ TEST_F(FrameFifoTest, RecordsCrossTheEndOfTheRingIntactBetweenThreads) {
   // Sizes chosen so that lengths and bodies both wrap many times.
   std::mt19937 random(3);
   std::vector<std::vector<uint8_t>> sent;
+  fifo.SetReader(true);
   for (int i = 0; i < 400; ++i)
     sent.push_back(Frame(1 + static_cast<int>(random() % 60000), static_cast<uint8_t>(i)));
   std::thread producer([&] {
@@ -48,6 +50,7 @@ TEST_F(FrameFifoTest, RecordsCrossTheEndOfTheRingIntactBetweenThreads) {
 
 TEST_F(FrameFifoTest, FullRingHoldsTheProducerUntilTheConsumerTakes) {
   auto big = Frame(200000, 1);
+  fifo.SetReader(true);
   ASSERT_EQ(fifo.PutRecord(big.data(), static_cast<int>(big.size())), 1);
   std::atomic<bool> stored{false};
   std::thread producer([&] {
@@ -101,6 +104,83 @@ TEST_F(FrameFifoTest, ZeroLengthRecordAndFlush) {
   EXPECT_EQ(fifo.Used(), 0);
   EXPECT_EQ(fifo.read, fifo.base);
   EXPECT_EQ(fifo.write, fifo.base);
+}
+
+TEST_F(FrameFifoTest, WithoutAReaderNothingWaitsForGood) {
+  auto big = Frame(200000, 6);
+  // No reader: a record that does not fit is refused at once.
+  ASSERT_EQ(fifo.PutRecord(big.data(), static_cast<int>(big.size())), 1);
+  EXPECT_EQ(fifo.PutRecord(big.data(), static_cast<int>(big.size())), 0);
+  // With one, the wait has the bound it is given.
+  fifo.SetReader(true);
+  EXPECT_EQ(fifo.PutRecord(big.data(), static_cast<int>(big.size()), 30), 0);
+  // A producer waiting without a bound is let go when the reader goes.
+  std::atomic<int> put{-1};
+  std::thread producer([&] { put = fifo.PutRecord(big.data(), static_cast<int>(big.size())); });
+  Sleep(30);
+  EXPECT_EQ(put.load(), -1);
+  fifo.SetReader(false);
+  producer.join();
+  EXPECT_EQ(put.load(), 0);
+  // A consumer waiting on an empty ring is woken when the reader goes, and takes what is
+  // whole before that.
+  fifo.Flush();
+  fifo.SetReader(true);
+  std::vector<uint8_t> buffer(414720);
+  std::atomic<int> got{-1};
+  int length = -1;
+  std::thread consumer([&] { got = fifo.GetRecord(buffer.data(), 414720, &length) ? 1 : 0; });
+  Sleep(30);
+  EXPECT_EQ(got.load(), -1);
+  fifo.SetReader(false);
+  consumer.join();
+  EXPECT_EQ(got.load(), 0);
+  EXPECT_EQ(length, 0);
+  ASSERT_EQ(fifo.PutRecord(big.data(), 10), 1);
+  EXPECT_TRUE(fifo.GetRecord(buffer.data(), 414720, &length));
+  EXPECT_EQ(length, 10);
+}
+
+TEST_F(FrameFifoTest, FlushesBetweenThreadsNeverLeaveHalfARecord) {
+  // A record is its length and its bytes: a flush between the two used to leave a consumer
+  // waiting for bytes that never came, or reading a length as data.
+  fifo.SetReader(true);
+  std::atomic<bool> run{true};
+  std::thread producer([&] {
+    std::mt19937 random(9);
+    uint8_t seed = 0;
+    while (run) {
+      // Each record tells its own length in its first bytes so the consumer can check it.
+      auto frame = Frame(8 + static_cast<int>(random() % 50000), seed++);
+      const int n = static_cast<int>(frame.size());
+      std::memcpy(frame.data(), &n, 4);
+      fifo.PutRecord(frame.data(), n, 20);
+    }
+  });
+  std::thread flusher([&] {
+    while (run) {
+      fifo.Flush();
+      std::this_thread::yield();
+    }
+  });
+  std::vector<uint8_t> buffer(414720);
+  int records = 0;
+  for (int i = 0; i < 3000; ++i) {
+    int length = 0;
+    ASSERT_TRUE(fifo.GetRecord(buffer.data(), static_cast<int>(buffer.size()), &length));
+    int told = 0;
+    std::memcpy(&told, buffer.data(), 4);
+    ASSERT_EQ(told, length) << "record " << i;
+    const uint8_t seed = buffer[4] - 28;  // Frame puts seed + 4 * 7 at index 4
+    for (int k = 4; k < length; ++k)
+      ASSERT_EQ(buffer[static_cast<size_t>(k)], static_cast<uint8_t>(seed + k * 7)) << i;
+    ++records;
+  }
+  run = false;
+  fifo.SetReader(false);
+  producer.join();
+  flusher.join();
+  EXPECT_EQ(records, 3000);
 }
 
 TEST(FrameFifoUnmade, EveryOperationFailsOnARingThatWasNeverMade) {

@@ -13,7 +13,6 @@ namespace {
 #if VIDEOLIB_GDI_TEXT
 // "宋体" in the program's code page (GBK).
 constexpr char kSongFace[] = "\xCB\xCE\xCC\xE5";
-CVideoOut::PanelPainter g_panel_painter = nullptr;
 #endif
 
 template <typename T>
@@ -98,8 +97,6 @@ void CVideoOut::ReleaseDirectDraw() {
 }
 
 #if VIDEOLIB_GDI_TEXT
-void CVideoOut::SetPanelPainter(PanelPainter painter) { g_panel_painter = painter; }
-
 void CVideoOut::SetPanelFont(HFONT font, int height) {
   if (m_hPanelFont != nullptr && m_hPanelFont != font) DeleteObject(m_hPanelFont);
   m_hPanelFont = font;
@@ -107,8 +104,8 @@ void CVideoOut::SetPanelFont(HFONT font, int height) {
 }
 
 void CVideoOut::DrawPanel(HDC dc, const RECT& rect, const void* panel, int channel) {
-  if (g_panel_painter != nullptr && panel != nullptr) {
-    g_panel_painter(this, dc, rect, panel, channel);
+  if (m_pPanelPainter != nullptr && panel != nullptr) {
+    m_pPanelPainter(this, dc, rect, panel, channel);
   }
 }
 

@@ -70,11 +70,13 @@ class CVideoOut {
   CrLockCS* GetLock() { return &m_lock; }
 
 #if VIDEOLIB_GDI_TEXT
-  // Draws the information panel `record` of `channel` within `rect` of `dc`. Installed by the
-  // on-screen text code; called under the renderer lock, which also guards the panel font.
+  // Draws the information panel `record` of `channel` within `rect` of `dc`. Given to each
+  // renderer by its owner (the channels give the on-screen text code's); called under the
+  // renderer lock, which also guards the panel font. Null draws no panel.
   using PanelPainter = void (*)(CVideoOut* out, HDC dc, const RECT& rect, const void* record,
                                 int channel);
-  static void SetPanelPainter(PanelPainter painter);
+  // REQUIRES: no presentation in progress (set-up time, on the owner's thread).
+  void SetPanelPainter(PanelPainter painter) { m_pPanelPainter = painter; }
   HFONT GetPanelFont() const { return m_hPanelFont; }
   int GetPanelFontHeight() const { return m_nPanelFontHeight; }
   // Replaces the panel font by one of `height` (REQUIRES: renderer lock held).
@@ -104,6 +106,7 @@ class CVideoOut {
   HDRAWDIB m_hDrawDib = nullptr;
 #if VIDEOLIB_GDI_TEXT
   HFONT m_hPanelFont = nullptr;  // guarded by m_lock
+  PanelPainter m_pPanelPainter = nullptr;
   int m_nPanelFontHeight = 10;
 #endif
 };

@@ -292,10 +292,10 @@ class VideoOutPanelTest : public VideoOutTest {
     VideoOutTest::SetUp();
     g_panel.calls = 0;
     g_panel.lose = nullptr;
-    CVideoOut::SetPanelPainter(&MarkPanel);
+    out_.SetPanelPainter(&MarkPanel);
   }
   void TearDown() override {
-    CVideoOut::SetPanelPainter(nullptr);
+    out_.SetPanelPainter(nullptr);
     VideoOutTest::TearDown();
   }
   const int record_ = 0;

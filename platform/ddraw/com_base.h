@@ -6,6 +6,8 @@
 
 #include "platform/kernel/win_types.h"
 
+#pragma GCC visibility push(default)
+
 #ifndef GUID_DEFINED
 #define GUID_DEFINED
 struct GUID {
@@ -56,3 +58,5 @@ struct IUnknown {
   virtual ~IUnknown() = default;
 };
 #endif
+
+#pragma GCC visibility pop

@@ -20,6 +20,8 @@
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/win_types.h"
 
+#pragma GCC visibility push(default)
+
 // ---- Results ----------------------------------------------------------------------------
 constexpr HRESULT MakeDdResult(unsigned code) { return static_cast<HRESULT>(0x88760000u | code); }
 constexpr HRESULT DD_OK = 0;
@@ -289,3 +291,5 @@ void InjectStillDrawing(IDirectDrawSurface7* surface, int count);
 int LiveObjectCount();
 
 }  // namespace platform::ddraw
+
+#pragma GCC visibility pop

@@ -2,6 +2,8 @@
 // Pixel format descriptions as callers fill them in for CreateSurface.
 #include "platform/ddraw/ddraw.h"
 
+#pragma GCC visibility push(default)
+
 namespace platform::ddraw {
 
 // A YUV format named by its FourCC, with its average bits per pixel.
@@ -27,3 +29,5 @@ inline DDPIXELFORMAT RgbFormat(DWORD bits, DWORD r, DWORD g, DWORD b) {
 }
 
 }  // namespace platform::ddraw
+
+#pragma GCC visibility pop

@@ -16,6 +16,8 @@
 #include "platform/display/framebuffer.h"
 #include "platform/display/input_injector.h"
 
+#pragma GCC visibility push(default)
+
 namespace platform::display {
 
 struct DisplayOptions {
@@ -57,6 +59,8 @@ class Display {
   Framebuffer framebuffer_;
   InputInjector injector_;
 };
+
+#pragma GCC visibility pop
 
 // The backends' factories (display_headless.cpp, display_x11.cpp).
 std::unique_ptr<Display> CreateHeadlessDisplay(const DisplayOptions& options, std::string* error);

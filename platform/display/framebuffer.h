@@ -12,6 +12,8 @@
 
 #include "platform/kernel/win_types.h"
 
+#pragma GCC visibility push(default)
+
 namespace platform::display {
 
 class Framebuffer {
@@ -43,3 +45,5 @@ class Framebuffer {
 };
 
 }  // namespace platform::display
+
+#pragma GCC visibility pop

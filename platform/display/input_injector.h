@@ -10,6 +10,8 @@
 
 #include "platform/kernel/win_types.h"
 
+#pragma GCC visibility push(default)
+
 namespace platform::display {
 
 enum class Button { kLeft, kRight, kMiddle };
@@ -33,3 +35,5 @@ class InputInjector {
 };
 
 }  // namespace platform::display
+
+#pragma GCC visibility pop

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#pragma GCC visibility push(default)
+
 namespace platform::display {
 
 struct XrgbImage {
@@ -22,3 +24,5 @@ bool WritePng(const std::string& path, const uint32_t* pixels, int width, int he
 std::optional<XrgbImage> ReadPng(const std::string& path, std::string* error);
 
 }  // namespace platform::display
+
+#pragma GCC visibility pop

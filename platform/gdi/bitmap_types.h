@@ -3,6 +3,8 @@
 
 #include "platform/kernel/win_types.h"
 
+#pragma GCC visibility push(default)
+
 constexpr DWORD BI_RGB = 0;
 constexpr DWORD BI_BITFIELDS = 3;
 
@@ -43,3 +45,5 @@ struct BITMAPINFO {
   BITMAPINFOHEADER bmiHeader;
   RGBQUAD bmiColors[1];
 };
+
+#pragma GCC visibility pop

@@ -19,6 +19,8 @@
 #include "platform/kernel/win_types.h"
 #include "platform/ui/ui_types.h"
 
+#pragma GCC visibility push(default)
+
 using HGDIOBJ = void*;
 struct HBITMAP__;
 using HBITMAP = HBITMAP__*;
@@ -301,3 +303,5 @@ void InstallDcProvider();
 void AddResourceDirectory(const char* path);
 
 }  // namespace platform::gdi
+
+#pragma GCC visibility pop

@@ -4,8 +4,12 @@
 
 #include "platform/kernel/win_types.h"
 
+#pragma GCC visibility push(default)
+
 DWORD GetTickCount();
 uint64_t GetTickCount64();
 void Sleep(DWORD milliseconds);
 void GetLocalTime(SYSTEMTIME* time);
 void GetSystemTime(SYSTEMTIME* time);
+
+#pragma GCC visibility pop

@@ -5,6 +5,8 @@
 
 #include "platform/kernel/win_types.h"
 
+#pragma GCC visibility push(default)
+
 struct CRITICAL_SECTION {
   void* impl;
 };
@@ -14,3 +16,5 @@ void DeleteCriticalSection(CRITICAL_SECTION* section);
 void EnterCriticalSection(CRITICAL_SECTION* section);
 void LeaveCriticalSection(CRITICAL_SECTION* section);
 BOOL TryEnterCriticalSection(CRITICAL_SECTION* section);
+
+#pragma GCC visibility pop

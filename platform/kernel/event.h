@@ -5,9 +5,13 @@
 
 #include "platform/kernel/win_types.h"
 
+#pragma GCC visibility push(default)
+
 HANDLE CreateEventA(void* security, BOOL manual_reset, BOOL initial_state, LPCSTR name);
 inline HANDLE CreateEvent(void* security, BOOL manual_reset, BOOL initial_state, LPCSTR name) {
   return CreateEventA(security, manual_reset, initial_state, name);
 }
 BOOL SetEvent(HANDLE event);
 BOOL ResetEvent(HANDLE event);
+
+#pragma GCC visibility pop

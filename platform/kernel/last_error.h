@@ -3,6 +3,8 @@
 
 #include "platform/kernel/win_types.h"
 
+#pragma GCC visibility push(default)
+
 constexpr DWORD ERROR_SUCCESS = 0;
 constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
 constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
@@ -18,3 +20,5 @@ constexpr DWORD ERROR_INVALID_THREAD_ID = 1444;
 
 DWORD GetLastError();
 void SetLastError(DWORD error);
+
+#pragma GCC visibility pop

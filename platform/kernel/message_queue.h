@@ -6,6 +6,8 @@
 
 #include "platform/kernel/win_types.h"
 
+#pragma GCC visibility push(default)
+
 constexpr UINT WM_NULL = 0x0000;
 constexpr UINT WM_QUIT = 0x0012;
 constexpr UINT WM_USER = 0x0400;
@@ -27,3 +29,5 @@ inline BOOL PeekMessage(MSG* message, HWND window, UINT first, UINT last, UINT r
   return PeekMessageA(message, window, first, last, remove);
 }
 void PostQuitMessage(int exit_code);
+
+#pragma GCC visibility pop

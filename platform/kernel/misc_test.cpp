@@ -44,10 +44,12 @@ TEST(LastError, IsPerThread) {
   CloseHandle(thread);
 }
 
+void AddressInTheProgram() {}
+
 TEST(Module, FindsTheProgramAndALibraryByAddress) {
   HMODULE self = nullptr;
   ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                                 reinterpret_cast<LPCSTR>(&GetTickCount), &self));
+                                 reinterpret_cast<LPCSTR>(&AddressInTheProgram), &self));
   char path[MAX_PATH];
   DWORD n = GetModuleFileNameA(self, path, sizeof(path));
   ASSERT_GT(n, 0u);
@@ -61,6 +63,14 @@ TEST(Module, FindsTheProgramAndALibraryByAddress) {
   n = GetModuleFileNameA(libc, path, sizeof(path));
   ASSERT_GT(n, 0u);
   EXPECT_NE(std::string(path).find(".so"), std::string::npos) << path;
+
+  // The kernel's own calls live in the platform library.
+  HMODULE platform = nullptr;
+  ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                 reinterpret_cast<LPCSTR>(&GetTickCount), &platform));
+  n = GetModuleFileNameA(platform, path, sizeof(path));
+  ASSERT_GT(n, 0u);
+  EXPECT_NE(std::string(path).find("/libOrvixPlatform.so"), std::string::npos) << path;
 }
 
 TEST(Module, ShortBufferIsCutAndTerminated) {

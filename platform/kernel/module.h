@@ -4,6 +4,8 @@
 
 #include "platform/kernel/win_types.h"
 
+#pragma GCC visibility push(default)
+
 constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT = 0x00000002;
 constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS = 0x00000004;
 constexpr DWORD MAX_PATH = 260;
@@ -15,3 +17,5 @@ BOOL GetModuleHandleExA(DWORD flags, LPCSTR name, HMODULE* module);
 // Returns the length written; when the buffer is too small the path is cut, the result is
 // `size` and the last error is ERROR_INSUFFICIENT_BUFFER. 0 on failure.
 DWORD GetModuleFileNameA(HMODULE module, char* buffer, DWORD size);
+
+#pragma GCC visibility pop

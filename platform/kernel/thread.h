@@ -13,6 +13,8 @@
 
 #include "platform/kernel/win_types.h"
 
+#pragma GCC visibility push(default)
+
 using THREAD_START_ROUTINE = DWORD (*)(void* parameter);
 
 uintptr_t _beginthreadex(void* security, unsigned stack_size, unsigned (*start)(void*),
@@ -24,3 +26,5 @@ BOOL GetExitCodeThread(HANDLE thread, DWORD* exit_code);
 BOOL TerminateThread(HANDLE thread, DWORD exit_code);
 DWORD GetCurrentThreadId();
 DWORD GetThreadId(HANDLE thread);
+
+#pragma GCC visibility pop

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#pragma GCC visibility push(default)
+
 using BYTE = uint8_t;
 using WORD = uint16_t;
 using DWORD = uint32_t;
@@ -85,3 +87,5 @@ struct MSG {
   DWORD time;
   POINT pt;
 };
+
+#pragma GCC visibility pop

@@ -24,6 +24,8 @@
 
 #include "platform/kernel/win_types.h"
 
+#pragma GCC visibility push(default)
+
 using MMRESULT = UINT;
 constexpr MMRESULT MMSYSERR_NOERROR = 0;
 constexpr MMRESULT MMSYSERR_ERROR = 1;
@@ -151,3 +153,5 @@ UINT timeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK callback, DWORD_PT
 // Stops the timer; when called from another thread it returns after any running callback
 // has finished, so the callback's data may be freed at once.
 MMRESULT timeKillEvent(UINT timer_id);
+
+#pragma GCC visibility pop

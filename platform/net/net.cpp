@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "platform/kernel/last_error.h"
 #include "platform/net/net_os.h"
@@ -40,6 +41,9 @@ bool MapOption(int level, int name, netos::Option* option) {
       return true;
     case SO_BROADCAST:
       *option = netos::Option::kBroadcast;
+      return true;
+    case SO_ERROR:
+      *option = netos::Option::kError;
       return true;
     default:
       return false;
@@ -92,7 +96,10 @@ int bind(SOCKET s, const sockaddr* name, int name_length) {
 int connect(SOCKET s, const sockaddr* name, int name_length) {
   if (!ValidAddress(name, name_length)) return Fail(WSAEFAULT);
   int error = 0;
-  return Done(netos::Connect(s, name, &error), error);
+  int r = netos::Connect(s, name, &error);
+  // Winsock reports a non-blocking connect under way as "would block".
+  if (r < 0 && error == WSAEINPROGRESS) error = WSAEWOULDBLOCK;
+  return Done(r, error);
 }
 
 int listen(SOCKET s, int backlog) {
@@ -160,9 +167,31 @@ int getsockopt(SOCKET s, int level, int name, char* value, int* value_length) {
   if (!value || !value_length || *value_length < 4) return Fail(WSAEFAULT);
   int v = 0, error = 0;
   if (netos::GetOption(s, option, &v, &error) < 0) return Fail(error);
+  if (option == netos::Option::kError) v = netos::ErrorCode(v);
   std::memcpy(value, &v, 4);
   *value_length = 4;
   return 0;
+}
+
+int WSAPoll(WSAPOLLFD* fds, unsigned long count, int timeout_ms) {
+  if (!fds && count > 0) return Fail(WSAEFAULT);
+  std::vector<netos::PollEntry> entries(count);
+  for (unsigned long i = 0; i < count; ++i) {
+    entries[i].fd = fds[i].fd;
+    entries[i].want = (fds[i].events & POLLRDNORM ? netos::kPollRead : 0) |
+                      (fds[i].events & POLLWRNORM ? netos::kPollWrite : 0);
+  }
+  int error = 0;
+  int n = netos::Poll(entries.data(), count, timeout_ms, &error);
+  if (n < 0) return Fail(error);
+  for (unsigned long i = 0; i < count; ++i) {
+    const int r = entries[i].ready;
+    fds[i].revents = static_cast<short>(
+        (r & netos::kPollRead ? POLLRDNORM : 0) | (r & netos::kPollWrite ? POLLWRNORM : 0) |
+        (r & netos::kPollError ? POLLERR : 0) | (r & netos::kPollHangUp ? POLLHUP : 0) |
+        (r & netos::kPollInvalid ? POLLNVAL : 0));
+  }
+  return n;
 }
 
 int getsockname(SOCKET s, sockaddr* name, int* name_length) {

@@ -10,11 +10,16 @@
 // - send never raises a signal on a closed peer; it fails with WSAECONNRESET instead.
 // - select, fd_set, FD_ZERO/FD_SET/FD_CLR/FD_ISSET and timeval are the C library's own.
 //   Unlike Winsock, select needs its first argument: the highest socket plus one (Winsock
-//   ignores it, so passing it is portable). Sockets above FD_SETSIZE cannot join a set.
+//   ignores it, so passing it is portable). Sockets above FD_SETSIZE cannot join a set: wait
+//   on those with WSAPoll, which takes any socket number.
 // - gethostbyname and inet_ntoa return per-thread storage, valid until the next call of the
 //   same function on the same thread. gethostbyname resolves IPv4 names only.
 // - WSAStartup and WSACleanup keep a count; the calls work without them.
-// - Socket options: SOL_SOCKET with SO_RCVBUF, SO_SNDBUF, SO_REUSEADDR, SO_BROADCAST;
+// - WSAPoll: WSAPOLLFD records with POLLRDNORM / POLLWRNORM (POLLIN / POLLOUT) asked and
+//   POLLERR / POLLHUP / POLLNVAL reported as well; a negative time-out waits without limit.
+// - connect on a non-blocking socket fails with WSAEWOULDBLOCK while it is under way; its
+//   outcome is then getsockopt(SO_ERROR), a WSAE* code or 0.
+// - Socket options: SOL_SOCKET with SO_RCVBUF, SO_SNDBUF, SO_REUSEADDR, SO_BROADCAST, SO_ERROR;
 //   ioctlsocket with FIONBIO and FIONREAD. Others fail with WSAENOPROTOOPT / WSAEINVAL.
 // Every call may be made from any thread.
 
@@ -22,6 +27,8 @@
 #include <sys/types.h>
 
 #include "platform/kernel/win_types.h"
+
+#pragma GCC visibility push(default)
 
 // u_char, u_short, u_int and u_long are the C library's (<sys/types.h>); u_long is wider than
 // Winsock's, so 32-bit wire values (addresses, htonl) are uint32_t here.
@@ -44,6 +51,23 @@ constexpr int SO_REUSEADDR = 0x0004;
 constexpr int SO_BROADCAST = 0x0020;
 constexpr int SO_SNDBUF = 0x1001;
 constexpr int SO_RCVBUF = 0x1002;
+constexpr int SO_ERROR = 0x1007;
+
+constexpr short POLLRDNORM = 0x0100;
+constexpr short POLLRDBAND = 0x0200;
+constexpr short POLLIN = POLLRDNORM | POLLRDBAND;
+constexpr short POLLPRI = 0x0400;
+constexpr short POLLWRNORM = 0x0010;
+constexpr short POLLOUT = POLLWRNORM;
+constexpr short POLLERR = 0x0001;
+constexpr short POLLHUP = 0x0002;
+constexpr short POLLNVAL = 0x0004;
+
+struct WSAPOLLFD {
+  SOCKET fd;
+  short events;
+  short revents;
+};
 
 constexpr long FIONREAD = 0x4004667F;
 constexpr long FIONBIO = static_cast<long>(0x8004667E);
@@ -146,6 +170,8 @@ int setsockopt(SOCKET s, int level, int name, const char* value, int value_lengt
 int getsockopt(SOCKET s, int level, int name, char* value, int* value_length);
 int getsockname(SOCKET s, sockaddr* name, int* name_length);
 int ioctlsocket(SOCKET s, long command, u_long* argument);
+// The count of records with revents set, 0 on a time-out, SOCKET_ERROR on failure.
+int WSAPoll(WSAPOLLFD* fds, unsigned long count, int timeout_ms);
 
 hostent* gethostbyname(const char* name);
 uint32_t inet_addr(const char* dotted);
@@ -157,3 +183,5 @@ constexpr uint32_t htonl(uint32_t v) {
   return ((v & 0xFF) << 24) | ((v & 0xFF00) << 8) | ((v >> 8) & 0xFF00) | (v >> 24);
 }
 constexpr uint32_t ntohl(uint32_t v) { return htonl(v); }
+
+#pragma GCC visibility pop

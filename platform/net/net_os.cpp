@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -106,6 +107,8 @@ int Name(Option option) {
       return SO_REUSEADDR;
     case Option::kBroadcast:
       return SO_BROADCAST;
+    case Option::kError:
+      return SO_ERROR;
   }
   return SO_RCVBUF;
 }
@@ -200,6 +203,28 @@ int SetNonBlocking(int fd, bool on, int* error) {
 int PendingBytes(int fd, int* count, int* error) {
   return Check(::ioctl(fd, FIONREAD, count), error);
 }
+
+int Poll(PollEntry* entries, size_t count, int timeout_ms, int* error) {
+  pollfd fixed[16];
+  pollfd* fds = count <= 16 ? fixed : new pollfd[count];
+  for (size_t i = 0; i < count; ++i) {
+    fds[i].fd = entries[i].fd;
+    fds[i].events = static_cast<short>((entries[i].want & kPollRead ? POLLIN : 0) |
+                                       (entries[i].want & kPollWrite ? POLLOUT : 0));
+    fds[i].revents = 0;
+  }
+  int n = Check(::poll(fds, count, timeout_ms < 0 ? -1 : timeout_ms), error);
+  for (size_t i = 0; i < count; ++i) {
+    const short r = n > 0 ? fds[i].revents : 0;
+    entries[i].ready = (r & POLLIN ? kPollRead : 0) | (r & POLLOUT ? kPollWrite : 0) |
+                       (r & POLLERR ? kPollError : 0) | (r & POLLHUP ? kPollHangUp : 0) |
+                       (r & POLLNVAL ? kPollInvalid : 0);
+  }
+  if (fds != fixed) delete[] fds;
+  return n;
+}
+
+int ErrorCode(int system_error) { return system_error == 0 ? 0 : ToWsa(system_error); }
 
 int ResolveIpv4(const char* name, uint32_t* addresses, int max, int* error) {
   addrinfo hints{};

@@ -9,7 +9,15 @@
 
 namespace netos {
 
-enum class Option { kRcvBuf, kSndBuf, kReuseAddr, kBroadcast };
+enum class Option { kRcvBuf, kSndBuf, kReuseAddr, kBroadcast, kError };
+
+// poll's readiness bits, named apart from the system's.
+constexpr int kPollRead = 1, kPollWrite = 2, kPollError = 4, kPollHangUp = 8, kPollInvalid = 16;
+struct PollEntry {
+  int fd;
+  int want;   // kPollRead | kPollWrite
+  int ready;  // any of the five
+};
 
 int Socket(int type, int* error);
 int Close(int fd, int* error);
@@ -25,6 +33,10 @@ int GetOption(int fd, Option option, int* value, int* error);
 int LocalAddress(int fd, void* address, int* error);
 int SetNonBlocking(int fd, bool on, int* error);
 int PendingBytes(int fd, int* count, int* error);
+// The count of entries with `ready` set; 0 on a time-out.
+int Poll(PollEntry* entries, size_t count, int timeout_ms, int* error);
+// The WSAE* code of a socket's pending error (SO_ERROR), 0 when none.
+int ErrorCode(int system_error);
 // Resolves an IPv4 name into network-order addresses; returns their count (at most max).
 int ResolveIpv4(const char* name, uint32_t* addresses, int max, int* error);
 

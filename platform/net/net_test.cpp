@@ -1,6 +1,9 @@
 #include "platform/net/net.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -125,6 +128,82 @@ TEST(Net, OptionsAndBadArgumentsGiveWinsockCodes) {
   closesocket(s);
   EXPECT_EQ(closesocket(s), SOCKET_ERROR);
   EXPECT_EQ(WSAGetLastError(), WSAENOTSOCK);
+}
+
+}  // namespace
+
+namespace {
+
+// A copy of `s` numbered 1024 or above, as a process with many files open gets.
+SOCKET HighNumbered(SOCKET s) {
+  rlimit limit{};
+  getrlimit(RLIMIT_NOFILE, &limit);
+  if (limit.rlim_cur < 1100 && limit.rlim_max >= 1100) {
+    limit.rlim_cur = 1100;
+    setrlimit(RLIMIT_NOFILE, &limit);
+  }
+  int high = fcntl(s, F_DUPFD_CLOEXEC, 1024);
+  ::close(s);
+  return high;
+}
+
+TEST(Net, PollWaitsOnSocketNumbersBeyondTheSelectLimit) {
+  SOCKET receiver = HighNumbered(socket(AF_INET, SOCK_DGRAM, 0));
+  ASSERT_GE(receiver, 1024) << "no descriptor above 1023 could be had";
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = inet_addr("127.0.0.1");
+  ASSERT_EQ(bind(receiver, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  int length = sizeof a;
+  ASSERT_EQ(getsockname(receiver, reinterpret_cast<sockaddr*>(&a), &length), 0);
+  WSAPOLLFD entry{receiver, POLLRDNORM, 0};
+  EXPECT_EQ(WSAPoll(&entry, 1, 20), 0);
+  EXPECT_EQ(entry.revents, 0);
+  SOCKET sender = socket(AF_INET, SOCK_DGRAM, 0);
+  ASSERT_EQ(sendto(sender, "x", 1, 0, reinterpret_cast<sockaddr*>(&a), sizeof a), 1);
+  EXPECT_EQ(WSAPoll(&entry, 1, 1000), 1);
+  EXPECT_TRUE(entry.revents & POLLRDNORM);
+  entry.events = POLLWRNORM;
+  EXPECT_EQ(WSAPoll(&entry, 1, 0), 1);
+  EXPECT_EQ(entry.revents, POLLWRNORM);
+  closesocket(sender);
+  closesocket(receiver);
+  // A closed descriptor is reported, not waited on.
+  entry = WSAPOLLFD{receiver, POLLRDNORM, 0};
+  EXPECT_EQ(WSAPoll(&entry, 1, 1000), 1);
+  EXPECT_TRUE(entry.revents & POLLNVAL);
+}
+
+TEST(Net, NonBlockingConnectReportsItsOutcomeThroughSoError) {
+  SOCKET listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = inet_addr("127.0.0.1");
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  int length = sizeof a;
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&a), &length), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  SOCKET client = socket(AF_INET, SOCK_STREAM, 0);
+  u_long on = 1;
+  ASSERT_EQ(ioctlsocket(client, FIONBIO, &on), 0);
+  int r = connect(client, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  if (r != 0) EXPECT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
+  WSAPOLLFD entry{client, POLLWRNORM, 0};
+  ASSERT_EQ(WSAPoll(&entry, 1, 2000), 1);
+  int error = -1, size = sizeof error;
+  ASSERT_EQ(getsockopt(client, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size), 0);
+  EXPECT_EQ(error, 0);
+  closesocket(client);
+  closesocket(listener);
+  // Nobody listens now: the outcome is a refusal.
+  client = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_EQ(ioctlsocket(client, FIONBIO, &on), 0);
+  connect(client, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  entry = WSAPOLLFD{client, POLLWRNORM, 0};
+  ASSERT_EQ(WSAPoll(&entry, 1, 2000), 1);
+  ASSERT_EQ(getsockopt(client, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size), 0);
+  EXPECT_EQ(error, WSAECONNREFUSED);
+  closesocket(client);
 }
 
 }  // namespace

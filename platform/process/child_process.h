@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#pragma GCC visibility push(default)
+
 namespace platform::process {
 
 class ChildProcess {
@@ -66,3 +68,5 @@ class ChildProcess {
 };
 
 }  // namespace platform::process
+
+#pragma GCC visibility pop

@@ -9,6 +9,8 @@
 
 #include "platform/kernel/win_types.h"
 
+#pragma GCC visibility push(default)
+
 constexpr DWORD CTRL_C_EVENT = 0;
 constexpr DWORD CTRL_BREAK_EVENT = 1;
 constexpr DWORD CTRL_CLOSE_EVENT = 2;
@@ -16,3 +18,5 @@ constexpr DWORD CTRL_CLOSE_EVENT = 2;
 using PHANDLER_ROUTINE = BOOL (*)(DWORD ctrl_type);
 
 BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add);
+
+#pragma GCC visibility pop

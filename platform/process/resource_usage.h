@@ -1,6 +1,8 @@
 #pragma once
 // What this process has used so far: processor time and resident memory.
 
+#pragma GCC visibility push(default)
+
 namespace platform::process {
 
 // User plus system processor time of the whole process (all its threads), in seconds.
@@ -10,3 +12,5 @@ double ProcessCpuSeconds();
 long ResidentKiB();
 
 }  // namespace platform::process
+
+#pragma GCC visibility pop

@@ -8,6 +8,8 @@
 
 #include "platform/kernel/win_types.h"
 
+#pragma GCC visibility push(default)
+
 constexpr UINT MB_OK = 0x00000000;
 constexpr UINT MB_OKCANCEL = 0x00000001;
 constexpr UINT MB_ABORTRETRYIGNORE = 0x00000002;
@@ -53,3 +55,5 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 inline int MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   return MessageBoxA(owner, text, caption, type);
 }
+
+#pragma GCC visibility pop

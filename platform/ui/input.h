@@ -11,6 +11,8 @@
 
 #include "platform/ui/ui_types.h"
 
+#pragma GCC visibility push(default)
+
 HWND SetCapture(HWND window);  // gives the previous capture window
 BOOL ReleaseCapture();
 HWND GetCapture();
@@ -26,6 +28,8 @@ HWND GetFocus();
 HWND WindowFromPoint(POINT point);
 UINT GetDoubleClickTime();
 SHORT GetKeyState(int key);  // as of the last key message the calling thread read
+
+#pragma GCC visibility pop
 
 namespace platform::ui {
 

@@ -12,6 +12,8 @@
 
 #include "platform/ui/ui_types.h"
 
+#pragma GCC visibility push(default)
+
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 inline LRESULT SendMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   return SendMessageA(window, message, wparam, lparam);
@@ -42,3 +44,5 @@ inline LRESULT DefWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lp
 // thread's queue receives WM_TIMER with a null hwnd. Returns 0 on failure.
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc);
 BOOL KillTimer(HWND window, UINT_PTR id);
+
+#pragma GCC visibility pop

@@ -12,6 +12,8 @@
 #include "platform/ui/region.h"
 #include "platform/ui/ui_types.h"
 
+#pragma GCC visibility push(default)
+
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);  // null rect: whole client
 BOOL ValidateRect(HWND window, const RECT* rect);
 BOOL GetUpdateRect(HWND window, RECT* rect, BOOL erase);
@@ -28,6 +30,8 @@ constexpr UINT RDW_UPDATENOW = 0x0100;
 constexpr UINT RDW_ALLCHILDREN = 0x0080;
 constexpr UINT RDW_NOCHILDREN = 0x0040;
 BOOL RedrawWindow(HWND window, const RECT* rect, void* region, UINT flags);
+
+#pragma GCC visibility pop
 
 namespace platform::ui {
 

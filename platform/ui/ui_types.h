@@ -6,6 +6,8 @@
 #include "platform/kernel/message_queue.h"
 #include "platform/kernel/win_types.h"
 
+#pragma GCC visibility push(default)
+
 struct HDC__;
 using HDC = HDC__*;
 struct HBRUSH__;
@@ -285,3 +287,5 @@ inline LPARAM MAKELPARAM(int lo, int hi) {
                              (static_cast<DWORD>(static_cast<WORD>(hi)) << 16));
 }
 inline WPARAM MAKEWPARAM(int lo, int hi) { return static_cast<WPARAM>(MAKELPARAM(lo, hi)); }
+
+#pragma GCC visibility pop

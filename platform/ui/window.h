@@ -10,6 +10,8 @@
 
 #include "platform/ui/ui_types.h"
 
+#pragma GCC visibility push(default)
+
 constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
 constexpr DWORD ERROR_CANNOT_FIND_WND_CLASS = 1407;
 constexpr DWORD ERROR_CLASS_ALREADY_EXISTS = 1410;
@@ -90,6 +92,8 @@ BOOL OffsetRect(RECT* rect, int dx, int dy);
 BOOL InflateRect(RECT* rect, int dx, int dy);
 BOOL IntersectRect(RECT* out, const RECT* a, const RECT* b);
 BOOL IsRectEmpty(const RECT* rect);
+
+#pragma GCC visibility pop
 
 namespace platform::ui {
 // Set by the display backend before any window exists.

@@ -6,6 +6,8 @@
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/win_types.h"
 
+#pragma GCC visibility push(default)
+
 struct HDRAWDIB__;
 using HDRAWDIB = HDRAWDIB__*;
 
@@ -28,3 +30,5 @@ BOOL DrawDibDraw(HDRAWDIB dd, HDC dc, int x, int y, int dst_width, int dst_heigh
                  const BITMAPINFOHEADER* header, const void* bits, int src_x, int src_y,
                  int src_width, int src_height, UINT flags);
 BOOL DrawDibEnd(HDRAWDIB dd);
+
+#pragma GCC visibility pop

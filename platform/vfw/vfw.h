@@ -3,13 +3,21 @@
 // streams are declared and given their formats before the first sample is written, at which
 // point the headers are laid down. From then on the file stays a valid AVI as it grows: after
 // every sample the RIFF and 'movi' sizes and the frame counts in the headers are brought up to
-// date, so a file cut off by a crash plays up to its last whole sample. Releasing the file
-// (when its last stream is released too) appends the 'idx1' index.
+// date, so a file cut off by a crash plays up to its last whole sample. Past the RIFF limit
+// (1 GiB) the file goes on in OpenDML form: 'AVIX' RIFFs, each with a standard index per
+// stream, and a super index per stream in the headers, so recordings of any length stay
+// valid. Releasing the file (when its last stream is released too) writes the last RIFF's
+// indexes; the first RIFF also carries an 'idx1'. A write that fails fails the file: every
+// later write reports AVIERR_FILEWRITE.
 //
 // Samples are appended in order; the start position of AVIStreamWrite is not used to leave
 // holes. Calls on one file are not thread-safe; callers serialise them.
 
+#include <cstdint>
+
 #include "platform/kernel/win_types.h"
+
+#pragma GCC visibility push(default)
 
 struct IAVIFile;
 struct IAVIStream;
@@ -62,6 +70,11 @@ struct AVISTREAMINFOA {
 };
 using AVISTREAMINFO = AVISTREAMINFOA;
 
+// The size at which a file's RIFF is closed and the next begins, for files opened after the
+// call; 0 restores the default (1 GiB, also the largest allowed). For tests, which make
+// many-RIFF files of a few megabytes.
+void AVIFileSetRiffLimit(uint64_t bytes);
+
 // Counts users of the library; kept for callers that pair them. Nothing depends on it.
 void AVIFileInit();
 void AVIFileExit();
@@ -86,3 +99,5 @@ HRESULT AVIStreamWrite(PAVISTREAM stream, LONG start, LONG samples, const void* 
                        DWORD flags, LONG* samples_written, LONG* bytes_written);
 ULONG AVIStreamRelease(PAVISTREAM stream);
 ULONG AVIFileRelease(PAVIFILE file);
+
+#pragma GCC visibility pop

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "stream/nal_assembler.h"
-#include "stream/nal_delivery.h"
 
 namespace {
 
@@ -19,6 +18,8 @@ std::vector<RtpPacketRecord> D1Packets() {
     RtpPacketRecord r;
     std::memset(r.datagram, 0x5A, sizeof r.datagram);
     r.length = length;
+    r.datagram[0] = 0x80;  // version 2, no CSRCs, extension or padding
+    r.datagram[1] = 96;
     r.datagram[12] = indicator;
     r.datagram[13] = header;
     r.key = static_cast<uint32_t>(packets.size() + 1);
@@ -42,9 +43,8 @@ std::vector<RtpPacketRecord> D1Packets() {
 }
 
 void BM_AssembleNalD1(benchmark::State& state) {
-  SetNalSink(Count);
   auto packets = D1Packets();
-  RtpFrameQueue queue(reinterpret_cast<CChannel*>(&queue));
+  RtpFrameQueue queue(reinterpret_cast<CChannel*>(&packets), Count);
   int64_t bytes = 0;
   for (auto _ : state) {
     uint32_t previous = 0;
@@ -56,7 +56,6 @@ void BM_AssembleNalD1(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
   state.SetBytesProcessed(bytes);
-  SetNalSink(nullptr);
 }
 BENCHMARK(BM_AssembleNalD1);
 

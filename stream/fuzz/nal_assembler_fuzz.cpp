@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "stream/nal_assembler.h"
-#include "stream/nal_delivery.h"
 
 namespace {
 
@@ -19,9 +18,8 @@ int Check(CChannel*, const uint8_t* unit, int length) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  SetNalSink(Check);
-  RtpFrameQueue queue(reinterpret_cast<CChannel*>(&queue));
   RtpPacketRecord record;
+  RtpFrameQueue queue(reinterpret_cast<CChannel*>(&record), Check);
   uint32_t key = 0;
   size_t at = 0;
   while (at + 3 <= size) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/kernel/clock.h"
+
 namespace dvrsim {
 
 sockaddr_in MakeAddress(uint32_t address, int port) {
@@ -27,25 +29,23 @@ SOCKET BindUdp(uint32_t address, int* port) {
 }
 
 unsigned WaitReadable(const SOCKET* sockets, int count, int timeoutMs) {
-  fd_set set;
-  FD_ZERO(&set);
-  SOCKET highest = -1;
-  for (int i = 0; i < count; ++i) {
-    if (sockets[i] == INVALID_SOCKET || sockets[i] >= FD_SETSIZE) continue;
-    FD_SET(sockets[i], &set);
-    highest = std::max(highest, sockets[i]);
+  // poll takes any socket number; select cannot watch one of 1024 or more.
+  WSAPOLLFD entries[32];
+  int index[32];
+  unsigned long used = 0;
+  for (int i = 0; i < count && i < 32; ++i) {
+    if (sockets[i] == INVALID_SOCKET) continue;
+    entries[used] = WSAPOLLFD{sockets[i], POLLRDNORM, 0};
+    index[used++] = i;
   }
-  timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-  if (highest < 0) {
-    select(0, nullptr, nullptr, nullptr, &tv);  // nothing to watch: just wait
+  if (used == 0) {
+    Sleep(static_cast<DWORD>(timeoutMs));  // nothing to watch: just wait
     return 0;
   }
-  if (select(highest + 1, &set, nullptr, nullptr, &tv) <= 0) return 0;
+  if (WSAPoll(entries, used, timeoutMs) <= 0) return 0;
   unsigned ready = 0;
-  for (int i = 0; i < count; ++i) {
-    if (sockets[i] != INVALID_SOCKET && sockets[i] < FD_SETSIZE && FD_ISSET(sockets[i], &set)) {
-      ready |= 1u << i;
-    }
+  for (unsigned long k = 0; k < used; ++k) {
+    if (entries[k].revents & (POLLRDNORM | POLLERR | POLLHUP)) ready |= 1u << index[k];
   }
   return ready;
 }
@@ -54,11 +54,8 @@ bool SendAll(SOCKET s, const std::string& data) {
   size_t sent = 0;
   while (sent < data.size()) {
     // A peer that stops reading must not hold the sender for ever.
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(s, &set);
-    timeval tv{kSendTimeoutMs / 1000, 0};
-    if (s >= FD_SETSIZE || select(s + 1, nullptr, &set, nullptr, &tv) != 1) return false;
+    WSAPOLLFD entry{s, POLLWRNORM, 0};
+    if (WSAPoll(&entry, 1, kSendTimeoutMs) != 1 || !(entry.revents & POLLWRNORM)) return false;
     int n = send(s, data.data() + sent, static_cast<int>(data.size() - sent), 0);
     if (n <= 0) return false;
     sent += static_cast<size_t>(n);

@@ -16,15 +16,7 @@
 namespace dvrsim {
 namespace {
 
-test::RtpPacket Parse(const Datagram& d) {
-  test::RtpPacket p;
-  p.marker = (d[1] & 0x80) != 0;
-  p.payloadType = d[1] & 0x7F;
-  p.seq = static_cast<uint16_t>(d[2] << 8 | d[3]);
-  p.timestamp = uint32_t{d[4]} << 24 | d[5] << 16 | d[6] << 8 | d[7];
-  p.payload.assign(d.begin() + 12, d.end());
-  return p;
-}
+test::RtpPacket Parse(const Datagram& d) { return test::ReadRtpPacket(d).value(); }
 
 TEST(DvrsimPackets, LargeUnitsGoAsFuAFragmentsThatRebuildExactly) {
   std::vector<uint8_t> big(3000), small = {0x68, 1, 2, 3};

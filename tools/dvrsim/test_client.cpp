@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "platform/h264dec/hi_h264dec_w.h"
+#include "stream/rtp_header.h"
 #include "tools/dvrsim/encoder.h"
 #include "tools/dvrsim/net_util.h"
 #include "tools/dvrsim/picture.h"
@@ -35,9 +36,6 @@ Reply ParseReply(const std::string& head) {
   }
   return r;
 }
-
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
-uint32_t Get32(const uint8_t* p) { return (uint32_t{Get16(p)} << 16) | Get16(p + 2); }
 
 }  // namespace
 
@@ -105,6 +103,20 @@ bool RtspClient::WaitClosed(int timeoutMs) {
   return false;
 }
 
+std::optional<RtpPacket> ReadRtpPacket(std::span<const uint8_t> datagram) {
+  auto header = ParseRtpHeader(datagram);
+  if (!header) return std::nullopt;
+  RtpPacket p;
+  p.marker = header->marker;
+  p.payloadType = header->payloadType;
+  p.seq = header->sequence;
+  p.timestamp = header->timestamp;
+  p.ssrc = header->ssrc;
+  auto payload = header->Payload(datagram);
+  p.payload.assign(payload.begin(), payload.end());
+  return p;
+}
+
 UdpPair::UdpPair() {
   rtp_ = BindUdp(Loopback(), &rtpPort);
   rtcp_ = BindUdp(Loopback(), &rtcpPort);
@@ -131,15 +143,8 @@ std::vector<RtpPacket> UdpPair::Receive(int ms) {
     }
     if (!(ready & 1)) continue;
     int n = recv(rtp_, reinterpret_cast<char*>(b), sizeof b, 0);
-    if (n < 12) continue;
-    RtpPacket p;
-    p.marker = (b[1] & 0x80) != 0;
-    p.payloadType = b[1] & 0x7F;
-    p.seq = Get16(b + 2);
-    p.timestamp = Get32(b + 4);
-    p.ssrc = Get32(b + 8);
-    p.payload.assign(b + 12, b + n);
-    out.push_back(std::move(p));
+    if (n <= 0) continue;
+    if (auto p = ReadRtpPacket({b, static_cast<size_t>(n)})) out.push_back(std::move(*p));
   }
   return out;
 }

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,10 @@ struct RtpPacket {
   uint32_t ssrc = 0;
   std::vector<uint8_t> payload;
 };
+
+// The packet in `datagram`, read with the stream client's header reader; empty when it
+// refuses the header.
+std::optional<RtpPacket> ReadRtpPacket(std::span<const uint8_t> datagram);
 
 // A pair of client UDP sockets bound to loopback.
 class UdpPair {

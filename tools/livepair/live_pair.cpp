@@ -127,7 +127,7 @@ void LivePair::StartSessions() {
 
 LivePair::~LivePair() {
   for (int i = 0; i < kWindows; ++i) {
-    if (sessions_[i]) control::StopRun(sessions_[i].get());
+    control::EndRun(&sessions_[i]);
   }
   for (int i = 0; i < kWindows; ++i) {
     if (!channels_[i]) continue;
