@@ -29,10 +29,12 @@ LAYERS = {
     "signaling": [],  # a separate library: Boost only, nothing else of ours
     "videolib": ["platform"],
     "stream": ["platform", "voice", "videolib"],
-    "control": ["platform", "voice", "videolib", "stream"],
+    "device": ["platform", "voice", "videolib", "stream"],
+    "control": ["platform", "voice", "videolib", "stream", "device"],
     # The simulator is a DVR, not a viewer: it shares the platform and the voice codec only.
     "tools/dvrsim": ["platform", "voice"],
-    "tools": ["platform", "voice", "signaling", "videolib", "stream", "control", "tools/dvrsim"],
+    "tools": ["platform", "voice", "signaling", "videolib", "stream", "device", "control",
+              "tools/dvrsim"],
 }
 
 SIMULATOR = "tools/dvrsim"
