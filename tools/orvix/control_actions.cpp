@@ -1,11 +1,10 @@
 #include "tools/orvix/control_actions.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
+#include "platform/kernel/code_page.h"
 #include "platform/kernel/kernel.h"
 #include "platform/ui/commctrl.h"
 #include "platform/ui/common_dialogs.h"
@@ -43,18 +42,19 @@ void ClickAt(InputInjector& input, POINT p, bool twice = false) {
 
 void Key(InputInjector& input, UINT vk) { input.Key(vk); }
 
+// Typed text is given in UTF-8 and reaches controls in the program's code page; text with no
+// translation is typed as it was given.
 std::string ToCodePage(const std::string& utf8) {
-  iconv_t cd = iconv_open("GBK", "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return utf8;
-  std::string out(utf8.size() * 2 + 4, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  size_t in_left = utf8.size();
-  char* o = out.data();
-  size_t out_left = out.size();
-  size_t rc = iconv(cd, &in, &in_left, &o, &out_left);
-  iconv_close(cd);
-  if (rc == static_cast<size_t>(-1)) return utf8;
-  out.resize(out.size() - out_left);
+  if (utf8.empty()) return utf8;
+  int size = static_cast<int>(utf8.size());
+  int chars = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+  if (chars == 0) return utf8;
+  std::u16string wide(chars, u'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), chars);
+  int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), chars, nullptr, 0, nullptr, nullptr);
+  if (bytes == 0) return utf8;
+  std::string out(bytes, '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), chars, out.data(), bytes, nullptr, nullptr);
   return out;
 }
 
