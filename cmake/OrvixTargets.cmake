@@ -14,16 +14,21 @@ set(ORVIX_THREADED_TESTS
   dvrsim_test)
 
 # orvix_test(NAME <target> LABEL unit|integration|slow SOURCES ... LIBS ... [TIMEOUT s]
-#             [PREFIX p])
+#             [PREFIX p] [RESOURCE_LOCK name])
 # One GoogleTest binary; each of its cases becomes a CTest test carrying LABEL, its name led by
-# PREFIX when given (for one test source built into several binaries).
+# PREFIX when given (for one test source built into several binaries). Cases of binaries that
+# share a RESOURCE_LOCK (a fixed port, say) never run at the same time.
 function(orvix_test)
-  cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT;PREFIX" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT;PREFIX;RESOURCE_LOCK" "SOURCES;LIBS" ${ARGN})
   if(NOT T_LABEL)
     set(T_LABEL unit)
   endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
+  endif()
+  set(T_LOCK "")
+  if(T_RESOURCE_LOCK)
+    set(T_LOCK RESOURCE_LOCK ${T_RESOURCE_LOCK})
   endif()
   if(ORVIX_FUZZ)
     return()  # the fuzz build carries the fuzzers alone
@@ -38,7 +43,7 @@ function(orvix_test)
     DISCOVERY_MODE PRE_TEST
     TEST_PREFIX "${T_PREFIX}"
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
+    PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT} ${T_LOCK})
 endfunction()
 
 # orvix_fuzzer(NAME <target> SOURCES ... LIBS ...)
