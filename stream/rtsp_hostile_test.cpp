@@ -446,7 +446,7 @@ class HostileDatagramTest : public testing::Test {
           return run_.session.elapsedSeconds == uint32_t(seconds);
         },
         3000))
-        << "elapsed " << run_.session.elapsedSeconds << " first "
+        << "elapsed " << run_.session.elapsedSeconds.load() << " first "
         << run_.session.firstVideoTimestamp << " last report "
         << run_.session.lastVideoReportTimestamp;
     EXPECT_EQ(run_.session.running, 1);

@@ -134,7 +134,7 @@ void Receiver::Timing(Ready which, int length) {
 
 void Receiver::VideoTiming(uint32_t ts, uint32_t ssrc, uint16_t seq) {
   if (s_->firstVideoTimestamp == 0) s_->firstVideoTimestamp = ts;
-  s_->elapsedSeconds = (ts - s_->firstVideoTimestamp) / 90000;
+  s_->elapsedSeconds.store((ts - s_->firstVideoTimestamp) / 90000, std::memory_order_relaxed);
   if (s_->lastVideoReportTimestamp != 0 && (ts - s_->lastVideoReportTimestamp) / 90 <= 5000) return;
   SendReceiverReport(s_->m_Attribute.rtcpSock, s_->peerAddress, s_->serverVideoRtcpPort, ssrc, seq);
   s_->lastVideoReportTimestamp = ts;

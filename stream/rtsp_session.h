@@ -114,7 +114,8 @@ struct RtspSession {
   int playStartSeconds = 0;
   int playStartMicros = 0;
   int isPlayback = 0;
-  uint32_t elapsedSeconds = 0;
+  // Written by the receive thread, read by the user-interface thread for the position shown.
+  std::atomic<uint32_t> elapsedSeconds{0};
   uint32_t firstVideoTimestamp = 0;
   uint32_t lastVideoReportTimestamp = 0;
   uint32_t firstAudioTimestamp = 0;

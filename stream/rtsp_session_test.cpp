@@ -217,7 +217,7 @@ TEST_F(RtspSessionTest, DatagramsAreQueuedAndReported) {
   auto second = dvr_->videoRtcp.Receive(3000);
   ASSERT_TRUE(second);
   EXPECT_EQ(second->bytes[19], 0xF1);
-  EXPECT_EQ(run_.session.elapsedSeconds, 5u);
+  EXPECT_EQ(run_.session.elapsedSeconds.load(), 5u);
 
   // Short datagrams are not queued; a datagram longer than a record is dropped and counted.
   dvr_->videoRtp.SendTo(ports.first, std::vector<uint8_t>(12, 0));
