@@ -10,6 +10,7 @@
 #include "stream/rtsp_io.h"
 #include "stream/rtsp_messages.h"
 #include "stream/rtsp_session.h"
+#include "stream/rtsp_standard.h"
 #include "stream/sdp.h"
 
 namespace {
@@ -83,6 +84,7 @@ int SendDescribe(RtspSession* session, SOCKET sock, std::string* sdp) try {
   ReplyHeader reply(kDescribeReplyBytes);
   if (ReadRtspReply(sock, &reply, false, &session->running) <= 0) return -1;
   if (!StatusOk(reply.Text(), "cannot handle DESCRIBE response\n")) return -1;
+  session->standard.base = FindContentBase(reply.Text()).value_or(session->url);
   auto length = FindContentLength(reply.Text());
   // The body must fit the SDP buffer with its terminating NUL.
   if (!length || *length <= 0 || *length >= kSdpBufferBytes) return -1;
@@ -92,26 +94,95 @@ int SendDescribe(RtspSession* session, SOCKET sock, std::string* sdp) try {
   return -1;
 }
 
-int SetupSubsession(RtspSession* session, SOCKET sock, MediaSubsession* sub) {
+namespace {
+
+std::string SessionField(const RtspSession* session) {
+  return session->standard.bareSession ? BareSessionToken(session->sessionId) : session->sessionId;
+}
+
+// The aggregate URL PLAY and PAUSE go to: the DVR's "<url>/" until the run switches.
+std::string AggregateTarget(const RtspSession* session) {
+  return session->standard.playWithoutSlash ? session->url : session->url + "/";
+}
+
+// A refusal's body must be read before the next request, or it would be taken for the next
+// reply. False when there is none to skip but it cannot be read whole.
+bool SkipBody(RtspSession* session, SOCKET sock, const char* reply) {
+  auto length = FindContentLength(reply);
+  if (!length || *length == 0) return true;
+  std::string body;
+  return *length > 0 && *length < kSdpBufferBytes &&
+         ReadBody(sock, *length, &body, &session->running);
+}
+
+bool NextSessionForm(RtspSession* session, const char* method, unsigned status) {
+  StandardForms& forms = session->standard;
+  if (forms.bareSession || session->sessionId.find(';') == std::string::npos) return false;
+  forms.bareSession = true;
+  Report("%s refused with %u: retrying with the Session token without its parameters\n", method,
+         status);
+  return true;
+}
+
+// Switches the next standard form a refused SETUP has not had; false when none is left.
+bool NextSetupForm(RtspSession* session, const MediaSubsession& sub, unsigned status) {
+  StandardForms& forms = session->standard;
+  if (!forms.resolvedControl) {
+    std::string target = ResolveControlUrl(forms.base, sub.controlPath);
+    if (target != session->url + "/" + sub.controlPath) {
+      forms.resolvedControl = true;
+      Report("SETUP refused with %u: retrying on the control URL %s\n", status, target.c_str());
+      return true;
+    }
+  }
+  return NextSessionForm(session, "SETUP", status);
+}
+
+bool NextPlayForm(RtspSession* session, unsigned status) {
+  if (NextSessionForm(session, "PLAY", status)) return true;
+  StandardForms& forms = session->standard;
+  if (forms.playWithoutSlash) return false;
+  forms.playWithoutSlash = true;
+  Report("PLAY refused with %u: retrying on the aggregate URL without the trailing slash\n",
+         status);
+  return true;
+}
+
+bool RetryStandard(RtspSession* session, SOCKET sock, const char* reply, unsigned status,
+                   bool (*next)(RtspSession*, unsigned)) {
+  return IsStandardRefusal(status) && SkipBody(session, sock, reply) && next(session, status);
+}
+
+std::string SetupText(RtspSession* session, const MediaSubsession& sub) {
   const MediaAttribute& attr = session->m_Attribute;
-  bool video = IsVideoCodec(sub->codecName);
+  bool video = IsVideoCodec(sub.codecName);
+  int rtp = video ? attr.rtpPort : attr.rtpaudioPort;
+  int rtcp = video ? attr.rtcpPort : attr.rtcpaudioPort;
+  const StandardForms& forms = session->standard;
+  if (!forms.resolvedControl)
+    return FormatSetup(session->url, sub.controlPath, ++session->cseq, rtp, rtcp,
+                       SessionField(session));
+  return FormatSetupOn(ResolveControlUrl(forms.base, sub.controlPath), ++session->cseq, rtp, rtcp,
+                       SessionField(session));
+}
+
+// One SETUP and its reply header; false with the failure printed.
+bool SetupOnce(RtspSession* session, SOCKET sock, const MediaSubsession& sub, ReplyHeader* reply) {
   std::string text;
   try {
-    text = FormatSetup(session->url, sub->controlPath, ++session->cseq,
-                       video ? attr.rtpPort : attr.rtpaudioPort,
-                       video ? attr.rtcpPort : attr.rtcpaudioPort, session->sessionId);
+    text = SetupText(session, sub);
   } catch (const std::bad_alloc&) {
     Report("cmd failed to alloc the memory\n");
-    return SetupFailed();
+    return false;
   }
   Report("SETUP command-%d:\n%s\n", session->cseq, text.c_str());
   if (!SendRequest(sock, text, kRequestWriteSeconds, "SETUP send() failed\n", &session->running))
-    return SetupFailed();
-  ReplyHeader reply(kSetupReplyBytes);
-  if (ReadRtspReply(sock, &reply, false, &session->running) <= 0) return SetupFailed();
-  StoreServerPorts(session, sub, reply.Text());
-  if (!StatusOk(reply.Text(), "cannot handle SETUP response\n")) return SetupFailed();
-  auto token = FindSessionToken(reply.Text());
+    return false;
+  return ReadRtspReply(sock, reply, false, &session->running) > 0;
+}
+
+int KeepSessionToken(RtspSession* session, MediaSubsession* sub, const char* reply) {
+  auto token = FindSessionToken(reply);
   if (!token) {
     Report("Session header is missing in the response\n");
     return SetupFailed();
@@ -130,24 +201,46 @@ int SetupSubsession(RtspSession* session, SOCKET sock, MediaSubsession* sub) {
   return 0;
 }
 
+}  // namespace
+
+int SetupSubsession(RtspSession* session, SOCKET sock, MediaSubsession* sub) {
+  for (;;) {
+    ReplyHeader reply(kSetupReplyBytes);
+    if (!SetupOnce(session, sock, *sub, &reply)) return SetupFailed();
+    StoreServerPorts(session, sub, reply.Text());
+    auto code = Status(reply.Text());
+    if (!code) return SetupFailed();
+    if (*code == 200) return KeepSessionToken(session, sub, reply.Text());
+    Report("cannot handle SETUP response\n");
+    if (!IsStandardRefusal(*code) || !SkipBody(session, sock, reply.Text()) ||
+        !NextSetupForm(session, *sub, *code))
+      return SetupFailed();
+  }
+}
+
 int SendPlay(RtspSession* session, SOCKET sock, int startSeconds) {
   if (!HaveSession(session)) return -1;
   session->requestBusy = 1;
-  std::string text = FormatPlay(session->url, ++session->cseq, session->sessionId, startSeconds);
-  Report("PLAY command-%d:\n%s\n", session->cseq, text.c_str());
   int result = -1;
-  ReplyHeader reply(kPlayReplyBytes);
-  if (SendRequest(sock, text, kRequestWriteSeconds, "PLAY send() failed\n ", &session->running) &&
-      ReadRtspReply(sock, &reply, false, &session->running) > 0) {
+  for (;;) {
+    std::string text = FormatPlayOn(AggregateTarget(session), ++session->cseq,
+                                    SessionField(session), startSeconds);
+    Report("PLAY command-%d:\n%s\n", session->cseq, text.c_str());
+    ReplyHeader reply(kPlayReplyBytes);
+    if (!SendRequest(sock, text, kRequestWriteSeconds, "PLAY send() failed\n ",
+                     &session->running) ||
+        ReadRtspReply(sock, &reply, false, &session->running) <= 0)
+      break;
     Report("PLAY response-%d:\n%s\n", session->cseq, reply.Text());
-    if (auto code = Status(reply.Text())) {
-      if (*code == 200) {
-        result = 0;
-      } else {
-        Report("cannot handle PLAY response\n ");
-        Report("cannot handle PLAY response :%d\n ", static_cast<int>(*code));
-      }
+    auto code = Status(reply.Text());
+    if (!code) break;
+    if (*code == 200) {
+      result = 0;
+      break;
     }
+    Report("cannot handle PLAY response\n ");
+    Report("cannot handle PLAY response :%d\n ", static_cast<int>(*code));
+    if (!RetryStandard(session, sock, reply.Text(), *code, NextPlayForm)) break;
   }
   session->requestBusy = 0;
   return result;
@@ -172,7 +265,8 @@ namespace {
 
 int PauseRequest(RtspSession* session, SOCKET sock) {
   if (!HaveSession(session)) return -1;
-  std::string text = FormatPause(session->url, ++session->cseq, session->sessionId);
+  std::string text =
+      FormatPauseOn(AggregateTarget(session), ++session->cseq, SessionField(session));
   Report("PAUSE command-%d:\n%s\n", session->cseq, text.c_str());
   if (!SendRequest(sock, text, kRequestWriteSeconds, "PAUSE send() failed!\n ", &session->running))
     return -1;
@@ -187,7 +281,7 @@ int PauseRequest(RtspSession* session, SOCKET sock) {
 
 int TeardownRequest(RtspSession* session, SOCKET sock) {
   if (!HaveSession(session)) return -1;
-  std::string text = FormatTeardown(session->url, ++session->cseq, session->sessionId);
+  std::string text = FormatTeardown(session->url, ++session->cseq, SessionField(session));
   Report("TEARDOWN command-%d:\n%s\n", session->cseq, text.c_str());
   if (!SendRequest(sock, text, kTeardownSeconds, "TEARDOWN send() failed\n ")) return -1;
   ReplyHeader reply(kTeardownReplyBytes);

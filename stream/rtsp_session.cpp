@@ -111,6 +111,7 @@ int StartRtspSession(const char* url, RtspSession* session) {
 int RunRtspSession(RtspSession* session) {
   session->requestBusy = 0;
   session->m_Attribute = MediaAttribute{};
+  session->standard = StandardForms{};
   session->running = 1;
   SOCKET sock = OpenRtspSession(session);
   if (sock == INVALID_SOCKET) {

@@ -26,6 +26,7 @@
 #include "platform/net/net.h"
 #include "stream/nal_delivery.h"
 #include "stream/rtp_frame_queue.h"
+#include "stream/rtsp_standard.h"
 
 class CChannel;
 struct RtspSession;
@@ -95,6 +96,9 @@ struct RtspSession {
   const RtspSessionOptions options;
   std::string url;
   std::string sessionId;  // empty until the first SETUP succeeds
+  // The standard forms this run switched to; cleared when a run starts. Changed only by the
+  // thread issuing a request, and requests never overlap.
+  StandardForms standard;
   std::unique_ptr<uint8_t[]> spareBuffer;
   uint32_t fMaxPlayEndTime = 0;
   uint32_t videoClock = 0;

@@ -1,0 +1,99 @@
+#include "stream/test_standard_server.h"
+
+namespace {
+
+constexpr char kToken[] = "4E2B9C71";
+constexpr char kRefusalBody[] = "<html>refused</html>\n";
+
+}  // namespace
+
+std::string StandardReply(int status, int cseq, const std::string& headers,
+                          const std::string& body) {
+  std::string text = "RTSP/1.0 " + std::to_string(status) + (status == 200 ? " OK" : " Refused") +
+                     "\r\nCSeq: " + std::to_string(cseq) + "\r\n" + headers;
+  if (!body.empty()) text += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+  return text + "\r\n" + body;
+}
+
+std::string RequestMethod(const std::string& request) {
+  return request.substr(0, request.find(' '));
+}
+
+std::string RequestTarget(const std::string& request) {
+  size_t from = request.find(' ') + 1;
+  return request.substr(from, request.find(' ', from) - from);
+}
+
+std::string RequestHeader(const std::string& request, const std::string& name) {
+  size_t at = request.find("\r\n" + name + ": ");
+  if (at == std::string::npos) return "";
+  at += name.size() + 4;
+  return request.substr(at, request.find("\r\n", at) - at);
+}
+
+StandardServer::StandardServer(Settings settings)
+    : settings_(std::move(settings)),
+      server_([this](const std::string& r) { return Respond(r); }) {}
+
+std::string StandardServer::Base() const {
+  return settings_.contentBase.empty() ? Url() + "/" : server_.Url(settings_.contentBase);
+}
+
+std::string StandardServer::Respond(const std::string& request) {
+  const std::string method = RequestMethod(request);
+  const int cseq = CSeqOf(request);
+  const std::string session = RequestHeader(request, "Session");
+  if (method == "DESCRIBE") return Describe(cseq);
+  if (method == "SETUP") return Setup(RequestTarget(request), session, cseq);
+  if (method == "PLAY" || method == "PAUSE") return Play(RequestTarget(request), session, cseq);
+  if (method == "TEARDOWN") return StandardReply(200, cseq, "");
+  return StandardReply(501, cseq, "", kRefusalBody);
+}
+
+std::string StandardServer::Describe(int cseq) const {
+  std::string prefix = settings_.absoluteControl ? Base() : "";
+  std::string sdp =
+      "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=file\r\nt=0 0\r\na=range:npt=0-12.5\r\n"
+      "m=audio 0 RTP/AVP 14\r\na=rtpmap:14 MPA/90000/2\r\na=control:" +
+      prefix +
+      "trackID=0\r\n"
+      "m=video 0 RTP/AVP 96\r\na=rtpmap:96 H264/90000\r\n"
+      "a=fmtp:96 packetization-mode=1;profile-level-id=42001E\r\na=control:" +
+      prefix + "trackID=1\r\n";
+  std::string base = settings_.contentBase.empty()
+                         ? ""
+                         : "Content-Base: " + server_.Url(settings_.contentBase) + "\r\n";
+  return StandardReply(200, cseq, base + "Content-Type: application/sdp\r\n", sdp);
+}
+
+std::string StandardServer::Setup(const std::string& target, const std::string& session,
+                                  int cseq) const {
+  if (settings_.strictSession && session.find(';') != std::string::npos)
+    return StandardReply(454, cseq, "", kRefusalBody);
+  const UdpEndpoint* rtp = nullptr;
+  const UdpEndpoint* rtcp = nullptr;
+  if (target == Base() + "trackID=0") {
+    rtp = &audioRtp;
+    rtcp = &audioRtcp;
+  } else if (target == Base() + "trackID=1") {
+    rtp = &videoRtp;
+    rtcp = &videoRtcp;
+  } else {
+    return StandardReply(404, cseq, "", kRefusalBody);
+  }
+  return StandardReply(200, cseq,
+                       "Transport: RTP/AVP;unicast;server_port=" + std::to_string(rtp->port) + "-" +
+                           std::to_string(rtcp->port) + "\r\nSession: " + kToken +
+                           ";timeout=60\r\n");
+}
+
+std::string StandardServer::Play(const std::string& target, const std::string& session,
+                                 int cseq) const {
+  if (settings_.strictSession && session.find(';') != std::string::npos)
+    return StandardReply(454, cseq, "", kRefusalBody);
+  if (session.substr(0, session.find(';')) != kToken)
+    return StandardReply(454, cseq, "", kRefusalBody);
+  if (target != Url() && (settings_.strictPlayUrl || target != Url() + "/"))
+    return StandardReply(404, cseq, "", kRefusalBody);
+  return StandardReply(200, cseq, "Session: " + std::string(kToken) + ";timeout=60\r\n");
+}
