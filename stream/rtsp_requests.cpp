@@ -9,6 +9,7 @@
 #include "stream/rtp_sockets.h"
 #include "stream/rtsp_io.h"
 #include "stream/rtsp_messages.h"
+#include "stream/rtsp_retry.h"
 #include "stream/rtsp_session.h"
 #include "stream/rtsp_standard.h"
 #include "stream/sdp.h"
@@ -74,16 +75,47 @@ void StoreServerPorts(RtspSession* session, MediaSubsession* sub, const char* re
   }
 }
 
+// A refusal's body must be read before the next request, or it would be taken for the next
+// reply. False when there is none to skip but it cannot be read whole.
+bool SkipBody(RtspSession* session, SOCKET sock, const char* reply) {
+  auto length = FindContentLength(reply);
+  if (!length || *length == 0) return true;
+  std::string body;
+  return *length > 0 && *length < kSdpBufferBytes &&
+         ReadBody(sock, *length, &body, &session->running);
+}
+
+// Whether a refused request goes again in another form: after a challenge to answer, or a
+// standard refusal with a form left to switch (`next`). The refusal's body is read first.
+template <typename Next>
+bool Retry(RtspSession* session, SOCKET sock, const char* reply, unsigned status, Next next) {
+  if (status != 401 && !IsStandardRefusal(status)) return false;
+  if (!SkipBody(session, sock, reply)) return false;
+  return status == 401 ? AnswerChallenge(session, reply) : next();
+}
+
+// One request and its reply header, with the Authorization line the server asked for.
+bool Exchange(RtspSession* session, SOCKET sock, const std::string& text, ReplyHeader* reply,
+              const char* sendFailed) {
+  return SendRequest(sock, Authorized(session, text), kRequestWriteSeconds, sendFailed,
+                     &session->running) &&
+         ReadRtspReply(sock, reply, false, &session->running) > 0;
+}
+
 }  // namespace
 
 int SendDescribe(RtspSession* session, SOCKET sock, std::string* sdp) try {
-  std::string text = FormatDescribe(session->url, ++session->cseq);
-  if (!SendRequest(sock, text, kRequestWriteSeconds, "DESCRIBE send() failed\n ",
-                   &session->running))
-    return -1;
   ReplyHeader reply(kDescribeReplyBytes);
-  if (ReadRtspReply(sock, &reply, false, &session->running) <= 0) return -1;
-  if (!StatusOk(reply.Text(), "cannot handle DESCRIBE response\n")) return -1;
+  for (;;) {
+    std::string text = FormatDescribe(session->url, ++session->cseq);
+    reply = ReplyHeader(kDescribeReplyBytes);
+    if (!Exchange(session, sock, text, &reply, "DESCRIBE send() failed\n ")) return -1;
+    auto code = Status(reply.Text());
+    if (!code) return -1;
+    if (*code == 200) break;
+    Report("cannot handle DESCRIBE response\n");
+    if (!Retry(session, sock, reply.Text(), *code, [] { return false; })) return -1;
+  }
   session->standard.base = FindContentBase(reply.Text()).value_or(session->url);
   auto length = FindContentLength(reply.Text());
   // The body must fit the SDP buffer with its terminating NUL.
@@ -95,63 +127,6 @@ int SendDescribe(RtspSession* session, SOCKET sock, std::string* sdp) try {
 }
 
 namespace {
-
-std::string SessionField(const RtspSession* session) {
-  return session->standard.bareSession ? BareSessionToken(session->sessionId) : session->sessionId;
-}
-
-// The aggregate URL PLAY and PAUSE go to: the DVR's "<url>/" until the run switches.
-std::string AggregateTarget(const RtspSession* session) {
-  return session->standard.playWithoutSlash ? session->url : session->url + "/";
-}
-
-// A refusal's body must be read before the next request, or it would be taken for the next
-// reply. False when there is none to skip but it cannot be read whole.
-bool SkipBody(RtspSession* session, SOCKET sock, const char* reply) {
-  auto length = FindContentLength(reply);
-  if (!length || *length == 0) return true;
-  std::string body;
-  return *length > 0 && *length < kSdpBufferBytes &&
-         ReadBody(sock, *length, &body, &session->running);
-}
-
-bool NextSessionForm(RtspSession* session, const char* method, unsigned status) {
-  StandardForms& forms = session->standard;
-  if (forms.bareSession || session->sessionId.find(';') == std::string::npos) return false;
-  forms.bareSession = true;
-  Report("%s refused with %u: retrying with the Session token without its parameters\n", method,
-         status);
-  return true;
-}
-
-// Switches the next standard form a refused SETUP has not had; false when none is left.
-bool NextSetupForm(RtspSession* session, const MediaSubsession& sub, unsigned status) {
-  StandardForms& forms = session->standard;
-  if (!forms.resolvedControl) {
-    std::string target = ResolveControlUrl(forms.base, sub.controlPath);
-    if (target != session->url + "/" + sub.controlPath) {
-      forms.resolvedControl = true;
-      Report("SETUP refused with %u: retrying on the control URL %s\n", status, target.c_str());
-      return true;
-    }
-  }
-  return NextSessionForm(session, "SETUP", status);
-}
-
-bool NextPlayForm(RtspSession* session, unsigned status) {
-  if (NextSessionForm(session, "PLAY", status)) return true;
-  StandardForms& forms = session->standard;
-  if (forms.playWithoutSlash) return false;
-  forms.playWithoutSlash = true;
-  Report("PLAY refused with %u: retrying on the aggregate URL without the trailing slash\n",
-         status);
-  return true;
-}
-
-bool RetryStandard(RtspSession* session, SOCKET sock, const char* reply, unsigned status,
-                   bool (*next)(RtspSession*, unsigned)) {
-  return IsStandardRefusal(status) && SkipBody(session, sock, reply) && next(session, status);
-}
 
 std::string SetupText(RtspSession* session, const MediaSubsession& sub) {
   const MediaAttribute& attr = session->m_Attribute;
@@ -176,9 +151,7 @@ bool SetupOnce(RtspSession* session, SOCKET sock, const MediaSubsession& sub, Re
     return false;
   }
   Report("SETUP command-%d:\n%s\n", session->cseq, text.c_str());
-  if (!SendRequest(sock, text, kRequestWriteSeconds, "SETUP send() failed\n", &session->running))
-    return false;
-  return ReadRtspReply(sock, reply, false, &session->running) > 0;
+  return Exchange(session, sock, text, reply, "SETUP send() failed\n");
 }
 
 int KeepSessionToken(RtspSession* session, MediaSubsession* sub, const char* reply) {
@@ -212,8 +185,8 @@ int SetupSubsession(RtspSession* session, SOCKET sock, MediaSubsession* sub) {
     if (!code) return SetupFailed();
     if (*code == 200) return KeepSessionToken(session, sub, reply.Text());
     Report("cannot handle SETUP response\n");
-    if (!IsStandardRefusal(*code) || !SkipBody(session, sock, reply.Text()) ||
-        !NextSetupForm(session, *sub, *code))
+    if (!Retry(session, sock, reply.Text(), *code,
+               [&] { return NextSetupForm(session, *sub, *code); }))
       return SetupFailed();
   }
 }
@@ -227,10 +200,7 @@ int SendPlay(RtspSession* session, SOCKET sock, int startSeconds) {
                                     SessionField(session), startSeconds);
     Report("PLAY command-%d:\n%s\n", session->cseq, text.c_str());
     ReplyHeader reply(kPlayReplyBytes);
-    if (!SendRequest(sock, text, kRequestWriteSeconds, "PLAY send() failed\n ",
-                     &session->running) ||
-        ReadRtspReply(sock, &reply, false, &session->running) <= 0)
-      break;
+    if (!Exchange(session, sock, text, &reply, "PLAY send() failed\n ")) break;
     Report("PLAY response-%d:\n%s\n", session->cseq, reply.Text());
     auto code = Status(reply.Text());
     if (!code) break;
@@ -240,7 +210,8 @@ int SendPlay(RtspSession* session, SOCKET sock, int startSeconds) {
     }
     Report("cannot handle PLAY response\n ");
     Report("cannot handle PLAY response :%d\n ", static_cast<int>(*code));
-    if (!RetryStandard(session, sock, reply.Text(), *code, NextPlayForm)) break;
+    if (!Retry(session, sock, reply.Text(), *code, [&] { return NextPlayForm(session, *code); }))
+      break;
   }
   session->requestBusy = 0;
   return result;
@@ -268,7 +239,8 @@ int PauseRequest(RtspSession* session, SOCKET sock) {
   std::string text =
       FormatPauseOn(AggregateTarget(session), ++session->cseq, SessionField(session));
   Report("PAUSE command-%d:\n%s\n", session->cseq, text.c_str());
-  if (!SendRequest(sock, text, kRequestWriteSeconds, "PAUSE send() failed!\n ", &session->running))
+  if (!SendRequest(sock, Authorized(session, text), kRequestWriteSeconds, "PAUSE send() failed!\n ",
+                   &session->running))
     return -1;
   Report("pause socketNum = %d \n", sock);
   ReplyHeader reply(kPauseReplyBytes);
@@ -283,7 +255,8 @@ int TeardownRequest(RtspSession* session, SOCKET sock) {
   if (!HaveSession(session)) return -1;
   std::string text = FormatTeardown(session->url, ++session->cseq, SessionField(session));
   Report("TEARDOWN command-%d:\n%s\n", session->cseq, text.c_str());
-  if (!SendRequest(sock, text, kTeardownSeconds, "TEARDOWN send() failed\n ")) return -1;
+  if (!SendRequest(sock, Authorized(session, text), kTeardownSeconds, "TEARDOWN send() failed\n "))
+    return -1;
   ReplyHeader reply(kTeardownReplyBytes);
   // The whole reply within kTeardownSeconds, however slowly it drips.
   if (ReadRtspReply(sock, &reply, true) <= 0) return -1;
@@ -325,6 +298,7 @@ void ReleaseSession(RtspSession* session) {
   session->waitSeconds = 0;
   std::fill(std::begin(session->host), std::end(session->host), '\0');
   session->connectHost.clear();
+  session->auth = AuthState{};
   LeaveCriticalSection(&session->lock);
   CloseClientPorts(&session->m_Attribute);
 }

@@ -103,7 +103,11 @@ RtspSession::~RtspSession() { DeleteCriticalSection(&lock); }
 int StartRtspSession(const char* url, RtspSession* session) {
   if (!session->spareBuffer) session->spareBuffer = std::make_unique<uint8_t[]>(kSpareBufferBytes);
   session->waitSeconds = 1;
-  session->url = url ? url : "";
+  // The password stays out of the URL that requests carry and lines print.
+  if (!SplitUrlCredentials(url ? url : "", &session->url, &session->auth.credentials)) {
+    Report("the URL, or the user name or password in it, holds a control character\n");
+    session->url.clear();
+  }
   session->threadHandle = StartThread(kSessionStackBytes, RunSessionThread, session);
   return session->threadHandle ? 0 : -1;
 }
@@ -112,6 +116,8 @@ int RunRtspSession(RtspSession* session) {
   session->requestBusy = 0;
   session->m_Attribute = MediaAttribute{};
   session->standard = StandardForms{};
+  session->auth.challenge.reset();
+  session->auth.nonceCount = 0;
   session->running = 1;
   SOCKET sock = OpenRtspSession(session);
   if (sock == INVALID_SOCKET) {

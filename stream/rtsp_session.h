@@ -26,6 +26,7 @@
 #include "platform/net/net.h"
 #include "stream/nal_delivery.h"
 #include "stream/rtp_frame_queue.h"
+#include "stream/rtsp_auth.h"
 #include "stream/rtsp_standard.h"
 
 class CChannel;
@@ -99,6 +100,9 @@ struct RtspSession {
   // The standard forms this run switched to; cleared when a run starts. Changed only by the
   // thread issuing a request, and requests never overlap.
   StandardForms standard;
+  // Credentials from the URL given to StartRtspSession (`url` keeps the URL without them) and
+  // the server's challenge of this run. Same threads as `standard`.
+  AuthState auth;
   std::unique_ptr<uint8_t[]> spareBuffer;
   uint32_t fMaxPlayEndTime = 0;
   uint32_t videoClock = 0;

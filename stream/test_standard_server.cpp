@@ -1,9 +1,23 @@
 #include "stream/test_standard_server.h"
 
+#include "stream/md5.h"
+#include "stream/rtsp_auth.h"
+
 namespace {
 
 constexpr char kToken[] = "4E2B9C71";
 constexpr char kRefusalBody[] = "<html>refused</html>\n";
+constexpr char kNonce[] = "8b1d2c3e4f";
+
+// A parameter of an Authorization value, quoted or not.
+std::string Parameter(const std::string& value, const std::string& key) {
+  size_t at = value.find(" " + key + "=");
+  if (at == std::string::npos) at = value.find("," + key + "=");
+  if (at == std::string::npos) return "";
+  at += key.size() + 2;
+  if (value[at] == '"') return value.substr(at + 1, value.find('"', at + 1) - at - 1);
+  return value.substr(at, value.find(',', at) - at);
+}
 
 }  // namespace
 
@@ -43,6 +57,13 @@ std::string StandardServer::Respond(const std::string& request) {
   const std::string method = RequestMethod(request);
   const int cseq = CSeqOf(request);
   const std::string session = RequestHeader(request, "Session");
+  if (!Authorized(request)) {
+    std::string challenge = "WWW-Authenticate: Basic realm=\"cam\"\r\n";
+    if (settings_.authScheme == "Digest")
+      challenge += "WWW-Authenticate: Digest realm=\"cam\", nonce=\"" + std::string(kNonce) +
+                   "\", qop=\"auth,auth-int\", opaque=\"op1\"\r\n";
+    return StandardReply(401, cseq, challenge, kRefusalBody);
+  }
   if (method == "DESCRIBE") return Describe(cseq);
   if (method == "SETUP") return Setup(RequestTarget(request), session, cseq);
   if (method == "PLAY" || method == "PAUSE") return Play(RequestTarget(request), session, cseq);
@@ -96,4 +117,19 @@ std::string StandardServer::Play(const std::string& target, const std::string& s
   if (target != Url() && (settings_.strictPlayUrl || target != Url() + "/"))
     return StandardReply(404, cseq, "", kRefusalBody);
   return StandardReply(200, cseq, "Session: " + std::string(kToken) + ";timeout=60\r\n");
+}
+
+bool StandardServer::Authorized(const std::string& request) const {
+  if (settings_.authScheme.empty()) return true;
+  const std::string value = RequestHeader(request, "Authorization");
+  if (settings_.authScheme == "Basic")
+    return value == "Basic " + Base64(settings_.user + ":" + settings_.password);
+  if (value.rfind("Digest ", 0) != 0 || Parameter(value, "username") != settings_.user ||
+      Parameter(value, "nonce") != kNonce || Parameter(value, "opaque") != "op1" ||
+      Parameter(value, "uri") != RequestTarget(request) || Parameter(value, "qop") != "auth")
+    return false;
+  std::string ha1 = Md5Hex(settings_.user + ":cam:" + settings_.password);
+  std::string ha2 = Md5Hex(RequestMethod(request) + ":" + RequestTarget(request));
+  return Parameter(value, "response") == Md5Hex(ha1 + ":" + kNonce + ":" + Parameter(value, "nc") +
+                                                ":" + Parameter(value, "cnonce") + ":auth:" + ha2);
 }

@@ -17,6 +17,11 @@ class StandardServer {
     std::string contentBase;
     bool strictSession = true;
     bool strictPlayUrl = true;
+    // "Basic" or "Digest": every request needs an Authorization for `user` and `password`;
+    // a Digest server offers Basic first and Digest (qop=auth) after it.
+    std::string authScheme;
+    std::string user = "admin";
+    std::string password = "s3cr3t-Pw";
   };
   explicit StandardServer(Settings settings);
 
@@ -29,6 +34,7 @@ class StandardServer {
 
  private:
   std::string Respond(const std::string& request);
+  bool Authorized(const std::string& request) const;
   std::string Describe(int cseq) const;
   std::string Setup(const std::string& target, const std::string& session, int cseq) const;
   std::string Play(const std::string& target, const std::string& session, int cseq) const;
