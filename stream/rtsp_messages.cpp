@@ -13,6 +13,14 @@ std::string FormatSetupOn(const std::string& target, int cseq, int rtpPort, int 
          std::to_string(rtcpPort) + "\r\n" + kUserAgentLine + line + "\r\n";
 }
 
+std::string FormatSetupInterleaved(const std::string& target, int cseq, int channel,
+                                   const std::string& session) {
+  std::string line = session.empty() ? "" : "Session: " + session + "\r\n";
+  return "SETUP " + target + " RTSP/1.0\r\nCSeq: " + std::to_string(cseq) +
+         "\r\nTransport: RTP/AVP/TCP;unicast;interleaved=" + std::to_string(channel) + "-" +
+         std::to_string(channel + 1) + "\r\n" + kUserAgentLine + line + "\r\n";
+}
+
 std::string FormatSetup(const std::string& url, const std::string& control, int cseq, int rtpPort,
                         int rtcpPort, const std::string& session) {
   return FormatSetupOn(url + "/" + control, cseq, rtpPort, rtcpPort, session);

@@ -89,7 +89,7 @@ bool SkipBody(RtspSession* session, SOCKET sock, const char* reply) {
 // standard refusal with a form left to switch (`next`). The refusal's body is read first.
 template <typename Next>
 bool Retry(RtspSession* session, SOCKET sock, const char* reply, unsigned status, Next next) {
-  if (status != 401 && !IsStandardRefusal(status)) return false;
+  if (status != 401 && status != kUnsupportedTransport && !IsStandardRefusal(status)) return false;
   if (!SkipBody(session, sock, reply)) return false;
   return status == 401 ? AnswerChallenge(session, reply) : next();
 }
@@ -134,6 +134,12 @@ std::string SetupText(RtspSession* session, const MediaSubsession& sub) {
   int rtp = video ? attr.rtpPort : attr.rtpaudioPort;
   int rtcp = video ? attr.rtcpPort : attr.rtcpaudioPort;
   const StandardForms& forms = session->standard;
+  if (forms.interleaved) {
+    std::string target = forms.resolvedControl ? ResolveControlUrl(forms.base, sub.controlPath)
+                                               : session->url + "/" + sub.controlPath;
+    return FormatSetupInterleaved(target, ++session->cseq, video ? kVideoChannel : kAudioChannel,
+                                  SessionField(session));
+  }
   if (!forms.resolvedControl)
     return FormatSetup(session->url, sub.controlPath, ++session->cseq, rtp, rtcp,
                        SessionField(session));

@@ -32,6 +32,12 @@ std::string AggregateTarget(const RtspSession* session) {
 
 bool NextSetupForm(RtspSession* session, const MediaSubsession& sub, unsigned status) {
   StandardForms& forms = session->standard;
+  if (status == kUnsupportedTransport) {
+    if (forms.interleaved) return false;
+    forms.interleaved = true;
+    Report("SETUP refused with 461: retrying with RTP on the RTSP connection (TCP)\n");
+    return true;
+  }
   if (!forms.resolvedControl) {
     std::string target = ResolveControlUrl(forms.base, sub.controlPath);
     if (target != session->url + "/" + sub.controlPath) {
@@ -44,6 +50,7 @@ bool NextSetupForm(RtspSession* session, const MediaSubsession& sub, unsigned st
 }
 
 bool NextPlayForm(RtspSession* session, unsigned status) {
+  if (status == kUnsupportedTransport) return false;
   if (NextSessionForm(session, "PLAY", status)) return true;
   StandardForms& forms = session->standard;
   if (forms.playWithoutSlash) return false;

@@ -85,7 +85,13 @@ unsigned AudioPlayoutThread(RtspSession* session, RtpFrameQueue* queue);
 struct RtspSessionOptions {
   RtspPlayout playout{VideoPlayoutThread, AudioPlayoutThread};
   NalSink nalSink = DeliverToChannel;
+  // When no RTP arrives over UDP within kUdpSilenceSeconds of PLAY (a firewall or NAT drops
+  // it), the run tears the session down and opens it again with RTP on the RTSP connection.
+  // Off for the DVR's channels, whose requests stay as they are whatever happens.
+  bool tcpFallback = false;
 };
+
+constexpr int kUdpSilenceSeconds = 4;
 
 struct RtspSession {
   RtspSession();
@@ -147,6 +153,8 @@ struct RtspSession {
   // says so when it ends.
   std::atomic<uint32_t> oversizeDatagrams{0};
   std::atomic<uint32_t> emptyDatagrams{0};
+  // Set by the receive loop when it ends because tcpFallback applies.
+  bool udpSilent = false;
   // 1 while the run's watcher of the RTSP connection may go on.
   std::atomic<int> watching{0};
 };

@@ -15,6 +15,9 @@ struct StandardForms {
   bool bareSession = false;
   // PLAY and PAUSE on the aggregate URL itself instead of "<url>/".
   bool playWithoutSlash = false;
+  // RTP and RTCP on the RTSP connection (RTSP over TCP): after a 461 to a UDP SETUP, or from
+  // the start of a run that fell back to it. The channels are 0-1 for video, 2-3 for audio.
+  bool interleaved = false;
   // Content-Base, else Content-Location, of the DESCRIBE reply, else the request URL.
   std::string base;
 };
@@ -22,6 +25,10 @@ struct StandardForms {
 // 404 Not Found, 454 Session Not Found, 455 Method Not Valid in This State, 459 Aggregate
 // Operation Not Allowed: answers a standard server gives to a form it does not take.
 bool IsStandardRefusal(unsigned status);
+// 461 Unsupported Transport: the server takes no RTP over UDP.
+constexpr unsigned kUnsupportedTransport = 461;
+constexpr int kVideoChannel = 0;
+constexpr int kAudioChannel = 2;
 
 // An absolute control URL ("rtsp://...") as it is; "*" or empty is the base itself; a relative
 // one is appended to the base with one "/" between.

@@ -1,5 +1,6 @@
 #include "stream/test_standard_server.h"
 
+#include "stream/interleaved.h"
 #include "stream/md5.h"
 #include "stream/rtsp_auth.h"
 
@@ -65,8 +66,14 @@ std::string StandardServer::Respond(const std::string& request) {
     return StandardReply(401, cseq, challenge, kRefusalBody);
   }
   if (method == "DESCRIBE") return Describe(cseq);
-  if (method == "SETUP") return Setup(RequestTarget(request), session, cseq);
-  if (method == "PLAY" || method == "PAUSE") return Play(RequestTarget(request), session, cseq);
+  if (method == "SETUP") {
+    interleaved_ = RequestHeader(request, "Transport").find("/TCP;") != std::string::npos;
+    if (interleaved_ ? !settings_.tcp : !settings_.udp)
+      return StandardReply(461, cseq, "", kRefusalBody);
+    return Setup(RequestTarget(request), session, cseq);
+  }
+  if (method == "PLAY" || method == "PAUSE")
+    return Play(method, RequestTarget(request), session, cseq);
   if (method == "TEARDOWN") return StandardReply(200, cseq, "");
   return StandardReply(501, cseq, "", kRefusalBody);
 }
@@ -102,21 +109,42 @@ std::string StandardServer::Setup(const std::string& target, const std::string& 
   } else {
     return StandardReply(404, cseq, "", kRefusalBody);
   }
-  return StandardReply(200, cseq,
-                       "Transport: RTP/AVP;unicast;server_port=" + std::to_string(rtp->port) + "-" +
-                           std::to_string(rtcp->port) + "\r\nSession: " + kToken +
-                           ";timeout=60\r\n");
+  std::string transport =
+      interleaved_ ? "Transport: RTP/AVP/TCP;unicast;interleaved=" +
+                         std::string(rtp == &videoRtp ? "0-1" : "2-3")
+                   : "Transport: RTP/AVP;unicast;server_port=" + std::to_string(rtp->port) + "-" +
+                         std::to_string(rtcp->port);
+  return StandardReply(200, cseq, transport + "\r\nSession: " + kToken + ";timeout=60\r\n");
 }
 
-std::string StandardServer::Play(const std::string& target, const std::string& session,
-                                 int cseq) const {
+std::string StandardServer::Play(const std::string& method, const std::string& target,
+                                 const std::string& session, int cseq) const {
   if (settings_.strictSession && session.find(';') != std::string::npos)
     return StandardReply(454, cseq, "", kRefusalBody);
   if (session.substr(0, session.find(';')) != kToken)
     return StandardReply(454, cseq, "", kRefusalBody);
   if (target != Url() && (settings_.strictPlayUrl || target != Url() + "/"))
     return StandardReply(404, cseq, "", kRefusalBody);
-  return StandardReply(200, cseq, "Session: " + std::string(kToken) + ";timeout=60\r\n");
+  std::string reply =
+      StandardReply(200, cseq, "Session: " + std::string(kToken) + ";timeout=60\r\n");
+  return interleaved_ && method == "PLAY" ? reply + Frames() : reply;
+}
+
+std::string StandardServer::Frames() const {
+  auto frame = [](uint8_t channel, const std::vector<uint8_t>& payload) {
+    auto bytes = BuildInterleaved(channel, payload.data(), payload.size());
+    return std::string(bytes.begin(), bytes.end());
+  };
+  std::string frames;
+  for (int i = 0; i < kInterleavedVideoFrames; ++i) {
+    frames += frame(0, RtpDatagram(static_cast<uint16_t>(100 + i), 90000u + 3000u * i, 0x5EED));
+    if (i == 1) frames += frame(1, std::vector<uint8_t>(28, 0x80));
+    if (i == 2)
+      frames +=
+          "RTSP/1.0 200 OK\r\nCSeq: 99\r\nContent-Length: 4\r\n\r\n" + std::string("$\0\0\1", 4);
+    if (i == 3) frames += std::string("\x01\x02\x03", 3);
+  }
+  return frames;
 }
 
 bool StandardServer::Authorized(const std::string& request) const {

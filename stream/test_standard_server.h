@@ -5,6 +5,7 @@
 // parameters (454) and PLAY on the URL with a trailing slash (404). Refusals carry a body, as
 // such servers' do.
 
+#include <atomic>
 #include <string>
 
 #include "stream/test_rtsp_server.h"
@@ -22,7 +23,13 @@ class StandardServer {
     std::string authScheme;
     std::string user = "admin";
     std::string password = "s3cr3t-Pw";
+    // Transports taken: a refused UDP SETUP gets 461. After PLAY of an interleaved session the
+    // server sends kInterleavedVideoFrames RTP frames on channel 0, with an RTCP frame, an RTSP
+    // message whose body holds a '$', and stray bytes among them.
+    bool udp = true;
+    bool tcp = true;
   };
+  static constexpr int kInterleavedVideoFrames = 5;
   explicit StandardServer(Settings settings);
 
   std::string Url() const { return server_.Url("file.ts"); }
@@ -37,9 +44,13 @@ class StandardServer {
   bool Authorized(const std::string& request) const;
   std::string Describe(int cseq) const;
   std::string Setup(const std::string& target, const std::string& session, int cseq) const;
-  std::string Play(const std::string& target, const std::string& session, int cseq) const;
+  std::string Play(const std::string& method, const std::string& target, const std::string& session,
+                   int cseq) const;
+
+  std::string Frames() const;
 
   Settings settings_;
+  std::atomic<bool> interleaved_{false};  // the last SETUP asked for TCP
   ScriptedRtspServer server_;
 };
 
