@@ -23,6 +23,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--path", default="/test", help="mount point of the stream")
     parser.add_argument("--lifetime", type=int, default=60, help="seconds before giving up")
+    parser.add_argument("--session-timeout", type=int, default=0,
+                        help="session timeout in seconds, sent as ';timeout=' (0: the default)")
     args = parser.parse_args()
 
     Gst.init(None)
@@ -39,8 +41,13 @@ def main():
         print("teardown", flush=True)
         GLib.timeout_add(500, loop.quit)
 
-    server.connect("client-connected",
-                   lambda _s, client: client.connect("teardown-request", on_teardown))
+    def on_client(_server, client):
+        client.connect("teardown-request", on_teardown)
+        if args.session_timeout > 0:
+            client.connect("new-session",
+                           lambda _c, session: session.set_timeout(args.session_timeout))
+
+    server.connect("client-connected", on_client)
     if server.attach(None) == 0:
         print("cannot attach the RTSP server", file=sys.stderr)
         return 1

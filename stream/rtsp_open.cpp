@@ -46,6 +46,7 @@ void CopySessionMedia(RtspSession* session, const SdpDescription& sdp) {
 }
 
 void SendOpenings(RtspSession* session) {
+  if (session->standard.interleaved) return;
   const MediaAttribute& attr = session->m_Attribute;
   if (attr.rtpSock != INVALID_SOCKET)
     SendOpeningDatagrams(attr.rtpSock, session->peerAddress, session->serverVideoRtpPort);

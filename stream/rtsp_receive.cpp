@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/kernel/clock.h"
+#include "stream/interleaved.h"
 #include "stream/report.h"
 #include "stream/rtp_header.h"
 #include "stream/rtp_sockets.h"
@@ -10,14 +11,19 @@
 
 namespace {
 
-enum Ready { kNone = 0, kVideo = 1, kAudio = 2, kError = -1 };
+enum Ready { kNone = 0, kVideo = 1, kAudio = 2, kConnection = 3, kError = -1 };
+
+// What an interleaved connection may hold unread before frames are taken off it: two whole
+// frames of the largest size.
+constexpr size_t kStreamBufferBytes = 2 * (kInterleavedHeaderBytes + 65535);
 
 // With both sockets ready the audio one is served; video follows on the next pass. The wait
 // looks at `running` every twentieth of a second, so that a stop does not wait it out.
-Ready WaitStreams(const MediaAttribute& attr, int seconds, const std::atomic<int>& running) {
-  WSAPOLLFD entries[2];
+Ready WaitStreams(const MediaAttribute& attr, SOCKET connection, int seconds,
+                  const std::atomic<int>& running) {
+  WSAPOLLFD entries[3];
   unsigned long count = 0;
-  for (SOCKET s : {attr.rtpSock, attr.rtpaudioSock}) {
+  for (SOCKET s : {attr.rtpSock, attr.rtpaudioSock, connection}) {
     if (s == INVALID_SOCKET) continue;
     entries[count++] = WSAPOLLFD{s, POLLRDNORM, 0};
   }
@@ -31,6 +37,9 @@ Ready WaitStreams(const MediaAttribute& attr, int seconds, const std::atomic<int
     if (ready < 0) return kError;
     if (ready > 0) {
       const short readable = POLLRDNORM | POLLERR | POLLHUP;
+      for (unsigned long i = 0; i < count; ++i) {
+        if (entries[i].fd == connection && (entries[i].revents & readable)) return kConnection;
+      }
       for (unsigned long i = 0; i < count; ++i) {
         if (entries[i].fd == attr.rtpaudioSock && (entries[i].revents & readable)) return kAudio;
       }
@@ -47,23 +56,36 @@ class Receiver {
   int Run();
 
  private:
+  bool Silent(DWORD start) const;
   void Serve(Ready which);
+  void ServeConnection();
+  void Frame(uint8_t channel, const uint8_t* payload, int length);
+  void Handle(Ready which, const uint8_t* data, int length);
   void Failed(Ready which);
-  void Queue(Ready which, int length);
-  void Timing(Ready which, int length);
+  void Queue(Ready which, const uint8_t* data, int length);
+  void Timing(Ready which, const uint8_t* data, int length);
+  void SendReport(SOCKET rtcp, int port, int channel, uint32_t ssrc, uint16_t seq);
   void VideoTiming(uint32_t ts, uint32_t ssrc, uint16_t seq);
   void AudioTiming(uint32_t ts, uint32_t ssrc, uint16_t seq);
 
   RtspSession* s_;
   std::vector<uint8_t> buffer_;
+  std::vector<uint8_t> stream_;  // unread bytes of an interleaved connection
   int errors_ = 0;
+  bool heard_ = false;  // any RTP or RTCP data this run
   uint16_t lastAudioSeq_ = 0;
 };
 
 int Receiver::Run() {
   int recvTry = 0;
+  const DWORD start = GetTickCount();
   while (s_->running == 1 && recvTry <= kMaxRecvTry) {
-    Ready which = WaitStreams(s_->m_Attribute, s_->waitSeconds, s_->running);
+    if (Silent(start)) {
+      s_->udpSilent = true;
+      break;
+    }
+    SOCKET connection = s_->standard.interleaved ? s_->rtspSocket : INVALID_SOCKET;
+    Ready which = WaitStreams(s_->m_Attribute, connection, s_->waitSeconds, s_->running);
     if (which == kError) Report("select() error\n ");
     if (which == kNone || which == kError) {
       recvTry = s_->paused ? 0 : recvTry + 1;
@@ -75,7 +97,14 @@ int Receiver::Run() {
   return recvTry;
 }
 
+bool Receiver::Silent(DWORD start) const {
+  return s_->options.tcpFallback && !s_->standard.interleaved && !heard_ && !s_->paused &&
+         GetTickCount() - start >= static_cast<DWORD>(kUdpSilenceSeconds) * 1000;
+}
+
 void Receiver::Serve(Ready which) {
+  heard_ = true;
+  if (which == kConnection) return ServeConnection();
   SOCKET sock = which == kVideo ? s_->m_Attribute.rtpSock : s_->m_Attribute.rtpaudioSock;
   int length = recvfrom(sock, reinterpret_cast<char*>(buffer_.data()),
                         static_cast<int>(buffer_.size()), 0, nullptr, nullptr);
@@ -90,11 +119,51 @@ void Receiver::Serve(Ready which) {
     return;
   }
   if (length < 0) return Failed(which);
+  Handle(which, buffer_.data(), length);
+}
+
+void Receiver::Handle(Ready which, const uint8_t* data, int length) {
+  if (length == 0) {
+    ++s_->emptyDatagrams;
+    return;
+  }
   if (length >= kMinQueuedDatagram) {
-    Queue(which, length);
+    Queue(which, data, length);
     errors_ = 0;
   }
-  Timing(which, length);
+  Timing(which, data, length);
+}
+
+// Frames are taken off the connection as they complete; RTSP messages between them (replies
+// to nothing, or the server's own requests) and bytes that belong to neither are passed over.
+void Receiver::ServeConnection() {
+  size_t used = stream_.size();
+  stream_.resize(kStreamBufferBytes);
+  int got = recv(s_->rtspSocket, reinterpret_cast<char*>(stream_.data() + used),
+                 static_cast<int>(kStreamBufferBytes - used), 0);
+  if (got <= 0) {
+    stream_.resize(used);
+    Report("RTSP connection closed by the server, chn:%d\n", s_->channelNumber);
+    s_->running = 0;
+    return;
+  }
+  stream_.resize(used + got);
+  size_t at = 0;
+  for (;;) {
+    InterleavedStep step = ParseInterleaved(stream_.data() + at, stream_.size() - at);
+    if (step.kind == InterleavedStep::Kind::kNeedMore) break;
+    if (step.kind == InterleavedStep::Kind::kFrame)
+      Frame(step.channel, stream_.data() + at + kInterleavedHeaderBytes,
+            static_cast<int>(step.payloadLength));
+    at += step.consumed;
+  }
+  stream_.erase(stream_.begin(), stream_.begin() + at);
+}
+
+// RTP of the tracks' channels; their RTCP and other channels are not played.
+void Receiver::Frame(uint8_t channel, const uint8_t* payload, int length) {
+  if (channel == kVideoChannel) Handle(kVideo, payload, length);
+  if (channel == kAudioChannel && s_->audioQueue) Handle(kAudio, payload, length);
 }
 
 // Six failed receives in a row, over both streams, replace the socket that failed last.
@@ -111,20 +180,20 @@ void Receiver::Failed(Ready which) {
 }
 
 // A datagram longer than a queue record cannot be kept whole: it is dropped and counted.
-void Receiver::Queue(Ready which, int length) {
+void Receiver::Queue(Ready which, const uint8_t* data, int length) {
   RtpFrameQueue* queue = which == kVideo ? s_->videoQueue.get() : s_->audioQueue.get();
   if (!queue) return;
   if (length > kRtpRecordBytes) {
     ++s_->oversizeDatagrams;
     return;
   }
-  auto header = ParseRtpFixedHeader({buffer_.data(), static_cast<size_t>(length)});
-  if (header) queue->Insert(header->sequence, buffer_.data(), length);
+  auto header = ParseRtpFixedHeader({data, static_cast<size_t>(length)});
+  if (header) queue->Insert(header->sequence, data, length);
 }
 
 // Timing needs the timestamp and SSRC of a whole RTP header; shorter datagrams carry neither.
-void Receiver::Timing(Ready which, int length) {
-  auto header = ParseRtpFixedHeader({buffer_.data(), static_cast<size_t>(length)});
+void Receiver::Timing(Ready which, const uint8_t* data, int length) {
+  auto header = ParseRtpFixedHeader({data, static_cast<size_t>(length)});
   if (!header) return;
   if (which == kVideo)
     VideoTiming(header->timestamp, header->ssrc, header->sequence);
@@ -136,7 +205,7 @@ void Receiver::VideoTiming(uint32_t ts, uint32_t ssrc, uint16_t seq) {
   if (s_->firstVideoTimestamp == 0) s_->firstVideoTimestamp = ts;
   s_->elapsedSeconds.store((ts - s_->firstVideoTimestamp) / 90000, std::memory_order_relaxed);
   if (s_->lastVideoReportTimestamp != 0 && (ts - s_->lastVideoReportTimestamp) / 90 <= 5000) return;
-  SendReceiverReport(s_->m_Attribute.rtcpSock, s_->peerAddress, s_->serverVideoRtcpPort, ssrc, seq);
+  SendReport(s_->m_Attribute.rtcpSock, s_->serverVideoRtcpPort, kVideoChannel + 1, ssrc, seq);
   s_->lastVideoReportTimestamp = ts;
 }
 
@@ -146,9 +215,18 @@ void Receiver::AudioTiming(uint32_t ts, uint32_t ssrc, uint16_t seq) {
   lastAudioSeq_ = seq;
   if (s_->firstAudioTimestamp == 0) s_->firstAudioTimestamp = ts;
   if (s_->lastAudioReportTimestamp != 0 && (ts - s_->lastAudioReportTimestamp) / 8 <= 5000) return;
-  SendReceiverReport(s_->m_Attribute.rtcpaudioSock, s_->peerAddress, s_->serverAudioRtcpPort, ssrc,
-                     seq);
+  SendReport(s_->m_Attribute.rtcpaudioSock, s_->serverAudioRtcpPort, kAudioChannel + 1, ssrc, seq);
   s_->lastAudioReportTimestamp = ts;
+}
+
+// On the RTSP connection, the report goes on the track's RTCP channel; the session thread is
+// the only one writing to it while the loop runs.
+void Receiver::SendReport(SOCKET rtcp, int port, int channel, uint32_t ssrc, uint16_t seq) {
+  if (!s_->standard.interleaved) return SendReceiverReport(rtcp, s_->peerAddress, port, ssrc, seq);
+  auto report = BuildReceiverReport(ssrc, seq);
+  auto frame = BuildInterleaved(static_cast<uint8_t>(channel), report.data(), report.size());
+  send(s_->rtspSocket, reinterpret_cast<const char*>(frame.data()), static_cast<int>(frame.size()),
+       0);
 }
 
 }  // namespace

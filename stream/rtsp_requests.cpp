@@ -9,7 +9,9 @@
 #include "stream/rtp_sockets.h"
 #include "stream/rtsp_io.h"
 #include "stream/rtsp_messages.h"
+#include "stream/rtsp_retry.h"
 #include "stream/rtsp_session.h"
+#include "stream/rtsp_standard.h"
 #include "stream/sdp.h"
 
 namespace {
@@ -73,16 +75,48 @@ void StoreServerPorts(RtspSession* session, MediaSubsession* sub, const char* re
   }
 }
 
+// A refusal's body must be read before the next request, or it would be taken for the next
+// reply. False when there is none to skip but it cannot be read whole.
+bool SkipBody(RtspSession* session, SOCKET sock, const char* reply) {
+  auto length = FindContentLength(reply);
+  if (!length || *length == 0) return true;
+  std::string body;
+  return *length > 0 && *length < kSdpBufferBytes &&
+         ReadBody(sock, *length, &body, &session->running);
+}
+
+// Whether a refused request goes again in another form: after a challenge to answer, or a
+// standard refusal with a form left to switch (`next`). The refusal's body is read first.
+template <typename Next>
+bool Retry(RtspSession* session, SOCKET sock, const char* reply, unsigned status, Next next) {
+  if (status != 401 && status != kUnsupportedTransport && !IsStandardRefusal(status)) return false;
+  if (!SkipBody(session, sock, reply)) return false;
+  return status == 401 ? AnswerChallenge(session, reply) : next();
+}
+
+// One request and its reply header, with the Authorization line the server asked for.
+bool Exchange(RtspSession* session, SOCKET sock, const std::string& text, ReplyHeader* reply,
+              const char* sendFailed) {
+  return SendRequest(sock, Authorized(session, text), kRequestWriteSeconds, sendFailed,
+                     &session->running) &&
+         ReadRtspReply(sock, reply, false, &session->running) > 0;
+}
+
 }  // namespace
 
 int SendDescribe(RtspSession* session, SOCKET sock, std::string* sdp) try {
-  std::string text = FormatDescribe(session->url, ++session->cseq);
-  if (!SendRequest(sock, text, kRequestWriteSeconds, "DESCRIBE send() failed\n ",
-                   &session->running))
-    return -1;
   ReplyHeader reply(kDescribeReplyBytes);
-  if (ReadRtspReply(sock, &reply, false, &session->running) <= 0) return -1;
-  if (!StatusOk(reply.Text(), "cannot handle DESCRIBE response\n")) return -1;
+  for (;;) {
+    std::string text = FormatDescribe(session->url, ++session->cseq);
+    reply = ReplyHeader(kDescribeReplyBytes);
+    if (!Exchange(session, sock, text, &reply, "DESCRIBE send() failed\n ")) return -1;
+    auto code = Status(reply.Text());
+    if (!code) return -1;
+    if (*code == 200) break;
+    Report("cannot handle DESCRIBE response\n");
+    if (!Retry(session, sock, reply.Text(), *code, [] { return false; })) return -1;
+  }
+  session->standard.base = FindContentBase(reply.Text()).value_or(session->url);
   auto length = FindContentLength(reply.Text());
   // The body must fit the SDP buffer with its terminating NUL.
   if (!length || *length <= 0 || *length >= kSdpBufferBytes) return -1;
@@ -92,26 +126,42 @@ int SendDescribe(RtspSession* session, SOCKET sock, std::string* sdp) try {
   return -1;
 }
 
-int SetupSubsession(RtspSession* session, SOCKET sock, MediaSubsession* sub) {
+namespace {
+
+std::string SetupText(RtspSession* session, const MediaSubsession& sub) {
   const MediaAttribute& attr = session->m_Attribute;
-  bool video = IsVideoCodec(sub->codecName);
+  bool video = IsVideoCodec(sub.codecName);
+  int rtp = video ? attr.rtpPort : attr.rtpaudioPort;
+  int rtcp = video ? attr.rtcpPort : attr.rtcpaudioPort;
+  const StandardForms& forms = session->standard;
+  if (forms.interleaved) {
+    std::string target = forms.resolvedControl ? ResolveControlUrl(forms.base, sub.controlPath)
+                                               : session->url + "/" + sub.controlPath;
+    return FormatSetupInterleaved(target, ++session->cseq, video ? kVideoChannel : kAudioChannel,
+                                  SessionField(session));
+  }
+  if (!forms.resolvedControl)
+    return FormatSetup(session->url, sub.controlPath, ++session->cseq, rtp, rtcp,
+                       SessionField(session));
+  return FormatSetupOn(ResolveControlUrl(forms.base, sub.controlPath), ++session->cseq, rtp, rtcp,
+                       SessionField(session));
+}
+
+// One SETUP and its reply header; false with the failure printed.
+bool SetupOnce(RtspSession* session, SOCKET sock, const MediaSubsession& sub, ReplyHeader* reply) {
   std::string text;
   try {
-    text = FormatSetup(session->url, sub->controlPath, ++session->cseq,
-                       video ? attr.rtpPort : attr.rtpaudioPort,
-                       video ? attr.rtcpPort : attr.rtcpaudioPort, session->sessionId);
+    text = SetupText(session, sub);
   } catch (const std::bad_alloc&) {
     Report("cmd failed to alloc the memory\n");
-    return SetupFailed();
+    return false;
   }
   Report("SETUP command-%d:\n%s\n", session->cseq, text.c_str());
-  if (!SendRequest(sock, text, kRequestWriteSeconds, "SETUP send() failed\n", &session->running))
-    return SetupFailed();
-  ReplyHeader reply(kSetupReplyBytes);
-  if (ReadRtspReply(sock, &reply, false, &session->running) <= 0) return SetupFailed();
-  StoreServerPorts(session, sub, reply.Text());
-  if (!StatusOk(reply.Text(), "cannot handle SETUP response\n")) return SetupFailed();
-  auto token = FindSessionToken(reply.Text());
+  return Exchange(session, sock, text, reply, "SETUP send() failed\n");
+}
+
+int KeepSessionToken(RtspSession* session, MediaSubsession* sub, const char* reply) {
+  auto token = FindSessionToken(reply);
   if (!token) {
     Report("Session header is missing in the response\n");
     return SetupFailed();
@@ -130,24 +180,44 @@ int SetupSubsession(RtspSession* session, SOCKET sock, MediaSubsession* sub) {
   return 0;
 }
 
+}  // namespace
+
+int SetupSubsession(RtspSession* session, SOCKET sock, MediaSubsession* sub) {
+  for (;;) {
+    ReplyHeader reply(kSetupReplyBytes);
+    if (!SetupOnce(session, sock, *sub, &reply)) return SetupFailed();
+    StoreServerPorts(session, sub, reply.Text());
+    auto code = Status(reply.Text());
+    if (!code) return SetupFailed();
+    if (*code == 200) return KeepSessionToken(session, sub, reply.Text());
+    Report("cannot handle SETUP response\n");
+    if (!Retry(session, sock, reply.Text(), *code,
+               [&] { return NextSetupForm(session, *sub, *code); }))
+      return SetupFailed();
+  }
+}
+
 int SendPlay(RtspSession* session, SOCKET sock, int startSeconds) {
   if (!HaveSession(session)) return -1;
   session->requestBusy = 1;
-  std::string text = FormatPlay(session->url, ++session->cseq, session->sessionId, startSeconds);
-  Report("PLAY command-%d:\n%s\n", session->cseq, text.c_str());
   int result = -1;
-  ReplyHeader reply(kPlayReplyBytes);
-  if (SendRequest(sock, text, kRequestWriteSeconds, "PLAY send() failed\n ", &session->running) &&
-      ReadRtspReply(sock, &reply, false, &session->running) > 0) {
+  for (;;) {
+    std::string text = FormatPlayOn(AggregateTarget(session), ++session->cseq,
+                                    SessionField(session), startSeconds);
+    Report("PLAY command-%d:\n%s\n", session->cseq, text.c_str());
+    ReplyHeader reply(kPlayReplyBytes);
+    if (!Exchange(session, sock, text, &reply, "PLAY send() failed\n ")) break;
     Report("PLAY response-%d:\n%s\n", session->cseq, reply.Text());
-    if (auto code = Status(reply.Text())) {
-      if (*code == 200) {
-        result = 0;
-      } else {
-        Report("cannot handle PLAY response\n ");
-        Report("cannot handle PLAY response :%d\n ", static_cast<int>(*code));
-      }
+    auto code = Status(reply.Text());
+    if (!code) break;
+    if (*code == 200) {
+      result = 0;
+      break;
     }
+    Report("cannot handle PLAY response\n ");
+    Report("cannot handle PLAY response :%d\n ", static_cast<int>(*code));
+    if (!Retry(session, sock, reply.Text(), *code, [&] { return NextPlayForm(session, *code); }))
+      break;
   }
   session->requestBusy = 0;
   return result;
@@ -172,9 +242,11 @@ namespace {
 
 int PauseRequest(RtspSession* session, SOCKET sock) {
   if (!HaveSession(session)) return -1;
-  std::string text = FormatPause(session->url, ++session->cseq, session->sessionId);
+  std::string text =
+      FormatPauseOn(AggregateTarget(session), ++session->cseq, SessionField(session));
   Report("PAUSE command-%d:\n%s\n", session->cseq, text.c_str());
-  if (!SendRequest(sock, text, kRequestWriteSeconds, "PAUSE send() failed!\n ", &session->running))
+  if (!SendRequest(sock, Authorized(session, text), kRequestWriteSeconds, "PAUSE send() failed!\n ",
+                   &session->running))
     return -1;
   Report("pause socketNum = %d \n", sock);
   ReplyHeader reply(kPauseReplyBytes);
@@ -187,9 +259,10 @@ int PauseRequest(RtspSession* session, SOCKET sock) {
 
 int TeardownRequest(RtspSession* session, SOCKET sock) {
   if (!HaveSession(session)) return -1;
-  std::string text = FormatTeardown(session->url, ++session->cseq, session->sessionId);
+  std::string text = FormatTeardown(session->url, ++session->cseq, SessionField(session));
   Report("TEARDOWN command-%d:\n%s\n", session->cseq, text.c_str());
-  if (!SendRequest(sock, text, kTeardownSeconds, "TEARDOWN send() failed\n ")) return -1;
+  if (!SendRequest(sock, Authorized(session, text), kTeardownSeconds, "TEARDOWN send() failed\n "))
+    return -1;
   ReplyHeader reply(kTeardownReplyBytes);
   // The whole reply within kTeardownSeconds, however slowly it drips.
   if (ReadRtspReply(sock, &reply, true) <= 0) return -1;
@@ -231,6 +304,7 @@ void ReleaseSession(RtspSession* session) {
   session->waitSeconds = 0;
   std::fill(std::begin(session->host), std::end(session->host), '\0');
   session->connectHost.clear();
+  session->auth = AuthState{};
   LeaveCriticalSection(&session->lock);
   CloseClientPorts(&session->m_Attribute);
 }

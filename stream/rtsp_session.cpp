@@ -103,20 +103,33 @@ RtspSession::~RtspSession() { DeleteCriticalSection(&lock); }
 int StartRtspSession(const char* url, RtspSession* session) {
   if (!session->spareBuffer) session->spareBuffer = std::make_unique<uint8_t[]>(kSpareBufferBytes);
   session->waitSeconds = 1;
-  session->url = url ? url : "";
+  // The password stays out of the URL that requests carry and lines print.
+  if (!SplitUrlCredentials(url ? url : "", &session->url, &session->auth.credentials)) {
+    Report("the URL, or the user name or password in it, holds a control character\n");
+    session->url.clear();
+  }
   session->threadHandle = StartThread(kSessionStackBytes, RunSessionThread, session);
   return session->threadHandle ? 0 : -1;
 }
 
-int RunRtspSession(RtspSession* session) {
+namespace {
+
+enum RunEnd { kOpenFailed = -1, kEnded = 0, kUdpSilent = 1 };
+
+RunEnd RunOnce(RtspSession* session, bool interleaved) {
   session->requestBusy = 0;
   session->m_Attribute = MediaAttribute{};
+  session->standard = StandardForms{};
+  session->standard.interleaved = interleaved;
+  session->auth.challenge.reset();
+  session->auth.nonceCount = 0;
+  session->udpSilent = false;
   session->running = 1;
   SOCKET sock = OpenRtspSession(session);
   if (sock == INVALID_SOCKET) {
     ReleaseSession(session);
     session->running = 0;
-    return -1;
+    return kOpenFailed;
   }
   session->rtspSocket = sock;
   Report("IsRunning-------------\n");
@@ -139,7 +152,30 @@ int RunRtspSession(RtspSession* session) {
   EndRun(session, sock);
   StopQueue(&session->videoQueue, videoThread);
   StopQueue(&session->audioQueue, audioThread);
+  const bool silent = session->udpSilent && session->running == 1;
   session->running = 0;
   Report("rtsp stop!\n");
-  return 0;
+  return silent ? kUdpSilent : kEnded;
+}
+
+}  // namespace
+
+int RunRtspSession(RtspSession* session) {
+  // The teardown of a run that falls back releases what the next open needs.
+  const std::string url = session->url;
+  const Credentials credentials = session->auth.credentials;
+  RunEnd end = RunOnce(session, false);
+  if (end == kUdpSilent) {
+    Report(
+        "no RTP over UDP in %d s, chn:%d: opening again with RTP on the RTSP connection "
+        "(TCP)\n",
+        kUdpSilenceSeconds, session->channelNumber);
+    session->url = url;
+    session->auth.credentials = credentials;
+    session->waitSeconds = 1;
+    if (!session->spareBuffer)
+      session->spareBuffer = std::make_unique<uint8_t[]>(kSpareBufferBytes);
+    end = RunOnce(session, true);
+  }
+  return end == kOpenFailed ? -1 : 0;
 }

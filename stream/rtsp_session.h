@@ -26,6 +26,8 @@
 #include "platform/net/net.h"
 #include "stream/nal_delivery.h"
 #include "stream/rtp_frame_queue.h"
+#include "stream/rtsp_auth.h"
+#include "stream/rtsp_standard.h"
 
 class CChannel;
 struct RtspSession;
@@ -83,7 +85,13 @@ unsigned AudioPlayoutThread(RtspSession* session, RtpFrameQueue* queue);
 struct RtspSessionOptions {
   RtspPlayout playout{VideoPlayoutThread, AudioPlayoutThread};
   NalSink nalSink = DeliverToChannel;
+  // When no RTP arrives over UDP within kUdpSilenceSeconds of PLAY (a firewall or NAT drops
+  // it), the run tears the session down and opens it again with RTP on the RTSP connection.
+  // Off for the DVR's channels, whose requests stay as they are whatever happens.
+  bool tcpFallback = false;
 };
+
+constexpr int kUdpSilenceSeconds = 4;
 
 struct RtspSession {
   RtspSession();
@@ -95,6 +103,12 @@ struct RtspSession {
   const RtspSessionOptions options;
   std::string url;
   std::string sessionId;  // empty until the first SETUP succeeds
+  // The standard forms this run switched to; cleared when a run starts. Changed only by the
+  // thread issuing a request, and requests never overlap.
+  StandardForms standard;
+  // Credentials from the URL given to StartRtspSession (`url` keeps the URL without them) and
+  // the server's challenge of this run. Same threads as `standard`.
+  AuthState auth;
   std::unique_ptr<uint8_t[]> spareBuffer;
   uint32_t fMaxPlayEndTime = 0;
   uint32_t videoClock = 0;
@@ -140,6 +154,8 @@ struct RtspSession {
   // says so when it ends.
   std::atomic<uint32_t> oversizeDatagrams{0};
   std::atomic<uint32_t> emptyDatagrams{0};
+  // Set by the receive loop when it ends because tcpFallback applies.
+  bool udpSilent = false;
   // 1 while the run's watcher of the RTSP connection may go on.
   std::atomic<int> watching{0};
 };

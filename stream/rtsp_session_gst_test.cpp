@@ -24,8 +24,9 @@ bool GstRtspServerAvailable() {
 class GstServer {
  public:
   GstServer() {
-    std::string command =
-        std::string(kPython) + " " STREAM_SOURCE_DIR "/gst_rtsp_test_server.py --lifetime 60";
+    std::string command = std::string(kPython) +
+                          " " STREAM_SOURCE_DIR
+                          "/gst_rtsp_test_server.py --lifetime 60 --session-timeout 30";
     pipe_ = popen(command.c_str(), "r");
     if (pipe_) port_ = std::atoi(Line().c_str());
   }
@@ -66,6 +67,9 @@ TEST(RtspSessionGst, OpensPlaysAndTearsDown) {
   EXPECT_EQ(output.find("Play MediaSession failed"), std::string::npos) << output;
   EXPECT_EQ(output.find("cannot handle"), std::string::npos) << output;
   EXPECT_NE(output.find("Session: "), std::string::npos);
+  // Its sessions carry ";timeout=", and it takes the DVR's forms as they are.
+  EXPECT_NE(output.find(";timeout=30"), std::string::npos) << output;
+  EXPECT_EQ(output.find("retrying"), std::string::npos) << output;
   EXPECT_EQ(server.Line(), "teardown\n");
 }
 
