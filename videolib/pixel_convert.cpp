@@ -180,6 +180,50 @@ void Yuy2ToBgr24(const uint8_t* src, uint8_t* dst, int w, int h) {
   }
 }
 
+void SampleAxis(int src_len, int dst_len, int* out) {
+  for (int d = 0; d < dst_len; ++d) {
+    out[d] = static_cast<int>((2LL * d + 1) * src_len / (2LL * dst_len));
+  }
+}
+
+int Yuv420pChromaRow(int i) { return ChromaRow(i); }
+
+namespace {
+
+// One pixel of a packed row given its pair's chroma and the next pair's, as Yuy2ToBgr24Pairs
+// converts it: the first of a pair takes its own chroma, the second the sum of both.
+inline void SampledPixel(int x, int luma, int u, int v, int next_u, int next_v, uint8_t* out) {
+  if ((x & 1) == 0) {
+    BgrPixel(luma, 2 * (u - 128), 2 * (v - 128), out);
+  } else {
+    BgrPixel(luma, (u - 128) + (next_u - 128), (v - 128) + (next_v - 128), out);
+  }
+}
+
+}  // namespace
+
+void Yuy2RowToBgr24Sampled(const uint8_t* row, int w, const int* cols, int n, uint8_t* out) {
+  const int pairs = w / 2;
+  for (int i = 0; i < n; ++i, out += 3) {
+    const int x = cols[i];
+    const int k = x >> 1;
+    const uint8_t* p = row + 4 * k;
+    const uint8_t* next = k + 1 < pairs ? p + 4 : p;
+    SampledPixel(x, row[2 * x], p[1], p[3], next[1], next[3], out);
+  }
+}
+
+void Yuv420pRowToBgr24Sampled(const uint8_t* y, const uint8_t* u, const uint8_t* v, int w,
+                              const int* cols, int n, uint8_t* out) {
+  const int pairs = w / 2;
+  for (int i = 0; i < n; ++i, out += 3) {
+    const int x = cols[i];
+    const int k = x >> 1;
+    const int next = k + 1 < pairs ? k + 1 : k;
+    SampledPixel(x, y[x], u[k], v[k], u[next], v[next], out);
+  }
+}
+
 void FlipRows(const uint8_t* src, uint8_t* dst, int row_bytes, int h) {
   for (int i = 0; i < h; ++i) {
     std::memcpy(dst + static_cast<size_t>(i) * row_bytes,
