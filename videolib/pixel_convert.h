@@ -35,9 +35,10 @@ void Yuy2ToBgr24(const uint8_t* src, uint8_t* dst, int w, int h);
 void SampleAxis(int src_len, int dst_len, int* out);
 // The chroma row of a planar 4:2:0 picture that Yuv420pToYuy2 gives picture row i.
 int Yuv420pChromaRow(int i);
-// Yuy2ToBgr24 of n chosen pixels of one YUY2 row of w pixels (w even): out[3 * i] gets the
-// bytes that converting the whole row puts at pixel cols[i]. Converting only the pixels a
-// smaller window shows gives exactly the picture the stretch of the whole would.
+// Yuy2ToBgr24 of the n pixels a stretch of one YUY2 row of w pixels (w even, n <= w) shows:
+// out[3 * i] gets the bytes that converting the whole row puts at pixel cols[i]. Converting
+// only the pixels a smaller window shows gives exactly the picture the stretch of the whole
+// would. REQUIRES: cols as SampleAxis(w, n) gives them (halving has a faster path).
 void Yuy2RowToBgr24Sampled(const uint8_t* row, int w, const int* cols, int n, uint8_t* out);
 // The same of a planar row: Y, and the U and V rows (w / 2 bytes) Yuv420pChromaRow picks;
 // identical to Yuv420pToYuy2 followed by Yuy2ToBgr24 of the chosen pixels.

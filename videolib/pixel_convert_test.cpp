@@ -132,7 +132,7 @@ TEST(Yuy2ToBgr, KnownColoursAndLastPairUsesOwnChroma) {
 
 // Every pixel converted alone gives the bytes converting its whole picture puts there, for
 // a packed picture and for a planar one (through YUY2), at every column and row.
-TEST(SampledRows, EachPixelMatchesTheWholeConversion) {
+TEST_P(ConverterLevels, SampledPixelsMatchTheWholeConversion) {
   for (const Size s : kSizes) {
     if (s.w % 2 != 0) continue;  // the whole conversion leaves an odd last column unwritten
     SCOPED_TRACE(testing::Message() << s.w << "x" << s.h);
@@ -142,21 +142,26 @@ TEST(SampledRows, EachPixelMatchesTheWholeConversion) {
     pixel::Yuy2ToBgr24(yuy2.data(), whole.data(), s.w, s.h);
     pixel::Yuv420pToYuy2(planar.data(), packed.data(), s.w, s.h);
     pixel::Yuy2ToBgr24(packed.data(), whole_planar.data(), s.w, s.h);
-    std::vector<int> cols(s.w);
-    for (int x = 0; x < s.w; ++x) cols[x] = s.w - 1 - x;  // every column, in any order
     const uint8_t* u = planar.data() + n;
     const uint8_t* v = u + n / 4;
-    for (int y = 0; y < s.h; ++y) {
-      Bytes row(s.w * 3), planar_row(s.w * 3);
-      pixel::Yuy2RowToBgr24Sampled(&yuy2[y * s.w * 2], s.w, cols.data(), s.w, row.data());
-      const int c = pixel::Yuv420pChromaRow(y) * (s.w / 2);
-      pixel::Yuv420pRowToBgr24Sampled(&planar[y * s.w], u + c, v + c, s.w, cols.data(), s.w,
-                                      planar_row.data());
-      for (int i = 0; i < s.w; ++i) {
-        const size_t at = (static_cast<size_t>(y) * s.w + cols[i]) * 3;
-        ASSERT_EQ(0, std::memcmp(&row[i * 3], &whole[at], 3)) << "x " << cols[i] << " y " << y;
-        ASSERT_EQ(0, std::memcmp(&planar_row[i * 3], &whole_planar[at], 3))
-            << "x " << cols[i] << " y " << y;
+    // Halving (its own fast path), other shrinks, and every column.
+    for (const int shown : {s.w / 2, s.w / 3, s.w / 2 + 1, s.w - 1, 1, s.w}) {
+      if (shown < 1) continue;
+      std::vector<int> cols(shown);
+      pixel::SampleAxis(s.w, shown, cols.data());
+      for (int y = 0; y < s.h; ++y) {
+        Bytes row(shown * 3), planar_row(shown * 3);
+        pixel::Yuy2RowToBgr24Sampled(&yuy2[y * s.w * 2], s.w, cols.data(), shown, row.data());
+        const int c = pixel::Yuv420pChromaRow(y) * (s.w / 2);
+        pixel::Yuv420pRowToBgr24Sampled(&planar[y * s.w], u + c, v + c, s.w, cols.data(), shown,
+                                        planar_row.data());
+        for (int i = 0; i < shown; ++i) {
+          const size_t at = (static_cast<size_t>(y) * s.w + cols[i]) * 3;
+          ASSERT_EQ(0, std::memcmp(&row[i * 3], &whole[at], 3))
+              << "x " << cols[i] << " y " << y << " of " << shown;
+          ASSERT_EQ(0, std::memcmp(&planar_row[i * 3], &whole_planar[at], 3))
+              << "x " << cols[i] << " y " << y << " of " << shown;
+        }
       }
     }
   }

@@ -169,11 +169,14 @@ RECT CVideoOut::DrawDibTarget(HWND hwnd, int title, int focus) {
 
 void CVideoOut::PrepareDib(const DibSource& src, int width, int height, int dst_w, int dst_h,
                            BITMAPINFOHEADER* header) {
-  // Along an axis the window shrinks, only the pixels its stretch would pick are converted,
-  // so the 1:1 draw of the smaller DIB shows exactly what stretching the whole would. Odd
-  // widths keep the whole conversion: it leaves their last column as the buffer held it.
+  // Only the rows the window shows are converted, and along a row only the pixels its
+  // stretch would pick when that is cheaper than converting the whole row with the fast
+  // kernels and letting the stretch pick (picking costs about as much a pixel as converting
+  // three): at halving, which has its own fast kernel, and from a third down. Either way the
+  // window shows exactly what stretching the whole picture would. Odd widths keep the whole
+  // conversion: it leaves their last column as the buffer held it.
   const bool sample = width % 2 == 0;
-  const bool shrink_x = sample && dst_w > 0 && dst_w < width;
+  const bool shrink_x = sample && dst_w > 0 && (2 * dst_w == width || 3 * dst_w <= width);
   const bool shrink_y = sample && dst_h > 0 && dst_h < height;
   const int dib_w = shrink_x ? dst_w : width;
   const int dib_h = shrink_y ? dst_h : height;
