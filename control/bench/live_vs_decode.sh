@@ -67,7 +67,8 @@ ticks() {
 # Waits up to $2 seconds for the log line count of pattern $1 in $3 to reach $4.
 wait_for() {
   local pattern=$1 limit=$2 file=$3 want=${4:-1} waited=0
-  while [ "$(grep -c -- "$pattern" "$file" 2>/dev/null)" -lt "$want" ]; do
+  local seen
+  while seen=$(grep -c -- "$pattern" "$file" 2>/dev/null); [ "${seen:-0}" -lt "$want" ]; do
     sleep 0.5
     waited=$((waited + 1))
     [ $waited -ge $((limit * 2)) ] && return 1
@@ -109,7 +110,7 @@ for n in $counts; do
   decoders=()
   for ch in $(seq 1 "$n"); do
     ffmpeg -nostdin -loglevel error -threads 1 -rtsp_transport udp \
-      -i "rtsp://127.0.0.1:$port/$ch.live" -f null - >"$out/ffmpeg-$n-$ch.txt" 2>&1 &
+      -i "rtsp://127.0.0.1:$port/$ch.live" -map 0:v -f null - >"$out/ffmpeg-$n-$ch.txt" 2>&1 &
     decoders+=($!)
     pids+=($!)
   done
@@ -130,9 +131,9 @@ for n in $counts; do
   awk -v n="$n" -v view="$view" -v v=$((v1 - v0)) -v d=$((d1 - d0)) -v hz="$hz" -v s="$seconds" \
     -v rss="${rss:-0}" -v alive="$alive" 'BEGIN {
       vc = v / hz / s; dc = d / hz / s
-      printf "%-9d %-9s %12.3f %12.3f %7s   RSS %d kB%s\n", n, view, vc, dc,
-             dc > 0 ? sprintf("%.2f", vc / dc) : "-", rss,
-             alive < n ? sprintf(" (only %d ffmpeg running)", alive) : ""
+      ratio = (dc > 0) ? sprintf("%.2f", vc / dc) : "-"
+      note = (alive < n) ? sprintf(" (only %d ffmpeg running)", alive) : ""
+      printf "%-9d %-9s %12.3f %12.3f %7s   RSS %d kB%s\n", n, view, vc, dc, ratio, rss, note
     }'
 done
 echo "logs in $out"
