@@ -1,5 +1,6 @@
 #include "stream/audio_ring.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "stream/report.h"
@@ -23,6 +24,11 @@ WAVEFORMATEX PcmFormat() {
 }
 
 int Next(int index) { return index + 1 == kAudioRingHeaders ? 0 : index + 1; }
+
+// The wave output's player thread marks a header done while this side polls it.
+DWORD Flags(WAVEHDR& h) {
+  return std::atomic_ref<DWORD>(h.dwFlags).load(std::memory_order_acquire);
+}
 
 }  // namespace
 
@@ -75,7 +81,7 @@ bool AudioRing::Play(const int16_t* samples, int count) {
   int bytes = count * 2;
   if (queued_ == 0)
     for (int i = 0; i < kAudioPrimeBuffers; ++i) Write(nullptr, bytes);
-  if (headers_[write_].dwFlags != 0) return false;
+  if (Flags(headers_[write_]) != 0) return false;
   Write(samples, bytes);
   return true;
 }
@@ -83,7 +89,7 @@ bool AudioRing::Play(const int16_t* samples, int count) {
 void AudioRing::RetireOne() {
   if (!device_) return;
   WAVEHDR* header = &headers_[retire_];
-  if (!(header->dwFlags & WHDR_DONE)) return;
+  if (!(Flags(*header) & WHDR_DONE)) return;
   Free(header);
   retire_ = Next(retire_);
   --queued_;

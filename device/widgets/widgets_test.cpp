@@ -1,9 +1,9 @@
 // The owner-drawn widgets under a person's mouse and keyboard on the headless display.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -419,7 +419,7 @@ TEST_F(WidgetsTest, ButtonWithADocumentOpensItInItsFolderOnAClick) {
   std::string dir = pattern;
   std::ofstream(dir + "/xdg-open") << "#!/bin/sh\necho \"$PWD|$1\" > " << dir << "/o.tmp && mv "
                                    << dir << "/o.tmp " << dir << "/opened\n";
-  chmod((dir + "/xdg-open").c_str(), 0755);
+  std::filesystem::permissions(dir + "/xdg-open", std::filesystem::perms(0755));
   std::ofstream(dir + "/help.html") << "<p>help</p>";
   std::string old_path = std::getenv("PATH") ? std::getenv("PATH") : "";
   setenv("PATH", (dir + ":" + old_path).c_str(), 1);

@@ -1,6 +1,5 @@
 // CWnd's hold on its window, and the artwork: sizes, shapes and its BMP files.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <string>

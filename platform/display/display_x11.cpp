@@ -4,15 +4,19 @@
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
 #include <X11/keysym.h>
+#include <iconv.h>
 #include <poll.h>
 
 #include <atomic>
+#include <cerrno>
+#include <string>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
 #include "platform/display/display.h"
 #include "platform/kernel/clock.h"
+#include "platform/ui/controls_common.h"
 #include "platform/ui/input.h"
 
 namespace platform::display {
@@ -29,6 +33,7 @@ struct InputEvent {
   ui::MouseButton button = ui::MouseButton::kLeft;
   bool down = false;
   UINT key = 0;
+  std::string text = {};  // what the key typed, in the program's code page
 };
 
 UINT VirtualKey(KeySym sym) {
@@ -62,10 +67,84 @@ UINT VirtualKey(KeySym sym) {
     case XK_Down:
       return VK_DOWN;
     case XK_Delete:
+    case XK_KP_Delete:
       return VK_DELETE;
+    case XK_Home:
+    case XK_KP_Home:
+      return VK_HOME;
+    case XK_End:
+    case XK_KP_End:
+      return VK_END;
+    case XK_Prior:
+      return VK_PRIOR;
+    case XK_Next:
+      return VK_NEXT;
+    case XK_Insert:
+      return VK_INSERT;
+    case XK_Alt_L:
+    case XK_Alt_R:
+      return VK_MENU;
+    case XK_ISO_Left_Tab:
+      return VK_TAB;
     default:
+      if (sym >= XK_F1 && sym <= XK_F12) return static_cast<UINT>(0x70 + (sym - XK_F1));
+      if (sym >= XK_KP_0 && sym <= XK_KP_9) return static_cast<UINT>('0' + (sym - XK_KP_0));
       return 0;
   }
+}
+
+// The character a keysym stands for (Latin-1 keysyms are their code points, Unicode keysyms
+// carry theirs), 0 for none.
+char32_t KeysymCodePoint(KeySym sym) {
+  if ((sym >= 0x20 && sym <= 0x7E) || (sym >= 0xA0 && sym <= 0xFF))
+    return static_cast<char32_t>(sym);
+  if ((sym & 0xFF000000) == 0x01000000) return static_cast<char32_t>(sym & 0x00FFFFFF);
+  return 0;
+}
+
+std::string Utf8Of(char32_t c) {
+  std::string s;
+  if (c < 0x80) {
+    s += static_cast<char>(c);
+  } else if (c < 0x800) {
+    s += static_cast<char>(0xC0 | (c >> 6));
+    s += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    s += static_cast<char>(0xE0 | (c >> 12));
+    s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    s += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    s += static_cast<char>(0xF0 | (c >> 18));
+    s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    s += static_cast<char>(0x80 | (c & 0x3F));
+  }
+  return s;
+}
+
+// UTF-8 text to the program's code page (GBK); a character GBK lacks becomes '?'.
+std::string ToCodePage(const std::string& utf8) {
+  iconv_t cd = iconv_open("GBK", "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return utf8;
+  std::string out;
+  char* in = const_cast<char*>(utf8.data());
+  size_t in_left = utf8.size();
+  while (in_left > 0) {
+    char buf[64];
+    char* o = buf;
+    size_t out_left = sizeof(buf);
+    size_t rc = iconv(cd, &in, &in_left, &o, &out_left);
+    out.append(buf, sizeof(buf) - out_left);
+    if (rc != static_cast<size_t>(-1) || errno == E2BIG) continue;
+    // An unconvertible or broken sequence: one '?' for it, then on after its bytes.
+    out += '?';
+    do {
+      ++in;
+      --in_left;
+    } while (in_left > 0 && (static_cast<unsigned char>(*in) & 0xC0) == 0x80);
+  }
+  iconv_close(cd);
+  return out;
 }
 
 unsigned FontCursorFor(int cursor_id) {
@@ -102,12 +181,17 @@ class X11Display : public Display {
   void PushDirty();
   void Translate(const XEvent& event, std::vector<InputEvent>* out);
   static void OnCursor(void* self, int cursor_id);
+  // What a key press typed, in the code page: from the input method when there is one (UTF-8),
+  // else from the keysym with the modifiers applied. REQUIRES: x_mutex_ held.
+  std::string KeyText(XKeyEvent* key);
 
   ::Display* x_;
   ::Window window_ = 0;
   GC gc_ = nullptr;
   XImage* image_ = nullptr;
   Atom delete_atom_ = 0;
+  XIM im_ = nullptr;  // the input method and its context, when the server offers one
+  XIC ic_ = nullptr;
   std::mutex x_mutex_;                       // guards every Xlib call on x_
   std::unordered_map<int, Cursor> cursors_;  // guarded by x_mutex_
   std::atomic<bool> stop_{false};
@@ -143,6 +227,15 @@ bool X11Display::Open(const DisplayOptions& options, std::string* error) {
     return false;
   }
   image_->byte_order = LSBFirst;  // our pixels as they lie in memory; Xlib swaps if needed
+  if (XSupportsLocale()) {
+    XSetLocaleModifiers("");
+    im_ = XOpenIM(x_, nullptr, nullptr, nullptr);
+    if (im_ != nullptr) {
+      ic_ = XCreateIC(im_, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow,
+                      window_, XNFocusWindow, window_, nullptr);
+      if (ic_ != nullptr) XSetICFocus(ic_);
+    }
+  }
   XMapWindow(x_, window_);
   XSync(x_, False);
   ui::SetCursorObserver(&X11Display::OnCursor, this);
@@ -159,6 +252,8 @@ X11Display::~X11Display() {
     image_->data = nullptr;  // the framebuffer owns the pixels
     XDestroyImage(image_);
   }
+  if (ic_ != nullptr) XDestroyIC(ic_);
+  if (im_ != nullptr) XCloseIM(im_);
   for (auto& [id, cursor] : cursors_) XFreeCursor(x_, cursor);
   if (gc_ != nullptr) XFreeGC(x_, gc_);
   if (window_ != 0) XDestroyWindow(x_, window_);
@@ -181,6 +276,25 @@ bool X11Display::Present() {
   return !close_requested_.load();
 }
 
+std::string X11Display::KeyText(XKeyEvent* key) {
+  if (key->state & Mod1Mask) return "";  // Alt with a key is a command, not text
+  char buf[64];
+  KeySym sym = NoSymbol;
+  if (ic_ != nullptr) {
+    Status status = 0;
+    int n = Xutf8LookupString(ic_, key, buf, sizeof(buf) - 1, &sym, &status);
+    if ((status == XLookupChars || status == XLookupBoth) && n > 0) {
+      return ToCodePage(std::string(buf, static_cast<size_t>(n)));
+    }
+    if (status != XLookupKeySym && status != XLookupBoth) return "";
+  } else {
+    int n = XLookupString(key, buf, sizeof(buf) - 1, &sym, nullptr);
+    if (n > 0 && static_cast<unsigned char>(buf[0]) < 0x80) return std::string(buf, 1);
+  }
+  char32_t c = KeysymCodePoint(sym);
+  return c == 0 ? "" : ToCodePage(Utf8Of(c));
+}
+
 void X11Display::Translate(const XEvent& e, std::vector<InputEvent>* out) {
   switch (e.type) {
     case MotionNotify:
@@ -201,11 +315,11 @@ void X11Display::Translate(const XEvent& e, std::vector<InputEvent>* out) {
     case KeyPress:
     case KeyRelease: {
       XKeyEvent key = e.xkey;
-      UINT vk = VirtualKey(XLookupKeysym(&key, 0));
-      if (vk == 0) break;
       InputEvent in{InputEvent::kKey};
-      in.key = vk;
+      in.key = VirtualKey(XLookupKeysym(&key, 0));
       in.down = e.type == KeyPress;
+      if (in.down) in.text = KeyText(&key);
+      if (in.key == 0 && in.text.empty()) break;
       out->push_back(in);
       break;
     }
@@ -216,6 +330,9 @@ void X11Display::Translate(const XEvent& e, std::vector<InputEvent>* out) {
                         e.xexpose.y + e.xexpose.height});
       break;
     }
+    case MappingNotify:  // the keyboard's map changed: look keys up in the new one
+      XRefreshKeyboardMapping(const_cast<XMappingEvent*>(&e.xmapping));
+      break;
     case ClientMessage:
       if (static_cast<Atom>(e.xclient.data.l[0]) == delete_atom_) close_requested_ = true;
       break;
@@ -234,6 +351,7 @@ void X11Display::Run() {
       while (XPending(x_) > 0) {
         XEvent event;
         XNextEvent(x_, &event);
+        if (XFilterEvent(&event, None)) continue;  // the input method's own
         Translate(event, &events);
       }
       PushDirty();
@@ -243,7 +361,10 @@ void X11Display::Run() {
       DWORD now = GetTickCount();
       if (in.kind == InputEvent::kMove) ui::InputMouseMove(in.x, in.y, now);
       if (in.kind == InputEvent::kButton) ui::InputMouseButton(in.button, in.down, in.x, in.y, now);
-      if (in.kind == InputEvent::kKey) ui::InputKey(in.key, in.down, now);
+      if (in.kind == InputEvent::kKey) {
+        if (in.key != 0) ui::InputKey(in.key, in.down, now, !in.text.empty());
+        if (!in.text.empty()) ui::InputText(in.text.data(), in.text.size(), now);
+      }
     }
     events.clear();
   }

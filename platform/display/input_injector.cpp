@@ -58,6 +58,14 @@ void InputInjector::Key(UINT virtual_key) {
   ui::InputKey(virtual_key, false, Stamp(kHold));
 }
 
+void InputInjector::KeyDown(UINT virtual_key) { ui::InputKey(virtual_key, true, Stamp(kStep)); }
+
+void InputInjector::KeyUp(UINT virtual_key) { ui::InputKey(virtual_key, false, Stamp(kStep)); }
+
+void InputInjector::Text(const char* bytes, size_t count) {
+  ui::InputText(bytes, count, Stamp(kStep));
+}
+
 void InputInjector::Wait(DWORD milliseconds) { Stamp(milliseconds); }
 
 }  // namespace platform::display

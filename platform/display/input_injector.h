@@ -8,6 +8,8 @@
 // its press, a double click's second press 120 ms after the first. Wait() moves it on
 // without sleeping, so two separate clicks are not taken for a double click.
 
+#include <cstddef>
+
 #include "platform/kernel/win_types.h"
 
 #pragma GCC visibility push(default)
@@ -26,6 +28,11 @@ class InputInjector {
   void RightClick(int x, int y) { Click(x, y, Button::kRight); }
   void RightDoubleClick(int x, int y) { DoubleClick(x, y, Button::kRight); }
   void Key(UINT virtual_key);  // down and up
+  void KeyDown(UINT virtual_key);
+  void KeyUp(UINT virtual_key);
+  // Text as a keyboard's input method gives it, in the program's code page: WM_CHAR bytes to
+  // the focused window.
+  void Text(const char* bytes, size_t count);
   void Wait(DWORD milliseconds);
 
  private:

@@ -1,5 +1,6 @@
 #include "platform/display/x11_peer.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -80,6 +81,31 @@ void X11Peer::TypeChar(char c) {
   KeyCode key = XKeysymToKeycode(d, XStringToKeysym(name));
   XTestFakeKeyEvent(d, key, True, CurrentTime);
   XTestFakeKeyEvent(d, key, False, CurrentTime);
+  XSync(d, False);
+}
+
+}  // namespace platform::display
+
+namespace platform::display {
+
+void X11Peer::Key(unsigned long keysym, bool down) {
+  ::Display* d = X(display_);
+  KeyCode key = XKeysymToKeycode(d, keysym);
+  if (key == 0) {
+    // The highest key code without a symbol takes this one.
+    int low = 0, high = 0;
+    XDisplayKeycodes(d, &low, &high);
+    for (int code = high; code >= low && key == 0; --code) {
+      if (XkbKeycodeToKeysym(d, static_cast<KeyCode>(code), 0, 0) == NoSymbol) {
+        KeySym sym = keysym;
+        XChangeKeyboardMapping(d, code, 1, &sym, 1);
+        XSync(d, False);
+        key = static_cast<KeyCode>(code);
+      }
+    }
+    if (key == 0) return;
+  }
+  XTestFakeKeyEvent(d, key, down ? True : False, CurrentTime);
   XSync(d, False);
 }
 

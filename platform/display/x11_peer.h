@@ -33,6 +33,13 @@ class X11Peer {
   void Click(uint64_t window, int x, int y, int times);
   // Presses and releases the key of a printable character.
   void TypeChar(char c);
+  // Presses or releases the key of an X keysym (XK_Tab, XK_Shift_L...). A keysym no key has
+  // (a Chinese character's 0x1004E2D) is first given to a spare key code.
+  void Key(unsigned long keysym, bool down);
+  void Tap(unsigned long keysym) {
+    Key(keysym, true);
+    Key(keysym, false);
+  }
 
  private:
   explicit X11Peer(void* display) : display_(display) {}

@@ -9,6 +9,7 @@
 
 #include "platform/gdi/gdi_internal.h"
 #include "platform/kernel/module.h"
+#include "platform/ui/dialog_resource.h"
 
 namespace platform::gdi {
 namespace {
@@ -146,6 +147,10 @@ Bitmap* LoadFrom(const std::string& path) {
 Bitmap* Find(HINSTANCE module, LPCSTR name) {
   auto value = reinterpret_cast<uintptr_t>(name);
   if (name == nullptr) return nullptr;
+  // Bitmaps compiled into a module come first.
+  if (const platform::ui::BitmapResource* r = platform::ui::FindBitmapResource(module, name)) {
+    return DecodeBmp(std::vector<uint8_t>(r->data, r->data + r->size));
+  }
   std::string file = value < 0x10000 ? std::to_string(value) + ".bmp" : std::string(name);
   if (value >= 0x10000 && file.find('/') != std::string::npos) return LoadFrom(file);
   for (const std::string& dir : SearchDirs(module)) {

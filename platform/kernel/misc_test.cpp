@@ -5,6 +5,7 @@
 #include <ctime>
 #include <string>
 
+#include "platform/kernel/code_page.h"
 #include "platform/kernel/kernel.h"
 
 namespace {
@@ -80,6 +81,36 @@ TEST(Module, ShortBufferIsCutAndTerminated) {
   EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
   EXPECT_EQ(path[7], '\0');
   EXPECT_EQ(path[0], '/');
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CodePage, Utf8TextReachesTheProgramsCodePageAndBack) {
+  const char* utf8 = "\xe9\x80\x9a\xe9\x81\x93 1";  // "通道 1"
+  int chars = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+  ASSERT_EQ(chars, 5);  // two characters, space, digit, NUL
+  std::u16string wide(chars, u'\0');
+  ASSERT_EQ(MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), chars), chars);
+  char gbk[16] = {};
+  ASSERT_EQ(WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, gbk, sizeof gbk, nullptr, nullptr),
+            7);
+  EXPECT_STREQ(gbk, "\xcd\xa8\xb5\xc0 1");
+
+  // A buffer that cannot hold the text gets nothing, and the caller is told why.
+  SetLastError(0);
+  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, gbk, 3, nullptr, nullptr), 0);
+  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+}
+
+TEST(CodePage, BrokenInputAndUnknownPagesAreRefused) {
+  SetLastError(0);
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "\xff\xfe", 2, nullptr, 0), 0);
+  EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION);
+  EXPECT_EQ(MultiByteToWideChar(1252, 0, "a", 1, nullptr, 0), 0);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "a", -2, nullptr, 0), 0);
 }
 
 }  // namespace

@@ -69,7 +69,16 @@ void Notify(Device* d, UINT message, WAVEHDR* header) {
   }
 }
 
-void MarkDone(WAVEHDR* h) { h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE; }
+// Callers poll a header's flags without a lock while the player thread marks it done, so both
+// sides go through an atomic view of the field: the release here hands the buffer back.
+DWORD Flags(WAVEHDR* h) {
+  return std::atomic_ref<DWORD>(h->dwFlags).load(std::memory_order_acquire);
+}
+
+void MarkDone(WAVEHDR* h) {
+  std::atomic_ref<DWORD>(h->dwFlags)
+      .store((h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE, std::memory_order_release);
+}
 
 // Returns every queued header as done. REQUIRES: lock held (released around callbacks).
 void ReturnAll(Device* d, std::unique_lock<std::mutex>& lock) {
@@ -219,7 +228,7 @@ MMRESULT waveOutPrepareHeader(HWAVEOUT device, LPWAVEHDR header, UINT size) {
 
 MMRESULT waveOutUnprepareHeader(HWAVEOUT device, LPWAVEHDR header, UINT size) {
   if (MMRESULT r = CheckHeader(Lookup(device), header, size); r != MMSYSERR_NOERROR) return r;
-  if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+  if (Flags(header) & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
   header->dwFlags &= ~WHDR_PREPARED;
   return MMSYSERR_NOERROR;
 }
@@ -227,8 +236,8 @@ MMRESULT waveOutUnprepareHeader(HWAVEOUT device, LPWAVEHDR header, UINT size) {
 MMRESULT waveOutWrite(HWAVEOUT device, LPWAVEHDR header, UINT size) {
   Device* d = Lookup(device);
   if (MMRESULT r = CheckHeader(d, header, size); r != MMSYSERR_NOERROR) return r;
-  if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
-  if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+  if (!(Flags(header) & WHDR_PREPARED)) return WAVERR_UNPREPARED;
+  if (Flags(header) & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
   {
     std::lock_guard<std::mutex> lock(d->mutex);
     header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 const WAVEFORMATEX kFormat{WAVE_FORMAT_PCM, 1, 8000, 8000, 1, 8, 18};
+
+// The player thread marks a header done while the test polls it.
+bool Done(WAVEHDR& h) {
+  return std::atomic_ref<DWORD>(h.dwFlags).load(std::memory_order_acquire) & WHDR_DONE;
+}
 
 std::vector<uint8_t> ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -196,8 +202,7 @@ TEST_F(WaveSink, SecondOpenDeviceWritesAFileOfItsOwn) {
     ASSERT_EQ(waveOutPrepareHeader(d, &blk->header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
     ASSERT_EQ(waveOutWrite(d, &blk->header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
   }
-  for (int i = 0; i < 200 && !((a.header.dwFlags & WHDR_DONE) && (b.header.dwFlags & WHDR_DONE));
-       ++i) {
+  for (int i = 0; i < 200 && !(Done(a.header) && Done(b.header)); ++i) {
     Sleep(5);
   }
   EXPECT_EQ(waveOutClose(one), MMSYSERR_NOERROR);

@@ -187,7 +187,9 @@ TEST(Net, NonBlockingConnectReportsItsOutcomeThroughSoError) {
   u_long on = 1;
   ASSERT_EQ(ioctlsocket(client, FIONBIO, &on), 0);
   int r = connect(client, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  if (r != 0) EXPECT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
+  if (r != 0) {
+    EXPECT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
+  }
   WSAPOLLFD entry{client, POLLWRNORM, 0};
   ASSERT_EQ(WSAPoll(&entry, 1, 2000), 1);
   int error = -1, size = sizeof error;

@@ -57,10 +57,10 @@ using platform::ui::WindowClass;
 
 namespace {
 
-ATOM Register(UINT style, WNDPROC proc, HINSTANCE instance, HCURSOR cursor, HBRUSH background,
-              LPCSTR name) {
+ATOM Register(UINT style, WNDPROC proc, int extra_bytes, HINSTANCE instance, HCURSOR cursor,
+              HBRUSH background, LPCSTR name) {
   if (proc == nullptr || name == nullptr || reinterpret_cast<uintptr_t>(name) <= 0xFFFF ||
-      *name == '\0') {
+      *name == '\0' || extra_bytes < 0 || extra_bytes > 40) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
@@ -72,6 +72,7 @@ ATOM Register(UINT style, WNDPROC proc, HINSTANCE instance, HCURSOR cursor, HBRU
   c->instance = instance;
   c->cursor = cursor;
   c->background = background;
+  c->extra_bytes = extra_bytes;
   std::lock_guard<std::mutex> lock(TreeMutex());
   ATOM atom = platform::ui::AddClass(c);
   if (atom == 0) SetLastError(ERROR_CLASS_ALREADY_EXISTS);
@@ -85,8 +86,8 @@ ATOM RegisterClassA(const WNDCLASSA* wc) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  return Register(wc->style, wc->lpfnWndProc, wc->hInstance, wc->hCursor, wc->hbrBackground,
-                  wc->lpszClassName);
+  return Register(wc->style, wc->lpfnWndProc, wc->cbWndExtra, wc->hInstance, wc->hCursor,
+                  wc->hbrBackground, wc->lpszClassName);
 }
 
 ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
@@ -94,8 +95,8 @@ ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  return Register(wc->style, wc->lpfnWndProc, wc->hInstance, wc->hCursor, wc->hbrBackground,
-                  wc->lpszClassName);
+  return Register(wc->style, wc->lpfnWndProc, wc->cbWndExtra, wc->hInstance, wc->hCursor,
+                  wc->hbrBackground, wc->lpszClassName);
 }
 
 BOOL UnregisterClassA(LPCSTR class_name, HINSTANCE) {
@@ -123,7 +124,7 @@ BOOL GetClassInfoA(HINSTANCE, LPCSTR class_name, WNDCLASSA* out) {
     SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
     return FALSE;
   }
-  *out = WNDCLASSA{c->style,  c->proc,       0,       0,      c->instance, nullptr,
+  *out = WNDCLASSA{c->style,  c->proc,       0,       c->extra_bytes, c->instance, nullptr,
                    c->cursor, c->background, nullptr, nullptr};
   return TRUE;
 }

@@ -44,6 +44,14 @@ LONG FrameWidth(const Window& w) {
   return edge;
 }
 
+// A window that leaves the siblings beneath it visible: WS_EX_TRANSPARENT, or a class that
+// only draws a frame around them (a group box).
+bool SeeThrough(const Window& w) {
+  if (w.ex_style & WS_EX_TRANSPARENT) return true;
+  return w.window_class && w.window_class->transparent_style &&
+         w.window_class->transparent_style(w.style);
+}
+
 void CollectPreOrder(Window* w, std::vector<Window*>* out) {
   for (Window* child : w->children) {
     out->push_back(child);
@@ -131,7 +139,7 @@ Region VisibleRegionLocked(const Window& w, bool client, bool clip_children) {
     region.Intersect(ClientScreenRect(*parent));
     for (const Window* sibling : parent->children) {
       if (sibling == cur) break;
-      if (sibling->style & WS_VISIBLE) region.Subtract(sibling->rect);
+      if ((sibling->style & WS_VISIBLE) && !SeeThrough(*sibling)) region.Subtract(sibling->rect);
     }
   }
   if (clip_children) {

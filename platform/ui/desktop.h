@@ -26,6 +26,9 @@ struct WindowClass {
   HBRUSH background = nullptr;
   // Built-in "STATIC": the mouse passes through unless the window has SS_NOTIFY.
   bool transparent_without_notify = false;
+  // Built-in classes whose windows of some styles let the mouse through (group boxes).
+  bool (*transparent_style)(DWORD style) = nullptr;
+  int extra_bytes = 0;  // cbWndExtra: bytes each window keeps for GetWindowLongPtr(i >= 0)
 };
 
 struct Window {
@@ -39,13 +42,14 @@ struct Window {
   LONG_PTR user_data = 0;
   LONG_PTR id = 0;
   HINSTANCE instance = nullptr;
-  Window* parent = nullptr;       // the desktop for top-level windows; null for the desktop
-  std::vector<Window*> children;  // z-order, topmost first
-  RECT rect{0, 0, 0, 0};          // whole window, screen coordinates
-  Region update;                  // client coordinates
-  bool erase = false;             // the update asks for WM_ERASEBKGND
-  bool frame = false;             // the frame needs WM_NCPAINT
-  bool destroying = false;        // DestroyWindow has begun on it or an ancestor
+  Window* parent = nullptr;          // the desktop for top-level windows; null for the desktop
+  std::vector<Window*> children;     // z-order, topmost first
+  RECT rect{0, 0, 0, 0};             // whole window, screen coordinates
+  Region update;                     // client coordinates
+  bool erase = false;                // the update asks for WM_ERASEBKGND
+  bool frame = false;                // the frame needs WM_NCPAINT
+  bool destroying = false;           // DestroyWindow has begun on it or an ancestor
+  std::vector<unsigned char> extra;  // the class's cbWndExtra bytes, zeroed at creation
 };
 
 std::mutex& TreeMutex();

@@ -50,6 +50,7 @@ thread_local std::array<bool, 256> t_keys{};
 
 bool PassesMouse(const Window& w) {
   if (!(w.style & WS_VISIBLE) || (w.style & WS_DISABLED)) return false;
+  if (w.window_class->transparent_style && w.window_class->transparent_style(w.style)) return false;
   return !(w.window_class->transparent_without_notify && !(w.style & SS_NOTIFY));
 }
 
@@ -168,13 +169,23 @@ void InputMouseButton(MouseButton button, bool down, int x, int y, DWORD time) {
   PostMouse(target, ButtonMessage(button, down, dbl), x, y, time);
 }
 
-void InputKey(UINT key, bool down, DWORD time) {
+void InputKey(UINT key, bool down, DWORD time, bool has_text) {
   Lock lock(TreeMutex());
   State().keys[key & 0xFF] = down;
   Window* target = FindQuiet(State().focus);
   if (target == nullptr) return;
   LPARAM flags = down ? 1 : static_cast<LPARAM>(0xC0000001u);
+  if (down && has_text) flags |= kKeyHasText;
   PostInput(*target, down ? WM_KEYDOWN : WM_KEYUP, key, flags, time);
+}
+
+void InputText(const char* bytes, size_t count, DWORD time) {
+  Lock lock(TreeMutex());
+  Window* target = FindQuiet(State().focus);
+  if (target == nullptr || bytes == nullptr) return;
+  for (size_t i = 0; i < count; ++i) {
+    PostInput(*target, WM_CHAR, static_cast<unsigned char>(bytes[i]), 1, time);
+  }
 }
 
 void SetCursorObserver(CursorObserver observer, void* context) {

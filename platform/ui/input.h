@@ -38,8 +38,15 @@ enum class MouseButton { kLeft, kRight, kMiddle };
 // `time` is the event's time in GetTickCount milliseconds; double clicks are told by it.
 void InputMouseMove(int x, int y, DWORD time);
 void InputMouseButton(MouseButton button, bool down, int x, int y, DWORD time);
-// `key` is a virtual key (letters and digits as their upper-case ASCII codes).
-void InputKey(UINT key, bool down, DWORD time);
+// `key` is a virtual key (letters and digits as their upper-case ASCII codes). A key press
+// whose text the backend gives itself (`has_text`, followed by InputText) is not turned into
+// WM_CHAR again by TranslateMessage.
+void InputKey(UINT key, bool down, DWORD time, bool has_text = false);
+// Text typed, in the program's code page (GBK): one WM_CHAR per byte to the focus window, a
+// two-byte character as its lead byte then its trail byte, as Windows gives them.
+void InputText(const char* bytes, size_t count, DWORD time);
+// Set in a WM_KEYDOWN's lParam when the backend gives the key's text itself.
+constexpr LPARAM kKeyHasText = 0x02000000;
 
 // Told (on the thread that calls SetCursor) when the shown cursor changes, so a backend can
 // show it; the value is the standard cursor id (32512 arrow, 32649 hand...), 0 for none.

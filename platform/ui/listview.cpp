@@ -17,12 +17,6 @@ bool OwnerDrawn(HWND window) {
   return (GetWindowLongPtrA(window, GWL_STYLE) & LVS_OWNERDRAWFIXED) != 0;
 }
 
-int ClientHeight(HWND window) {
-  RECT client;
-  GetClientRect(window, &client);
-  return client.bottom;
-}
-
 int FontHeight(HWND window, HFONT font) {
   HDC dc = GetDC(window);
   HGDIOBJ old = SelectObject(dc, FontOr(font));

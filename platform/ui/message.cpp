@@ -7,6 +7,7 @@
 
 #include "platform/kernel/kernel.h"
 #include "platform/kernel/message_queue_internal.h"
+#include "platform/ui/controls_common.h"
 #include "platform/ui/desktop.h"
 #include "platform/ui/input.h"
 #include "platform/ui/message_internal.h"
@@ -173,10 +174,15 @@ LRESULT CallWindowProcA(WNDPROC proc, HWND window, UINT message, WPARAM wparam, 
 
 BOOL TranslateMessage(const MSG* message) {
   if (message == nullptr || message->message != WM_KEYDOWN) return FALSE;
+  if (message->lParam & platform::ui::kKeyHasText) return FALSE;  // its WM_CHARs are on the way
   UINT key = static_cast<UINT>(message->wParam);
   bool shift = GetKeyState(VK_SHIFT) < 0;
+  bool control = GetKeyState(VK_CONTROL) < 0;
+  if (GetKeyState(VK_MENU) < 0) return FALSE;  // Alt with a key is a command, not text
   char c = 0;
-  if (key >= 'A' && key <= 'Z') {
+  if (key >= 'A' && key <= 'Z' && control) {
+    c = static_cast<char>(key - 'A' + 1);  // Ctrl+A is 1, Ctrl+C is 3...
+  } else if (key >= 'A' && key <= 'Z') {
     c = static_cast<char>(shift ? key : key - 'A' + 'a');
   } else if ((key >= '0' && key <= '9') || key == VK_SPACE || key == VK_BACK || key == VK_TAB ||
              key == VK_ESCAPE) {

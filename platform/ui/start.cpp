@@ -1,5 +1,6 @@
 #include <mutex>
 
+#include "platform/ui/controls_draw.h"
 #include "platform/ui/desktop.h"
 #include "platform/ui/message_internal.h"
 #include "platform/ui/static_control.h"
@@ -12,6 +13,11 @@ void EnsureStarted() {
     {
       std::lock_guard<std::mutex> lock(TreeMutex());
       RegisterStaticClass();
+      RegisterButtonClass();
+      RegisterEditClass();
+      RegisterListBoxClass();
+      RegisterComboBoxClass();
+      RegisterDialogClass();
     }
     InstallPump();
   });

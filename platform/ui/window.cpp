@@ -60,6 +60,7 @@ HWND MakeWindow(const CreateArgs& a) {
   w->ex_style = a.ex_style;
   w->text = a.window_name ? a.window_name : "";
   w->proc = window_class->proc;
+  w->extra.assign(static_cast<size_t>(window_class->extra_bytes), 0);
   w->id = (a.style & WS_CHILD) ? reinterpret_cast<LONG_PTR>(a.menu) : 0;
   w->instance = a.instance;
   w->parent = parent;
@@ -263,6 +264,17 @@ HWND GetDlgItem(HWND parent, int id) {
   }
   SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
   return nullptr;
+}
+
+int GetClassNameA(HWND h, LPSTR buffer, int size) {
+  Lock lock(TreeMutex());
+  Window* w = Find(h);
+  if (w == nullptr || buffer == nullptr || size <= 0) return 0;
+  const std::string& name = w->window_class->name;
+  size_t n = std::min(name.size(), static_cast<size_t>(size) - 1);
+  name.copy(buffer, n);
+  buffer[n] = '\0';
+  return static_cast<int>(n);
 }
 
 BOOL SetWindowTextA(HWND h, LPCSTR text) {

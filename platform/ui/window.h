@@ -81,6 +81,8 @@ inline LONG GetWindowLongA(HWND window, int index) {
 inline LONG SetWindowLongA(HWND window, int index, LONG value) {
   return static_cast<LONG>(SetWindowLongPtrA(window, index, value));
 }
+// The window's class name, cut to size - 1; gives its length, 0 when not a window.
+int GetClassNameA(HWND window, LPSTR buffer, int size);
 BOOL SetWindowTextA(HWND window, LPCSTR text);
 int GetWindowTextA(HWND window, LPSTR buffer, int size);
 int GetWindowTextLengthA(HWND window);

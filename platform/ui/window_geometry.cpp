@@ -1,5 +1,6 @@
 // Visibility, placement, z-order, coordinates and window fields.
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "platform/kernel/kernel.h"
@@ -200,10 +201,25 @@ int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count) {
   return MAKELPARAM(dx, dy);
 }
 
+// The window's own bytes (cbWndExtra) at a byte offset; null when the offset is outside them.
+static unsigned char* ExtraAt(Window* w, int index) {
+  if (index < 0 || static_cast<size_t>(index) + sizeof(LONG_PTR) > w->extra.size()) return nullptr;
+  return w->extra.data() + index;
+}
+
 LONG_PTR GetWindowLongPtrA(HWND h, int index) {
   Lock lock(TreeMutex());
   Window* w = Find(h);
   if (w == nullptr) return 0;
+  if (index >= 0) {
+    LONG_PTR value = 0;
+    if (unsigned char* at = ExtraAt(w, index)) {
+      std::memcpy(&value, at, sizeof(value));
+    } else {
+      SetLastError(ERROR_INVALID_INDEX);
+    }
+    return value;
+  }
   switch (index) {
     case GWLP_WNDPROC:
       return reinterpret_cast<LONG_PTR>(w->proc);
@@ -230,6 +246,11 @@ LONG_PTR SetWindowLongPtrA(HWND h, int index, LONG_PTR value) {
   Window* w = Find(h);
   if (w == nullptr) return 0;
   LONG_PTR old = 0;
+  if (unsigned char* at = ExtraAt(w, index)) {
+    std::memcpy(&old, at, sizeof(old));
+    std::memcpy(at, &value, sizeof(value));
+    return old;
+  }
   switch (index) {
     case GWLP_WNDPROC:
       if (value == 0) break;

@@ -9,7 +9,10 @@
 
 #include "platform/display/display.h"
 #include "platform/process/console.h"
+#include "platform/ui/dialog.h"
+#include "platform/ui/dialog_message_box.h"
 #include "platform/ui/ui.h"
+#include "tools/orvix/control_actions.h"
 #include "tools/orvix/dvr_simulator.h"
 #include "tools/orvix/host_options.h"
 #include "tools/orvix/hosted_viewer.h"
@@ -71,6 +74,9 @@ class HostWindow {
     SetTimer(hwnd_, kTickTimer, kTickMs, nullptr);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+      // Modeless dialogs and the docked panel take their keyboard (Tab, Enter, Esc) first.
+      HWND dialog = platform::ui::DialogForMessage(msg.hwnd);
+      if (dialog != nullptr && IsDialogMessageA(dialog, &msg)) continue;
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
     }
@@ -151,6 +157,15 @@ class HostWindow {
           return false;
         }
         break;
+      default: {
+        std::string error;
+        if (!PlayControlStep(step, input, &error)) {
+          std::fprintf(stderr, "orvix: input line %d: %s\n", step.line, error.c_str());
+          Quit(kExitFailed);
+          return false;
+        }
+        break;
+      }
     }
     return true;
   }
@@ -246,6 +261,12 @@ int Host(const Plan& plan) {
   display_options.height = o.height;
   std::string error;
   auto display = platform::display::Display::Create(display_options, &error);
+  // A person at the x11 display answers boxes in real dialogs; scripted runs keep the printed,
+  // answered ones.
+  if (display && o.answers.empty() && o.inputFile.empty() &&
+      std::string(display->backend()) == "x11") {
+    platform::ui::InstallDialogPrompts();
+  }
   if (!display) {
     std::fprintf(stderr, "orvix: cannot open the display: %s\n", error.c_str());
     return kExitFailed;

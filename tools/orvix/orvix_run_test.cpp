@@ -130,6 +130,16 @@ TEST_F(OrvixRun, HelpAndOneLineErrors) {
   out.clear();
   EXPECT_EQ(Run({"--page", File("missing.html")}, &out), 2);
   ASSERT_EQ(out.size(), 1u);
+
+  // An action on a control no dialog has fails the run, saying so in one line.
+  std::ofstream(File("control.txt")) << "0.5 click 4242\n";
+  out.clear();
+  // No simulator for this one (127.0.0.2 has no DVR): the run needs none to fail.
+  EXPECT_EQ(Run({"--display", "headless", "--dvr", "127.0.0.2", "--input", File("control.txt"),
+                 "--after", "5"},
+                &out),
+            1);
+  EXPECT_TRUE(Has(out, "orvix: input line 1: no control 4242 in the top dialog"));
 }
 
 // The cell of channel i in a 2 x 2 grid of the default 874 x 576 desktop.
@@ -341,8 +351,8 @@ TEST_F(OrvixRun, TheRealSimulatorOnATakenPortFallsBackToAFreeOne) {
 
   // A simulator that refuses its arguments is not retried on another port.
   out.clear();
-  EXPECT_NE(Run({"--display", "headless", "--dvrsim", ORVIX_DVRSIM_BINARY, "--dvrsim-arg",
-                 "--size", "--dvrsim-arg", "huge", "--after", "1"},
+  EXPECT_NE(Run({"--display", "headless", "--dvrsim", ORVIX_DVRSIM_BINARY, "--dvrsim-arg", "--size",
+                 "--dvrsim-arg", "huge", "--after", "1"},
                 &out),
             0);
   EXPECT_FALSE(Has(out, "dvrsim takes a free port instead"));

@@ -7,21 +7,51 @@
 
 namespace orvix {
 
-enum class InputAction { kMove, kClick, kDoubleClick, kRightClick, kScreenshot };
+enum class InputAction {
+  kMove,
+  kClick,
+  kDoubleClick,
+  kRightClick,
+  kScreenshot,
+  // Actions on a control found by its ID in the top dialog (or a docked panel).
+  kControlClick,
+  kPress,
+  kRelease,
+  kCheck,   // value: 1 checked, 0 cleared
+  kChoose,  // combo item: value is the index, or text names it
+  kRow,     // list row by index
+  kDoubleRow,
+  kSlide,     // trackbar to value
+  kDateTime,  // date-time picker to text "yyyy-MM-dd HH:mm:ss"
+  // Keyboard and common dialogs.
+  kType,  // text, typed into the focused control
+  kKey,   // text: a key name with optional "shift+", "ctrl+", "alt+"
+  kFile,  // text: the path that answers the open file or folder dialog
+};
 
 struct InputStep {
   double at = 0;  // seconds from the start of the message loop
   InputAction action = InputAction::kMove;
   int x = 0;  // desktop coordinates
   int y = 0;
+  int control = 0;   // the control's ID, for the control actions
+  int value = 0;     // kCheck, kChoose, kRow, kDoubleRow, kSlide
+  std::string text;  // kChoose by text, kDateTime, kType, kKey, kFile
   std::string file;  // kScreenshot
   int line = 0;      // in the script, for messages
 };
 
-// Lines "SECONDS ACTION X Y" (move, click, dblclick, rclick) or "SECONDS screenshot FILE";
-// blank lines and '#' comments are skipped. Times may not go back. Throws
-// std::invalid_argument naming the line ("LINE: reason").
+// Lines "SECONDS ACTION ..." blank lines and '#' comments skipped, times never going back:
+//   move|click|dblclick|rclick X Y     at desktop coordinates
+//   click|press|release ID             a control of the top dialog
+//   check ID [on|off]   choose ID INDEX|"TEXT"   row|dblrow ID INDEX   slide ID VALUE
+//   datetime ID "yyyy-MM-dd HH:mm:ss"   type "TEXT"   key [shift+|ctrl+|alt+]NAME
+//   file "PATH"   screenshot FILE
+// Texts are quoted (\" and \\ inside) or a single word. Throws std::invalid_argument naming
+// the line ("LINE: reason").
 std::vector<InputStep> ParseInputScript(const std::string& text);
+// The virtual key of a key name ("tab", "enter", "f4", "a", "5"...), 0 when unknown.
+unsigned KeyByName(const std::string& name);
 // Reads the file; messages start with its name.
 std::vector<InputStep> ReadInputScript(const std::string& path);
 // Every point inside a width x height desktop; throws naming the first one outside.

@@ -63,17 +63,72 @@ TEST(InputScript, MistakesNameTheirLine) {
             "2: the time must be seconds from 0, got \"soon\"");
   EXPECT_EQ(ErrorOf("-1 move 1 2"), "1: the time must be seconds from 0, got \"-1\"");
   EXPECT_EQ(ErrorOf("1 drag 1 2"),
-            "1: unknown action \"drag\" (use move, click, dblclick, rclick or screenshot)");
-  EXPECT_EQ(ErrorOf("1 click 1"), "1: click needs X and Y");
+            "1: unknown action \"drag\" (use move, click, dblclick, rclick, press, release, check, "
+            "choose, "
+            "row, dblrow, slide, datetime, type, key, file or screenshot)");
+  EXPECT_EQ(ErrorOf("1 move 1"), "1: move needs X and Y");
   EXPECT_EQ(ErrorOf("1 click 1 2 3"), "1: unexpected \"3\" after the point");
   EXPECT_EQ(ErrorOf("1 click -1 2"), "1: X must be a whole number from 0, got \"-1\"");
   EXPECT_EQ(ErrorOf("1 click 1 2.5"), "1: Y must be a whole number from 0, got \"2.5\"");
   EXPECT_EQ(ErrorOf("2 click 1 2\n1 click 1 2"),
             "2: the time goes back (steps must be in time order)");
   EXPECT_EQ(ErrorOf("1 screenshot   "), "1: screenshot needs a file name");
-  EXPECT_EQ(ErrorOf("1"),
-            "1: unknown action \"\" (use move, click, dblclick, rclick or screenshot)");
+  EXPECT_EQ(
+      ErrorOf("1"),
+      "1: unknown action \"\" (use move, click, dblclick, rclick, press, release, check, choose, "
+      "row, dblrow, slide, datetime, type, key, file or screenshot)");
   EXPECT_EQ(ErrorOf("# nothing\n\n"), "");
+}
+
+TEST(InputScript, ControlKeyboardAndFileActions) {
+  auto steps = ParseInputScript(
+      "1 click 1095\n"
+      "1 press 1015\n"
+      "1.5 release 1015\n"
+      "2 check 1089\n"
+      "2 check 1089 off\n"
+      "3 choose 1000 1\n"
+      "3 choose 1000 \"Hard disk\"\n"
+      "4 row 1010 2\n"
+      "4 dblrow 1010 0\n"
+      "5 slide 1030 -5\n"
+      "5 datetime 1093 \"2024-05-01 08:00:00\"\n"
+      "6 type \"say \\\"hi\\\"\"\n"
+      "6 type word\n"
+      "7 key ctrl+A\n"
+      "7 file \"/tmp/a b.avi\"\n");
+  ASSERT_EQ(steps.size(), 15u);
+  EXPECT_EQ(steps[0].action, InputAction::kControlClick);
+  EXPECT_EQ(steps[0].control, 1095);
+  EXPECT_EQ(steps[2].action, InputAction::kRelease);
+  EXPECT_EQ(steps[3].value, 1);
+  EXPECT_EQ(steps[4].value, 0);
+  EXPECT_EQ(steps[5].value, 1);
+  EXPECT_EQ(steps[6].value, -1);
+  EXPECT_EQ(steps[6].text, "Hard disk");
+  EXPECT_EQ(steps[8].action, InputAction::kDoubleRow);
+  EXPECT_EQ(steps[9].value, -5);  // the slider clamps it
+  EXPECT_EQ(steps[10].text, "2024-05-01 08:00:00");
+  EXPECT_EQ(steps[11].text, "say \"hi\"");
+  EXPECT_EQ(steps[12].text, "word");
+  EXPECT_EQ(steps[13].text, "ctrl+a");
+  EXPECT_EQ(steps[14].action, InputAction::kFile);
+  EXPECT_EQ(steps[14].text, "/tmp/a b.avi");
+  CheckInsideDesktop(steps, 10, 10);  // control actions have no desktop point
+
+  EXPECT_EQ(ErrorOf("1 press"), "1: press needs a control ID");
+  EXPECT_EQ(ErrorOf("1 press 70000"),
+            "1: the control ID must be a number from 0 to 65535, got \"70000\"");
+  EXPECT_EQ(ErrorOf("1 check 5 maybe"), "1: check takes on or off");
+  EXPECT_EQ(ErrorOf("1 row 5 -1"), "1: the row must be 0 or more");
+  EXPECT_EQ(ErrorOf("1 choose 5"), "1: choose needs an index or a quoted text");
+  EXPECT_EQ(ErrorOf("1 type two words"), "1: type: put a text with spaces in quotes");
+  EXPECT_EQ(ErrorOf("1 type \"open"), "1: type: the text has no closing quote");
+  EXPECT_EQ(ErrorOf("1 key hyper"), "1: unknown key \"hyper\"");
+  EXPECT_EQ(ErrorOf("1 release 5 6"), "1: unexpected \"6\" at the end");
+  EXPECT_EQ(KeyByName("f4"), 0x73u);
+  EXPECT_EQ(KeyByName("enter"), 0x0Du);
+  EXPECT_EQ(KeyByName("f13"), 0u);
 }
 
 TEST(AnswerScript, NamesAndTheButtonsABoxHas) {

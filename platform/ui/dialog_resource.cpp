@@ -1,0 +1,93 @@
+#include "platform/ui/dialog_resource.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+namespace platform::ui {
+namespace {
+
+struct Registry {
+  std::mutex mutex;
+  std::vector<const ResourceModule*> modules;  // guarded by mutex
+};
+
+Registry& TheRegistry() {
+  static auto* registry = new Registry;
+  return *registry;
+}
+
+bool IsIntResource(LPCSTR name) { return reinterpret_cast<uintptr_t>(name) <= 0xFFFF; }
+
+// The modules to search: the one named by the handle when it is registered, else all.
+std::vector<const ResourceModule*> ModulesFor(HINSTANCE instance) {
+  Registry& r = TheRegistry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  auto* wanted = reinterpret_cast<const ResourceModule*>(instance);
+  if (std::find(r.modules.begin(), r.modules.end(), wanted) != r.modules.end()) return {wanted};
+  return r.modules;
+}
+
+bool Matches(const DialogTemplate& t, LPCSTR name) {
+  if (IsIntResource(name))
+    return t.name == nullptr && static_cast<uintptr_t>(t.id) == reinterpret_cast<uintptr_t>(name);
+  return t.name != nullptr && strcasecmp(t.name, name) == 0;
+}
+
+}  // namespace
+
+HINSTANCE RegisterResourceModule(const ResourceModule* module) {
+  Registry& r = TheRegistry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  if (std::find(r.modules.begin(), r.modules.end(), module) == r.modules.end()) {
+    r.modules.push_back(module);
+  }
+  return reinterpret_cast<HINSTANCE>(const_cast<ResourceModule*>(module));
+}
+
+const DialogTemplate* FindDialogTemplate(HINSTANCE instance, LPCSTR name) {
+  if (name == nullptr) return nullptr;
+  for (const ResourceModule* m : ModulesFor(instance)) {
+    for (int i = 0; i < m->dialog_count; ++i) {
+      if (Matches(m->dialogs[i], name)) return &m->dialogs[i];
+    }
+  }
+  return nullptr;
+}
+
+const BitmapResource* FindBitmapResource(HINSTANCE instance, LPCSTR name) {
+  if (name == nullptr || !IsIntResource(name)) return nullptr;
+  auto id = static_cast<int>(reinterpret_cast<uintptr_t>(name));
+  for (const ResourceModule* m : ModulesFor(instance)) {
+    for (int i = 0; i < m->bitmap_count; ++i) {
+      if (m->bitmaps[i].id == id) return &m->bitmaps[i];
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace platform::ui
+
+int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
+  if (buffer == nullptr || size < 0) return 0;
+  for (const platform::ui::ResourceModule* m : platform::ui::ModulesFor(instance)) {
+    for (int i = 0; i < m->string_count; ++i) {
+      if (m->strings[i].id != static_cast<int>(id)) continue;
+      const char* text = m->strings[i].text;
+      int length = static_cast<int>(std::strlen(text));
+      if (size == 0) {
+        std::memcpy(buffer, &text, sizeof(text));
+        return length;
+      }
+      int n = std::min(length, size - 1);
+      std::memcpy(buffer, text, static_cast<size_t>(n));
+      buffer[n] = '\0';
+      return n;
+    }
+  }
+  if (size > 0) buffer[0] = '\0';
+  return 0;
+}
