@@ -107,9 +107,11 @@ BYTE* CChannel::DrawPicture(BYTE* picture, int width, int height) {
   if (format == 1) {
     DrawYuy2Fallback(pic, width, height, 1, 0, panel);
   } else if (format == 0) {
-    pixel::Yuv420pToYuy2(pic, m_drawBuf, width, height);
-    DrawYuy2Fallback(m_drawBuf, width, height, m_bTitle, m_bFocused, panel);
-    return m_drawBuf;
+    // Converted as it is drawn, and only as far as the window shows it: the picture the
+    // YUY2 form would give, without a whole-picture pass into m_drawBuf.
+    const size_t luma = static_cast<size_t>(width) * static_cast<size_t>(height);
+    m_vOut.DrawDibPlanar(pic, pic + luma, pic + luma + luma / 4, m_hWnd, &panel, m_nChannel,
+                         m_bTitle, m_bFocused, width, height);
   }
   return pic;
 }
@@ -145,14 +147,14 @@ int CChannel::OnVideoStream(BYTE* y, BYTE* u, BYTE* v, int width, int height, in
   }
   const size_t luma = static_cast<size_t>(width) * static_cast<size_t>(height);
   const size_t chroma = luma / 4;
-  BYTE* yuy2 = nullptr;
   const int format = m_videoFormat;
   if (m_bVisible && m_bDraw) {
     SW_SHOW_ST panel;
     CopyPanel(&panel);
-    // The surface writers take one buffer with the planes back to back.
+    // The surface writers take one buffer with the planes back to back; without a surface
+    // (LocPlexa) the DrawDib path takes the planes where they are.
     BYTE* planar = y;
-    if (format == 0 && (u != y + luma || v != u + chroma)) {
+    if (m_pSurface != nullptr && format == 0 && (u != y + luma || v != u + chroma)) {
       std::memcpy(m_drawBuf, y, luma);
       std::memcpy(m_drawBuf + luma, u, chroma);
       std::memcpy(m_drawBuf + luma + chroma, v, chroma);
@@ -163,18 +165,17 @@ int CChannel::OnVideoStream(BYTE* y, BYTE* u, BYTE* v, int width, int height, in
         DrawYuy2Fallback(y, width, height, 1, 0, panel);
       } else if (format == 0) {
         std::printf("width:%d,height:%d\n", width, height);
-        pixel::Yuv420pToYuy2_ex(y, u, v, m_yuvBuf, width, height);
-        yuy2 = m_yuvBuf;
-        DrawYuy2Fallback(yuy2, width, height, 1, 0, panel);
+        m_vOut.DrawDibPlanar(y, u, v, m_hWnd, &panel, m_nChannel, 1, 0, width, height);
       }
     }
   }
   if (m_bSaving) {
-    if (format == 0 && yuy2 == nullptr) {
+    BYTE* yuy2 = y;
+    if (format == 0) {
       pixel::Yuv420pToYuy2_ex(y, u, v, m_yuvBuf, width, height);
       yuy2 = m_yuvBuf;
     }
-    HandOffVideo(yuy2 != nullptr ? yuy2 : y, width, height, time);
+    HandOffVideo(yuy2, width, height, time);
   }
   ++m_nFrames;
   return 1;

@@ -180,6 +180,86 @@ void Yuy2ToBgr24(const uint8_t* src, uint8_t* dst, int w, int h) {
   }
 }
 
+void SampleAxis(int src_len, int dst_len, int* out) {
+  for (int d = 0; d < dst_len; ++d) {
+    out[d] = static_cast<int>((2LL * d + 1) * src_len / (2LL * dst_len));
+  }
+}
+
+int Yuv420pChromaRow(int i) { return ChromaRow(i); }
+
+namespace {
+
+// The pixels of a sampled row are gathered into luma and chroma terms a block at a time, then
+// weighed into BGR as Yuy2ToBgr24Pairs does: the first pixel of a pair takes twice its own
+// chroma, the second its own plus the next pair's (the last pair's own again).
+constexpr int kBlock = 64;
+
+struct Terms {
+  int16_t y[kBlock], cu[kBlock], cv[kBlock];
+};
+
+void WeighTerms(const Terms& t, int n, uint8_t* out) {
+  int done = 0;
+#if defined(__x86_64__) || defined(__i386__)
+  if (SimdLevel() >= 2) done = x86::WeighedToBgr24(t.y, t.cu, t.cv, out, n);
+#endif
+  for (int i = done; i < n; ++i) BgrPixel(t.y[i], t.cu[i], t.cv[i], out + 3 * i);
+}
+
+// The pairs whose chroma pixel x takes: its own and, for the second of a pair, the next.
+// Branch-free: the picked columns of a shrink alternate between odd and even irregularly.
+inline void ChromaPairs(int x, int pairs, int* a, int* b) {
+  *a = x >> 1;
+  *b = *a + ((x & 1) & static_cast<int>(*a + 1 < pairs));
+}
+
+}  // namespace
+
+void Yuy2RowToBgr24Sampled(const uint8_t* row, int w, const int* cols, int n, uint8_t* out) {
+  const int pairs = w / 2;
+  int start = 0;
+  // Halving picks pixels 1, 3, 5, ...: whole blocks of them need no gathering.
+  if (SimdLevel() >= 2 && 2 * n == w && n > 0 && cols[0] == 1 && cols[n - 1] == w - 1) {
+    start = x86::HalvedYuy2ToBgr24(row, out, pairs);
+  }
+  Terms t;
+  for (; start < n; start += kBlock) {
+    const int m = std::min(kBlock, n - start);
+    for (int i = 0; i < m; ++i) {
+      const int x = cols[start + i];
+      int a, b;
+      ChromaPairs(x, pairs, &a, &b);
+      t.y[i] = row[2 * x];
+      t.cu[i] = static_cast<int16_t>(row[4 * a + 1] + row[4 * b + 1] - 256);
+      t.cv[i] = static_cast<int16_t>(row[4 * a + 3] + row[4 * b + 3] - 256);
+    }
+    WeighTerms(t, m, out + 3 * start);
+  }
+}
+
+void Yuv420pRowToBgr24Sampled(const uint8_t* y, const uint8_t* u, const uint8_t* v, int w,
+                              const int* cols, int n, uint8_t* out) {
+  const int pairs = w / 2;
+  int start = 0;
+  if (SimdLevel() >= 2 && 2 * n == w && n > 0 && cols[0] == 1 && cols[n - 1] == w - 1) {
+    start = x86::HalvedPlanarToBgr24(y, u, v, out, pairs);
+  }
+  Terms t;
+  for (; start < n; start += kBlock) {
+    const int m = std::min(kBlock, n - start);
+    for (int i = 0; i < m; ++i) {
+      const int x = cols[start + i];
+      int a, b;
+      ChromaPairs(x, pairs, &a, &b);
+      t.y[i] = y[x];
+      t.cu[i] = static_cast<int16_t>(u[a] + u[b] - 256);
+      t.cv[i] = static_cast<int16_t>(v[a] + v[b] - 256);
+    }
+    WeighTerms(t, m, out + 3 * start);
+  }
+}
+
 void FlipRows(const uint8_t* src, uint8_t* dst, int row_bytes, int h) {
   for (int i = 0; i < h; ++i) {
     std::memcpy(dst + static_cast<size_t>(i) * row_bytes,

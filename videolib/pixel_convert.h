@@ -30,6 +30,20 @@ void Yuv420pToYuy2_ex(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint
 // YUY2 to BGR24 in 14-bit fixed point; the second pixel of a pair averages its chroma with the
 // next pair's (the row's last pair uses its own). An odd last column is left unwritten.
 void Yuy2ToBgr24(const uint8_t* src, uint8_t* dst, int w, int h);
+// The pixels a nearest-neighbour stretch of `src_len` pixels over `dst_len` shows, by centre
+// sampling as the drawing layer's stretch does: out[d] = (2d + 1) * src_len / (2 * dst_len).
+void SampleAxis(int src_len, int dst_len, int* out);
+// The chroma row of a planar 4:2:0 picture that Yuv420pToYuy2 gives picture row i.
+int Yuv420pChromaRow(int i);
+// Yuy2ToBgr24 of the n pixels a stretch of one YUY2 row of w pixels (w even, n <= w) shows:
+// out[3 * i] gets the bytes that converting the whole row puts at pixel cols[i]. Converting
+// only the pixels a smaller window shows gives exactly the picture the stretch of the whole
+// would. REQUIRES: cols as SampleAxis(w, n) gives them (halving has a faster path).
+void Yuy2RowToBgr24Sampled(const uint8_t* row, int w, const int* cols, int n, uint8_t* out);
+// The same of a planar row: Y, and the U and V rows (w / 2 bytes) Yuv420pChromaRow picks;
+// identical to Yuv420pToYuy2 followed by Yuy2ToBgr24 of the chosen pixels.
+void Yuv420pRowToBgr24Sampled(const uint8_t* y, const uint8_t* u, const uint8_t* v, int w,
+                              const int* cols, int n, uint8_t* out);
 // Copies h rows of `row_bytes` in reverse order (top-down to bottom-up).
 // REQUIRES: src and dst do not overlap.
 void FlipRows(const uint8_t* src, uint8_t* dst, int row_bytes, int h);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -127,6 +128,54 @@ TEST(Yuy2ToBgr, KnownColoursAndLastPairUsesOwnChroma) {
   EXPECT_EQ(bgr[12], std::min(255, (y + 16525 * cu) >> 14));
   EXPECT_EQ(bgr[13], std::max(0, (y - 3209 * cu - 6660 * cv) >> 14));
   EXPECT_EQ(bgr[14], std::max(0, (y + 13075 * cv) >> 14));
+}
+
+// Every pixel converted alone gives the bytes converting its whole picture puts there, for
+// a packed picture and for a planar one (through YUY2), at every column and row.
+TEST_P(ConverterLevels, SampledPixelsMatchTheWholeConversion) {
+  for (const Size s : kSizes) {
+    if (s.w % 2 != 0) continue;  // the whole conversion leaves an odd last column unwritten
+    SCOPED_TRACE(testing::Message() << s.w << "x" << s.h);
+    const size_t n = static_cast<size_t>(s.w) * s.h;
+    const Bytes yuy2 = Random(n * 2, 7), planar = Random(n * 3 / 2, 8);
+    Bytes packed(n * 2), whole(n * 3), whole_planar(n * 3);
+    pixel::Yuy2ToBgr24(yuy2.data(), whole.data(), s.w, s.h);
+    pixel::Yuv420pToYuy2(planar.data(), packed.data(), s.w, s.h);
+    pixel::Yuy2ToBgr24(packed.data(), whole_planar.data(), s.w, s.h);
+    const uint8_t* u = planar.data() + n;
+    const uint8_t* v = u + n / 4;
+    // Halving (its own fast path), other shrinks, and every column.
+    for (const int shown : {s.w / 2, s.w / 3, s.w / 2 + 1, s.w - 1, 1, s.w}) {
+      if (shown < 1) continue;
+      std::vector<int> cols(shown);
+      pixel::SampleAxis(s.w, shown, cols.data());
+      for (int y = 0; y < s.h; ++y) {
+        Bytes row(shown * 3), planar_row(shown * 3);
+        pixel::Yuy2RowToBgr24Sampled(&yuy2[y * s.w * 2], s.w, cols.data(), shown, row.data());
+        const int c = pixel::Yuv420pChromaRow(y) * (s.w / 2);
+        pixel::Yuv420pRowToBgr24Sampled(&planar[y * s.w], u + c, v + c, s.w, cols.data(), shown,
+                                        planar_row.data());
+        for (int i = 0; i < shown; ++i) {
+          const size_t at = (static_cast<size_t>(y) * s.w + cols[i]) * 3;
+          ASSERT_EQ(0, std::memcmp(&row[i * 3], &whole[at], 3))
+              << "x " << cols[i] << " y " << y << " of " << shown;
+          ASSERT_EQ(0, std::memcmp(&planar_row[i * 3], &whole_planar[at], 3))
+              << "x " << cols[i] << " y " << y << " of " << shown;
+        }
+      }
+    }
+  }
+}
+
+TEST(SampledRows, AxisPicksCentresLikeTheStretch) {
+  int out[5];
+  pixel::SampleAxis(704, 2, out);
+  EXPECT_EQ(out[0], 176);
+  EXPECT_EQ(out[1], 528);
+  pixel::SampleAxis(3, 5, out);  // enlarging repeats pixels
+  EXPECT_EQ(std::vector<int>(out, out + 5), (std::vector<int>{0, 0, 1, 2, 2}));
+  pixel::SampleAxis(4, 4, out);
+  EXPECT_EQ(std::vector<int>(out, out + 4), (std::vector<int>{0, 1, 2, 3}));
 }
 
 TEST(FlipRows, LastRowComesFirst) {

@@ -168,6 +168,78 @@ PIXEL_SSSE3 int Yuy2ToBgr24Row(const uint8_t* src, uint8_t* dst, int pairs) {
 
 namespace {
 
+// Sixteen weighed pixels (two blocks of eight) to 48 bytes of BGR24.
+PIXEL_SSSE3 inline void StoreWeighed(uint8_t* dst, const Bgr32& a, const Bgr32& b) {
+  auto pack = [](const __m128i(&lanes)[2], const __m128i(&more)[2]) {
+    return _mm_packus_epi16(_mm_packs_epi32(lanes[0], lanes[1]), _mm_packs_epi32(more[0], more[1]));
+  };
+  StoreBgr(dst, pack(a.b, b.b), pack(a.g, b.g), pack(a.r, b.r));
+}
+
+// Pixels 2i + 1 of eight planar pairs from i on: odd luma, chroma of pair i plus pair i + 1.
+inline Bgr32 HalvedPlanar8(const uint8_t* y, const uint8_t* u, const uint8_t* v) {
+  const __m128i zero = _mm_setzero_si128(), k256 = _mm_set1_epi16(256);
+  auto widen = [&](const uint8_t* p) {
+    return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero);
+  };
+  const __m128i luma = _mm_srli_epi16(Load(y), 8);
+  const __m128i cu = _mm_sub_epi16(_mm_add_epi16(widen(u), widen(u + 1)), k256);
+  const __m128i cv = _mm_sub_epi16(_mm_add_epi16(widen(v), widen(v + 1)), k256);
+  return Weigh(luma, cu, cv);
+}
+
+// The same of eight YUY2 pairs at s: each pair's second luma, its chroma plus the next pair's.
+inline Bgr32 HalvedPacked8(const uint8_t* s) {
+  const __m128i lo = _mm_set1_epi16(0xFF), k256 = _mm_set1_epi16(256);
+  const __m128i a = Load(s), b = Load(s + 16);
+  const __m128i luma = _mm_packs_epi32(_mm_srli_epi32(_mm_and_si128(a, lo), 16),
+                                       _mm_srli_epi32(_mm_and_si128(b, lo), 16));
+  // U in the low and V in the high half of each 32-bit lane, both summed with the next pair's.
+  const __m128i sa =
+      _mm_sub_epi16(_mm_add_epi16(_mm_srli_epi16(a, 8), _mm_srli_epi16(Load(s + 4), 8)), k256);
+  const __m128i sb =
+      _mm_sub_epi16(_mm_add_epi16(_mm_srli_epi16(b, 8), _mm_srli_epi16(Load(s + 20), 8)), k256);
+  const __m128i cu = _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(sa, 16), 16),
+                                     _mm_srai_epi32(_mm_slli_epi32(sb, 16), 16));
+  const __m128i cv = _mm_packs_epi32(_mm_srai_epi32(sa, 16), _mm_srai_epi32(sb, 16));
+  return Weigh(luma, cu, cv);
+}
+
+}  // namespace
+
+PIXEL_SSSE3 int HalvedPlanarToBgr24(const uint8_t* y, const uint8_t* u, const uint8_t* v,
+                                    uint8_t* dst, int pairs) {
+  int i = 0;
+  // A block of 16 reads the chroma of the pair after it, and 32 luma bytes.
+  for (; i + 17 <= pairs; i += 16) {
+    StoreWeighed(dst + 3 * i, HalvedPlanar8(y + 2 * i, u + i, v + i),
+                 HalvedPlanar8(y + 2 * i + 16, u + i + 8, v + i + 8));
+  }
+  return i;
+}
+
+PIXEL_SSSE3 int HalvedYuy2ToBgr24(const uint8_t* src, uint8_t* dst, int pairs) {
+  int i = 0;
+  // A block of 16 pairs reads 4 bytes past itself: the next pair's chroma.
+  for (; i + 17 <= pairs; i += 16) {
+    StoreWeighed(dst + 3 * i, HalvedPacked8(src + 4 * i), HalvedPacked8(src + 4 * i + 32));
+  }
+  return i;
+}
+
+PIXEL_SSSE3 int WeighedToBgr24(const int16_t* y, const int16_t* cu, const int16_t* cv, uint8_t* dst,
+                               int n) {
+  auto load = [](const int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+  int i = 0;
+  for (; i + 16 <= n; i += 16) {
+    StoreWeighed(dst + 3 * i, Weigh(load(y + i), load(cu + i), load(cv + i)),
+                 Weigh(load(y + i + 8), load(cu + i + 8), load(cv + i + 8)));
+  }
+  return i;
+}
+
+namespace {
+
 PIXEL_AVX2 inline __m256i Load32(const uint8_t* p) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }

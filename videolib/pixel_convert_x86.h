@@ -18,5 +18,14 @@ int Yuv420pToYuy2Row(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8
 int Yuy2ToBgr24Row(const uint8_t* src, uint8_t* dst, int pairs);
 // AVX2. The same, 16 pairs at a time.
 int Yuy2ToBgr24RowAvx2(const uint8_t* src, uint8_t* dst, int pairs);
+// BGR24 of n pixels given apart: 16-bit luma and the chroma terms of the BGR formula (twice
+// a pair's own chroma, or its chroma plus the next pair's, each less 2 x 128). Returns the
+// pixels done (whole blocks of 16).
+int WeighedToBgr24(const int16_t* y, const int16_t* cu, const int16_t* cv, uint8_t* dst, int n);
+// Pixels 1, 3, 5, ... of a planar row (from its Y and chroma rows) or of a YUY2 row, `pairs`
+// being half the row's width; blocks of 16 while the pair after each lies in the row.
+int HalvedPlanarToBgr24(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
+                        int pairs);
+int HalvedYuy2ToBgr24(const uint8_t* src, uint8_t* dst, int pairs);
 
 }  // namespace pixel::x86

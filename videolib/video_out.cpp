@@ -167,33 +167,84 @@ RECT CVideoOut::DrawDibTarget(HWND hwnd, int title, int focus) {
   return r;
 }
 
-void CVideoOut::PrepareDib(const BYTE* yuy2, int width, int height, BITMAPINFOHEADER* header) {
-  const size_t row = static_cast<size_t>(width) * 3;
-  const size_t stride = DibStride(width);
+void CVideoOut::PrepareDib(const DibSource& src, int width, int height, int dst_w, int dst_h,
+                           BITMAPINFOHEADER* header) {
+  // Only the rows the window shows are converted, and along a row only the pixels its
+  // stretch would pick when that is cheaper than converting the whole row with the fast
+  // kernels and letting the stretch pick (picking costs about as much a pixel as converting
+  // three): at halving, which has its own fast kernel, and from a third down. Either way the
+  // window shows exactly what stretching the whole picture would. Odd widths keep the whole
+  // conversion: it leaves their last column as the buffer held it.
+  const bool sample = width % 2 == 0;
+  const bool shrink_x = sample && dst_w > 0 && (2 * dst_w == width || 3 * dst_w <= width);
+  const bool shrink_y = sample && dst_h > 0 && dst_h < height;
+  const int dib_w = shrink_x ? dst_w : width;
+  const int dib_h = shrink_y ? dst_h : height;
+  // Kept between presentations: sized once, no allocation a picture.
+  if (shrink_x && m_cols.size() < static_cast<size_t>(dib_w)) m_cols.resize(dib_w);
+  if (shrink_y && m_rows.size() < static_cast<size_t>(dib_h)) m_rows.resize(dib_h);
+  const int* cols = m_cols.data();
+  const int* rows = m_rows.data();
+  if (shrink_x) pixel::SampleAxis(width, dib_w, m_cols.data());
+  if (shrink_y) pixel::SampleAxis(height, dib_h, m_rows.data());
+  const size_t row = static_cast<size_t>(dib_w) * 3;
+  const size_t stride = DibStride(dib_w);
   // Each row is converted straight into its place in the bottom-up DIB: no second pass over
   // the picture to flip it.
-  for (int y = 0; y < height; ++y) {
-    BYTE* out = m_pFlipBuf + stride * static_cast<size_t>(height - 1 - y);
-    pixel::Yuy2ToBgr24(yuy2 + static_cast<size_t>(width) * 2 * static_cast<size_t>(y), out, width,
-                       1);
+  for (int j = 0; j < dib_h; ++j) {
+    const size_t sy = static_cast<size_t>(shrink_y ? rows[j] : j);
+    BYTE* out = m_pFlipBuf + stride * static_cast<size_t>(dib_h - 1 - j);
+    if (src.yuy2 != nullptr) {
+      const BYTE* in = src.yuy2 + static_cast<size_t>(width) * 2 * sy;
+      if (shrink_x) {
+        pixel::Yuy2RowToBgr24Sampled(in, width, cols, dib_w, out);
+      } else {
+        pixel::Yuy2ToBgr24(in, out, width, 1);
+      }
+    } else {
+      const size_t chroma =
+          static_cast<size_t>(pixel::Yuv420pChromaRow(static_cast<int>(sy))) * (width / 2);
+      const BYTE* y = src.y + static_cast<size_t>(width) * sy;
+      if (shrink_x) {
+        pixel::Yuv420pRowToBgr24Sampled(y, src.u + chroma, src.v + chroma, width, cols, dib_w, out);
+      } else {
+        // One packed row in the scratch buffer, still in the cache for the second step.
+        pixel::Yuv420pToYuy2_ex(y, src.u + chroma, src.v + chroma, m_pBgrBuf, width, 1);
+        pixel::Yuy2ToBgr24(m_pBgrBuf, out, width, 1);
+      }
+    }
     // DIB rows are padded to 4 bytes; a picture whose rows are not would be drawn skewed.
     if (stride != row) std::memset(out + row, 0, stride - row);
   }
   *header = BITMAPINFOHEADER{};
   header->biSize = sizeof(BITMAPINFOHEADER);
-  header->biWidth = width;
-  header->biHeight = height;
+  header->biWidth = dib_w;
+  header->biHeight = dib_h;
   header->biPlanes = 1;
   header->biBitCount = 24;
   header->biCompression = BI_RGB;
-  header->biSizeImage = static_cast<DWORD>(stride * static_cast<size_t>(height));
+  header->biSizeImage = static_cast<DWORD>(stride * static_cast<size_t>(dib_h));
 }
 
 int CVideoOut::DrawDibYuy2(const BYTE* yuy2, HWND hwnd, const void* panel, int channel, int title,
                            int focus, int width, int height) {
+  if (yuy2 == nullptr) return -1;
+  return DrawDib(DibSource{yuy2, nullptr, nullptr, nullptr}, hwnd, panel, channel, title, focus,
+                 width, height);
+}
+
+int CVideoOut::DrawDibPlanar(const BYTE* y, const BYTE* u, const BYTE* v, HWND hwnd,
+                             const void* panel, int channel, int title, int focus, int width,
+                             int height) {
+  if (y == nullptr || u == nullptr || v == nullptr) return -1;
+  return DrawDib(DibSource{nullptr, y, u, v}, hwnd, panel, channel, title, focus, width, height);
+}
+
+int CVideoOut::DrawDib(const DibSource& src, HWND hwnd, const void* panel, int channel, int title,
+                       int focus, int width, int height) {
   if (m_hDrawDib == nullptr) return -1;
   if (hwnd == nullptr || !IsWindow(hwnd)) return -1;
-  if (yuy2 == nullptr || width <= 0 || height <= 0 || width > kMaxWidth ||
+  if (width <= 0 || height <= 0 || width > kMaxWidth ||
       DibStride(width) * static_cast<size_t>(height) > kBufferBytes) {
     return -1;
   }
@@ -205,12 +256,13 @@ int CVideoOut::DrawDibYuy2(const BYTE* yuy2, HWND hwnd, const void* panel, int c
     ReleaseDC(hwnd, dc);
     return -1;
   }
-  BITMAPINFOHEADER header;
-  PrepareDib(yuy2, width, height, &header);
   const int dw = dst.right - dst.left;
   const int dh = dst.bottom - dst.top;
-  DrawDibBegin(m_hDrawDib, dc, dw, dh, &header, width, height, DDF_SAME_HDC);
-  DrawDibDraw(m_hDrawDib, dc, dst.left, dst.top, dw, dh, &header, m_pFlipBuf, 0, 0, width, height,
+  BITMAPINFOHEADER header;
+  PrepareDib(src, width, height, dw, dh, &header);
+  const int dib_w = header.biWidth, dib_h = header.biHeight;
+  DrawDibBegin(m_hDrawDib, dc, dw, dh, &header, dib_w, dib_h, DDF_SAME_HDC);
+  DrawDibDraw(m_hDrawDib, dc, dst.left, dst.top, dw, dh, &header, m_pFlipBuf, 0, 0, dib_w, dib_h,
               DDF_SAME_HDC | DDF_SAME_DRAW);
   DrawDibEnd(m_hDrawDib);
 #if VIDEOLIB_GDI_TEXT

@@ -8,6 +8,8 @@
 // Threads: set-up and release run on the owner's thread while no channel presents; the two
 // presentations may be called from any number of decode threads at once.
 
+#include <vector>
+
 #include "platform/ddraw/ddraw.h"
 #include "platform/gdi/gdi.h"
 #include "platform/vfw/drawdib.h"
@@ -60,6 +62,10 @@ class CVideoOut {
   int DrawDibYuy2(const BYTE* yuy2, HWND hwnd, const void* panel, int channel, int title, int focus,
                   int width, int height);
 
+  // The same of a planar 4:2:0 picture, its planes given apart (chroma rows width / 2 bytes):
+  // the window shows what converting it to YUY2 and drawing that would show.
+  int DrawDibPlanar(const BYTE* y, const BYTE* u, const BYTE* v, HWND hwnd, const void* panel,
+                    int channel, int title, int focus, int width, int height);
   // The rectangle the DrawDib path draws into (client coordinates of `hwnd`).
   static RECT DrawDibTarget(HWND hwnd, int title, int focus);
 
@@ -93,16 +99,29 @@ class CVideoOut {
 #else
   HRESULT BltOnce(IDirectDrawSurface7* surface, RECT* src, RECT* dst);
 #endif
-  // Converts and flips the picture into the bottom-up DIB of the flip buffer.
-  void PrepareDib(const BYTE* yuy2, int width, int height, BITMAPINFOHEADER* header);
+  // A picture for the DrawDib path: packed YUY2, or the three planes of a planar one.
+  struct DibSource {
+    const BYTE* yuy2;
+    const BYTE* y;
+    const BYTE* u;
+    const BYTE* v;
+  };
+  int DrawDib(const DibSource& src, HWND hwnd, const void* panel, int channel, int title, int focus,
+              int width, int height);
+  // Converts and flips the picture into the bottom-up DIB of the flip buffer, at the size of
+  // a `dst_w` x `dst_h` window along each axis it shrinks (REQUIRES: m_lock held).
+  void PrepareDib(const DibSource& src, int width, int height, int dst_w, int dst_h,
+                  BITMAPINFOHEADER* header);
 
   IDirectDraw7* m_pDD = nullptr;
   IDirectDrawSurface7* m_pPrimary = nullptr;
   IDirectDrawSurface7* m_pBack = nullptr;  // never created; released when present
   IDirectDrawClipper* m_pClipper = nullptr;
   CrLockCS m_lock;
-  BYTE* m_pBgrBuf = nullptr;   // guarded by m_lock while presenting
+  BYTE* m_pBgrBuf = nullptr;   // a row of YUY2 while presenting; guarded by m_lock
   BYTE* m_pFlipBuf = nullptr;  // guarded by m_lock while presenting
+  std::vector<int> m_cols;     // the picture column each DIB column shows; guarded by m_lock
+  std::vector<int> m_rows;     // the same of rows
   HDRAWDIB m_hDrawDib = nullptr;
 #if VIDEOLIB_GDI_TEXT
   HFONT m_hPanelFont = nullptr;  // guarded by m_lock

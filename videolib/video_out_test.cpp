@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <thread>
@@ -210,6 +211,87 @@ TEST_F(VideoOutTest, DrawDibKeepsRowsStraightForWidthsWithPaddedRows) {
   for (int y = 0; y < client.bottom; y += 7) {
     EXPECT_EQ(desktop_.Pixel(c.left + 1, c.top + y), DibColor(kRed)) << "row " << y;
     EXPECT_EQ(desktop_.Pixel(c.left + 20, c.top + y), DibColor(kBlue)) << "row " << y;
+  }
+}
+
+// Bytes that differ from pixel to pixel and from row to row, so that every pixel's own
+// luma and chroma and its neighbour's chroma show in the result.
+std::vector<BYTE> NoisePicture(size_t bytes, uint32_t seed) {
+  std::vector<BYTE> p(bytes);
+  for (BYTE& b : p) {
+    seed = seed * 1664525u + 1013904223u;
+    b = static_cast<BYTE>(seed >> 24);
+  }
+  return p;
+}
+
+// What the window showed when the DrawDib path converted the whole picture and stretched
+// it: YUY2 to BGR24, rows bottom-up, StretchDIBits over the target rectangle.
+void DrawWholePicture(HWND hwnd, const BYTE* yuy2, int w, int h, int title, int focus) {
+  const size_t stride = (static_cast<size_t>(w) * 3 + 3) & ~size_t{3};
+  std::vector<BYTE> bgr(static_cast<size_t>(w) * h * 3), dib(stride * h);
+  pixel::reference::Yuy2ToBgr24(yuy2, bgr.data(), w, h);
+  for (int y = 0; y < h; ++y) {
+    std::memcpy(&dib[stride * (h - 1 - y)], &bgr[static_cast<size_t>(w) * 3 * y],
+                static_cast<size_t>(w) * 3);
+  }
+  BITMAPINFO info{};
+  info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  RECT t = CVideoOut::DrawDibTarget(hwnd, title, focus);
+  HDC dc = GetDC(hwnd);
+  StretchDIBits(dc, t.left, t.top, t.right - t.left, t.bottom - t.top, 0, 0, w, h, dib.data(),
+                &info, DIB_RGB_COLORS, SRCCOPY);
+  ReleaseDC(hwnd, dc);
+}
+
+TEST_F(VideoOutTest, DrawDibShowsExactlyWhatStretchingTheWholePictureShowed) {
+  struct Size {
+    int w, h;
+  };
+  const Size pictures[] = {{704, 576}, {720, 576}, {352, 288}, {354, 100}, {176, 144},
+                           {640, 480}, {702, 575}, {2, 2},     {8, 3}};
+  const Size windows[] = {{352, 288}, {176, 144}, {351, 287}, {700, 120}, {90, 500},
+                          {720, 576}, {1, 1},     {3, 5},     {706, 590}};
+  uint32_t seed = 1;
+  int compared = 0;
+  for (const Size& p : pictures) {
+    const std::vector<BYTE> yuy2 = NoisePicture(static_cast<size_t>(p.w) * p.h * 2, ++seed);
+    const std::vector<BYTE> planar = NoisePicture(static_cast<size_t>(p.w) * p.h * 3 / 2, ++seed);
+    std::vector<BYTE> planar_yuy2(static_cast<size_t>(p.w) * p.h * 2);
+    pixel::Yuv420pToYuy2(planar.data(), planar_yuy2.data(), p.w, p.h);
+    const BYTE* u = planar.data() + static_cast<size_t>(p.w) * p.h;
+    const BYTE* v = u + static_cast<size_t>(p.w) * p.h / 4;
+    for (const Size& wnd : windows) {
+      const int title = (compared / 2) % 2, focus = (compared / 3) % 2;
+      MoveWindow(a_.m_hWnd, 0, 0, wnd.w + 2, wnd.h + 2, TRUE);
+      desktop_.Drain();
+      RECT t = OnScreen(a_.m_hWnd, CVideoOut::DrawDibTarget(a_.m_hWnd, title, focus));
+      t.right = std::min<LONG>(t.right, 800);
+      t.bottom = std::min<LONG>(t.bottom, 600);
+      auto grab = [&] {
+        std::vector<uint32_t> shown;
+        for (int y = t.top; y < t.bottom; ++y) {
+          for (int x = t.left; x < t.right; ++x) shown.push_back(desktop_.Pixel(x, y));
+        }
+        return shown;
+      };
+      for (int planar_form = 0; planar_form < 2; ++planar_form) {
+        const BYTE* as_yuy2 = planar_form ? planar_yuy2.data() : yuy2.data();
+        DrawWholePicture(a_.m_hWnd, as_yuy2, p.w, p.h, title, focus);
+        const std::vector<uint32_t> before = grab();
+        HDC dc = GetDC(a_.m_hWnd);  // a picture that draws nothing must not pass
+        BitBlt(dc, 0, 0, wnd.w, wnd.h, nullptr, 0, 0, WHITENESS);
+        ReleaseDC(a_.m_hWnd, dc);
+        int r = planar_form
+                    ? out_.DrawDibPlanar(planar.data(), u, v, a_.m_hWnd, nullptr, 0, title, focus,
+                                         p.w, p.h)
+                    : out_.DrawDibYuy2(as_yuy2, a_.m_hWnd, nullptr, 0, title, focus, p.w, p.h);
+        ASSERT_EQ(r, 0);
+        EXPECT_TRUE(before == grab()) << p.w << "x" << p.h << " into " << wnd.w << "x" << wnd.h
+                                      << (planar_form ? " planar" : " YUY2");
+        ++compared;
+      }
+    }
   }
 }
 

@@ -10,6 +10,7 @@
 #include "platform/display/display.h"
 #include "platform/gdi/gdi.h"
 #include "platform/ui/ui.h"
+#include "videolib/pixel_convert.h"
 #include "videolib/video_out.h"
 #include "videolib/video_wnd.h"
 
@@ -71,6 +72,50 @@ BENCHMARK(BM_DrawDibPresentation)
     ->Args({352, 288})
     ->Args({1280, 720})
     ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// A decoded D1 picture (planar 4:2:0, 704 x 576) as a channel presents it without a surface,
+// into a CIF cell of the grid.
+void BM_D1PlanarIntoCifCell(benchmark::State& state) {
+  Stage& stage = TheStage();
+  constexpr int kW = 704, kH = 576;
+  CVideoWnd video;
+  video.CreateWnd(RECT{0, 0, 352 + 2, 288 + 2}, stage.parent, 1);
+  std::vector<BYTE> planar(kW * kH * 3 / 2), yuy2(kW * kH * 2);
+  for (size_t i = 0; i < planar.size(); ++i) planar[i] = static_cast<BYTE>(i * 7 + (i >> 10));
+  for (auto _ : state) {
+    pixel::Yuv420pToYuy2(planar.data(), yuy2.data(), kW, kH);
+    int r = stage.out.DrawDibYuy2(yuy2.data(), video.m_hWnd, nullptr, 0, 1, 0, kW, kH);
+    benchmark::DoNotOptimize(r);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_D1PlanarIntoCifCell)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// The same picture as the channel now gives it: the planes straight to the DrawDib path, at
+// the cell's size (CIF), at its own (D1) and enlarged.
+void BM_D1PlanarDirect(benchmark::State& state) {
+  Stage& stage = TheStage();
+  constexpr int kW = 704, kH = 576;
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  CVideoWnd video;
+  video.CreateWnd(RECT{0, 0, w + 2, h + 2}, stage.parent, 1);
+  std::vector<BYTE> planar(kW * kH * 3 / 2);
+  for (size_t i = 0; i < planar.size(); ++i) planar[i] = static_cast<BYTE>(i * 7 + (i >> 10));
+  const BYTE* u = planar.data() + kW * kH;
+  const BYTE* v = u + kW * kH / 4;
+  for (auto _ : state) {
+    int r = stage.out.DrawDibPlanar(planar.data(), u, v, video.m_hWnd, nullptr, 0, 1, 0, kW, kH);
+    benchmark::DoNotOptimize(r);
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.SetLabel("704x576 -> " + std::to_string(w) + "x" + std::to_string(h));
+}
+BENCHMARK(BM_D1PlanarDirect)
+    ->Args({352, 288})
+    ->Args({704, 596})
+    ->Args({1280, 720})
+    ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
 
 }  // namespace
