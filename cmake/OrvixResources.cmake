@@ -4,6 +4,10 @@
 # `HINSTANCE <name>()`, the module's handle.
 function(orvix_resources)
   cmake_parse_arguments(RES "" "TARGET;FILE;SYMBOL" "" ${ARGN})
+  # A test or benchmark that this build leaves out (fuzz, thread-sanitizer) has nothing to take.
+  if(NOT TARGET ${RES_TARGET})
+    return()
+  endif()
   set(out_dir ${CMAKE_CURRENT_BINARY_DIR}/resources/${RES_TARGET})
   set(source ${CMAKE_CURRENT_SOURCE_DIR}/${RES_FILE})
   add_custom_command(

@@ -13,9 +13,9 @@
 namespace {
 
 TEST(Grid, ColumnsFollowTheSquareRule) {
-  const std::map<int, int> expected = {{1, 1}, {2, 2}, {4, 2},  {5, 3},  {9, 3},  {10, 4},
-                                       {16, 4}, {17, 5}, {36, 6}, {49, 7}, {50, 8}, {200, 8},
-                                       {0, 8},  {-3, 8}};
+  const std::map<int, int> expected = {{1, 1},  {2, 2},   {4, 2},  {5, 3},  {9, 3},
+                                       {10, 4}, {16, 4},  {17, 5}, {36, 6}, {49, 7},
+                                       {50, 8}, {200, 8}, {0, 8},  {-3, 8}};
   for (auto [count, columns] : expected) EXPECT_EQ(grid::Columns(count), columns) << count;
 }
 
@@ -92,7 +92,8 @@ TEST(PageSettings, ReadsThePropertiesAndChoosesTheLanguageExactly) {
 }
 
 TEST(PageSettings, CountsTheSessionSlotsCannotServeAreBroughtIntoRange) {
-  for (auto [text, served] : std::map<std::string, int>{{"", 1}, {"0", 1}, {"-2", 1}, {"9", 8}, {"16", 8}}) {
+  for (auto [text, served] :
+       std::map<std::string, int>{{"", 1}, {"0", 1}, {"-2", 1}, {"9", 8}, {"16", 8}}) {
     testing::internal::CaptureStdout();
     auto s = control::LoadPageSettings(Page({{"DvrChnNum", text}}));
     std::string out = testing::internal::GetCapturedStdout();
@@ -107,7 +108,8 @@ class CaptureConfig : public testing::Test {
     dir_ = (std::filesystem::temp_directory_path() /
             ("capcfg_" + std::to_string(std::random_device{}()) + "_" +
              testing::UnitTest::GetInstance()->current_test_info()->name()))
-               .string() + "/";
+               .string() +
+           "/";
     std::filesystem::create_directories(dir_);
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }

@@ -6,7 +6,9 @@
 
 namespace control {
 
-void VideoLibrary::ClearPanelTable() { std::memset(&CChannel::m_swdata, 0, sizeof(SW_SHOW_ARR_ST)); }
+void VideoLibrary::ClearPanelTable() {
+  std::memset(&CChannel::m_swdata, 0, sizeof(SW_SHOW_ARR_ST));
+}
 
 void VideoLibrary::SetSipName(const std::string& name) {
 #if VIDEOLIB_GDI_TEXT
@@ -27,9 +29,9 @@ void VideoLibrary::SetCapChn(int channel) {
 std::string VideoLibrary::ModuleDirectory() {
   HMODULE module = nullptr;
   auto address = reinterpret_cast<LPCSTR>(&CChannel::SetCapturePath);
-  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          address, &module)) {
+  if (!GetModuleHandleExA(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          address, &module)) {
     return "./";
   }
   char path[MAX_PATH + 1] = {};

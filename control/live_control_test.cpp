@@ -59,12 +59,14 @@ TEST(LiveControl, SnapshotRequestWritesTheNextPictureAsBmp) {
   {
     control::ViewerControl c(library);
     c.SetRtspPort(dvr.Port());
-    std::map<std::string, std::string> page = {{"DvrAddr", "127.0.0.1"}, {"DvrChnNum", "2"},
-                                               {"Preview", "1"}, {"sipName", "dvr9"},
+    std::map<std::string, std::string> page = {{"DvrAddr", "127.0.0.1"},
+                                               {"DvrChnNum", "2"},
+                                               {"Preview", "1"},
+                                               {"sipName", "dvr9"},
                                                {"DefChShow", "-1"}};
     c.LoadSettings([&](const char* name) { return page.count(name) ? page[name] : ""; });
-    HWND parent = platform::ui::test::MakeWindow("Recorder", WS_POPUP | WS_VISIBLE, 0, 0, 1024,
-                                                 600, nullptr);
+    HWND parent =
+        platform::ui::test::MakeWindow("Recorder", WS_POPUP | WS_VISIBLE, 0, 0, 1024, 600, nullptr);
     ASSERT_NE(control::CreateViewerWindow(&c, parent, RECT{0, 0, 1024, 600}), nullptr);
     CChannel::SetCapturePath(dir + "shots");
     std::filesystem::create_directory(dir + "shots");
@@ -83,8 +85,8 @@ TEST(LiveControl, SnapshotRequestWritesTheNextPictureAsBmp) {
   }
   auto files = Bmps(dir + "shots");
   ASSERT_EQ(files.size(), 1u);
-  EXPECT_TRUE(std::regex_match(files[0].filename().string(),
-                               std::regex(R"(dvr9_CH2_\d{8}_\d{9}\.bmp)")))
+  EXPECT_TRUE(
+      std::regex_match(files[0].filename().string(), std::regex(R"(dvr9_CH2_\d{8}_\d{9}\.bmp)")))
       << files[0];
   std::ifstream file(files[0], std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(file)), {});

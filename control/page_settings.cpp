@@ -7,7 +7,9 @@ namespace control {
 namespace {
 
 // Decimal like the C library reads it: leading digits count, anything else gives 0.
-int Decimal(const std::string& text) { return static_cast<int>(std::strtol(text.c_str(), nullptr, 10)); }
+int Decimal(const std::string& text) {
+  return static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
+}
 
 int ServableChannelCount(int requested) {
   if (requested >= 1 && requested <= kMaxChannels) return requested;

@@ -85,7 +85,8 @@ int ViewerControl::SeekPlayback(int seconds) {
 int ViewerControl::PlaybackPosition() {
   RtspSession* s = playbackSession_.get();
   if (s == nullptr) return playbackPosition_;
-  playbackPosition_ = s->startPosition + static_cast<int>(s->elapsedSeconds.load(std::memory_order_relaxed));
+  playbackPosition_ =
+      s->startPosition + static_cast<int>(s->elapsedSeconds.load(std::memory_order_relaxed));
   return playbackPosition_;
 }
 

@@ -32,7 +32,9 @@ void FillHeader(uint8_t* h, int width, int height, uint32_t image_bytes) {
 
 }  // namespace
 
-size_t RowStride(int width) { return (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3); }
+size_t RowStride(int width) {
+  return (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
+}
 
 bool Write(const char* path, const uint8_t* rows, int width, int height) {
   if (path == nullptr || rows == nullptr || width <= 0 || height <= 0) return false;

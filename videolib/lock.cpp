@@ -2,9 +2,7 @@
 
 CrLockCS::CrLockCS() : m_bBorrowed(0) { InitializeCriticalSection(&m_cs); }
 
-CrLockCS::CrLockCS(const CrLockCS&) : CrLock(), m_bBorrowed(0) {
-  InitializeCriticalSection(&m_cs);
-}
+CrLockCS::CrLockCS(const CrLockCS&) : CrLock(), m_bBorrowed(0) { InitializeCriticalSection(&m_cs); }
 
 CrLockCS& CrLockCS::operator=(const CrLockCS&) { return *this; }
 

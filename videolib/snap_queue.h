@@ -10,8 +10,8 @@
 struct SnapItem {
   int width = 0;
   int height = 0;
-  int format = 0;             // pixel layout code of the picture
-  uint8_t* data = nullptr;    // owned heap copy (malloc), freed by whoever takes the item
+  int format = 0;           // pixel layout code of the picture
+  uint8_t* data = nullptr;  // owned heap copy (malloc), freed by whoever takes the item
 };
 
 class SnapQueue {
@@ -32,6 +32,6 @@ class SnapQueue {
   int m_count = 0;
   int m_read = 0;
   int m_write = 0;
-  CRITICAL_SECTION m_cs{};  // guards the items, count and indexes
+  CRITICAL_SECTION m_cs{};    // guards the items, count and indexes
   HANDLE m_hEvent = nullptr;  // auto-reset, set by every push
 };

@@ -27,8 +27,8 @@ constexpr HI_U32 kMaxHeightInMb = 256;
 struct Decoder {
   AVCodecContext* context = nullptr;
   AVPacket* packet = nullptr;
-  AVFrame* frame = nullptr;   // the picture last handed out
-  AVFrame* held = nullptr;    // a picture taken out early to make room for input
+  AVFrame* frame = nullptr;  // the picture last handed out
+  AVFrame* held = nullptr;   // a picture taken out early to make room for input
   bool has_held = false;
   bool warned_format = false;
   std::vector<uint8_t> pending;  // non-slice NAL units waiting for their slice
@@ -155,8 +155,7 @@ HI_S32 Drain(Decoder* decoder, H264_DEC_FRAME_S* picture) {
 extern "C" HI_S32 Hi264DecGetInfo(H264_LIBINFO_S* info) {
   if (info == nullptr) return HI_H264DEC_ERR_HANDLE;
   static char version[96];
-  std::snprintf(version, sizeof(version), "hi_h264dec_w 1.0 over libavcodec %s",
-                av_version_info());
+  std::snprintf(version, sizeof(version), "hi_h264dec_w 1.0 over libavcodec %s", av_version_info());
   std::memset(info, 0, sizeof(*info));
   info->uMajor = 1;
   info->sVersion = version;

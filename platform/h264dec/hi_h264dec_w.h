@@ -14,7 +14,7 @@ using HI_U64 = uint64_t;
 using HI_U8 = uint8_t;
 using HI_HDL = void*;
 
-constexpr HI_S32 HI_H264DEC_OK = 0;          // a picture is in the output record
+constexpr HI_S32 HI_H264DEC_OK = 0;  // a picture is in the output record
 constexpr HI_S32 HI_H264DEC_NEED_MORE_BITS = -1;
 constexpr HI_S32 HI_H264DEC_NO_PICTURE = -2;  // end of stream reached, nothing more to show
 constexpr HI_S32 HI_H264DEC_ERR_HANDLE = -3;
@@ -31,7 +31,7 @@ struct H264_LIBINFO_S {
   HI_U32 uFunctionSet;
   HI_U32 uPictureFormat;
   HI_U32 uStreamInType;
-  HI_U32 uPicWidth;   // largest picture, in pixels
+  HI_U32 uPicWidth;  // largest picture, in pixels
   HI_U32 uPicHeight;
   HI_U32 uBufNum;
   HI_U32 uReserved;
@@ -43,7 +43,7 @@ struct H264_DEC_ATTR_S {
   HI_U32 uStreamInType;   // 0: byte stream
   HI_U32 uPicWidthInMB;
   HI_U32 uPicHeightInMB;
-  HI_U32 uBufNum;         // reference buffers
+  HI_U32 uBufNum;  // reference buffers
   HI_U32 uWorkMode;
   void* pUserData;
   HI_U32 uReserved;

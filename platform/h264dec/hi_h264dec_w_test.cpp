@@ -119,7 +119,8 @@ TEST(H264Decoder, GarbageAndCutUnitsAreSurvivedAndTheNextKeyFrameRecovers) {
     for (auto& b : junk) b = static_cast<HI_U8>(random());
     junk[0] = 0, junk[1] = 0, junk[2] = 0;
     if (junk.size() > 4) junk[3] = 1;
-    HI_S32 r = Hi264DecFrame(decoder, junk.data(), static_cast<HI_U32>(junk.size()), 0, &picture, 0);
+    HI_S32 r =
+        Hi264DecFrame(decoder, junk.data(), static_cast<HI_U32>(junk.size()), 0, &picture, 0);
     while (r == HI_H264DEC_OK) r = Hi264DecFrame(decoder, nullptr, 0, 0, &picture, 0);
     EXPECT_EQ(r, HI_H264DEC_NEED_MORE_BITS);
   }
@@ -127,7 +128,8 @@ TEST(H264Decoder, GarbageAndCutUnitsAreSurvivedAndTheNextKeyFrameRecovers) {
   for (size_t f = 0; f < 10; ++f) {
     for (auto nal : clip.frames[f]) {
       nal.resize(nal.size() / 2 + 1);
-      HI_S32 r = Hi264DecFrame(decoder, nal.data(), static_cast<HI_U32>(nal.size()), 0, &picture, 0);
+      HI_S32 r =
+          Hi264DecFrame(decoder, nal.data(), static_cast<HI_U32>(nal.size()), 0, &picture, 0);
       while (r == HI_H264DEC_OK) r = Hi264DecFrame(decoder, nullptr, 0, 0, &picture, 0);
     }
   }

@@ -20,8 +20,7 @@ const char* CharsetOf(UINT code_page) {
 }
 
 // Converts `in` whole; false when a sequence has no translation or the charset is unknown.
-bool Convert(const char* to, const char* from, const char* in, size_t in_bytes,
-             std::string* out) {
+bool Convert(const char* to, const char* from, const char* in, size_t in_bytes, std::string* out) {
   iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) return false;
   out->assign(in_bytes * 4 + 8, '\0');
@@ -50,8 +49,7 @@ int Deliver(const std::string& converted, size_t unit, void* out, int out_units)
 
 }  // namespace
 
-int MultiByteToWideChar(UINT code_page, DWORD, LPCSTR in, int in_bytes, WCHAR* out,
-                        int out_chars) {
+int MultiByteToWideChar(UINT code_page, DWORD, LPCSTR in, int in_bytes, WCHAR* out, int out_chars) {
   const char* charset = CharsetOf(code_page);
   if (charset == nullptr || in == nullptr || in_bytes < -1 || out_chars < 0 ||
       (out_chars > 0 && out == nullptr)) {

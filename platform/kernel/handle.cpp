@@ -5,7 +5,9 @@
 
 using platform::kernel::KernelObject;
 
-BOOL CloseHandle(HANDLE handle) { return platform::kernel::UnregisterObject(handle) ? TRUE : FALSE; }
+BOOL CloseHandle(HANDLE handle) {
+  return platform::kernel::UnregisterObject(handle) ? TRUE : FALSE;
+}
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
   return WaitForMultipleObjects(1, &handle, FALSE, milliseconds);

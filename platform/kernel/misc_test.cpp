@@ -94,8 +94,7 @@ TEST(CodePage, Utf8TextReachesTheProgramsCodePageAndBack) {
   std::u16string wide(chars, u'\0');
   ASSERT_EQ(MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), chars), chars);
   char gbk[16] = {};
-  ASSERT_EQ(WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, gbk, sizeof gbk, nullptr, nullptr),
-            7);
+  ASSERT_EQ(WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, gbk, sizeof gbk, nullptr, nullptr), 7);
   EXPECT_STREQ(gbk, "\xcd\xa8\xb5\xc0 1");
 
   // A buffer that cannot hold the text gets nothing, and the caller is told why.

@@ -132,8 +132,8 @@ uintptr_t _beginthreadex(void*, unsigned stack_size, unsigned (*start)(void*), v
 HANDLE CreateThread(void*, size_t stack_size, THREAD_START_ROUTINE start, void* argument,
                     DWORD flags, DWORD* thread_id) {
   auto* block = new CreateThreadBlock{start, argument};
-  HANDLE handle = Start(stack_size, RunCreateThreadBlock, block,
-                        (flags & CREATE_SUSPENDED) != 0, thread_id);
+  HANDLE handle =
+      Start(stack_size, RunCreateThreadBlock, block, (flags & CREATE_SUSPENDED) != 0, thread_id);
   if (handle == nullptr) delete block;
   return handle;
 }

@@ -19,8 +19,8 @@ using THREAD_START_ROUTINE = DWORD (*)(void* parameter);
 
 uintptr_t _beginthreadex(void* security, unsigned stack_size, unsigned (*start)(void*),
                          void* argument, unsigned flags, unsigned* thread_id);
-HANDLE CreateThread(void* security, size_t stack_size, THREAD_START_ROUTINE start,
-                    void* argument, DWORD flags, DWORD* thread_id);
+HANDLE CreateThread(void* security, size_t stack_size, THREAD_START_ROUTINE start, void* argument,
+                    DWORD flags, DWORD* thread_id);
 DWORD ResumeThread(HANDLE thread);
 BOOL GetExitCodeThread(HANDLE thread, DWORD* exit_code);
 BOOL TerminateThread(HANDLE thread, DWORD exit_code);

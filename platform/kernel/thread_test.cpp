@@ -32,8 +32,7 @@ TEST(Thread, HandleSignalsAtEndWithItsExitCode) {
 TEST(Thread, StillActiveWhileRunning) {
   HANDLE gate = CreateEvent(nullptr, TRUE, FALSE, nullptr);
   unsigned id = 0;
-  HANDLE thread =
-      reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, WaitForGate, gate, 0, &id));
+  HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, WaitForGate, gate, 0, &id));
   EXPECT_NE(id, 0u);
   EXPECT_EQ(GetThreadId(thread), id);
   DWORD code = 0;
@@ -52,8 +51,12 @@ TEST(Thread, SuspendedThreadStartsOnResume) {
   static std::atomic<bool> ran;
   ran = false;
   HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(
-      nullptr, 0, [](void*) -> unsigned { ran = true; return 0; }, nullptr, CREATE_SUSPENDED,
-      nullptr));
+      nullptr, 0,
+      [](void*) -> unsigned {
+        ran = true;
+        return 0;
+      },
+      nullptr, CREATE_SUSPENDED, nullptr));
   Sleep(20);
   EXPECT_FALSE(ran.load());
   EXPECT_EQ(ResumeThread(thread), 1u);
@@ -122,8 +125,12 @@ TEST(Thread, ThreadIdsAreDistinct) {
   EXPECT_EQ(here, GetCurrentThreadId());
   static DWORD other;
   HANDLE thread = CreateThread(
-      nullptr, 0, [](void*) -> DWORD { other = GetCurrentThreadId(); return 0; }, nullptr, 0,
-      nullptr);
+      nullptr, 0,
+      [](void*) -> DWORD {
+        other = GetCurrentThreadId();
+        return 0;
+      },
+      nullptr, 0, nullptr);
   WaitForSingleObject(thread, 5000);
   EXPECT_NE(other, here);
   EXPECT_EQ(GetThreadId(thread), other);
@@ -138,8 +145,8 @@ TEST(CriticalSection, IsRecursiveAndExcludesOtherThreads) {
   static CRITICAL_SECTION* s_section;
   s_section = &section;
   HANDLE thread = CreateThread(
-      nullptr, 0, [](void*) -> DWORD { return TryEnterCriticalSection(s_section); }, nullptr,
-      0, nullptr);
+      nullptr, 0, [](void*) -> DWORD { return TryEnterCriticalSection(s_section); }, nullptr, 0,
+      nullptr);
   WaitForSingleObject(thread, 5000);
   DWORD code = 1;
   GetExitCodeThread(thread, &code);

@@ -153,8 +153,8 @@ TEST_F(LivePairTest, SnapshotsAreBmpFilesOfTheDecodedPicture) {
     ASSERT_FALSE(path.empty()) << "channel " << channel;
     EXPECT_TRUE(SnapshotName(fs::path(path).filename().string(), channel)) << path;
     EXPECT_EQ(avi_probe::Run("ffprobe -v error -show_entries stream=codec_name,width,height -of "
-                         "csv=p=0 '" +
-                         path + "'"),
+                             "csv=p=0 '" +
+                             path + "'"),
               "bmp,352,288\n");
     std::string error;
     auto picture = ReadBmpLuma(path, &error);
@@ -169,7 +169,8 @@ TEST_F(LivePairTest, SnapshotsAreBmpFilesOfTheDecodedPicture) {
 
 // Frames ffmpeg decodes from `path`, and the picture of frame `index` as luma.
 int DecodedFrames(const std::string& path) {
-  std::string crc = avi_probe::Run("ffmpeg -v error -i '" + path + "' -map 0:v:0 -f framecrc - 2>&1");
+  std::string crc =
+      avi_probe::Run("ffmpeg -v error -i '" + path + "' -map 0:v:0 -f framecrc - 2>&1");
   int frames = 0;
   for (size_t at = 0; at < crc.size();) {
     size_t end = crc.find('\n', at);
@@ -182,8 +183,8 @@ int DecodedFrames(const std::string& path) {
 
 LumaImage DecodedPicture(const std::string& path, int index) {
   std::string raw =
-      avi_probe::Run("ffmpeg -v error -i '" + path + "' -vf 'select=eq(n\\," + std::to_string(index) +
-                 ")' -frames:v 1 -f rawvideo -pix_fmt gray -");
+      avi_probe::Run("ffmpeg -v error -i '" + path + "' -vf 'select=eq(n\\," +
+                     std::to_string(index) + ")' -frames:v 1 -f rawvideo -pix_fmt gray -");
   LumaImage image{352, 288, std::vector<uint8_t>(raw.begin(), raw.end())};
   if (image.y.size() != 352u * 288u) image.y.clear();
   return image;
@@ -200,8 +201,8 @@ TEST_F(LivePairTest, TenSecondRecordingsDecodeWithTheirFrameCount) {
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   for (int i = 0; i < 2; ++i) {
     EXPECT_EQ(avi_probe::Run("ffprobe -v error -select_streams v:0 -show_entries "
-                         "stream=codec_tag_string,width,height -of csv=p=0 '" +
-                         paths[i] + "'"),
+                             "stream=codec_tag_string,width,height -of csv=p=0 '" +
+                             paths[i] + "'"),
               "YUY2,352,288\n");
     // The writer keeps the stream at 25 per second of the time stamps, standing in for missing
     // frames, so the count follows the time recorded; the playout hands pictures over in
@@ -237,8 +238,8 @@ TEST_F(LivePairTest, PicturesKeepComingWithPacketLoss) {
 
 TEST(LivepairProgram, WritesAndNamesEveryFile) {
   const std::string dir = TempDir() + "/out";
-  const std::string out = avi_probe::Run(std::string(LIVEPAIR_BINARY) +
-                                     " --seconds 1 --record 2 --channels 2,1 --out '" + dir + "'");
+  const std::string out = avi_probe::Run(
+      std::string(LIVEPAIR_BINARY) + " --seconds 1 --record 2 --channels 2,1 --out '" + dir + "'");
   std::vector<std::string> written;
   for (size_t at = out.find("wrote "); at != std::string::npos; at = out.find("wrote ", at)) {
     at += 6;

@@ -78,15 +78,13 @@ void BM_Yuy2ToBgr24_swscale(benchmark::State& s) {
 }
 void BM_Y41PToYuy2(benchmark::State& s) { Ours<pixel::Y41PToYuy2>(s, kN * 3 / 2, kN * 2); }
 void BM_Y41PToYuy2_swscale(benchmark::State& s) {
-  Swscale(s, AV_PIX_FMT_YUV411P, AV_PIX_FMT_YUYV422, kPlanar411, {{0, kW * 2}}, kN * 3 / 2,
-          kN * 2);
+  Swscale(s, AV_PIX_FMT_YUV411P, AV_PIX_FMT_YUYV422, kPlanar411, {{0, kW * 2}}, kN * 3 / 2, kN * 2);
 }
 void BM_Y41PToYuv420p(benchmark::State& s) {
   Ours<pixel::Y41PToYuv420p>(s, kN * 3 / 2, kN * 3 / 2);
 }
 void BM_Y41PToYuv420p_swscale(benchmark::State& s) {
-  Swscale(s, AV_PIX_FMT_YUV411P, AV_PIX_FMT_YUV420P, kPlanar411, kPlanar, kN * 3 / 2,
-          kN * 3 / 2);
+  Swscale(s, AV_PIX_FMT_YUV411P, AV_PIX_FMT_YUV420P, kPlanar411, kPlanar, kN * 3 / 2, kN * 3 / 2);
 }
 
 BENCHMARK(BM_Yuv420pToYuy2);

@@ -38,8 +38,8 @@ void BM_WrapperNalByNal(benchmark::State& state) {
     }
     Hi264DecDestroy(decoder);
   }
-  state.counters["frames/s"] = benchmark::Counter(static_cast<double>(pictures),
-                                                  benchmark::Counter::kIsRate);
+  state.counters["frames/s"] =
+      benchmark::Counter(static_cast<double>(pictures), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_WrapperNalByNal)->Unit(benchmark::kMillisecond);
 
@@ -72,8 +72,8 @@ void BM_LibavcodecWholeFrames(benchmark::State& state) {
   }
   av_frame_free(&frame);
   av_packet_free(&packet);
-  state.counters["frames/s"] = benchmark::Counter(static_cast<double>(pictures),
-                                                  benchmark::Counter::kIsRate);
+  state.counters["frames/s"] =
+      benchmark::Counter(static_cast<double>(pictures), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_LibavcodecWholeFrames)->Unit(benchmark::kMillisecond);
 
