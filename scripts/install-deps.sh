@@ -18,6 +18,8 @@ packages=(
   # third-party RTSP server for interoperability tests, sound checks
   gir1.2-gst-rtsp-server-1.0 python3-gi gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   gstreamer1.0-plugins-ugly gstreamer1.0-plugins-bad gstreamer1.0-tools sox
+  # second third-party RTSP server (it runs as an unprivileged user)
+  vlc-bin vlc-plugin-base
   # namespaces for binding the RTSP port without privileges
   util-linux iproute2
 )

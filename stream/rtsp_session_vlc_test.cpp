@@ -2,7 +2,6 @@
 // a timed Session token and a PLAY URL without the slash, each switched to once. VLC does not
 // run as root, so it runs as nobody; the clip is made with GStreamer's tools.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
