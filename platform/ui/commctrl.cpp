@@ -5,6 +5,15 @@
 
 namespace platform::ui::commctrl {
 
+void RegisterControlClass(const char* name, WNDPROC proc, UINT style) {
+  WNDCLASSA wc{};
+  wc.style = style | CS_GLOBALCLASS;
+  wc.lpfnWndProc = proc;
+  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  wc.lpszClassName = name;
+  RegisterClassA(&wc);
+}
+
 LRESULT Notify(HWND from, UINT code, NMHDR* header) {
   header->hwndFrom = from;
   header->idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(from));

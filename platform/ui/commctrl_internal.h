@@ -42,6 +42,9 @@ class StateMap {
   std::unordered_map<HWND, std::unique_ptr<T>> states_;
 };
 
+// Registers a process-wide control class with the arrow cursor; `style` adds to CS_GLOBALCLASS.
+void RegisterControlClass(const char* name, WNDPROC proc, UINT style = 0);
+
 // Fills the NMHDR at the start of `header` and sends WM_NOTIFY to the parent of `from`.
 LRESULT Notify(HWND from, UINT code, NMHDR* header);
 

@@ -293,13 +293,6 @@ LRESULT DateTimeProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
 
 }  // namespace
 
-void RegisterDateTimeClass() {
-  WNDCLASSA wc{};
-  wc.style = CS_GLOBALCLASS;
-  wc.lpfnWndProc = DateTimeProc;
-  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  wc.lpszClassName = DATETIMEPICK_CLASSA;
-  RegisterClassA(&wc);
-}
+void RegisterDateTimeClass() { RegisterControlClass(DATETIMEPICK_CLASSA, DateTimeProc); }
 
 }  // namespace platform::ui::commctrl

@@ -331,13 +331,6 @@ LRESULT HeaderProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
 
 }  // namespace
 
-void RegisterHeaderClass() {
-  WNDCLASSA wc{};
-  wc.style = CS_DBLCLKS | CS_GLOBALCLASS;
-  wc.lpfnWndProc = HeaderProc;
-  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  wc.lpszClassName = WC_HEADERA;
-  RegisterClassA(&wc);
-}
+void RegisterHeaderClass() { RegisterControlClass(WC_HEADERA, HeaderProc, CS_DBLCLKS); }
 
 }  // namespace platform::ui::commctrl

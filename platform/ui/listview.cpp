@@ -477,13 +477,6 @@ void Relayout(HWND window) {
   InvalidateRect(window, nullptr, FALSE);
 }
 
-void RegisterListViewClass() {
-  WNDCLASSA wc{};
-  wc.style = CS_DBLCLKS | CS_GLOBALCLASS;
-  wc.lpfnWndProc = ListViewProc;
-  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  wc.lpszClassName = WC_LISTVIEWA;
-  RegisterClassA(&wc);
-}
+void RegisterListViewClass() { RegisterControlClass(WC_LISTVIEWA, ListViewProc, CS_DBLCLKS); }
 
 }  // namespace platform::ui::commctrl

@@ -302,13 +302,6 @@ LRESULT TooltipProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
 
 }  // namespace
 
-void RegisterTooltipClass() {
-  WNDCLASSA wc{};
-  wc.style = CS_GLOBALCLASS;
-  wc.lpfnWndProc = TooltipProc;
-  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  wc.lpszClassName = TOOLTIPS_CLASSA;
-  RegisterClassA(&wc);
-}
+void RegisterTooltipClass() { RegisterControlClass(TOOLTIPS_CLASSA, TooltipProc); }
 
 }  // namespace platform::ui::commctrl

@@ -312,13 +312,6 @@ LRESULT TrackbarProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
 
 }  // namespace
 
-void RegisterTrackbarClass() {
-  WNDCLASSA wc{};
-  wc.style = CS_GLOBALCLASS;
-  wc.lpfnWndProc = TrackbarProc;
-  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  wc.lpszClassName = TRACKBAR_CLASSA;
-  RegisterClassA(&wc);
-}
+void RegisterTrackbarClass() { RegisterControlClass(TRACKBAR_CLASSA, TrackbarProc); }
 
 }  // namespace platform::ui::commctrl
