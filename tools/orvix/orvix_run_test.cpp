@@ -12,6 +12,7 @@
 #include "platform/net/net.h"
 #include "platform/process/child_process.h"
 #include "tools/dvrsim/picture.h"
+#include "tools/orvix/cell_reader.h"
 
 namespace orvix {
 namespace {
@@ -22,32 +23,7 @@ using platform::process::ChildProcess;
 
 constexpr uint32_t kBlack = 0x000000;
 constexpr uint32_t kFocusGreen = 0x00FF00;
-constexpr int kTitle = 20;  // the title strip above each channel's picture
-
-int Luma(uint32_t p) { return ((p >> 16 & 255) * 77 + (p >> 8 & 255) * 150 + (p & 255) * 29) >> 8; }
-
-// The digit row of the test picture shown in `cell` (the window's rectangle). The picture is
-// scaled to the window, so the dark box that holds the digits (from 8, 8 to 208, 160 in the
-// simulator's 352 x 288) is found first, and the picture is read back through it.
-std::string ReadCell(const XrgbImage& image, RECT cell, int row) {
-  int x0 = 1 << 30, y0 = 1 << 30, x1 = -1, y1 = -1;
-  for (int y = cell.top + kTitle + 4; y < cell.bottom - 8; ++y) {
-    for (int x = cell.left + 8; x < cell.right - 8; ++x) {
-      if (Luma(image.pixels[static_cast<size_t>(y) * image.width + x]) >= 35) continue;
-      x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
-    }
-  }
-  if (x1 <= x0 || y1 <= y0) return "";
-  std::vector<uint8_t> luma(352 * 288);
-  for (int y = 0; y < 288; ++y) {
-    for (int x = 0; x < 352; ++x) {
-      int sx = std::clamp(x0 + (x - 8) * (x1 - x0 + 1) / 200, 0, image.width - 1);
-      int sy = std::clamp(y0 + (y - 8) * (y1 - y0 + 1) / 152, 0, image.height - 1);
-      luma[y * 352 + x] = static_cast<uint8_t>(Luma(image.pixels[sy * image.width + sx]));
-    }
-  }
-  return dvrsim::ReadDigitRow(luma.data(), 352, 352, row);
-}
+constexpr int kTitle = kCellTitle;
 
 // Whether every pixel of the picture part of `cell` is black.
 bool CellBlack(const XrgbImage& image, RECT cell) {
