@@ -137,13 +137,15 @@ TEST_P(ConverterLevels, SampledPixelsMatchTheWholeConversion) {
     if (s.w % 2 != 0) continue;  // the whole conversion leaves an odd last column unwritten
     SCOPED_TRACE(testing::Message() << s.w << "x" << s.h);
     const size_t n = static_cast<size_t>(s.w) * s.h;
-    const Bytes yuy2 = Random(n * 2, 7), planar = Random(n * 3 / 2, 8);
+    // Each chroma plane holds a row for every two picture rows, the last one too when h is odd.
+    const size_t chroma = static_cast<size_t>(s.w / 2) * ((s.h + 1) / 2);
+    const Bytes yuy2 = Random(n * 2, 7), planar = Random(n + 2 * chroma, 8);
     Bytes packed(n * 2), whole(n * 3), whole_planar(n * 3);
     pixel::Yuy2ToBgr24(yuy2.data(), whole.data(), s.w, s.h);
-    pixel::Yuv420pToYuy2(planar.data(), packed.data(), s.w, s.h);
-    pixel::Yuy2ToBgr24(packed.data(), whole_planar.data(), s.w, s.h);
     const uint8_t* u = planar.data() + n;
-    const uint8_t* v = u + n / 4;
+    const uint8_t* v = u + chroma;
+    pixel::Yuv420pToYuy2_ex(planar.data(), u, v, packed.data(), s.w, s.h);
+    pixel::Yuy2ToBgr24(packed.data(), whole_planar.data(), s.w, s.h);
     // Halving (its own fast path), other shrinks, and every column.
     for (const int shown : {s.w / 2, s.w / 3, s.w / 2 + 1, s.w - 1, 1, s.w}) {
       if (shown < 1) continue;
