@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/kernel/last_error.h"
+#include "platform/ui/input.h"
 #include "platform/ui/window.h"
 
 namespace platform::ui {
@@ -128,3 +129,17 @@ BOOL GetClassInfoA(HINSTANCE, LPCSTR class_name, WNDCLASSA* out) {
                    c->cursor, c->background, nullptr, nullptr};
   return TRUE;
 }
+
+namespace platform::ui {
+
+std::shared_ptr<WindowClass> StandardControlClass(const char* name, WNDPROC proc, LPCSTR cursor) {
+  auto c = std::make_shared<WindowClass>();
+  c->name = name;
+  c->style = CS_DBLCLKS | CS_PARENTDC;
+  c->proc = proc;
+  c->cursor = LoadCursorA(nullptr, cursor);
+  c->extra_bytes = sizeof(void*);
+  return c;
+}
+
+}  // namespace platform::ui

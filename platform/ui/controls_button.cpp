@@ -390,12 +390,7 @@ bool GroupBoxPassesMouse(DWORD style) { return (style & BS_TYPEMASK) == BS_GROUP
 }  // namespace
 
 void RegisterButtonClass() {
-  auto c = std::make_shared<WindowClass>();
-  c->name = "BUTTON";
-  c->style = CS_DBLCLKS | CS_PARENTDC;
-  c->proc = ButtonProc;
-  c->cursor = LoadCursorA(nullptr, IDC_ARROW);
-  c->extra_bytes = sizeof(void*);
+  auto c = StandardControlClass("BUTTON", ButtonProc);
   c->transparent_style = GroupBoxPassesMouse;
   AddClass(c);
 }

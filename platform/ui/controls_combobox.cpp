@@ -483,12 +483,7 @@ LRESULT DropProc(HWND drop, UINT message, WPARAM wparam, LPARAM lparam) {
 }  // namespace
 
 void RegisterComboBoxClass() {
-  auto c = std::make_shared<WindowClass>();
-  c->name = "COMBOBOX";
-  c->style = CS_DBLCLKS | CS_PARENTDC;
-  c->proc = ComboProc;
-  c->cursor = LoadCursorA(nullptr, IDC_ARROW);
-  c->extra_bytes = sizeof(void*);
+  auto c = StandardControlClass("COMBOBOX", ComboProc);
   AddClass(c);
   auto drop = std::make_shared<WindowClass>();
   drop->name = kDropClass;

@@ -423,12 +423,7 @@ LRESULT EditProc(HWND w, UINT message, WPARAM wparam, LPARAM lparam) {
 }  // namespace
 
 void RegisterEditClass() {
-  auto c = std::make_shared<WindowClass>();
-  c->name = "EDIT";
-  c->style = CS_DBLCLKS | CS_PARENTDC;
-  c->proc = EditProc;
-  c->cursor = LoadCursorA(nullptr, IDC_IBEAM);
-  c->extra_bytes = sizeof(void*);
+  auto c = StandardControlClass("EDIT", EditProc, IDC_IBEAM);
   AddClass(c);
 }
 

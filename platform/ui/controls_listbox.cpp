@@ -364,12 +364,7 @@ LRESULT ListBoxProc(HWND w, UINT message, WPARAM wparam, LPARAM lparam) {
 }  // namespace
 
 void RegisterListBoxClass() {
-  auto c = std::make_shared<WindowClass>();
-  c->name = "LISTBOX";
-  c->style = CS_DBLCLKS | CS_PARENTDC;
-  c->proc = ListBoxProc;
-  c->cursor = LoadCursorA(nullptr, IDC_ARROW);
-  c->extra_bytes = sizeof(void*);
+  auto c = StandardControlClass("LISTBOX", ListBoxProc);
   AddClass(c);
 }
 
