@@ -4,7 +4,6 @@
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
 #include <X11/keysym.h>
-#include <iconv.h>
 #include <poll.h>
 
 #include <atomic>
@@ -16,6 +15,7 @@
 
 #include "platform/display/display.h"
 #include "platform/kernel/clock.h"
+#include "platform/kernel/code_page.h"
 #include "platform/ui/controls_common.h"
 #include "platform/ui/input.h"
 
@@ -122,28 +122,18 @@ std::string Utf8Of(char32_t c) {
   return s;
 }
 
-// UTF-8 text to the program's code page (GBK); a character GBK lacks becomes '?'.
+// UTF-8 text to the program's code page (GBK); a character GBK lacks, or a broken sequence,
+// becomes '?'.
 std::string ToCodePage(const std::string& utf8) {
-  iconv_t cd = iconv_open("GBK", "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return utf8;
-  std::string out;
-  char* in = const_cast<char*>(utf8.data());
-  size_t in_left = utf8.size();
-  while (in_left > 0) {
-    char buf[64];
-    char* o = buf;
-    size_t out_left = sizeof(buf);
-    size_t rc = iconv(cd, &in, &in_left, &o, &out_left);
-    out.append(buf, sizeof(buf) - out_left);
-    if (rc != static_cast<size_t>(-1) || errno == E2BIG) continue;
-    // An unconvertible or broken sequence: one '?' for it, then on after its bytes.
-    out += '?';
-    do {
-      ++in;
-      --in_left;
-    } while (in_left > 0 && (static_cast<unsigned char>(*in) & 0xC0) == 0x80);
-  }
-  iconv_close(cd);
+  if (utf8.empty()) return utf8;
+  const int size = static_cast<int>(utf8.size());
+  const int chars = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+  std::u16string wide(chars, u'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), chars);
+  const int bytes =
+      WideCharToMultiByte(CP_ACP, 0, wide.data(), chars, nullptr, 0, nullptr, nullptr);
+  std::string out(bytes, '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), chars, out.data(), bytes, nullptr, nullptr);
   return out;
 }
 

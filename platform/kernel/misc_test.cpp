@@ -103,10 +103,20 @@ TEST(CodePage, Utf8TextReachesTheProgramsCodePageAndBack) {
   EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
 }
 
-TEST(CodePage, BrokenInputAndUnknownPagesAreRefused) {
+TEST(CodePage, BrokenInputIsReplacedOrRefusedAndUnknownPagesAreRefused) {
   SetLastError(0);
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "\xff\xfe", 2, nullptr, 0), 0);
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "\xff\xfe", 2, nullptr, 0), 0);
   EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION);
+  // Without the flag each broken sequence stands as one U+FFFD, which GBK gives as the
+  // default character.
+  WCHAR wide[4] = {};
+  ASSERT_EQ(MultiByteToWideChar(CP_UTF8, 0, "a\xe9\x80z", 4, wide, 4), 3);
+  EXPECT_EQ(wide[1], 0xFFFD);
+  char gbk[4] = {};
+  BOOL used = FALSE;
+  ASSERT_EQ(WideCharToMultiByte(CP_ACP, 0, wide, 3, gbk, 4, nullptr, &used), 3);
+  EXPECT_STREQ(gbk, "a?z");
+  EXPECT_TRUE(used);
   EXPECT_EQ(MultiByteToWideChar(1252, 0, "a", 1, nullptr, 0), 0);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "a", -2, nullptr, 0), 0);
