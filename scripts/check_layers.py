@@ -29,12 +29,14 @@ LAYERS = {
     "signaling": [],  # a separate library: Boost only, nothing else of ours
     "videolib": ["platform"],
     "stream": ["platform", "voice", "videolib"],
-    "device": ["platform", "voice", "videolib", "stream"],
-    "control": ["platform", "voice", "videolib", "stream", "device"],
+    # The language table sees the platform alone: every text-showing layer above it reads it.
+    "device/lang": ["platform"],
+    "device": ["platform", "voice", "videolib", "stream", "device/lang"],
+    "control": ["platform", "voice", "videolib", "stream", "device", "device/lang"],
     # The simulator is a DVR, not a viewer: it shares the platform and the voice codec only.
     "tools/dvrsim": ["platform", "voice"],
-    "tools": ["platform", "voice", "signaling", "videolib", "stream", "device", "control",
-              "tools/dvrsim"],
+    "tools": ["platform", "voice", "signaling", "videolib", "stream", "device", "device/lang",
+              "control", "tools/dvrsim"],
 }
 
 SIMULATOR = "tools/dvrsim"
