@@ -31,12 +31,15 @@ LAYERS = {
     "stream": ["platform", "voice", "videolib"],
     # The language table sees the platform alone: every text-showing layer above it reads it.
     "device/lang": ["platform"],
-    "device": ["platform", "voice", "videolib", "stream", "device/lang"],
-    "control": ["platform", "voice", "videolib", "stream", "device", "device/lang"],
+    # The command protocol sits below the dialogs: records, sockets and the receive thread.
+    "device/protocol": ["platform", "videolib"],
+    "device": ["platform", "voice", "videolib", "stream", "device/lang", "device/protocol"],
+    "control": ["platform", "voice", "videolib", "stream", "device", "device/lang",
+                "device/protocol"],
     # The simulator is a DVR, not a viewer: it shares the platform and the voice codec only.
     "tools/dvrsim": ["platform", "voice"],
     "tools": ["platform", "voice", "signaling", "videolib", "stream", "device", "device/lang",
-              "control", "tools/dvrsim"],
+              "device/protocol", "control", "tools/dvrsim"],
 }
 
 SIMULATOR = "tools/dvrsim"
