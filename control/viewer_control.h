@@ -94,6 +94,8 @@ class ViewerControl : public device::panel::PanelHost {
 
   // The port of the DVR's RTSP service in stream URLs (554 unless a simulator moved it).
   void SetRtspPort(int port) { rtspPort_ = port; }
+  // The UDP port of the DVR's commands the panel sends to (2700 unless a simulator moved it).
+  void SetCommandPort(int port) { commandPort_ = port; }
   // Test hook: the reconnect period, taken when the grid is built.
   void SetReconnectPeriodForTest(UINT ms) { reconnectPeriodMs_ = ms; }
 
@@ -155,6 +157,7 @@ class ViewerControl : public device::panel::PanelHost {
   int initialised_ = 0;
   int preview_ = 0;
   int rtspPort_ = 554;
+  int commandPort_ = 2700;
   UINT reconnectPeriodMs_ = kReconnectPeriodMs;
   std::string captureDir_;
   std::unique_ptr<device::panel::CRightPlanDlg> panel_;

@@ -83,6 +83,7 @@ void ViewerControl::ShowDefaultChannel() {
 
 void ViewerControl::CreatePanel() {
   auto panel = std::make_unique<device::panel::CRightPlanDlg>(this);
+  panel->SetCommandPort(commandPort_);
   device::panel::PanelSettings s;
   s.dvrAddr = settings_.dvrAddr;
   s.channelCount = channelCount_;

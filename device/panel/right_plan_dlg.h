@@ -71,8 +71,9 @@ class CRightPlanDlg {
   // The process-wide relay mask: bit 0 output 1, bit 1 output 2.
   static int CurrentRelayMask();
 
-  // Test hooks, before Create: the DVR's command port and the refresh period.
-  void SetCommandPortForTest(int port) { port_ = port; }
+  // Before Create: the DVR's command port (2700 unless a simulator moved it), and a test's
+  // refresh period.
+  void SetCommandPort(int port) { port_ = port; }
   void SetStatusPeriodForTest(UINT ms) { statusPeriodMs_ = ms; }
 
  private:
