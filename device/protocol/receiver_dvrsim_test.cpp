@@ -19,7 +19,11 @@ namespace {
 struct Sink : PanelReplySink {
   mutable std::mutex mutex;
   std::vector<std::string> calls;
-  int32_t mask = 0;
+  int32_t mask = 0;  // guarded by mutex
+  void SetMask(int32_t m) {
+    std::lock_guard<std::mutex> lock(mutex);
+    mask = m;
+  }
   void OnRelaySwitched() override { Add("relay switched"); }
   int32_t RelayMask() const override {
     std::lock_guard<std::mutex> lock(mutex);
@@ -94,7 +98,7 @@ TEST_F(ReceiverAgainstDvrsim, StatusRecordReachesThePanelTableAndRelaySwitches) 
 
   // Relay output 1 on: the DVR answers 0, the receiver prints the mask and the sink redraws.
   int32_t mask = kRelayOutput1;
-  sink.mask = mask;
+  sink.SetMask(mask);
   testing::internal::CaptureStdout();
   ASSERT_TRUE(Send(kBuildRelay, &mask));
   ASSERT_TRUE(Eventually([&] { return !sink.Calls().empty(); }));
