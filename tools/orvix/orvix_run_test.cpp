@@ -115,6 +115,7 @@ class OrvixRun : public testing::Test {
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
+  // A failed case leaves its screenshots and files for a look.
   void TearDown() override {
     if (!HasFailure()) fs::remove_all(dir_);
   }
