@@ -13,7 +13,6 @@
 // PanelReplySink side and reaches the window only by posted messages; the relay mask is
 // written on the window thread and read by both.
 
-#include <atomic>
 #include <memory>
 #include <string>
 
@@ -108,10 +107,6 @@ class CRightPlanDlg {
   std::unique_ptr<Receiver> receiver_;
   bool preview_ = false;
   bool closed_ = false;
-  // Whether the PTZ settings and record search dialogs are open (they come with their own
-  // work; the receive thread forwards their replies only while they are).
-  std::atomic<bool> ptzDialogOpen_{false};
-  std::atomic<bool> searchDialogOpen_{false};
   int port_ = 2700;  // the DVR's command port
   UINT statusPeriodMs_ = kStatusPeriodMs;
 };
