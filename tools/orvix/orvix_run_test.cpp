@@ -434,10 +434,10 @@ TEST_F(OrvixRun, CaptureDirectoryPreviewAndPeriodicRefreshFromThePanelInChinese)
         << "3.5 file \"" << File("chosen") << "\"\n"
         << "4.5 click 1\n"       // OK
         << "5.5 click 316 12\n"  // the snapshot button of channel 1
-        << "7.0 screenshot " << File("q0") << "\n"
-        << "7.3 click 1006\n"  // "stop preview"
-        << "8.2 screenshot " << File("q1") << "\n8.8 screenshot " << File("q2") << "\n"
-        << "9.0 click 1006\n"  // "start preview"
+        << "5.8 screenshot " << File("q0") << "\n"
+        << "6.0 click 1006\n"  // "stop preview"
+        << "6.8 screenshot " << File("q1") << "\n7.3 screenshot " << File("q2") << "\n"
+        << "7.5 click 1006\n"  // "start preview", well before the reconnect timer's tick
         << "12.0 screenshot " << File("q3") << "\n12.5 screenshot " << File("q4") << "\n";
   input.close();
   std::vector<std::string> out;
