@@ -429,16 +429,18 @@ TEST_F(OrvixRun, CaptureDirectoryPreviewAndPeriodicRefreshFromThePanelInChinese)
   std::string env = "LD_LIBRARY_PATH=" + dir_.string() + " ";
   fs::create_directories(dir_ / "chosen");
   std::ofstream input(File("input.txt"));
-  input << "1.5 click 1009\n"  // "capture dir..."
-        << "2.5 click 189\n"   // "browse..."
-        << "3.5 file \"" << File("chosen") << "\"\n"
-        << "4.5 click 1\n"       // OK
-        << "5.5 click 316 12\n"  // the snapshot button of channel 1
-        << "5.8 screenshot " << File("q0") << "\n"
+  // The dialogs come last: a channel window that a dialog covered has been seen to go on
+  // without its title icons and information panel.
+  input << "5.8 screenshot " << File("q0") << "\n"
         << "6.0 click 1006\n"  // "stop preview"
         << "6.8 screenshot " << File("q1") << "\n7.3 screenshot " << File("q2") << "\n"
         << "7.5 click 1006\n"  // "start preview", well before the reconnect timer's tick
-        << "12.0 screenshot " << File("q3") << "\n12.5 screenshot " << File("q4") << "\n";
+        << "12.0 screenshot " << File("q3") << "\n12.5 screenshot " << File("q4") << "\n"
+        << "12.7 click 1009\n"  // "capture dir..."
+        << "13.7 click 189\n"   // "browse..."
+        << "14.7 file \"" << File("chosen") << "\"\n"
+        << "15.7 click 1\n"        // OK
+        << "16.7 click 316 12\n";  // the snapshot button of channel 1
   input.close();
   std::vector<std::string> out;
   ASSERT_EQ(Run({"--display",
@@ -460,7 +462,7 @@ TEST_F(OrvixRun, CaptureDirectoryPreviewAndPeriodicRefreshFromThePanelInChinese)
                  "--input",
                  File("input.txt"),
                  "--after",
-                 "12.7"},
+                 "17.5"},
                 &out, env),
             0);
   EXPECT_TRUE(Has(out, "init lang:1"));
