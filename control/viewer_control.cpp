@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "control/capture_config.h"
+#include "device/lang/lang_table.h"
 #include "platform/kernel/handle.h"
 #include "platform/prompt/prompt.h"
 #include "platform/ui/ui.h"
@@ -56,6 +57,7 @@ void ViewerControl::LoadSettings(const PropertyReader& read) {
   defaultChannel_ = settings_.defaultChannel;
   g_relayState = settings_.relayState;
   g_language = settings_.language;
+  device::lang::SelectLanguage(settings_.language);
 }
 
 ChannelSlot* ViewerControl::slot(int index) {
@@ -143,10 +145,19 @@ void ViewerControl::OnDestroy() {
     slots_.pop_back();
   }
   std::printf("end active ctrl!\n");
+  if (panel_) {
+    panel_->Close();
+    panel_.reset();  // destroys its window
+  }
   initialised_ = 0;
 }
 
 void ViewerControl::OnNcDestroy() { window_ = nullptr; }
+
+std::string ViewerControl::CapturePath() const {
+  if (const ControlChannel* c = channel(0)) return c->GetCapturePath();
+  return captureDir_;
+}
 
 bool ViewerControl::ChangeCaptureDir(const std::string& path) {
   ApplyCapturePath(path);

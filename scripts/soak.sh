@@ -82,8 +82,9 @@ sim_runs=0
 start_sim() {
   sim_runs=$((sim_runs + 1))
   local log=$out/dvrsim.$sim_runs.log
+  # The frame counters are read off the pictures: no information panel over them (--cmd-drop).
   "$dvrsim" --port 554 --channels "$channels" --audio --loop-frames "$loop" --loss 0.05 \
-    --reorder 0.02 --duplicate 0.01 --seed "$sim_runs" </dev/null >"$log" 2>&1 &
+    --reorder 0.02 --duplicate 0.01 --cmd-drop 1 --seed "$sim_runs" </dev/null >"$log" 2>&1 &
   sim_pid=$!
   local i
   for i in $(seq 300); do

@@ -11,10 +11,13 @@ int Luma(uint32_t p) { return ((p >> 16 & 255) * 77 + (p >> 8 & 255) * 150 + (p 
 
 // The picture is scaled to the window, so the dark box that holds the digits (from 8, 8 to
 // 208, 160 in the simulator's 352 x 288) is found first, and the picture is read back through it.
+// It is looked for in the left 70% of the cell: channel 1's relay lamps sit in a dark box of
+// their own in the upper right corner.
 std::string ReadCell(const platform::display::XrgbImage& image, RECT cell, int row) {
   int x0 = 1 << 30, y0 = 1 << 30, x1 = -1, y1 = -1;
+  const int right = cell.left + (cell.right - cell.left) * 7 / 10;
   for (int y = cell.top + kCellTitle + 4; y < cell.bottom - 8; ++y) {
-    for (int x = cell.left + 8; x < cell.right - 8; ++x) {
+    for (int x = cell.left + 8; x < right; ++x) {
       if (Luma(image.pixels[static_cast<size_t>(y) * image.width + x]) >= 35) continue;
       x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
     }
