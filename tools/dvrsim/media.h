@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,10 +17,13 @@ struct ChannelLoop {
   std::vector<uint8_t> sps, pps;  // from the first key frame, for the SDP
 };
 
-// Codes the loops of channels 1..count, several at a time (one per processor).
-// Throws std::runtime_error when coding fails.
+// Codes the loops of channels 1..count, several at a time (one per processor), with
+// `backdrop` behind the digits; a channel in `given` loops those frames instead.
+// Throws std::runtime_error when coding fails or given frames start with no key frame and
+// parameter sets.
 std::vector<ChannelLoop> EncodeChannels(int width, int height, int count, int frames,
-                                        bool busy = false);
+                                        Backdrop backdrop = Backdrop::kGradient,
+                                        const std::map<int, std::vector<CodedFrame>>& given = {});
 
 inline constexpr uint8_t kVideoPayloadType = 96;
 inline constexpr uint8_t kAudioPayloadType = 97;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <set>
 #include <string>
 
@@ -21,8 +22,10 @@ struct Options {
   bool refuse = false;        // close every connection at once, answering nothing
   double closeAfterPlay = 0;  // seconds after PLAY at which the connection is dropped
   unsigned seed = 1;
-  bool busy = false;     // noisy pictures, camera-like bit rates
-  bool verbose = false;  // log every request on stderr
+  bool busy = false;                   // noisy pictures, camera-like bit rates
+  bool busyScene = false;              // pictures of a busy, moving scene (scene.h)
+  std::map<int, std::string> sources;  // channel (0: every other one) -> file to stream
+  bool verbose = false;                // log every request on stderr
   bool help = false;
 };
 
