@@ -74,8 +74,15 @@ inline uint32_t BlendXrgb(uint32_t s, uint32_t d, uint32_t a) {
          (BlendChannel((s >> 16) & 0xFF, (d >> 16) & 0xFF, a) << 16);
 }
 
+// One source row converted to XRGB for a stretch that reads most of its pixels, kept while
+// the next destination rows read the same source row.
+struct ConvertedRow {
+  std::vector<uint32_t> pixels;
+  int sy = -1, lo = 0, span = 0;
+};
+
 void CopyRow(const PixelTarget& dst, int y, int x0, int x1, const PixelTarget& src, int sy,
-             const int* cols, const BlitOptions& opt) {
+             const int* cols, const BlitOptions& opt, ConvertedRow* converted) {
   const bool same32 = dst.format.IsXrgb32() && src.format.IsXrgb32();
   // Unscaled, unmirrored rows (the usual case of a picture shown at its size) need no
   // per-pixel column lookup.
@@ -96,6 +103,22 @@ void CopyRow(const PixelTarget& dst, int y, int x0, int x1, const PixelTarget& s
     const uint8_t* s = src.Row(sy);
     if (straight) {
       Bgr24ToXrgb(s + cols[0] * 3, d + x0, n);
+      return;
+    }
+    // Enlarged or mildly shrunk rows read most source pixels: converting the span once with
+    // the vector kernel and picking whole pixels costs less than picking three bytes each.
+    const int lo = std::min(cols[0], cols[n - 1]);
+    const int span = std::max(cols[0], cols[n - 1]) - lo + 1;
+    if (span <= 2 * n) {
+      if (converted->sy != sy || converted->lo != lo || converted->span != span) {
+        if (converted->pixels.size() < static_cast<size_t>(span)) converted->pixels.resize(span);
+        Bgr24ToXrgb(s + lo * 3, converted->pixels.data(), span);
+        converted->sy = sy;
+        converted->lo = lo;
+        converted->span = span;
+      }
+      const uint32_t* line = converted->pixels.data();
+      for (int x = x0; x < x1; ++x) d[x] = line[cols[x - x0] - lo];
       return;
     }
     for (int x = x0; x < x1; ++x) {
@@ -142,6 +165,7 @@ bool StretchCore(DeviceContext* dc, RECT dst, const PixelTarget& src, RECT src_r
   std::vector<RECT> clips = ClipRects(*dc, t);
   if (clips.empty()) return true;
   TargetLock lock(dc->target, &src);
+  ConvertedRow converted;
   for (const RECT& c : clips) {
     // Leave out destination pixels whose source lies outside the source pixels.
     int x0 = c.left, x1 = c.right;
@@ -151,7 +175,7 @@ bool StretchCore(DeviceContext* dc, RECT dst, const PixelTarget& src, RECT src_r
     for (int y = c.top; y < c.bottom; ++y) {
       int sy = rows[y - t.top];
       if (sy < 0 || sy >= src.height) continue;
-      CopyRow(dc->target, y, x0, x1, src, sy, &cols[x0 - t.left], opt);
+      CopyRow(dc->target, y, x0, x1, src, sy, &cols[x0 - t.left], opt, &converted);
     }
     MarkChanged(*dc, RECT{x0, c.top, x1, c.bottom});
   }
