@@ -6,7 +6,7 @@
 #include <vector>
 
 #if defined(__x86_64__) || defined(__i386__)
-#include <tmmintrin.h>
+#include <immintrin.h>
 #endif
 
 #include "platform/gdi/blit_internal.h"
@@ -45,6 +45,28 @@ __attribute__((target("ssse3"))) int Bgr24ToXrgbSsse3(const uint8_t* p, uint32_t
   }
   for (; i + 6 <= n; i += 4, p += 12, out += 4) store(out, _mm_shuffle_epi8(load(p), mask));
   return i;
+}
+
+// Eight picked pixels per gather; the rest is left to the caller.
+__attribute__((target("avx2"))) int PickXrgbAvx2(const uint32_t* line, const int* cols, int lo,
+                                                 uint32_t* out, int n) {
+  const __m256i bias = _mm256_set1_epi32(lo);
+  const auto* base = reinterpret_cast<const int*>(line);
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i));
+    __m256i picked = _mm256_i32gather_epi32(base, _mm256_sub_epi32(at, bias), 4);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), picked);
+  }
+  return i;
+}
+
+bool HasAvx2() {
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return has;
 }
 
 bool HasSsse3() {
@@ -118,7 +140,11 @@ void CopyRow(const PixelTarget& dst, int y, int x0, int x1, const PixelTarget& s
         converted->span = span;
       }
       const uint32_t* line = converted->pixels.data();
-      for (int x = x0; x < x1; ++x) d[x] = line[cols[x - x0] - lo];
+      int done = 0;
+#if defined(__x86_64__) || defined(__i386__)
+      if (HasAvx2()) done = PickXrgbAvx2(line, cols, lo, d + x0, n);
+#endif
+      for (int x = x0 + done; x < x1; ++x) d[x] = line[cols[x - x0] - lo];
       return;
     }
     for (int x = x0; x < x1; ++x) {
