@@ -13,6 +13,8 @@ extern "C" {
 #include <optional>
 #include <string>
 
+#include "tools/dvrsim/picture.h"
+#include "tools/dvrsim/relay_lamps.h"
 #include "tools/dvrsim/scene.h"
 
 namespace dvrsim {
@@ -113,7 +115,7 @@ std::vector<CodedFrame> SplitPictures(const uint8_t* data, size_t size) {
 }
 
 std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, int frames,
-                                          Backdrop backdrop) {
+                                          Backdrop backdrop, int relayLamps) {
   const bool scene = backdrop == Backdrop::kBusyScene;
   const int kbit =
       scene
@@ -137,6 +139,7 @@ std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, in
     } else {
       pic = DrawTestPicture(width, height, channel, n, backdrop == Backdrop::kNoise);
     }
+    if (relayLamps >= 0) DrawRelayLamps(pic, relayLamps);
     av_frame_make_writable(frame.get());
     for (int y = 0; y < height; ++y)
       std::memcpy(frame->data[0] + y * frame->linesize[0], &pic.y[y * width], width);

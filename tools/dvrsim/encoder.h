@@ -20,9 +20,11 @@ inline constexpr int kGopFrames = 25;
 // Encodes `frames` pictures of `channel` with libx264 (one IDR every kGopFrames, SPS and
 // PPS before every IDR, no B frames) so that the loop can be replayed seamlessly. The busy
 // scene is coded within a camera's bit rate (kSceneKbitPerD1 for a D1 picture).
+// With `relayLamps` 0 to 3 the relay lamps of that mask are drawn in (relay_lamps.h).
 // Throws std::runtime_error when the encoder is missing or fails.
 std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, int frames,
-                                          Backdrop backdrop = Backdrop::kGradient);
+                                          Backdrop backdrop = Backdrop::kGradient,
+                                          int relayLamps = -1);
 
 inline constexpr int kSceneKbitPerD1 = 2000;
 

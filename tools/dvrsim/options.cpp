@@ -126,7 +126,7 @@ bool TakesValue(const std::string& name) {
       "--loss",           "--reorder",     "--duplicate",
       "--silent-channel", "--close-after", "--seed",
       "--scene",          "--source"};
-  return kNames.count(name) > 0;
+  return kNames.count(name) > 0 || IsCommandOption(name);
 }
 
 bool SetFlag(Options& o, const std::string& arg) {
@@ -164,6 +164,8 @@ void SetValue(Options& o, const std::string& arg, const std::string& value) {
     o.silentChannels.insert(IntValue(arg, value, 1, 8));
   else if (arg == "--close-after")
     o.closeAfterPlay = ShareValue(arg, value, 86400);
+  else if (IsCommandOption(arg))
+    SetCommandOption(o.commands, arg, value);
   else if (arg == "--seed")
     o.seed = static_cast<unsigned>(IntValue(arg, value, 0, 2147483647));
   else if (arg == "--scene")
@@ -173,6 +175,15 @@ void SetValue(Options& o, const std::string& arg, const std::string& value) {
 }
 
 }  // namespace
+
+Backdrop PictureBackdrop(const Options& o) {
+  if (o.busyScene) return Backdrop::kBusyScene;
+  return o.busy ? Backdrop::kNoise : Backdrop::kGradient;
+}
+
+bool StreamsSource(const Options& o, int channel) {
+  return o.sources.count(channel) > 0 || o.sources.count(0) > 0;
+}
 
 Options ParseOptions(int argc, char** argv) {
   Options o;

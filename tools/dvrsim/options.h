@@ -4,6 +4,8 @@
 #include <set>
 #include <string>
 
+#include "tools/dvrsim/command_options.h"
+#include "tools/dvrsim/picture.h"
 #include "tools/dvrsim/rtp_packetizer.h"
 
 namespace dvrsim {
@@ -26,8 +28,15 @@ struct Options {
   bool busyScene = false;              // pictures of a busy, moving scene (scene.h)
   std::map<int, std::string> sources;  // channel (0: every other one) -> file to stream
   bool verbose = false;                // log every request on stderr
+  CommandOptions commands;
   bool help = false;
 };
+
+// What the drawn pictures show behind the digits, as the options ask.
+Backdrop PictureBackdrop(const Options& o);
+
+// True when `channel` streams a file instead of drawn pictures.
+bool StreamsSource(const Options& o, int channel);
 
 // Parses the command line. Throws std::invalid_argument with a message fit for the user.
 Options ParseOptions(int argc, char** argv);
