@@ -48,30 +48,82 @@ void StopQueue(std::unique_ptr<RtpFrameQueue>* queue, HANDLE thread) {
   queue->reset();
 }
 
-// The watcher's rests end as soon as the run stops watching, so that joining it is quick.
-void RestWhileWatching(RtspSession* session, DWORD ms) {
-  constexpr DWORD kStepMs = 50;
-  for (DWORD slept = 0; slept < ms && session->watching == 1; slept += kStepMs) Sleep(kStepMs);
+// The watcher waits up to a second at a time. Its stop comes as a datagram on a loopback
+// socket of its own, which every wait watches too, so that joining it is quick without
+// waking it every few milliseconds. Without that socket it looks at `watching` every 50 ms.
+struct Watch {
+  RtspSession* session;
+  SOCKET wake = INVALID_SOCKET;
+  sockaddr_in wakeAddress{};
+};
+
+void OpenWake(Watch* watch) {
+  SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  if (s == INVALID_SOCKET) return;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = inet_addr("127.0.0.1");
+  int size = sizeof address;
+  if (bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+    closesocket(s);
+    return;
+  }
+  watch->wake = s;
+  watch->wakeAddress = address;
+}
+
+void StopWatching(RtspSession* session, Watch* watch) {
+  session->watching = 0;
+  if (watch->wake == INVALID_SOCKET) return;
+  const char byte = 0;
+  sendto(watch->wake, &byte, 1, 0, reinterpret_cast<const sockaddr*>(&watch->wakeAddress),
+         sizeof watch->wakeAddress);
+}
+
+// Waits up to `ms` for the RTSP socket (when given) or a stop; true when the RTSP socket is
+// readable.
+bool WaitWatching(Watch* watch, SOCKET rtsp, DWORD ms) {
+  RtspSession* session = watch->session;
+  if (watch->wake == INVALID_SOCKET) {
+    if (rtsp != INVALID_SOCKET) return WaitReady(rtsp, false, 1, &session->watching);
+    constexpr DWORD kStepMs = 50;
+    for (DWORD slept = 0; slept < ms && session->watching == 1; slept += kStepMs) Sleep(kStepMs);
+    return false;
+  }
+  WSAPOLLFD entries[2] = {{watch->wake, POLLRDNORM, 0}, {rtsp, POLLRDNORM, 0}};
+  const unsigned long count = rtsp != INVALID_SOCKET ? 2 : 1;
+  if (session->watching != 1 || WSAPoll(entries, count, static_cast<int>(ms)) <= 0) return false;
+  if (entries[0].revents != 0) {
+    // Taken out, so that a stray datagram does not keep the next waits from waiting.
+    char byte = 0;
+    recv(watch->wake, &byte, 1, 0);
+    return false;
+  }
+  if (session->watching != 1) return false;
+  return count == 2 && (entries[1].revents & (POLLRDNORM | POLLHUP | POLLERR)) != 0;
 }
 
 // A closed RTSP connection shows as a readable socket with nothing to peek. The watcher reads
 // nothing: a notice the DVR sends outside a request stays for the next reply reader, and the
 // watcher only rests until its next look.
 unsigned RunWatcher(void* argument) {
-  auto* session = static_cast<RtspSession*>(argument);
+  auto* watch = static_cast<Watch*>(argument);
+  RtspSession* session = watch->session;
   while (session->running == 1 && session->watching == 1) {
     // Any socket number: a viewer with many files open has sockets beyond select's range.
-    if (session->requestBusy || !WaitReady(session->rtspSocket, false, 1, &session->watching)) {
-      if (session->requestBusy) RestWhileWatching(session, 1000);
+    if (session->requestBusy) {
+      WaitWatching(watch, INVALID_SOCKET, 1000);
       continue;
     }
+    if (!WaitWatching(watch, session->rtspSocket, 1000)) continue;
     char byte = 0;
     if (recv(session->rtspSocket, &byte, 1, MSG_PEEK) <= 0) {
       Report("RTSP connection closed by the server, chn:%d\n", session->channelNumber);
       session->running = 0;
       break;
     }
-    RestWhileWatching(session, 1000);
+    WaitWatching(watch, INVALID_SOCKET, 1000);
   }
   return 0;
 }
@@ -142,13 +194,16 @@ RunEnd RunOnce(RtspSession* session, bool interleaved) {
   Report("m_Attribute.rtpaudioSock = %d \n", session->m_Attribute.rtpaudioSock);
   HANDLE audioThread = StartPlayout(&audio, kAudioPlayoutStackBytes);
   session->watching = 1;
-  HANDLE watcher = StartThread(kWatcherStackBytes, RunWatcher, session);
+  Watch watch{session};
+  OpenWake(&watch);
+  HANDLE watcher = StartThread(kWatcherStackBytes, RunWatcher, &watch);
 
   int recvTry = ReceiveLoop(session);
   Report("+++++++++++++++++++ running =%d recvTry=%d \n", session->running.load(), recvTry);
   // The watcher looks at the RTSP socket: it must be gone before the socket is closed.
-  session->watching = 0;
+  StopWatching(session, &watch);
   Join(watcher);
+  if (watch.wake != INVALID_SOCKET) closesocket(watch.wake);
   EndRun(session, sock);
   StopQueue(&session->videoQueue, videoThread);
   StopQueue(&session->audioQueue, audioThread);

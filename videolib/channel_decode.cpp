@@ -73,6 +73,16 @@ struct RateTimer {
   }
 };
 
+// Rows of `width` bytes `stride` apart into a packed plane.
+void CopyPlane(const BYTE* src, size_t stride, BYTE* dst, int width, int rows) {
+  const size_t w = static_cast<size_t>(width);
+  if (stride == w) {
+    std::memcpy(dst, src, w * static_cast<size_t>(rows));
+    return;
+  }
+  for (int r = 0; r < rows; ++r) std::memcpy(dst + w * r, src + stride * r, w);
+}
+
 }  // namespace
 
 unsigned CChannel::DecodeThreadProc(void* self) {
@@ -174,15 +184,20 @@ void CChannel::OnDecodedPicture(const void* decoded, bool* first, HANDLE rate_ev
     *first = false;
     if (width != m_width || height != m_height) Resize(width, height);
   }
-  // Without buffers of this size (the resize failed) or room for the decoder's strides the
-  // picture is dropped rather than written past the buffers.
-  const size_t luma = y_stride * static_cast<size_t>(height);
-  const size_t chroma = uv_stride * static_cast<size_t>(height / 2);
-  const size_t capacity = static_cast<size_t>(m_width) * static_cast<size_t>(m_height) * 3;
-  if (!FitsBuffers(width, height) || luma + 2 * chroma > capacity) return;
-  std::memcpy(m_yuvBuf, pic.pY, luma);
-  std::memcpy(m_yuvBuf + luma, pic.pU, chroma);
-  std::memcpy(m_yuvBuf + luma + chroma, pic.pV, chroma);
+  // Without buffers of this size (the resize failed) or with rows shorter than the picture
+  // the picture is dropped rather than read or written past the buffers.
+  if (!FitsBuffers(width, height) || y_stride < static_cast<size_t>(width) ||
+      uv_stride < static_cast<size_t>(width / 2)) {
+    return;
+  }
+  // The one copy of the picture: the decoder's planes are valid only until its next call,
+  // while snapshots, the paused-picture snapshot and recording read m_yuvBuf later. The rows
+  // are packed as they go, so everything downstream sees planes of the picture's width.
+  const size_t luma = static_cast<size_t>(width) * static_cast<size_t>(height);
+  const size_t chroma = luma / 4;
+  CopyPlane(pic.pY, y_stride, m_yuvBuf, width, height);
+  CopyPlane(pic.pU, uv_stride, m_yuvBuf + luma, width / 2, height / 2);
+  CopyPlane(pic.pV, uv_stride, m_yuvBuf + luma + chroma, width / 2, height / 2);
   OnVideoStream(m_yuvBuf, width, height, 0, nullptr);
   // The pacing timer is periodic; the bound keeps a lost tick from holding the thread.
   if (rate_event != nullptr) WaitForSingleObject(rate_event, 1000);

@@ -24,12 +24,15 @@ std::vector<Picture> ReferenceDecode(const h264test::Clip& clip) {
     Picture p;
     p.width = static_cast<int>(f.uWidth);
     p.height = static_cast<int>(f.uHeight);
-    size_t luma = size_t{f.uYStride} * f.uHeight;
-    size_t chroma = size_t{f.uUVStride} * (f.uHeight / 2);
-    p.i420.resize(luma + 2 * chroma);
-    std::memcpy(p.i420.data(), f.pY, luma);
-    std::memcpy(p.i420.data() + luma, f.pU, chroma);
-    std::memcpy(p.i420.data() + luma + chroma, f.pV, chroma);
+    // Packed planes of the picture's width, row by row from the decoder's strides.
+    const size_t w = f.uWidth, h = f.uHeight, cw = w / 2, ch = h / 2;
+    p.i420.resize(w * h + 2 * cw * ch);
+    uint8_t* out = p.i420.data();
+    for (size_t r = 0; r < h; ++r) std::memcpy(out + r * w, f.pY + r * f.uYStride, w);
+    out += w * h;
+    for (size_t r = 0; r < ch; ++r) std::memcpy(out + r * cw, f.pU + r * f.uUVStride, cw);
+    out += cw * ch;
+    for (size_t r = 0; r < ch; ++r) std::memcpy(out + r * cw, f.pV + r * f.uUVStride, cw);
     pictures.push_back(std::move(p));
   };
   for (const auto& frame : clip.frames) {

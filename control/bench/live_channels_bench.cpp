@@ -36,14 +36,14 @@ videownd_test::Desktop& TheDesktop() {
   return *desktop;
 }
 
-// The simulator, started once: eight D1 channels with camera-like frame sizes.
+// The simulator, started once: eight D1 channels of its busy scene, camera-like content.
 int SimulatorPort() {
   static std::unique_ptr<proc::ChildProcess> child;
   static int port = 0;
   if (child != nullptr) return port;
   std::string error;
   child = proc::ChildProcess::Spawn(
-      DVRSIM_PATH, {"--port", "0", "--size", "d1", "--channels", "8", "--busy"}, &error);
+      DVRSIM_PATH, {"--port", "0", "--size", "d1", "--channels", "8", "--scene", "busy"}, &error);
   if (child == nullptr) return 0;
   std::string line;
   const std::string ready = "dvrsim ready on port ";

@@ -24,7 +24,9 @@ streams in the same run, and prints the CPU of each and their ratio.
   --seconds S      length of the measuring window (default 8)
   --warm S         seconds between the last channel playing and the window (default 6)
   --counts "N..."  channel counts to run, each 1-8 (default "1 4 8")
-  --busy           ask the simulator for busy, camera-like pictures
+  --busy           ask the simulator for its busy scene (texture, movement and sensor
+                   noise at a camera's bit rate)
+  --noise          ask the simulator for its test pictures with a field of noise
   --size cif|d1    picture size (default d1)
   --help           show this text
 The machine's other load counts against both figures alike; compare ratios, not times.
@@ -38,6 +40,7 @@ while [ $# -gt 0 ]; do
     --warm) warm=${2:?--warm needs a number}; shift 2 ;;
     --counts) counts=${2:?--counts needs a list}; shift 2 ;;
     --busy) busy=1; shift ;;
+    --noise) busy=2; shift ;;
     --size) size=${2:?--size needs cif or d1}; shift 2 ;;
     --help|-h) usage; exit 0 ;;
     *) echo "unknown option $1 (see --help)" >&2; exit 2 ;;
@@ -90,7 +93,8 @@ for n in $counts; do
   default=-1
   if [ "$n" = 1 ]; then view=enlarged; default=0; fi
   extra=(--dvrsim-arg --size --dvrsim-arg "$size")
-  [ $busy = 1 ] && extra+=(--dvrsim-arg --busy)
+  [ $busy = 1 ] && extra+=(--dvrsim-arg --scene --dvrsim-arg busy)
+  [ $busy = 2 ] && extra+=(--dvrsim-arg --busy)
   # Long enough for start, warm-up and the window; ended early once measured.
   "$orvix" --display headless --channels "$n" --preview 1 --default-channel "$default" \
     "${extra[@]}" --after $((120 + warm + seconds)) >"$log" 2>&1 &

@@ -6,7 +6,7 @@
 #include <vector>
 
 #if defined(__x86_64__) || defined(__i386__)
-#include <tmmintrin.h>
+#include <immintrin.h>
 #endif
 
 #include "platform/gdi/blit_internal.h"
@@ -47,6 +47,28 @@ __attribute__((target("ssse3"))) int Bgr24ToXrgbSsse3(const uint8_t* p, uint32_t
   return i;
 }
 
+// Eight picked pixels per gather; the rest is left to the caller.
+__attribute__((target("avx2"))) int PickXrgbAvx2(const uint32_t* line, const int* cols, int lo,
+                                                 uint32_t* out, int n) {
+  const __m256i bias = _mm256_set1_epi32(lo);
+  const auto* base = reinterpret_cast<const int*>(line);
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i));
+    __m256i picked = _mm256_i32gather_epi32(base, _mm256_sub_epi32(at, bias), 4);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), picked);
+  }
+  return i;
+}
+
+bool HasAvx2() {
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return has;
+}
+
 bool HasSsse3() {
   static const bool has = [] {
     __builtin_cpu_init();
@@ -74,8 +96,15 @@ inline uint32_t BlendXrgb(uint32_t s, uint32_t d, uint32_t a) {
          (BlendChannel((s >> 16) & 0xFF, (d >> 16) & 0xFF, a) << 16);
 }
 
+// One source row converted to XRGB for a stretch that reads most of its pixels, kept while
+// the next destination rows read the same source row.
+struct ConvertedRow {
+  std::vector<uint32_t> pixels;
+  int sy = -1, lo = 0, span = 0;
+};
+
 void CopyRow(const PixelTarget& dst, int y, int x0, int x1, const PixelTarget& src, int sy,
-             const int* cols, const BlitOptions& opt) {
+             const int* cols, const BlitOptions& opt, ConvertedRow* converted) {
   const bool same32 = dst.format.IsXrgb32() && src.format.IsXrgb32();
   // Unscaled, unmirrored rows (the usual case of a picture shown at its size) need no
   // per-pixel column lookup.
@@ -96,6 +125,26 @@ void CopyRow(const PixelTarget& dst, int y, int x0, int x1, const PixelTarget& s
     const uint8_t* s = src.Row(sy);
     if (straight) {
       Bgr24ToXrgb(s + cols[0] * 3, d + x0, n);
+      return;
+    }
+    // Enlarged or mildly shrunk rows read most source pixels: converting the span once with
+    // the vector kernel and picking whole pixels costs less than picking three bytes each.
+    const int lo = std::min(cols[0], cols[n - 1]);
+    const int span = std::max(cols[0], cols[n - 1]) - lo + 1;
+    if (span <= 2 * n) {
+      if (converted->sy != sy || converted->lo != lo || converted->span != span) {
+        if (converted->pixels.size() < static_cast<size_t>(span)) converted->pixels.resize(span);
+        Bgr24ToXrgb(s + lo * 3, converted->pixels.data(), span);
+        converted->sy = sy;
+        converted->lo = lo;
+        converted->span = span;
+      }
+      const uint32_t* line = converted->pixels.data();
+      int done = 0;
+#if defined(__x86_64__) || defined(__i386__)
+      if (HasAvx2()) done = PickXrgbAvx2(line, cols, lo, d + x0, n);
+#endif
+      for (int x = x0 + done; x < x1; ++x) d[x] = line[cols[x - x0] - lo];
       return;
     }
     for (int x = x0; x < x1; ++x) {
@@ -142,6 +191,7 @@ bool StretchCore(DeviceContext* dc, RECT dst, const PixelTarget& src, RECT src_r
   std::vector<RECT> clips = ClipRects(*dc, t);
   if (clips.empty()) return true;
   TargetLock lock(dc->target, &src);
+  ConvertedRow converted;
   for (const RECT& c : clips) {
     // Leave out destination pixels whose source lies outside the source pixels.
     int x0 = c.left, x1 = c.right;
@@ -151,7 +201,7 @@ bool StretchCore(DeviceContext* dc, RECT dst, const PixelTarget& src, RECT src_r
     for (int y = c.top; y < c.bottom; ++y) {
       int sy = rows[y - t.top];
       if (sy < 0 || sy >= src.height) continue;
-      CopyRow(dc->target, y, x0, x1, src, sy, &cols[x0 - t.left], opt);
+      CopyRow(dc->target, y, x0, x1, src, sy, &cols[x0 - t.left], opt, &converted);
     }
     MarkChanged(*dc, RECT{x0, c.top, x1, c.bottom});
   }

@@ -232,6 +232,48 @@ TEST_F(GdiTest, UnscaledBgr24RowsReachTheScreenPixelForPixel) {
   ReleaseDC(w, dc);
 }
 
+// Stretched rows, enlarged, shrunk a little and a lot, mirrored and from an offset, give
+// exactly the pixels that centre sampling picks.
+TEST_F(GdiTest, StretchedBgr24RowsPickTheCentreSampledPixels) {
+  struct Case {
+    int from, src, dst;
+    bool mirror;
+  };
+  const Case cases[] = {{0, 1, 7, false},   {0, 7, 16, false},    {2, 33, 50, false},
+                        {0, 40, 97, false}, {5, 100, 300, false}, {0, 97, 60, false},
+                        {0, 97, 40, false}, {1, 300, 101, false}, {0, 40, 97, true},
+                        {3, 90, 70, true}};
+  HWND w = Window(WS_POPUP, 0, 0, 320, 240, nullptr);
+  HDC dc = GetDC(w);
+  for (const Case& c : cases) {
+    const int width = c.from + c.src;
+    const int rows = 3;
+    const int stride = (width * 3 + 3) & ~3;
+    std::vector<uint8_t> bits(static_cast<size_t>(stride) * rows);
+    for (size_t i = 0; i < bits.size(); ++i) bits[i] = static_cast<uint8_t>(i * 13 + c.dst);
+    BITMAPINFO info{};
+    info.bmiHeader = BITMAPINFOHEADER{40, width, rows, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    // Five destination rows from three source rows: some rows repeat their source row.
+    const int x = c.mirror ? c.dst - 1 : 0;
+    const int dw = c.mirror ? -c.dst : c.dst;
+    ASSERT_EQ(StretchDIBits(dc, x, 0, dw, 5, c.from, 0, c.src, rows, bits.data(), &info,
+                            DIB_RGB_COLORS, SRCCOPY),
+              5);
+    for (int y = 0; y < 5; ++y) {
+      const int sy = (2 * y + 1) * rows / 10;
+      const uint8_t* row = bits.data() + static_cast<size_t>(rows - 1 - sy) * stride;
+      for (int dx = 0; dx < c.dst; ++dx) {
+        int sx = (2 * dx + 1) * c.src / (2 * c.dst);
+        if (c.mirror) sx = c.src - 1 - sx;
+        const uint8_t* p = row + 3 * (c.from + sx);
+        const uint32_t want = p[0] | p[1] << 8 | static_cast<uint32_t>(p[2]) << 16;
+        ASSERT_EQ(At(dx, y), want) << c.src << " to " << c.dst << " at " << dx << "," << y;
+      }
+    }
+  }
+  ReleaseDC(w, dc);
+}
+
 TEST_F(GdiTest, PixelContextsEncodeIntoTheirFormat) {
   uint16_t pixels[4 * 2] = {};
   platform::gdi::PixelTarget t;

@@ -32,7 +32,6 @@ struct Decoder {
   bool has_held = false;
   bool warned_format = false;
   std::vector<uint8_t> pending;  // non-slice NAL units waiting for their slice
-  std::vector<uint8_t> packed;   // the last picture with strides equal to its width
 };
 
 void FreeDecoder(Decoder* decoder) {
@@ -55,37 +54,15 @@ bool HoldsSlice(const HI_U8* data, HI_U32 length) {
   return false;
 }
 
-bool IsPlanar420(int format) {
-  return format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P;
-}
-
-// Callers copy stride x height bytes per plane into a buffer laid out by width, so the planes
-// are handed out packed: strides equal to the plane widths, planes back to back.
-void PackPlanes(Decoder* decoder, const AVFrame* f, H264_DEC_FRAME_S* picture) {
-  const size_t width = static_cast<size_t>(f->width);
-  const size_t height = static_cast<size_t>(f->height);
-  const size_t chroma_width = (width + 1) / 2;
-  const size_t chroma_height = (height + 1) / 2;
-  decoder->packed.resize(width * height + 2 * chroma_width * chroma_height);
-  uint8_t* y = decoder->packed.data();
-  uint8_t* u = y + width * height;
-  uint8_t* v = u + chroma_width * chroma_height;
-  for (size_t row = 0; row < height; ++row) {
-    std::memcpy(y + row * width, f->data[0] + row * f->linesize[0], width);
-  }
-  for (size_t row = 0; row < chroma_height; ++row) {
-    std::memcpy(u + row * chroma_width, f->data[1] + row * f->linesize[1], chroma_width);
-    std::memcpy(v + row * chroma_width, f->data[2] + row * f->linesize[2], chroma_width);
-  }
-  picture->pY = y;
-  picture->pU = u;
-  picture->pV = v;
-  picture->uYStride = static_cast<HI_U32>(width);
-  picture->uUVStride = static_cast<HI_U32>(chroma_width);
+// Planar 4:2:0 with top-down rows and one stride for both chroma planes, as the record holds.
+bool IsPlanar420(const AVFrame* f) {
+  return (f->format == AV_PIX_FMT_YUV420P || f->format == AV_PIX_FMT_YUVJ420P) &&
+         f->linesize[0] >= f->width && f->linesize[1] >= (f->width + 1) / 2 &&
+         f->linesize[1] == f->linesize[2];
 }
 
 HI_S32 Publish(Decoder* decoder, AVFrame* source, H264_DEC_FRAME_S* picture) {
-  if (!IsPlanar420(source->format)) {
+  if (!IsPlanar420(source)) {
     if (!decoder->warned_format) {
       std::fprintf(stderr, "h264dec: pictures in pixel format %d are not planar 4:2:0; skipped\n",
                    source->format);
@@ -100,7 +77,12 @@ HI_S32 Publish(Decoder* decoder, AVFrame* source, H264_DEC_FRAME_S* picture) {
   }
   AVFrame* f = decoder->frame;
   std::memset(picture, 0, sizeof(*picture));
-  PackPlanes(decoder, f, picture);
+  // The decoder's own planes, referenced until the next call: no copy of the picture here.
+  picture->pY = f->data[0];
+  picture->pU = f->data[1];
+  picture->pV = f->data[2];
+  picture->uYStride = static_cast<HI_U32>(f->linesize[0]);
+  picture->uUVStride = static_cast<HI_U32>(f->linesize[1]);
   picture->uWidth = static_cast<HI_U32>(f->width);
   picture->uHeight = static_cast<HI_U32>(f->height);
   picture->bError = (f->decode_error_flags != 0 || (f->flags & AV_FRAME_FLAG_CORRUPT)) ? 1 : 0;

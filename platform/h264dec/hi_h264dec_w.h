@@ -49,9 +49,9 @@ struct H264_DEC_ATTR_S {
   HI_U32 uReserved;
 };
 
-// The planes stay valid until the next call on the same handle. They are packed: the luma
-// stride is the width, the chroma stride half of it (rounded up), and the three planes lie
-// back to back in that order.
+// The planes are the decoder's own and stay valid until the next call on the same handle.
+// Rows lie a stride apart, at least the plane's width (the chroma planes' is half the picture
+// width, rounded up) and usually more: the decoder pads its rows for its vector code.
 struct H264_DEC_FRAME_S {
   HI_U8* pY;
   HI_U8* pU;

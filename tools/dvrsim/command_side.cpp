@@ -20,7 +20,7 @@ void AddRelayLoops(const Options& o, ChannelLoop& loop, const std::atomic<int>& 
   std::vector<std::future<std::vector<CodedFrame>>> coding;
   for (int m = 0; m < 4; ++m) {
     coding.push_back(std::async(std::launch::async, EncodeChannelLoop, o.width, o.height,
-                                loop.channel, o.loopFrames, o.busy, m));
+                                loop.channel, o.loopFrames, PictureBackdrop(o), m));
   }
   for (auto& f : coding) loop.relayFrames.push_back(f.get());
   loop.relayMask = &mask;
@@ -43,7 +43,10 @@ std::unique_ptr<CommandServer> StartCommandSide(const Options& options,
     return nullptr;
   }
   err << "dvrsim: commands on UDP port " << server->port() << std::endl;
-  if (!loops.empty()) AddRelayLoops(options, loops[0], server->status().relay());
+  // A channel streaming a file shows no lamps: its pictures are not drawn here.
+  if (!loops.empty() && !StreamsSource(options, loops[0].channel)) {
+    AddRelayLoops(options, loops[0], server->status().relay());
+  }
   return server;
 }
 

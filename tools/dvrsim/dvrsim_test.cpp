@@ -5,15 +5,18 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <set>
 #include <sstream>
 #include <thread>
 
+#include "platform/h264dec/hi_h264dec_w.h"
 #include "tools/dvrsim/media.h"
 #include "tools/dvrsim/rtsp_connection.h"
 #include "tools/dvrsim/rtsp_request.h"
 #include "tools/dvrsim/rtsp_server.h"
 #include "tools/dvrsim/run.h"
+#include "tools/dvrsim/source_file.h"
 #include "tools/dvrsim/test_client.h"
 
 namespace dvrsim {
@@ -157,6 +160,60 @@ TEST(DvrsimLive, D1PicturesCarryTheirDigitsToo) {
   EXPECT_EQ(seen[0].channel, "01");
   EXPECT_EQ(seen[0].counter, "0000");
   EXPECT_EQ(seen[7].counter, "0007");
+}
+
+// A file of another codec and size, made by ffmpeg here, is coded once into the cache and
+// streamed on every channel; the pictures a client receives decode at the simulator's size.
+TEST(DvrsimSource, StreamsAFileCodedOnceAsDecodableH264) {
+  if (std::system("ffmpeg -version > /dev/null 2>&1") != 0) GTEST_SKIP() << "no ffmpeg";
+  namespace fs = std::filesystem;
+  const fs::path dir =
+      fs::temp_directory_path() / ("dvrsim_source_" + std::to_string(std::random_device{}()));
+  fs::create_directories(dir);
+  const fs::path file = dir / "clip.avi";
+  const std::string make =
+      "ffmpeg -nostdin -loglevel error -f lavfi -i testsrc2=size=320x240:rate=30 "
+      "-t 2 -c:v mpeg4 -y " +
+      file.string();
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  const std::string cache = (dir / "cache").string();
+  std::ostringstream log;
+  auto given = LoadChannelSources({{0, file.string()}}, 2, kW, kH, 25, log, cache);
+  ASSERT_EQ(given.size(), 2u);
+  EXPECT_EQ(given.at(1).size(), 25u);
+  EXPECT_NE(log.str().find("coding"), std::string::npos);
+  // A second start finds the coded file and codes nothing.
+  std::ostringstream again;
+  EXPECT_EQ(LoadSourceFrames(file.string(), kW, kH, 25, again, cache).size(), 25u);
+  EXPECT_EQ(again.str(), "");
+  EXPECT_EQ(std::distance(fs::directory_iterator(cache), fs::directory_iterator()), 1);
+
+  Options o = TestOptions();
+  o.channels = 2;
+  Server s(o, EncodeChannels(kW, kH, 2, 25, Backdrop::kGradient, given));
+  LiveSession live;
+  ASSERT_EQ(live.Open(s.port(), 2), "");
+  std::vector<uint8_t> stream = test::Depacketize(live.video.Receive(1200), nullptr);
+  H264_DEC_ATTR_S attr{0, 0, 45, 36, 3, 0, nullptr, 0};
+  HI_HDL decoder = Hi264DecCreate(&attr);
+  ASSERT_NE(decoder, nullptr);
+  int pictures = 0, drawn = 0;
+  H264_DEC_FRAME_S picture{};
+  for (auto nal : SplitAnnexB(stream.data(), stream.size())) {
+    nal.insert(nal.begin(), {0, 0, 0, 1});
+    HI_S32 r = Hi264DecFrame(decoder, nal.data(), static_cast<HI_U32>(nal.size()), 0, &picture, 0);
+    for (; r == HI_H264DEC_OK; r = Hi264DecFrame(decoder, nullptr, 0, 0, &picture, 0)) {
+      ++pictures;
+      EXPECT_EQ(picture.uWidth, static_cast<HI_U32>(kW));
+      EXPECT_EQ(picture.uHeight, static_cast<HI_U32>(kH));
+      // The file's pictures, not the simulator's own: no channel number in them.
+      if (ReadDigitRow(picture.pY, static_cast<int>(picture.uYStride), kW, 0) == "02") ++drawn;
+    }
+  }
+  Hi264DecDestroy(decoder);
+  EXPECT_GE(pictures, 20);
+  EXPECT_EQ(drawn, 0);
+  fs::remove_all(dir);
 }
 
 // A client nobody here wrote: FFmpeg's RTSP demuxer reads the stream and decodes it.

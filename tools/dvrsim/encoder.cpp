@@ -10,8 +10,12 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <optional>
+#include <string>
+
 #include "tools/dvrsim/picture.h"
 #include "tools/dvrsim/relay_lamps.h"
+#include "tools/dvrsim/scene.h"
 
 namespace dvrsim {
 namespace {
@@ -26,7 +30,7 @@ struct PacketDeleter {
   void operator()(AVPacket* p) const { av_packet_free(&p); }
 };
 
-std::unique_ptr<AVCodecContext, CodecDeleter> OpenEncoder(int width, int height) {
+std::unique_ptr<AVCodecContext, CodecDeleter> OpenEncoder(int width, int height, int kbit) {
   av_log_set_level(AV_LOG_ERROR);  // the coder's statistics would bury the simulator's log
   const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
   if (!codec) throw std::runtime_error("libx264 encoder not available in libavcodec");
@@ -41,8 +45,13 @@ std::unique_ptr<AVCodecContext, CodecDeleter> OpenEncoder(int width, int height)
   ctx->thread_count = 1;
   av_opt_set(ctx->priv_data, "preset", "ultrafast", 0);
   av_opt_set(ctx->priv_data, "tune", "zerolatency", 0);
-  av_opt_set(ctx->priv_data, "x264-params", "keyint=25:min-keyint=25:scenecut=0:repeat-headers=1",
-             0);
+  std::string params = "keyint=25:min-keyint=25:scenecut=0:repeat-headers=1";
+  // A rate cap keeps noisy pictures at a camera's sizes (and key frames far below what a
+  // viewer's frame buffers take).
+  if (kbit > 0) {
+    params += ":vbv-maxrate=" + std::to_string(kbit) + ":vbv-bufsize=" + std::to_string(kbit / 2);
+  }
+  av_opt_set(ctx->priv_data, "x264-params", params.c_str(), 0);
   av_opt_set(ctx->priv_data, "crf", "23", 0);
   if (avcodec_open2(ctx.get(), codec, nullptr) < 0) throw std::runtime_error("cannot open libx264");
   return ctx;
@@ -82,9 +91,39 @@ std::vector<std::vector<uint8_t>> SplitAnnexB(const uint8_t* data, size_t size) 
   return nals;
 }
 
-std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, int frames, bool busy,
-                                          int relayLamps) {
-  auto ctx = OpenEncoder(width, height);
+std::vector<CodedFrame> SplitPictures(const uint8_t* data, size_t size) {
+  std::vector<CodedFrame> frames;
+  CodedFrame current;
+  bool hasSlice = false;
+  auto finish = [&] {
+    if (hasSlice) frames.push_back(std::move(current));
+    current = CodedFrame{};
+    hasSlice = false;
+  };
+  for (auto& nal : SplitAnnexB(data, size)) {
+    const int type = nal[0] & 0x1F;
+    if (type == 6 || type == 9) continue;
+    const bool slice = type >= 1 && type <= 5;
+    // first_mb_in_slice is the first field of the header: ue(v) 0 is a single 1 bit.
+    if ((!slice || (nal.size() > 1 && (nal[1] & 0x80) != 0)) && hasSlice) finish();
+    if (slice) hasSlice = true;
+    if (type == 5) current.key = true;
+    current.nals.push_back(std::move(nal));
+  }
+  finish();
+  return frames;
+}
+
+std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, int frames,
+                                          Backdrop backdrop, int relayLamps) {
+  const bool scene = backdrop == Backdrop::kBusyScene;
+  const int kbit =
+      scene
+          ? static_cast<int>(static_cast<long long>(kSceneKbitPerD1) * width * height / (720 * 576))
+          : 0;
+  auto ctx = OpenEncoder(width, height, kbit);
+  std::optional<Scene> world;
+  if (scene) world.emplace(Scene::ForPictures(width, height));
   std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
   std::unique_ptr<AVPacket, PacketDeleter> pkt(av_packet_alloc());
   frame->format = AV_PIX_FMT_YUV420P;
@@ -93,7 +132,13 @@ std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, in
   if (av_frame_get_buffer(frame.get(), 0) < 0) throw std::runtime_error("out of memory");
   std::vector<CodedFrame> out;
   for (int n = 0; n < frames; ++n) {
-    Picture pic = DrawTestPicture(width, height, channel, n, busy);
+    Picture pic;
+    if (world) {
+      pic = world->Render(world->ChannelView(channel, width, height), n, width, height);
+      DrawChannelMarks(pic, channel, n);
+    } else {
+      pic = DrawTestPicture(width, height, channel, n, backdrop == Backdrop::kNoise);
+    }
     if (relayLamps >= 0) DrawRelayLamps(pic, relayLamps);
     av_frame_make_writable(frame.get());
     for (int y = 0; y < height; ++y)

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/dvrsim/picture.h"
+
 namespace dvrsim {
 
 // One coded picture: its NAL units without start codes.
@@ -16,13 +18,22 @@ inline constexpr int kFramesPerSecond = 25;
 inline constexpr int kGopFrames = 25;
 
 // Encodes `frames` pictures of `channel` with libx264 (one IDR every kGopFrames, SPS and
-// PPS before every IDR, no B frames) so that the loop can be replayed seamlessly.
+// PPS before every IDR, no B frames) so that the loop can be replayed seamlessly. The busy
+// scene is coded within a camera's bit rate (kSceneKbitPerD1 for a D1 picture).
 // With `relayLamps` 0 to 3 the relay lamps of that mask are drawn in (relay_lamps.h).
 // Throws std::runtime_error when the encoder is missing or fails.
 std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, int frames,
-                                          bool busy = false, int relayLamps = -1);
+                                          Backdrop backdrop = Backdrop::kGradient,
+                                          int relayLamps = -1);
+
+inline constexpr int kSceneKbitPerD1 = 2000;
 
 // Splits an Annex B byte stream into NAL units (start codes removed).
 std::vector<std::vector<uint8_t>> SplitAnnexB(const uint8_t* data, size_t size);
+
+// Groups the NAL units of an Annex B stream into coded pictures: each picture's slices with
+// the parameter sets before them; SEI and access unit delimiters are left out. A slice that
+// starts at macroblock 0 starts a new picture.
+std::vector<CodedFrame> SplitPictures(const uint8_t* data, size_t size);
 
 }  // namespace dvrsim

@@ -11,10 +11,11 @@
 namespace dvrsim {
 namespace {
 
-ChannelLoop EncodeOne(int width, int height, int channel, int frames, bool busy) {
+ChannelLoop MakeLoop(int channel, std::vector<CodedFrame> frames) {
   ChannelLoop loop;
   loop.channel = channel;
-  loop.frames = EncodeChannelLoop(width, height, channel, frames, busy);
+  loop.frames = std::move(frames);
+  if (loop.frames.empty()) throw std::runtime_error("a channel's loop holds no frame");
   for (const auto& nal : loop.frames.at(0).nals) {
     uint8_t type = nal[0] & 0x1F;
     if (type == 7 && loop.sps.empty()) loop.sps = nal;
@@ -26,17 +27,36 @@ ChannelLoop EncodeOne(int width, int height, int channel, int frames, bool busy)
   return loop;
 }
 
+ChannelLoop EncodeOne(int width, int height, int channel, int frames, Backdrop backdrop) {
+  return MakeLoop(channel, EncodeChannelLoop(width, height, channel, frames, backdrop));
+}
+
 }  // namespace
 
-std::vector<ChannelLoop> EncodeChannels(int width, int height, int count, int frames, bool busy) {
+std::vector<ChannelLoop> EncodeChannels(int width, int height, int count, int frames,
+                                        Backdrop backdrop,
+                                        const std::map<int, std::vector<CodedFrame>>& given) {
   unsigned workers = std::max(1u, std::thread::hardware_concurrency());
-  std::vector<ChannelLoop> loops;
-  for (int first = 1; first <= count; first += static_cast<int>(workers)) {
+  std::vector<int> drawn;
+  for (int ch = 1; ch <= count; ++ch) {
+    if (given.count(ch) == 0) drawn.push_back(ch);
+  }
+  std::map<int, ChannelLoop> coded;
+  for (size_t first = 0; first < drawn.size(); first += workers) {
     std::vector<std::future<ChannelLoop>> batch;
-    for (int ch = first; ch <= count && ch < first + static_cast<int>(workers); ++ch) {
-      batch.push_back(std::async(std::launch::async, EncodeOne, width, height, ch, frames, busy));
+    for (size_t i = first; i < drawn.size() && i < first + workers; ++i) {
+      batch.push_back(
+          std::async(std::launch::async, EncodeOne, width, height, drawn[i], frames, backdrop));
     }
-    for (auto& f : batch) loops.push_back(f.get());
+    for (auto& f : batch) {
+      ChannelLoop loop = f.get();
+      coded.emplace(loop.channel, std::move(loop));
+    }
+  }
+  std::vector<ChannelLoop> loops;
+  for (int ch = 1; ch <= count; ++ch) {
+    auto g = given.find(ch);
+    loops.push_back(g != given.end() ? MakeLoop(ch, g->second) : std::move(coded.at(ch)));
   }
   return loops;
 }

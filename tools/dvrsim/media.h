@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,10 +22,13 @@ struct ChannelLoop {
   const std::atomic<int>* relayMask = nullptr;
 };
 
-// Codes the loops of channels 1..count, several at a time (one per processor).
-// Throws std::runtime_error when coding fails.
+// Codes the loops of channels 1..count, several at a time (one per processor), with
+// `backdrop` behind the digits; a channel in `given` loops those frames instead.
+// Throws std::runtime_error when coding fails or given frames start with no key frame and
+// parameter sets.
 std::vector<ChannelLoop> EncodeChannels(int width, int height, int count, int frames,
-                                        bool busy = false);
+                                        Backdrop backdrop = Backdrop::kGradient,
+                                        const std::map<int, std::vector<CodedFrame>>& given = {});
 
 inline constexpr uint8_t kVideoPayloadType = 96;
 inline constexpr uint8_t kAudioPayloadType = 97;

@@ -44,6 +44,26 @@ void SetSize(Options& o, const std::string& text) {
   }
 }
 
+void SetScene(Options& o, const std::string& text) {
+  if (text != "plain" && text != "busy") {
+    throw std::invalid_argument("--scene must be plain or busy, got \"" + text + "\"");
+  }
+  o.busyScene = text == "busy";
+}
+
+// "N=FILE" names a channel; anything else is a file for every other channel.
+void AddSource(Options& o, const std::string& text) {
+  int channel = 0;
+  std::string file = text;
+  size_t eq = text.find('=');
+  if (eq != std::string::npos && eq > 0 && text.find_first_not_of("0123456789") == eq) {
+    channel = IntValue("--source", text.substr(0, eq), 1, 8);
+    file = text.substr(eq + 1);
+  }
+  if (file.empty()) throw std::invalid_argument("--source needs a file name");
+  o.sources[channel] = file;
+}
+
 }  // namespace
 
 const char* UsageText() {
@@ -69,6 +89,16 @@ const char* UsageText() {
          "                       300 + 100 x N Hz (channel 1 400 Hz ... channel 8 1100 Hz)\n"
          "  --busy               add changing noise to the pictures, so that frames are\n"
          "                       coded at camera-like sizes (several packets each)\n"
+         "  --scene plain|busy   what the pictures show behind the digits: a still gradient\n"
+         "                       (plain, the default) or a busy, moving scene with fine\n"
+         "                       texture and sensor noise, coded at a camera's bit rate\n"
+         "                       (2 Mbit/s at D1); each channel views another part of it\n"
+         "  --source [N=]FILE    stream the video of FILE (any file ffmpeg reads) on channel\n"
+         "                       N, or without N= on every channel not named otherwise;\n"
+         "                       repeatable. The first --loop-frames pictures are coded\n"
+         "                       once to this form and size (needs ffmpeg with libx264),\n"
+         "                       cached in $DVRSIM_CACHE (default: the temporary\n"
+         "                       directory's dvrsim-cache), and looped\n"
          "  --session-timeout S  timeout announced in the Session header (default 60)\n"
          "  --loss F             drop a share F (0-1) of the RTP packets, e.g. 0.05\n"
          "                       (this and the next two apply to video and audio alike)\n"
@@ -94,7 +124,8 @@ bool TakesValue(const std::string& name) {
       "--port",           "--bind",        "--channels",
       "--size",           "--loop-frames", "--session-timeout",
       "--loss",           "--reorder",     "--duplicate",
-      "--silent-channel", "--close-after", "--seed"};
+      "--silent-channel", "--close-after", "--seed",
+      "--scene",          "--source"};
   return kNames.count(name) > 0 || IsCommandOption(name);
 }
 
@@ -137,9 +168,22 @@ void SetValue(Options& o, const std::string& arg, const std::string& value) {
     SetCommandOption(o.commands, arg, value);
   else if (arg == "--seed")
     o.seed = static_cast<unsigned>(IntValue(arg, value, 0, 2147483647));
+  else if (arg == "--scene")
+    SetScene(o, value);
+  else if (arg == "--source")
+    AddSource(o, value);
 }
 
 }  // namespace
+
+Backdrop PictureBackdrop(const Options& o) {
+  if (o.busyScene) return Backdrop::kBusyScene;
+  return o.busy ? Backdrop::kNoise : Backdrop::kGradient;
+}
+
+bool StreamsSource(const Options& o, int channel) {
+  return o.sources.count(channel) > 0 || o.sources.count(0) > 0;
+}
 
 Options ParseOptions(int argc, char** argv) {
   Options o;

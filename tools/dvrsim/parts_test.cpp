@@ -1,6 +1,7 @@
 // The simulator's pieces on their own, and its program entry.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -11,6 +12,7 @@
 #include "tools/dvrsim/rtp_packetizer.h"
 #include "tools/dvrsim/rtsp_request.h"
 #include "tools/dvrsim/run.h"
+#include "tools/dvrsim/scene.h"
 #include "tools/dvrsim/test_client.h"
 
 namespace dvrsim {
@@ -50,7 +52,7 @@ TEST(DvrsimPackets, LargeUnitsGoAsFuAFragmentsThatRebuildExactly) {
 
 // Busy pictures fragment nearly every frame; their digits must survive the noise beside them.
 TEST(DvrsimPackets, BusyLoopFragmentsEveryFrameAndStaysReadable) {
-  auto frames = EncodeChannelLoop(352, 288, 6, 25, true);
+  auto frames = EncodeChannelLoop(352, 288, 6, 25, Backdrop::kNoise);
   RtpPacketizer packer(96, 1, 100);
   std::vector<test::RtpPacket> packets;
   for (size_t n = 0; n < frames.size(); ++n) {
@@ -64,6 +66,44 @@ TEST(DvrsimPackets, BusyLoopFragmentsEveryFrameAndStaysReadable) {
   ASSERT_EQ(seen.size(), 25u);
   for (size_t i = 0; i < seen.size(); ++i) {
     EXPECT_EQ(seen[i].channel, "06");
+    EXPECT_EQ(std::atoi(seen[i].counter.c_str()), static_cast<int>(i)) << seen[i].counter;
+  }
+}
+
+// The busy scene moves and flickers in every frame, shows each channel another part of it,
+// codes at camera sizes and keeps the digits readable.
+TEST(DvrsimPackets, BusySceneChangesEveryFrameAndStaysReadable) {
+  const Scene scene = Scene::ForPictures(352, 288);
+  auto changed = [](const Picture& a, const Picture& b) {
+    int n = 0;
+    for (size_t i = 0; i < a.y.size(); ++i) n += a.y[i] != b.y[i];
+    return static_cast<double>(n) / static_cast<double>(a.y.size());
+  };
+  const SceneView view = scene.ChannelView(1, 352, 288);
+  Picture first = scene.Render(view, 0, 352, 288);
+  EXPECT_GT(changed(first, scene.Render(view, 1, 352, 288)), 0.5);  // sensor noise
+  EXPECT_GT(changed(first, scene.Render(scene.ChannelView(2, 352, 288), 0, 352, 288)), 0.9);
+  // Movers: beyond the noise's few steps somewhere between frames 0 and 10.
+  Picture later = scene.Render(view, 10, 352, 288);
+  int moved = 0;
+  for (size_t i = 0; i < first.y.size(); ++i) moved += std::abs(first.y[i] - later.y[i]) > 40;
+  EXPECT_GT(moved, 200);
+
+  auto frames = EncodeChannelLoop(352, 288, 3, 25, Backdrop::kBusyScene);
+  RtpPacketizer packer(96, 1, 100);
+  std::vector<test::RtpPacket> packets;
+  size_t bytes = 0;
+  for (size_t n = 0; n < frames.size(); ++n) {
+    for (const auto& nal : frames[n].nals) bytes += nal.size();
+    for (const auto& d : packer.PacketizeAccessUnit(frames[n].nals, 3600 * n)) {
+      packets.push_back(Parse(d));
+    }
+  }
+  EXPECT_GT(bytes / frames.size(), 2000u);  // a camera's CIF frames, not a still picture's
+  auto seen = test::DecodeAndRead(test::Depacketize(packets, nullptr), 352, 288);
+  ASSERT_EQ(seen.size(), 25u);
+  for (size_t i = 0; i < seen.size(); ++i) {
+    EXPECT_EQ(seen[i].channel, "03");
     EXPECT_EQ(std::atoi(seen[i].counter.c_str()), static_cast<int>(i)) << seen[i].counter;
   }
 }
@@ -240,6 +280,11 @@ TEST(DvrsimProgram, HelpAndBadCommandLines) {
                        &err),
             1);
   EXPECT_NE(err.find("--bind needs a dotted IPv4 address"), std::string::npos) << err;
+  EXPECT_EQ(RunProgram({"--scene", "fancy"}, &out, &err), 2);
+  EXPECT_EQ(err, "dvrsim: --scene must be plain or busy, got \"fancy\"\n");
+  EXPECT_EQ(RunProgram({"--source", "9=x.avi"}, &out, &err), 2);
+  EXPECT_EQ(RunProgram({"--source", "/no/such/clip.avi", "--channels", "1"}, &out, &err), 1);
+  EXPECT_NE(err.find("--source: no such file \"/no/such/clip.avi\""), std::string::npos) << err;
 }
 
 TEST(DvrsimProgram, PrintsTheReadyLineAndServesUntilStopped) {

@@ -89,10 +89,15 @@ Picture DrawTestPicture(int width, int height, int channel, int counter, bool bu
   int barX = (counter * cell) % std::max(1, width - barWidth);
   FillLuma(p, barX, barTop, barWidth, height - barTop, 220);
   if (busy) DrawNoise(p, width / 2, barTop, channel * 100003u + static_cast<uint32_t>(counter));
+  DrawChannelMarks(p, channel, counter);
+  return p;
+}
+
+void DrawChannelMarks(Picture& p, int channel, int counter) {
+  const int cell = CellSize(p.width);
   FillLuma(p, kBoxLeft * cell, kBoxTop * cell, kBoxCols * cell, kBoxRows * cell, 16);
   DrawNumber(p, channel % 100, kChannelDigits, 0, cell);
   DrawNumber(p, counter % 10000, kCounterDigits, 1, cell);
-  return p;
 }
 
 std::string ReadDigitRow(const uint8_t* luma, int stride, int width, int row) {

@@ -17,6 +17,14 @@ struct Picture {
 // lossy coding at both picture sizes.
 int CellSize(int width);
 
+// What the built-in pictures show behind the channel's digits: a still gradient, the gradient
+// with a field of changing noise, or a busy, moving scene (scene.h).
+enum class Backdrop { kGradient, kNoise, kBusyScene };
+
+// Draws the channel number and the counter of frame `counter` in their box, as every
+// test picture shows them.
+void DrawChannelMarks(Picture& p, int channel, int counter);
+
 // Draws the test picture of `channel` at frame `counter`: the channel number on the
 // first row and the counter on the second, in big white digits on a black box, plus a
 // bar that moves with the counter and a per-channel tint. `busy` adds a field of noise

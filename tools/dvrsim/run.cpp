@@ -9,6 +9,7 @@
 #include "tools/dvrsim/media.h"
 #include "tools/dvrsim/options.h"
 #include "tools/dvrsim/rtsp_server.h"
+#include "tools/dvrsim/source_file.h"
 
 namespace dvrsim {
 
@@ -29,8 +30,10 @@ int RunDvrsim(int argc, char** argv, std::ostream& out, std::ostream& err,
     err << "dvrsim: coding " << options.channels << " channel(s) of " << options.loopFrames
         << " frames at " << options.width << "x" << options.height << "..." << std::endl;
     auto start = std::chrono::steady_clock::now();
+    auto given = LoadChannelSources(options.sources, options.channels, options.width,
+                                    options.height, options.loopFrames, err);
     auto loops = EncodeChannels(options.width, options.height, options.channels, options.loopFrames,
-                                options.busy);
+                                PictureBackdrop(options), given);
     std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     err << "dvrsim: coded in " << took.count() << " s" << std::endl;
     auto commandSide = StartCommandSide(options, loops, err);
