@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/kernel/critical_section.h"
 #include "platform/kernel/win_types.h"
@@ -89,6 +90,9 @@ struct RtspSessionOptions {
   // it), the run tears the session down and opens it again with RTP on the RTSP connection.
   // Off for the DVR's channels, whose requests stay as they are whatever happens.
   bool tcpFallback = false;
+  // Told the video coding of every run before its first unit; null leaves the channel as it
+  // is (H.264), as the DVR's channels are.
+  CodecSink codecSink = nullptr;
 };
 
 constexpr int kUdpSilenceSeconds = 4;
@@ -115,6 +119,10 @@ struct RtspSession {
   uint32_t audioClock = 0;
   uint8_t videoPayloadType = 0;
   uint8_t audioPayloadType = 0;
+  // The video track's coding and, for H.265, its described parameter sets (Annex B); set by
+  // the open of each run.
+  VideoCodec videoCodec = VideoCodec::kH264;
+  std::vector<uint8_t> videoPrelude;
   int pictureWidth = 0;
   int serverVideoRtpPort = 0;
   int serverVideoRtcpPort = 0;
