@@ -54,6 +54,7 @@ class Receiver {
  public:
   explicit Receiver(RtspSession* session) : s_(session), buffer_(kReceiveBufferBytes) {}
   int Run();
+  std::vector<uint8_t> TakeUnread() { return std::move(stream_); }
 
  private:
   bool Silent(DWORD start) const;
@@ -234,7 +235,9 @@ void Receiver::SendReport(SOCKET rtcp, int port, int channel, uint32_t ssrc, uin
 int ReceiveLoop(RtspSession* session) {
   const uint32_t empty = session->emptyDatagrams;
   const uint32_t oversize = session->oversizeDatagrams;
-  int recvTry = Receiver(session).Run();
+  Receiver receiver(session);
+  int recvTry = receiver.Run();
+  session->interleavedUnread = receiver.TakeUnread();
   if (session->emptyDatagrams != empty || session->oversizeDatagrams != oversize) {
     Report("dropped %u empty and %u over-long datagrams, chn:%d\n",
            static_cast<unsigned>(session->emptyDatagrams - empty),

@@ -264,8 +264,14 @@ int TeardownRequest(RtspSession* session, SOCKET sock) {
   if (!SendRequest(sock, Authorized(session, text), kTeardownSeconds, "TEARDOWN send() failed\n "))
     return -1;
   ReplyHeader reply(kTeardownReplyBytes);
-  // The whole reply within kTeardownSeconds, however slowly it drips.
-  if (ReadRtspReply(sock, &reply, true) <= 0) return -1;
+  // The whole reply within kTeardownSeconds, however slowly it drips, and behind however many
+  // frames the server still sends on the connection.
+  const int count =
+      session->standard.interleaved
+          ? ReadReplyAmongFrames(sock, session->cseq, &session->interleavedUnread, &reply)
+          : ReadRtspReply(sock, &reply, true);
+  session->interleavedUnread.clear();
+  if (count <= 0) return -1;
   return StatusOk(reply.Text(), "cannot handle TEARDOWN response\n ") ? 0 : -1;
 }
 

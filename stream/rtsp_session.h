@@ -162,6 +162,9 @@ struct RtspSession {
   // says so when it ends.
   std::atomic<uint32_t> oversizeDatagrams{0};
   std::atomic<uint32_t> emptyDatagrams{0};
+  // What the receive loop of an interleaved run read off the RTSP connection and did not take
+  // (from a frame's or message's start), for the TEARDOWN reply reader.
+  std::vector<uint8_t> interleavedUnread;
   // Set by the receive loop when it ends because tcpFallback applies.
   bool udpSilent = false;
   // 1 while the run's watcher of the RTSP connection may go on.

@@ -1,5 +1,7 @@
 #include "stream/test_standard_server.h"
 
+#include <algorithm>
+
 #include "stream/interleaved.h"
 #include "stream/md5.h"
 #include "stream/rtsp_auth.h"
@@ -54,7 +56,13 @@ std::string StandardServer::Base() const {
   return settings_.contentBase.empty() ? Url() + "/" : server_.Url(settings_.contentBase);
 }
 
-std::string StandardServer::Respond(const std::string& request) {
+std::string StandardServer::Respond(const std::string& received) {
+  // Receiver reports of an interleaved session come on the connection ahead of a request.
+  std::string request = received;
+  while (request.size() >= kInterleavedHeaderBytes && request[0] == '$') {
+    size_t length = static_cast<uint8_t>(request[2]) << 8 | static_cast<uint8_t>(request[3]);
+    request.erase(0, std::min(request.size(), kInterleavedHeaderBytes + length));
+  }
   const std::string method = RequestMethod(request);
   const int cseq = CSeqOf(request);
   const std::string session = RequestHeader(request, "Session");
@@ -74,6 +82,19 @@ std::string StandardServer::Respond(const std::string& request) {
   }
   if (method == "PLAY" || method == "PAUSE")
     return Play(method, RequestTarget(request), session, cseq);
+  // An interleaved session's frames are still on their way when the reply goes: more than a
+  // reply header's room of them, then the usual mix.
+  if (method == "TEARDOWN" && interleaved_) {
+    std::string burst;
+    for (int i = 0; i < 12; ++i) {
+      std::vector<uint8_t> rtp(1400, 0x52);  // 'R', as a reply's start would be
+      rtp[0] = 0x80;
+      rtp[1] = 96;
+      auto bytes = BuildInterleaved(0, rtp.data(), rtp.size());
+      burst.append(bytes.begin(), bytes.end());
+    }
+    return burst + Frames() + StandardReply(200, cseq, "");
+  }
   if (method == "TEARDOWN") return StandardReply(200, cseq, "");
   return StandardReply(501, cseq, "", kRefusalBody);
 }

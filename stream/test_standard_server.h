@@ -25,7 +25,8 @@ class StandardServer {
     std::string password = "s3cr3t-Pw";
     // Transports taken: a refused UDP SETUP gets 461. After PLAY of an interleaved session the
     // server sends kInterleavedVideoFrames RTP frames on channel 0, with an RTCP frame, an RTSP
-    // message whose body holds a '$', and stray bytes among them.
+    // message whose body holds a '$', and stray bytes among them; the same go ahead of its
+    // TEARDOWN reply.
     bool udp = true;
     bool tcp = true;
   };

@@ -19,6 +19,9 @@ class ControlViewer : public HostedViewer {
   bool Create(HWND parent, const PageProperties& page) override {
     control_ = std::make_unique<control::ViewerControl>(Library());
     control_->SetRtspPort(page.rtspPort);
+    std::map<int, std::string> cells;
+    for (const auto& [cell, url] : page.cellUrls) cells[cell - 1] = url;
+    control_->SetCellUrls(std::move(cells));
     control_->LoadSettings([&](const char* name) { return page.Get(name); });
     RECT client;
     GetClientRect(parent, &client);

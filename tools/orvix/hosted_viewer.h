@@ -4,6 +4,7 @@
 // the most recently registered one.
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,6 +31,9 @@ class PageProperties {
   // a simulator run without the right to bind it listens elsewhere; a viewer reaches it
   // there only if it connects to this port instead of the 554 of its live URLs.
   int rtspPort = 554;
+  // Grid cells (1-based) that show another RTSP server's stream: the page's "Url" params with
+  // the command line's over them.
+  std::map<int, std::string> cellUrls;
 
  private:
   PageParams params_;
