@@ -9,6 +9,7 @@
 #include <fstream>
 #include <optional>
 #include <regex>
+#include <thread>
 
 #include "platform/display/png_image.h"
 #include "platform/kernel/win_types.h"
@@ -418,6 +419,76 @@ TEST_F(OrvixRun, UrlCellsOfAnotherServerBesideTheDvrChannels) {
     text =
         text || Luma(grid->pixels[static_cast<size_t>(cell(4).top + 10) * grid->width + x]) > 200;
   EXPECT_TRUE(text);
+}
+
+// Whether something accepts TCP connections on 127.0.0.1:`port` within `ms`.
+bool Listening(int port, int ms) {
+  for (int waited = 0; waited < ms; waited += 200) {
+    SOCKET sock = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = inet_addr("127.0.0.1");
+    bool up = connect(sock, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    closesocket(sock);
+    if (up) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  return false;
+}
+
+// VLC's RTSP server (it refuses root, so it runs as nobody) serving an H.265 file made by
+// GStreamer's encoder: the cell's session takes VLC's forms after one retry each and shows the
+// bars beside the simulator's channels.
+TEST_F(OrvixRun, H265FileServedByVlcInACell) {
+  if (std::system("command -v cvlc >/dev/null && command -v runuser >/dev/null && "
+                  "gst-inspect-1.0 x265enc >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "needs cvlc (vlc-bin, vlc-plugin-base), runuser and x265enc";
+  const std::string clip = File("clip.ts");
+  ASSERT_EQ(std::system(("gst-launch-1.0 -q videotestsrc num-buffers=250 pattern=smpte100 ! "
+                         "video/x-raw,format=I420,width=352,height=288,framerate=25/1 ! x265enc "
+                         "key-int-max=25 speed-preset=ultrafast ! h265parse ! mpegtsmux ! "
+                         "filesink location=" +
+                         clip + " >/dev/null 2>&1 && chmod 755 " + dir_.string() +
+                         " && chmod 644 " + clip)
+                            .c_str()),
+            0);
+  SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = inet_addr("127.0.0.1");
+  bind(probe, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  int size = sizeof a;
+  getsockname(probe, reinterpret_cast<sockaddr*>(&a), &size);
+  const int port = ntohs(a.sin_port);
+  closesocket(probe);
+  const std::string url = "rtsp://127.0.0.1:" + std::to_string(port) + "/clip.ts";
+  std::string error;
+  auto vlc = ChildProcess::Spawn(
+      "/bin/sh",
+      {"-c", "exec runuser -u nobody -- timeout 60 cvlc -I dummy --no-audio " + clip +
+                 " --loop --sout '#rtp{sdp=" + url + "}' >/dev/null 2>&1"},
+      &error);
+  ASSERT_NE(vlc, nullptr) << error;
+  ASSERT_TRUE(Listening(port, 15000));
+  std::ofstream(File("input.txt")) << "7 screenshot " << File("grid.png") << "\n";
+  std::vector<std::string> out;
+  ASSERT_EQ(Run({"--display", "headless", "--url", "5=" + url, "--input", File("input.txt"),
+                 "--after", "7.2"},
+                &out),
+            0);
+  vlc->Terminate(5000);
+  auto count = [&](const std::string& text) {
+    return std::count_if(out.begin(), out.end(),
+                         [&](const std::string& l) { return l.find(text) != std::string::npos; });
+  };
+  EXPECT_EQ(count("retrying on the control URL"), 1);
+  EXPECT_EQ(count("Session token without its parameters"), 1);
+  EXPECT_EQ(count("without the trailing slash"), 1);
+  auto grid = Png(File("grid.png"));
+  ASSERT_TRUE(grid);
+  EXPECT_EQ(ReadCell(*grid, RECT{2, 2, 234, 192}, 0), "01");
+  EXPECT_TRUE(ShowsBars(*grid, RECT{236, 194, 468, 384}));
 }
 
 }  // namespace
