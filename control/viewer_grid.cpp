@@ -58,6 +58,7 @@ void ViewerControl::CreateChannels(const RECT& client) {
     } else {
       RtspSessionOptions options;
       options.tcpFallback = true;
+      options.keepAlive = true;
       options.codecSink = AnnounceCodecToChannel;
       s = std::make_unique<RtspSession>(options);
       c->UpdateTitle(UrlWithoutPassword(url).c_str());

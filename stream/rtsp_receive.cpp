@@ -8,6 +8,7 @@
 #include "stream/rtp_header.h"
 #include "stream/rtp_sockets.h"
 #include "stream/rtsp_session.h"
+#include "stream/rtsp_standard.h"
 
 namespace {
 
@@ -80,7 +81,14 @@ class Receiver {
 int Receiver::Run() {
   int recvTry = 0;
   const DWORD start = GetTickCount();
+  DWORD lastKeepAlive = start;
   while (s_->running == 1 && recvTry <= kMaxRecvTry) {
+    if (s_->options.keepAlive &&
+        GetTickCount() - lastKeepAlive >=
+            static_cast<DWORD>(SessionTimeoutSeconds(s_->sessionId)) * 500) {
+      lastKeepAlive = GetTickCount();
+      SendKeepAlive(s_, s_->rtspSocket);
+    }
     if (Silent(start)) {
       s_->udpSilent = true;
       break;

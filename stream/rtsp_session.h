@@ -93,6 +93,10 @@ struct RtspSessionOptions {
   // Told the video coding of every run before its first unit; null leaves the channel as it
   // is (H.264), as the DVR's channels are.
   CodecSink codecSink = nullptr;
+  // A standard server drops a session it hears no request on within its timeout (";timeout=",
+  // else 60 s): a GET_PARAMETER every half of it keeps the session. Off for the DVR, which
+  // keeps its sessions while it streams.
+  bool keepAlive = false;
 };
 
 constexpr int kUdpSilenceSeconds = 4;
@@ -183,3 +187,6 @@ int SendPause(RtspSession* session, SOCKET sock);
 int ResumePlay(RtspSession* session, SOCKET sock);
 int SendPlay(RtspSession* session, SOCKET sock, int startSeconds);
 int SendTeardown(RtspSession* session, SOCKET sock);
+// GET_PARAMETER on the aggregate URL; its reply is read unless RTP is interleaved (the receive
+// loop passes it over among the frames).
+int SendKeepAlive(RtspSession* session, SOCKET sock);

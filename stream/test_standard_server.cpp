@@ -84,6 +84,7 @@ std::string StandardServer::Respond(const std::string& received) {
     return Play(method, RequestTarget(request), session, cseq);
   // An interleaved session's frames are still on their way when the reply goes: more than a
   // reply header's room of them, then the usual mix.
+  if (method == "GET_PARAMETER") return StandardReply(200, cseq, "");
   if (method == "TEARDOWN" && interleaved_) {
     std::string burst;
     for (int i = 0; i < 12; ++i) {
@@ -135,7 +136,9 @@ std::string StandardServer::Setup(const std::string& target, const std::string& 
                          std::string(rtp == &videoRtp ? "0-1" : "2-3")
                    : "Transport: RTP/AVP;unicast;server_port=" + std::to_string(rtp->port) + "-" +
                          std::to_string(rtcp->port);
-  return StandardReply(200, cseq, transport + "\r\nSession: " + kToken + ";timeout=60\r\n");
+  return StandardReply(200, cseq,
+                       transport + "\r\nSession: " + kToken +
+                           ";timeout=" + std::to_string(settings_.sessionTimeout) + "\r\n");
 }
 
 std::string StandardServer::Play(const std::string& method, const std::string& target,
@@ -146,8 +149,9 @@ std::string StandardServer::Play(const std::string& method, const std::string& t
     return StandardReply(454, cseq, "", kRefusalBody);
   if (target != Url() && (settings_.strictPlayUrl || target != Url() + "/"))
     return StandardReply(404, cseq, "", kRefusalBody);
-  std::string reply =
-      StandardReply(200, cseq, "Session: " + std::string(kToken) + ";timeout=60\r\n");
+  std::string reply = StandardReply(200, cseq,
+                                    "Session: " + std::string(kToken) + ";timeout=" +
+                                        std::to_string(settings_.sessionTimeout) + "\r\n");
   return interleaved_ && method == "PLAY" ? reply + Frames() : reply;
 }
 

@@ -29,6 +29,8 @@ class StandardServer {
     // TEARDOWN reply.
     bool udp = true;
     bool tcp = true;
+    // The session's ";timeout=" in seconds; GET_PARAMETER is answered with 200.
+    int sessionTimeout = 60;
   };
   static constexpr int kInterleavedVideoFrames = 5;
   explicit StandardServer(Settings settings);
