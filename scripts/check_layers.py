@@ -29,12 +29,14 @@ LAYERS = {
     "signaling": [],  # a separate library: Boost only, nothing else of ours
     "videolib": ["platform"],
     "stream": ["platform", "voice", "videolib"],
-    "device": ["platform", "voice", "videolib", "stream"],
-    "control": ["platform", "voice", "videolib", "stream", "device"],
+    # The command protocol sits below the dialogs: records, sockets and the receive thread.
+    "device/protocol": ["platform", "videolib"],
+    "device": ["platform", "voice", "videolib", "stream", "device/protocol"],
+    "control": ["platform", "voice", "videolib", "stream", "device", "device/protocol"],
     # The simulator is a DVR, not a viewer: it shares the platform and the voice codec only.
     "tools/dvrsim": ["platform", "voice"],
-    "tools": ["platform", "voice", "signaling", "videolib", "stream", "device", "control",
-              "tools/dvrsim"],
+    "tools": ["platform", "voice", "signaling", "videolib", "stream", "device",
+              "device/protocol", "control", "tools/dvrsim"],
 }
 
 SIMULATOR = "tools/dvrsim"

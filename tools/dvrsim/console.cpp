@@ -4,6 +4,7 @@
 #include <sstream>
 #include <thread>
 
+#include "tools/dvrsim/command_side.h"
 #include "tools/dvrsim/rtsp_server.h"
 
 namespace dvrsim {
@@ -45,7 +46,8 @@ const char* ConsoleUsageText() {
          "  stop N               close every session of channel N and refuse the channel\n"
          "                       (DESCRIBE and SETUP answer 404) until started again\n"
          "  start N              serve channel N again\n"
-         "  help                 list these commands\n";
+         "  help                 list these commands\n"
+         "The command side's reply faults can be switched the same way:\n";
 }
 
 ConsoleReader::ConsoleReader(std::istream& in) : queue_(std::make_shared<Queue>()) {
@@ -68,8 +70,9 @@ std::vector<std::string> ConsoleReader::TakeLines() {
   return lines;
 }
 
-void ApplyConsoleLine(const std::string& line, RtspServer& server, int channels,
-                      std::ostream& log) {
+void ApplyConsoleLine(const std::string& line, RtspServer& server, int channels, std::ostream& log,
+                      CommandServer* commands) {
+  if (ApplyCommandConsoleLine(line, commands, log)) return;
   std::string error;
   auto command = ParseConsoleLine(line, channels, &error);
   if (!command) {
@@ -78,7 +81,7 @@ void ApplyConsoleLine(const std::string& line, RtspServer& server, int channels,
   }
   switch (command->kind) {
     case ConsoleCommand::kHelp:
-      log << ConsoleUsageText() << std::flush;
+      log << ConsoleUsageText() << CommandConsoleUsageText() << std::flush;
       break;
     case ConsoleCommand::kStop:
       server.SetChannelStopped(command->channel, true);

@@ -13,6 +13,7 @@
 namespace dvrsim {
 
 class RtspServer;
+class CommandServer;
 
 struct ConsoleCommand {
   enum Kind { kStop, kStart, kHelp } kind = kHelp;
@@ -46,6 +47,8 @@ class ConsoleReader {
 };
 
 // Applies the line to the server and says what came of it on `log`.
-void ApplyConsoleLine(const std::string& line, RtspServer& server, int channels, std::ostream& log);
+// "cmd ..." lines go to the command side (command_side.h), when there is one.
+void ApplyConsoleLine(const std::string& line, RtspServer& server, int channels, std::ostream& log,
+                      CommandServer* commands = nullptr);
 
 }  // namespace dvrsim

@@ -11,6 +11,7 @@ extern "C" {
 }
 
 #include "tools/dvrsim/picture.h"
+#include "tools/dvrsim/relay_lamps.h"
 
 namespace dvrsim {
 namespace {
@@ -81,8 +82,8 @@ std::vector<std::vector<uint8_t>> SplitAnnexB(const uint8_t* data, size_t size) 
   return nals;
 }
 
-std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, int frames,
-                                          bool busy) {
+std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, int frames, bool busy,
+                                          int relayLamps) {
   auto ctx = OpenEncoder(width, height);
   std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
   std::unique_ptr<AVPacket, PacketDeleter> pkt(av_packet_alloc());
@@ -93,6 +94,7 @@ std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, in
   std::vector<CodedFrame> out;
   for (int n = 0; n < frames; ++n) {
     Picture pic = DrawTestPicture(width, height, channel, n, busy);
+    if (relayLamps >= 0) DrawRelayLamps(pic, relayLamps);
     av_frame_make_writable(frame.get());
     for (int y = 0; y < height; ++y)
       std::memcpy(frame->data[0] + y * frame->linesize[0], &pic.y[y * width], width);

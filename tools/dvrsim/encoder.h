@@ -17,9 +17,10 @@ inline constexpr int kGopFrames = 25;
 
 // Encodes `frames` pictures of `channel` with libx264 (one IDR every kGopFrames, SPS and
 // PPS before every IDR, no B frames) so that the loop can be replayed seamlessly.
+// With `relayLamps` 0 to 3 the relay lamps of that mask are drawn in (relay_lamps.h).
 // Throws std::runtime_error when the encoder is missing or fails.
 std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, int frames,
-                                          bool busy = false);
+                                          bool busy = false, int relayLamps = -1);
 
 // Splits an Annex B byte stream into NAL units (start codes removed).
 std::vector<std::vector<uint8_t>> SplitAnnexB(const uint8_t* data, size_t size);

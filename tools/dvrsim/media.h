@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,6 +15,10 @@ struct ChannelLoop {
   int channel = 0;
   std::vector<CodedFrame> frames;
   std::vector<uint8_t> sps, pps;  // from the first key frame, for the SDP
+  // Channel 1 with the command side on: the loop once per relay mask 0-3, lamps drawn in;
+  // sessions follow `*relayMask` (owned by the command server) from key frame to key frame.
+  std::vector<std::vector<CodedFrame>> relayFrames;
+  const std::atomic<int>* relayMask = nullptr;
 };
 
 // Codes the loops of channels 1..count, several at a time (one per processor).

@@ -95,7 +95,7 @@ bool TakesValue(const std::string& name) {
       "--size",           "--loop-frames", "--session-timeout",
       "--loss",           "--reorder",     "--duplicate",
       "--silent-channel", "--close-after", "--seed"};
-  return kNames.count(name) > 0;
+  return kNames.count(name) > 0 || IsCommandOption(name);
 }
 
 bool SetFlag(Options& o, const std::string& arg) {
@@ -133,6 +133,8 @@ void SetValue(Options& o, const std::string& arg, const std::string& value) {
     o.silentChannels.insert(IntValue(arg, value, 1, 8));
   else if (arg == "--close-after")
     o.closeAfterPlay = ShareValue(arg, value, 86400);
+  else if (IsCommandOption(arg))
+    SetCommandOption(o.commands, arg, value);
   else if (arg == "--seed")
     o.seed = static_cast<unsigned>(IntValue(arg, value, 0, 2147483647));
 }

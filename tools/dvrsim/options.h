@@ -3,6 +3,7 @@
 #include <set>
 #include <string>
 
+#include "tools/dvrsim/command_options.h"
 #include "tools/dvrsim/rtp_packetizer.h"
 
 namespace dvrsim {
@@ -23,6 +24,7 @@ struct Options {
   unsigned seed = 1;
   bool busy = false;     // noisy pictures, camera-like bit rates
   bool verbose = false;  // log every request on stderr
+  CommandOptions commands;
   bool help = false;
 };
 

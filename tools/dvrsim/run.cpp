@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tools/dvrsim/command_side.h"
 #include "tools/dvrsim/console.h"
 #include "tools/dvrsim/media.h"
 #include "tools/dvrsim/options.h"
@@ -21,7 +22,7 @@ int RunDvrsim(int argc, char** argv, std::ostream& out, std::ostream& err,
     return 2;
   }
   if (options.help) {
-    out << UsageText() << ConsoleUsageText();
+    out << UsageText() << CommandUsageText() << ConsoleUsageText() << CommandConsoleUsageText();
     return 0;
   }
   try {
@@ -32,6 +33,7 @@ int RunDvrsim(int argc, char** argv, std::ostream& out, std::ostream& err,
                                 options.busy);
     std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     err << "dvrsim: coded in " << took.count() << " s" << std::endl;
+    auto commandSide = StartCommandSide(options, loops, err);
     RtspServer server(options, std::move(loops));
     server.Start();
     std::unique_ptr<ConsoleReader> commands;
@@ -41,7 +43,7 @@ int RunDvrsim(int argc, char** argv, std::ostream& out, std::ostream& err,
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
       if (!commands) continue;
       for (const std::string& line : commands->TakeLines()) {
-        ApplyConsoleLine(line, server, options.channels, err);
+        ApplyConsoleLine(line, server, options.channels, err, commandSide.get());
       }
     }
     server.Stop();

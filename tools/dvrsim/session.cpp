@@ -160,11 +160,19 @@ void StreamSession::VideoStep(uint64_t n, Clock::time_point* lastReport) {
   size_t index = n % frames.size();
   if (resumePending_ && index % kGopFrames == 0) resumePending_ = false;
   if (!Sending() || resumePending_) return;
-  SendFrame(frames[index], timestamp);
+  SendFrame(PictureFrame(index), timestamp);
   if (Clock::now() - *lastReport >= kReportInterval) {
     SendSenderReport(kVideoTrack, video_, timestamp);
     *lastReport = Clock::now();
   }
+}
+
+// Channel 1 shows the relay outputs: its picture follows the mask from a key frame on.
+const CodedFrame& StreamSession::PictureFrame(size_t index) {
+  const ChannelLoop& loop = *config_.loop;
+  if (loop.relayFrames.size() != 4 || loop.relayMask == nullptr) return loop.frames[index];
+  if (index % kGopFrames == 0) relayShown_ = loop.relayMask->load() & 3;
+  return loop.relayFrames[relayShown_][index];
 }
 
 // The voice needs no key frame: it goes on as soon as the session plays again.

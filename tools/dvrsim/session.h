@@ -98,6 +98,7 @@ class StreamSession {
   void VideoStep(uint64_t n, Clock::time_point* lastReport);
   void VoiceStep(uint64_t n, Clock::time_point* lastReport);
   void SendFrame(const CodedFrame& frame, uint32_t timestamp);
+  const CodedFrame& PictureFrame(size_t index);
   void SendSenderReport(int index, const RtpPacketizer& packetizer, uint32_t timestamp);
   void ServeUntil(Clock::time_point deadline);
   void ReadDatagram(SOCKET s, bool rtcp);
@@ -120,6 +121,7 @@ class StreamSession {
   uint32_t firstVoiceTimestamp_;
   RtpPacketizer video_;
   RtpPacketizer voice_;
+  int relayShown_ = 0;  // the relay mask channel 1's picture shows, sender thread's
   FaultInjector faults_;
   FaultInjector voiceFaults_;
   VoiceSource voiceSource_;

@@ -8,6 +8,7 @@
 #include "tools/dvrsim/encoder.h"
 #include "tools/dvrsim/net_util.h"
 #include "tools/dvrsim/picture.h"
+#include "tools/dvrsim/relay_lamps.h"
 
 namespace dvrsim::test {
 namespace {
@@ -227,10 +228,11 @@ std::vector<Seen> DecodeAndRead(const std::vector<uint8_t>& annexB, int width, i
   H264_DEC_FRAME_S picture{};
   auto collect = [&](HI_S32 r) {
     while (r == HI_H264DEC_OK) {
-      seen.push_back(Seen{ReadDigitRow(picture.pY, static_cast<int>(picture.uYStride),
-                                       static_cast<int>(picture.uWidth), 0),
-                          ReadDigitRow(picture.pY, static_cast<int>(picture.uYStride),
-                                       static_cast<int>(picture.uWidth), 1)});
+      const int stride = static_cast<int>(picture.uYStride);
+      const int width = static_cast<int>(picture.uWidth);
+      seen.push_back(Seen{ReadDigitRow(picture.pY, stride, width, 0),
+                          ReadDigitRow(picture.pY, stride, width, 1),
+                          ReadRelayLamps(picture.pY, stride, width)});
       r = Hi264DecFrame(decoder, nullptr, 0, 0, &picture, 0);
     }
   };

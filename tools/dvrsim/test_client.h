@@ -78,8 +78,9 @@ std::vector<uint8_t> Depacketize(const std::vector<RtpPacket>& packets, int* fra
 struct Seen {
   std::string channel;
   std::string counter;
+  int relay = -1;  // the relay lamps' mask, -1 without lamps
 };
-// Decodes the stream and reads the two digit rows of every picture.
+// Decodes the stream and reads the two digit rows and the relay lamps of every picture.
 std::vector<Seen> DecodeAndRead(const std::vector<uint8_t>& annexB, int width, int height);
 
 // DESCRIBE, SETUP of the video track and PLAY of a live channel.
