@@ -24,6 +24,8 @@ class ControlChannel {
   virtual BOOL CreateWnd(const RECT& rect, HWND parent, UINT id) = 0;
   virtual void MoveVideo(const RECT& rect) = 0;
   virtual void EnableTitle(int enable) = 0;
+  // The text of the title strip.
+  virtual void UpdateTitle(const char* /*text*/) {}
   virtual void SetWindowFocus() = 0;
   virtual void KillWindowFocus() = 0;
   virtual HWND GetSafeHwnd() const = 0;

@@ -18,6 +18,7 @@ class LiveChannel : public CChannel, public ControlChannel {
   }
   void MoveVideo(const RECT& rect) override { CVideoWnd::MoveVideo(rect); }
   void EnableTitle(int enable) override { CVideoWnd::EnableTitle(enable); }
+  void UpdateTitle(const char* text) override { CVideoWnd::UpdateTitle(text); }
   void SetWindowFocus() override { CVideoWnd::SetWindowFocus(); }
   void KillWindowFocus() override { CVideoWnd::KillWindowFocus(); }
   HWND GetSafeHwnd() const override { return CVideoWnd::GetSafeHwnd(); }

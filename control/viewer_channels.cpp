@@ -23,6 +23,7 @@ constexpr int kSnapFailed = 651;
 }  // namespace
 
 std::string ViewerControl::LiveUrl(int index) const {
+  if (const ChannelSlot* s = slot(index); s != nullptr && !s->url.empty()) return s->url;
   char url[300];
   if (rtspPort_ == 554) {
     std::snprintf(url, sizeof(url), "rtsp://%s:554/%d.live", settings_.dvrAddr.c_str(), index + 1);

@@ -13,6 +13,7 @@
 // only read the channel pointer they were given; the control waits for every session thread
 // before the channel it names goes.
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,15 +40,20 @@ constexpr int kShowCurrent = -2;
 constexpr int kShowNothing = -3;
 constexpr LPARAM kSnapshotRequest = 2;
 
+// Cells a grid may have: the DVR's channels and the URLs given beside them.
+constexpr int kMaxCells = 16;
+
 // One cell of the grid: the channel with its window, where that window sits in the control's
-// client area, and the session record that feeds the channel. BuildGrid makes the slots, one
-// per channel, each with all three; EndSessions frees the sessions (a slot's `session` is then
-// null) and OnDestroy the slots. A slot's run state is its session record's (`running`,
-// `threadHandle`), read where it is needed.
+// client area, the session record that feeds the channel, and the stream URL of a cell that
+// shows another RTSP server's stream instead of a DVR channel (empty for the DVR's). BuildGrid
+// makes the slots, one per channel, each with all three; EndSessions frees the sessions (a slot's
+// `session` is then null) and OnDestroy the slots. A slot's run state is its session record's
+// (`running`, `threadHandle`), read where it is needed.
 struct ChannelSlot {
   std::unique_ptr<ControlChannel> channel;
   RECT cell{0, 0, 0, 0};
   std::unique_ptr<RtspSession> session;
+  std::string url;
 };
 
 class ViewerControl : public device::panel::PanelHost {
@@ -96,6 +102,11 @@ class ViewerControl : public device::panel::PanelHost {
   void SetRtspPort(int port) { rtspPort_ = port; }
   // The UDP port of the DVR's commands the panel sends to (2700 unless a simulator moved it).
   void SetCommandPort(int port) { commandPort_ = port; }
+  // Cells (0-based, below kMaxCells) that show the stream of an RTSP URL, of any server, in
+  // place of a DVR channel; the grid grows to hold the last of them. Given before the grid is
+  // built. Their sessions take the forms standard servers ask for and fall back to RTP over
+  // TCP; the DVR's channels keep theirs.
+  void SetCellUrls(std::map<int, std::string> urls) { cellUrls_ = std::move(urls); }
   // Test hook: the reconnect period, taken when the grid is built.
   void SetReconnectPeriodForTest(UINT ms) { reconnectPeriodMs_ = ms; }
 
@@ -106,6 +117,7 @@ class ViewerControl : public device::panel::PanelHost {
   int singleView() const { return singleView_; }
   int initialised() const { return initialised_; }
   int columns() const { return columns_; }
+  int cellCount() const { return static_cast<int>(slots_.size()); }
   ControlChannel* channel(int i) const;
   RtspSession* session(int i) const;
   RECT cellRect(int i) const;
@@ -161,6 +173,8 @@ class ViewerControl : public device::panel::PanelHost {
   UINT reconnectPeriodMs_ = kReconnectPeriodMs;
   std::string captureDir_;
   std::unique_ptr<device::panel::CRightPlanDlg> panel_;
+  std::map<int, std::string> cellUrls_;
+  int cellCount_ = 0;
 };
 
 }  // namespace control

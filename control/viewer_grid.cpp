@@ -5,6 +5,7 @@
 #include "control/grid.h"
 #include "control/viewer_control.h"
 #include "platform/ui/ui.h"
+#include "stream/rtsp_auth.h"
 
 namespace control {
 namespace {
@@ -21,8 +22,11 @@ void ViewerControl::BuildGrid() {
   // The session table has kMaxChannels slots; a count that did not come through the page
   // settings (the 9 of a fresh control) is held to it as well.
   channelCount_ = std::clamp(channelCount_, 1, kMaxChannels);
+  cellCount_ = channelCount_;
+  if (!cellUrls_.empty()) cellCount_ = std::max(cellCount_, cellUrls_.rbegin()->first + 1);
+  cellCount_ = std::min(cellCount_, kMaxCells);
   RECT client = ClientRect(window_);
-  columns_ = grid::Columns(channelCount_);
+  columns_ = grid::Columns(cellCount_);
   std::printf("InitChn wnd:%x\n", static_cast<unsigned>(reinterpret_cast<uintptr_t>(window_)));
   CreateChannels(client);
   library_.SetSipName(settings_.sipName);
@@ -33,13 +37,13 @@ void ViewerControl::BuildGrid() {
   CreatePanel();
   LoadCaptureDirectory();
   if (preview_ == 1) {
-    for (int i = 0; i < channelCount_; ++i) StartChannel(i, false);
+    for (int i = 0; i < cellCount_; ++i) StartChannel(i, false);
   }
   ShowDefaultChannel();
 }
 
 void ViewerControl::CreateChannels(const RECT& client) {
-  for (int i = 0; i < channelCount_; ++i) {
+  for (int i = 0; i < cellCount_; ++i) {
     std::unique_ptr<ControlChannel> c = library_.NewChannel();
     if (i == 0) library_.ClearPanelTable();
     c->Init(nullptr, i);
@@ -47,10 +51,22 @@ void ViewerControl::CreateChannels(const RECT& client) {
     c->CreateWnd(cell, window_, static_cast<UINT>(i));
     c->MoveVideo(cell);
     c->EnableTitle(1);
-    auto s = std::make_unique<RtspSession>();
+    auto found = cellUrls_.find(i);
+    std::string url = found == cellUrls_.end() ? std::string() : found->second;
+    std::unique_ptr<RtspSession> s;
+    if (url.empty()) {
+      s = std::make_unique<RtspSession>();
+    } else {
+      RtspSessionOptions options;
+      options.tcpFallback = true;
+      options.keepAlive = true;
+      options.codecSink = AnnounceCodecToChannel;
+      s = std::make_unique<RtspSession>(options);
+      c->UpdateTitle(UrlWithoutPassword(url).c_str());
+    }
     s->channelNumber = i;
     s->channel = c->FrameSink();
-    slots_.push_back(ChannelSlot{std::move(c), cell, std::move(s)});
+    slots_.push_back(ChannelSlot{std::move(c), cell, std::move(s), std::move(url)});
   }
 }
 
@@ -69,9 +85,9 @@ void ViewerControl::StartVideo() {
 
 void ViewerControl::ShowDefaultChannel() {
   const int d = defaultChannel_;
-  const int limit = channelCount_ == 4 ? 4 : 8;
+  const int limit = cellCount_ == 4 ? 4 : std::max(8, cellCount_);
   // A default channel the grid does not have would leave every window hidden.
-  if (d >= limit || d >= channelCount_) return;
+  if (d >= limit || d >= cellCount_) return;
   if (d >= 0 && singleView_ == 0) SetCurrentChannel(d);
   OnShowRequest(static_cast<WPARAM>(kShowAll), 0);
   if (d < 0) {
@@ -108,7 +124,7 @@ void ViewerControl::SetCurrentChannel(int index) {
 void ViewerControl::Relayout() {
   if (ControlChannel* current = channel(currentChannel_)) current->KillWindowFocus();
   RECT client = ClientRect(window_);
-  columns_ = grid::Columns(channelCount_);
+  columns_ = grid::Columns(cellCount_ > 0 ? cellCount_ : channelCount_);
   PlaceChannels(client);
   if (ControlChannel* first = channel(0)) InvalidateRect(first->GetSafeHwnd(), nullptr, TRUE);
   if (ControlChannel* current = channel(currentChannel_)) current->SetWindowFocus();

@@ -1,5 +1,9 @@
 #!/usr/bin/python3
-"""An H.264 test stream served over RTSP on 127.0.0.1 by GStreamer's RTSP server.
+"""H.264 and H.265 test streams served over RTSP on 127.0.0.1 by GStreamer's RTSP server.
+
+The H.264 stream is mounted at --path (default /test), the H.265 one at /h265 when x265enc
+is installed; its parameter sets are sent only at the start of the encoder's output, so a
+client that joins later depends on the description's sprop-vps/sps/pps.
 
 Prints the bound port on the first line of standard output once it accepts connections,
 "teardown" when a client tears its session down, and exits shortly after that or after
@@ -11,12 +15,18 @@ import sys
 import gi
 
 gi.require_version("Gst", "1.0")
+gi.require_version("GstRtsp", "1.0")
 gi.require_version("GstRtspServer", "1.0")
-from gi.repository import GLib, Gst, GstRtspServer  # noqa: E402
+from gi.repository import GLib, Gst, GstRtsp, GstRtspServer  # noqa: E402
 
-PIPELINE = ("( videotestsrc is-live=true ! video/x-raw,width=352,height=288,framerate=25/1 "
+PIPELINE = ("( videotestsrc is-live=true pattern={pattern} ! video/x-raw,width=352,height=288,framerate=25/1 "
             "! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=25 "
             "! rtph264pay name=pay0 pt=96 config-interval=1 )")
+# A pattern of plain colour bars (SMPTE 100%), easy to tell from the simulator's pictures.
+PIPELINE_H265 = ("( videotestsrc is-live=true pattern=smpte100 "
+                 "! video/x-raw,format=I420,width=352,height=288,framerate=25/1 "
+                 "! x265enc tune=zerolatency speed-preset=ultrafast key-int-max=25 "
+                 "! rtph265pay name=pay0 pt=96 )")
 
 
 def main():
@@ -25,6 +35,10 @@ def main():
     parser.add_argument("--lifetime", type=int, default=60, help="seconds before giving up")
     parser.add_argument("--session-timeout", type=int, default=0,
                         help="session timeout in seconds, sent as ';timeout=' (0: the default)")
+    parser.add_argument("--pattern", default="smpte",
+                        help="videotestsrc pattern of the H.264 stream (snow: many packets)")
+    parser.add_argument("--tcp-only", action="store_true",
+                        help="refuse RTP over UDP (461), so that clients interleave it")
     args = parser.parse_args()
 
     Gst.init(None)
@@ -33,9 +47,16 @@ def main():
     server.set_address("127.0.0.1")
     server.set_service("0")
     factory = GstRtspServer.RTSPMediaFactory()
-    factory.set_launch(PIPELINE)
+    factory.set_launch(PIPELINE.format(pattern=args.pattern))
     factory.set_shared(True)
+    if args.tcp_only:
+        factory.set_protocols(GstRtsp.RTSPLowerTrans.TCP)
     server.get_mount_points().add_factory(args.path, factory)
+    if Gst.ElementFactory.find("x265enc") is not None:
+        hevc = GstRtspServer.RTSPMediaFactory()
+        hevc.set_launch(PIPELINE_H265)
+        hevc.set_shared(True)
+        server.get_mount_points().add_factory("/h265", hevc)
 
     def on_teardown(_client, _context):
         print("teardown", flush=True)

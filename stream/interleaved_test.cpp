@@ -82,7 +82,7 @@ class TcpSessionTest : public testing::Test {
 };
 
 // 461 to UDP: the SETUPs go again over TCP, frames are queued, the reports go back on the
-// RTCP channel.
+// RTCP channel; the TEARDOWN's reply is found behind the frames still coming.
 TEST_F(TcpSessionTest, RefusedUdpFallsBackToInterleavedFrames) {
   StandardServer::Settings settings = Lenient();
   settings.udp = false;
@@ -93,9 +93,15 @@ TEST_F(TcpSessionTest, RefusedUdpFallsBackToInterleavedFrames) {
   ASSERT_TRUE(WaitVideoPlayout(kOpenMs));
   bool queued = WaitFor(
       [] { return TestVideoQueue()->Count() == StandardServer::kInterleavedVideoFrames; }, 5000);
+  auto before = std::chrono::steady_clock::now();
   run.Stop();
+  auto took = std::chrono::steady_clock::now() - before;
   std::string output = testing::internal::GetCapturedStdout();
   EXPECT_TRUE(queued) << output;
+  EXPECT_LT(took, std::chrono::milliseconds(2000));
+  EXPECT_EQ(output.find("cannot handle TEARDOWN response"), std::string::npos) << output;
+  EXPECT_EQ(output.find("socket is unreadable"), std::string::npos) << output;
+  EXPECT_EQ(output.find("no response code"), std::string::npos) << output;
   auto requests = server_->Server().Requests();
   ASSERT_EQ(requests.size(), 6u);
   EXPECT_NE(Transport(requests[1]).find("client_port="), std::string::npos);

@@ -17,3 +17,13 @@ using NalSink = int (*)(CChannel* channel, const uint8_t* unit, int length);
 // The viewer's sink: CChannel::PutOneFrame, the one call into the video library
 // (channel_delivery.cpp).
 int DeliverToChannel(CChannel* channel, const uint8_t* unit, int length);
+
+// The video coding of a stream's NAL units, from its description.
+enum class VideoCodec { kH264, kH265 };
+
+// Tells `channel` (not null) how the units of the run that starts are coded, before the
+// first of them; called on the session thread.
+using CodecSink = void (*)(CChannel* channel, VideoCodec codec);
+
+// The viewer's codec sink: CChannel::SetVideoCodec (channel_delivery.cpp).
+void AnnounceCodecToChannel(CChannel* channel, VideoCodec codec);

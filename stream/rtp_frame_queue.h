@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <map>
 #include <span>
+#include <vector>
 
 #include "platform/kernel/critical_section.h"
 #include "stream/nal_delivery.h"
@@ -67,6 +68,10 @@ class RtpFrameQueue {
   std::atomic<int> running{1};
   CChannel* channel;
   NalSink nalSink;
+  // How the video units are packed (set before the playout thread starts), and the parameter
+  // sets of the description, delivered before the first unit of an H.265 stream.
+  VideoCodec codec = VideoCodec::kH264;
+  std::vector<uint8_t> prelude;
   uint8_t* unitBuffer;  // kUnitBufferBytes, owned; playout thread only
   int position = 0;     // playout thread only
   uint32_t clockRate = 90000;

@@ -188,6 +188,18 @@ bool SplitUrlCredentials(const std::string& url, std::string* bare, Credentials*
   return true;
 }
 
+std::string UrlWithoutPassword(const std::string& url) {
+  size_t scheme = url.find("://");
+  if (scheme == std::string::npos) return url;
+  size_t from = scheme + 3;
+  size_t path = url.find('/', from);
+  size_t at = url.rfind('@', path == std::string::npos ? std::string::npos : path);
+  if (at == std::string::npos || at < from) return url;
+  size_t colon = url.find(':', from);
+  if (colon == std::string::npos || colon > at) return url;
+  return url.substr(0, colon) + url.substr(at);
+}
+
 std::optional<AuthChallenge> ParseAuthChallenge(std::string_view reply) {
   std::optional<AuthChallenge> basic;
   for (std::string_view value : HeaderValues(reply, "WWW-Authenticate")) {

@@ -1,8 +1,11 @@
 #include "stream/rtsp_io.h"
 
+#include <cctype>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/kernel/clock.h"
+#include "stream/interleaved.h"
 #include "stream/report.h"
 
 namespace {
@@ -159,4 +162,63 @@ int ReadRtspReply(SOCKET sock, ReplyHeader* reply, bool teardown, const std::ato
     if (reply->Push(byte) != ReplyHeader::Step::kMore) break;
   }
   return reply->Count();
+}
+
+namespace {
+
+// Whether the message of `size` bytes is a reply ("RTSP/...") with a CSeq of `cseq`.
+bool IsReplyTo(const uint8_t* message, size_t size, int cseq) {
+  std::string text(reinterpret_cast<const char*>(message), size);
+  if (text.compare(0, 5, "RTSP/") != 0) return false;
+  for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {
+    if (text.size() - at < 6) break;
+    std::string name = text.substr(at + 1, 5);
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (name == "cseq:") return std::atoi(text.c_str() + at + 6) == cseq;
+  }
+  return false;
+}
+
+}  // namespace
+
+int ReadReplyAmongFrames(SOCKET sock, int cseq, std::vector<uint8_t>* unread, ReplyHeader* reply) {
+  constexpr size_t kReadBytes = 4096;
+  // A frame is at most 65539 bytes and a reply header fits its buffer, so this much unread
+  // without a whole frame or message in front is not an RTSP connection any more.
+  constexpr size_t kMostUnread = 2 * (kInterleavedHeaderBytes + 65535);
+  const int limitMs = kTeardownSeconds * 1000;
+  const DWORD start = GetTickCount();
+  for (;;) {
+    size_t at = 0;
+    for (;;) {
+      InterleavedStep step = ParseInterleaved(unread->data() + at, unread->size() - at);
+      if (step.kind == InterleavedStep::Kind::kNeedMore) break;
+      if (step.kind == InterleavedStep::Kind::kMessage &&
+          IsReplyTo(unread->data() + at, step.consumed, cseq)) {
+        for (size_t i = 0; i < step.consumed; ++i) {
+          if (reply->Push(static_cast<char>((*unread)[at + i])) != ReplyHeader::Step::kMore) break;
+        }
+        unread->erase(unread->begin(),
+                      unread->begin() + static_cast<std::ptrdiff_t>(at + step.consumed));
+        return reply->Count();
+      }
+      at += step.consumed;
+    }
+    unread->erase(unread->begin(), unread->begin() + static_cast<std::ptrdiff_t>(at));
+    const int spent = static_cast<int>(GetTickCount() - start);
+    if (unread->size() >= kMostUnread || spent >= limitMs ||
+        !WaitReadyMs(sock, false, limitMs - spent)) {
+      ReportWait("socket is unreadable\n");
+      return 0;
+    }
+    size_t used = unread->size();
+    unread->resize(used + kReadBytes);
+    int got = recv(sock, reinterpret_cast<char*>(unread->data() + used), kReadBytes, 0);
+    if (got <= 0) {
+      unread->resize(used);
+      Report("RTSP response was truncated\n");
+      return 0;
+    }
+    unread->resize(used + static_cast<size_t>(got));
+  }
 }

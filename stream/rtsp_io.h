@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/net/net.h"
 #include "stream/rtsp_reply.h"
@@ -46,3 +47,9 @@ bool SendRequest(SOCKET sock, const std::string& text, int seconds, const char* 
 // the count of the reply's bytes; any count above 0 is a reply. `running` as in WaitReady.
 int ReadRtspReply(SOCKET sock, ReplyHeader* reply, bool teardown,
                   const std::atomic<int>* running = nullptr);
+
+// ReadRtspReply with `teardown` for a connection that carries interleaved frames: `unread`
+// holds what was read off it and not yet taken, starting at a frame or message; frames in
+// front of the reply are passed over, and so are messages that are not the reply to request
+// `cseq` (the server's own requests, late replies); what follows the reply stays in `unread`.
+int ReadReplyAmongFrames(SOCKET sock, int cseq, std::vector<uint8_t>* unread, ReplyHeader* reply);

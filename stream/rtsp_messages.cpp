@@ -47,6 +47,11 @@ std::string FormatPause(const std::string& url, int cseq, const std::string& ses
   return FormatPauseOn(url + "/", cseq, session);
 }
 
+std::string FormatGetParameter(const std::string& target, int cseq, const std::string& session) {
+  return "GET_PARAMETER " + target + " RTSP/1.0\r\nCSeq: " + std::to_string(cseq) +
+         "\r\nSession: " + session + "\r\n" + kUserAgentLine + "\r\n";
+}
+
 std::string FormatTeardown(const std::string& url, int cseq, const std::string& session) {
   return "TEARDOWN " + url + " RTSP/1.0\r\nCSeq: " + std::to_string(cseq) +
          "\r\nSession: " + session + "\r\n" + kUserAgentLine + "\r\n";

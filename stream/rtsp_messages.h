@@ -25,4 +25,6 @@ std::string FormatPause(const std::string& url, int cseq, const std::string& ses
 std::string FormatPlayOn(const std::string& target, int cseq, const std::string& session,
                          int startSeconds);
 std::string FormatPauseOn(const std::string& target, int cseq, const std::string& session);
+// The keep-alive of a standard server's session: a GET_PARAMETER without a body.
+std::string FormatGetParameter(const std::string& target, int cseq, const std::string& session);
 std::string FormatTeardown(const std::string& url, int cseq, const std::string& session);

@@ -54,6 +54,26 @@ void SendOpenings(RtspSession* session) {
     SendOpeningDatagrams(attr.rtpaudioSock, session->peerAddress, session->serverAudioRtpPort);
 }
 
+// H.265 streams with decoding order numbers may send units out of decoding order, which the
+// playout does not put back: such a stream is refused with a line saying so.
+bool TakeVideoCoding(RtspSession* session, const std::vector<MediaSubsession>& played) {
+  session->videoCodec = VideoCodec::kH264;
+  session->videoPrelude.clear();
+  for (const MediaSubsession& sub : played) {
+    if (sub.codecName != "H265") continue;
+    if (sub.decodingOrderNumbers) {
+      Report(
+          "H.265 with decoding order numbers (sprop-max-don-diff or sprop-depack-buf-nalus above "
+          "0) is not supported, chn:%d\n",
+          session->channelNumber);
+      return false;
+    }
+    session->videoCodec = VideoCodec::kH265;
+    session->videoPrelude = HevcParameterSets(sub);
+  }
+  return true;
+}
+
 }  // namespace
 
 int DecodeHexConfig(const char* text, uint8_t* out, int room) {
@@ -120,6 +140,8 @@ SOCKET OpenRtspSession(RtspSession* session) {
   // Only what the viewer plays is set up: a description with hundreds of media lines would
   // otherwise cost hundreds of SETUPs (and their ports) for one picture.
   std::vector<MediaSubsession> played = PlayedSubsessions(sdp.subsessions);
+  if (!TakeVideoCoding(session, played))
+    return Fail(sock, "Failed to initialize a SDP description\n");
   ApplyMediaParams(&session->m_Attribute, played);
   OpenClientPorts(&session->m_Attribute, played.size() > 1);
   for (MediaSubsession& sub : played)

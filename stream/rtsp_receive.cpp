@@ -8,6 +8,7 @@
 #include "stream/rtp_header.h"
 #include "stream/rtp_sockets.h"
 #include "stream/rtsp_session.h"
+#include "stream/rtsp_standard.h"
 
 namespace {
 
@@ -54,6 +55,7 @@ class Receiver {
  public:
   explicit Receiver(RtspSession* session) : s_(session), buffer_(kReceiveBufferBytes) {}
   int Run();
+  std::vector<uint8_t> TakeUnread() { return std::move(stream_); }
 
  private:
   bool Silent(DWORD start) const;
@@ -79,7 +81,14 @@ class Receiver {
 int Receiver::Run() {
   int recvTry = 0;
   const DWORD start = GetTickCount();
+  DWORD lastKeepAlive = start;
   while (s_->running == 1 && recvTry <= kMaxRecvTry) {
+    if (s_->options.keepAlive &&
+        GetTickCount() - lastKeepAlive >=
+            static_cast<DWORD>(SessionTimeoutSeconds(s_->sessionId)) * 500) {
+      lastKeepAlive = GetTickCount();
+      SendKeepAlive(s_, s_->rtspSocket);
+    }
     if (Silent(start)) {
       s_->udpSilent = true;
       break;
@@ -234,7 +243,9 @@ void Receiver::SendReport(SOCKET rtcp, int port, int channel, uint32_t ssrc, uin
 int ReceiveLoop(RtspSession* session) {
   const uint32_t empty = session->emptyDatagrams;
   const uint32_t oversize = session->oversizeDatagrams;
-  int recvTry = Receiver(session).Run();
+  Receiver receiver(session);
+  int recvTry = receiver.Run();
+  session->interleavedUnread = receiver.TakeUnread();
   if (session->emptyDatagrams != empty || session->oversizeDatagrams != oversize) {
     Report("dropped %u empty and %u over-long datagrams, chn:%d\n",
            static_cast<unsigned>(session->emptyDatagrams - empty),

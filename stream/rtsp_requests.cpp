@@ -264,12 +264,36 @@ int TeardownRequest(RtspSession* session, SOCKET sock) {
   if (!SendRequest(sock, Authorized(session, text), kTeardownSeconds, "TEARDOWN send() failed\n "))
     return -1;
   ReplyHeader reply(kTeardownReplyBytes);
-  // The whole reply within kTeardownSeconds, however slowly it drips.
-  if (ReadRtspReply(sock, &reply, true) <= 0) return -1;
+  // The whole reply within kTeardownSeconds, however slowly it drips, and behind however many
+  // frames the server still sends on the connection.
+  const int count =
+      session->standard.interleaved
+          ? ReadReplyAmongFrames(sock, session->cseq, &session->interleavedUnread, &reply)
+          : ReadRtspReply(sock, &reply, true);
+  session->interleavedUnread.clear();
+  if (count <= 0) return -1;
   return StatusOk(reply.Text(), "cannot handle TEARDOWN response\n ") ? 0 : -1;
 }
 
 }  // namespace
+
+int SendKeepAlive(RtspSession* session, SOCKET sock) {
+  if (!HaveSession(session)) return -1;
+  std::string text =
+      FormatGetParameter(AggregateTarget(session), ++session->cseq, SessionField(session));
+  if (session->standard.interleaved)
+    return SendRequest(sock, Authorized(session, text), kRequestWriteSeconds,
+                       "GET_PARAMETER send() failed\n", &session->running)
+               ? 0
+               : -1;
+  session->requestBusy = 1;
+  ReplyHeader reply(kPauseReplyBytes);
+  bool answered = Exchange(session, sock, text, &reply, "GET_PARAMETER send() failed\n") &&
+                  SkipBody(session, sock, reply.Text());
+  session->requestBusy = 0;
+  // A server that does not know the method still saw the session in use.
+  return answered ? 0 : -1;
+}
 
 // A PAUSE that fails still counts as paused: a silent paused stream must not end the run.
 int SendPause(RtspSession* session, SOCKET sock) {

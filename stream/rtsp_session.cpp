@@ -186,6 +186,10 @@ RunEnd RunOnce(RtspSession* session, bool interleaved) {
   session->rtspSocket = sock;
   Report("IsRunning-------------\n");
   session->videoQueue = std::make_unique<RtpFrameQueue>(session->channel, session->options.nalSink);
+  session->videoQueue->codec = session->videoCodec;
+  session->videoQueue->prelude = session->videoPrelude;
+  if (session->options.codecSink && session->channel)
+    session->options.codecSink(session->channel, session->videoCodec);
   if (session->m_Attribute.rtpaudioSock != INVALID_SOCKET)
     session->audioQueue = std::make_unique<RtpFrameQueue>();
   PlayoutStart video{session->options.playout.video, session, session->videoQueue.get()};

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/kernel/critical_section.h"
 #include "platform/kernel/win_types.h"
@@ -89,6 +90,13 @@ struct RtspSessionOptions {
   // it), the run tears the session down and opens it again with RTP on the RTSP connection.
   // Off for the DVR's channels, whose requests stay as they are whatever happens.
   bool tcpFallback = false;
+  // Told the video coding of every run before its first unit; null leaves the channel as it
+  // is (H.264), as the DVR's channels are.
+  CodecSink codecSink = nullptr;
+  // A standard server drops a session it hears no request on within its timeout (";timeout=",
+  // else 60 s): a GET_PARAMETER every half of it keeps the session. Off for the DVR, which
+  // keeps its sessions while it streams.
+  bool keepAlive = false;
 };
 
 constexpr int kUdpSilenceSeconds = 4;
@@ -115,6 +123,10 @@ struct RtspSession {
   uint32_t audioClock = 0;
   uint8_t videoPayloadType = 0;
   uint8_t audioPayloadType = 0;
+  // The video track's coding and, for H.265, its described parameter sets (Annex B); set by
+  // the open of each run.
+  VideoCodec videoCodec = VideoCodec::kH264;
+  std::vector<uint8_t> videoPrelude;
   int pictureWidth = 0;
   int serverVideoRtpPort = 0;
   int serverVideoRtcpPort = 0;
@@ -154,6 +166,9 @@ struct RtspSession {
   // says so when it ends.
   std::atomic<uint32_t> oversizeDatagrams{0};
   std::atomic<uint32_t> emptyDatagrams{0};
+  // What the receive loop of an interleaved run read off the RTSP connection and did not take
+  // (from a frame's or message's start), for the TEARDOWN reply reader.
+  std::vector<uint8_t> interleavedUnread;
   // Set by the receive loop when it ends because tcpFallback applies.
   bool udpSilent = false;
   // 1 while the run's watcher of the RTSP connection may go on.
@@ -172,3 +187,6 @@ int SendPause(RtspSession* session, SOCKET sock);
 int ResumePlay(RtspSession* session, SOCKET sock);
 int SendPlay(RtspSession* session, SOCKET sock, int startSeconds);
 int SendTeardown(RtspSession* session, SOCKET sock);
+// GET_PARAMETER on the aggregate URL; its reply is read unless RTP is interleaved (the receive
+// loop passes it over among the frames).
+int SendKeepAlive(RtspSession* session, SOCKET sock);

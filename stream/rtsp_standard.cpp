@@ -1,6 +1,7 @@
 #include "stream/rtsp_standard.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -48,6 +49,15 @@ std::string ResolveControlUrl(const std::string& base, const std::string& contro
   if (control.empty() || control == "*") return base;
   if (!base.empty() && base.back() == '/') return base + control;
   return base + "/" + control;
+}
+
+int SessionTimeoutSeconds(const std::string& token) {
+  constexpr int kDefaultSeconds = 60;
+  size_t at = token.find(";timeout=");
+  if (at == std::string::npos) return kDefaultSeconds;
+  long seconds = std::strtol(token.c_str() + at + 9, nullptr, 10);
+  if (seconds < 2) return 2;
+  return seconds > 86400 ? 86400 : static_cast<int>(seconds);
 }
 
 std::string BareSessionToken(const std::string& token) { return token.substr(0, token.find(';')); }

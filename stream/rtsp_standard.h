@@ -34,6 +34,10 @@ constexpr int kAudioChannel = 2;
 // one is appended to the base with one "/" between.
 std::string ResolveControlUrl(const std::string& base, const std::string& control);
 
+// The seconds of the token's ";timeout=" parameter, else the 60 a server keeps a session for
+// when it names none; at least 2.
+int SessionTimeoutSeconds(const std::string& token);
+
 // The token up to its first ';'.
 std::string BareSessionToken(const std::string& token);
 

@@ -142,6 +142,35 @@ TEST_F(StandardSessionTest, LenientServerSeesNoRetry) {
   EXPECT_EQ(output.find("retrying"), std::string::npos);
 }
 
+// A session of a standard server is kept with a GET_PARAMETER every half of its timeout, its
+// reply read so that the TEARDOWN gets its own; the DVR's sessions get none.
+TEST_F(StandardSessionTest, KeepAliveEveryHalfTimeout) {
+  EXPECT_EQ(SessionTimeoutSeconds("4E2B9C71;timeout=30"), 30);
+  EXPECT_EQ(SessionTimeoutSeconds("4E2B9C71"), 60);
+  EXPECT_EQ(SessionTimeoutSeconds("4E2B9C71;timeout=0"), 2);
+  StandardServer::Settings settings;
+  settings.absoluteControl = false;
+  settings.strictSession = false;
+  settings.strictPlayUrl = false;
+  settings.sessionTimeout = 2;
+  server_ = std::make_unique<StandardServer>(settings);
+  RtspSessionOptions options = TestPlayoutOptions();
+  options.keepAlive = true;
+  SessionRun run(options);
+  testing::internal::CaptureStdout();
+  run.Start(server_->Url());
+  ASSERT_TRUE(WaitVideoPlayout(kOpenMs));
+  bool kept = server_->Server().WaitRequests(7, 3500);  // 5 to open, two keep-alives
+  run.Stop();
+  std::string output = testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(kept) << output;
+  auto lines = Lines(server_->Server().Requests());
+  ASSERT_GE(lines.size(), 8u);
+  EXPECT_EQ(lines[5], "GET_PARAMETER " + server_->Url() + "/ 4E2B9C71;timeout=2");
+  EXPECT_EQ(RequestMethod(server_->Server().Requests().back()), "TEARDOWN");
+  EXPECT_EQ(output.find("cannot handle"), std::string::npos) << output;
+}
+
 // Refusals other than the standard ones, and standard ones with every form tried, end the
 // request as before: no endless retries.
 TEST_F(StandardSessionTest, RetriesAreBounded) {

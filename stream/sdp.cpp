@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -95,11 +96,53 @@ bool ParseRtpmap(const std::string& line, MediaSubsession* media, SdpDescription
   return true;
 }
 
+std::string Trimmed(const std::string& text) {
+  size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// The H.265 parameters, read from the fmtp text as written: base64 is case sensitive.
+void ParseHevcFmtp(const std::string& rest, MediaSubsession* media) {
+  std::vector<std::string> sets[3];
+  static const char* const kSets[3] = {"sprop-vps", "sprop-sps", "sprop-pps"};
+  size_t from = 0;
+  while (from <= rest.size()) {
+    size_t semi = rest.find(';', from);
+    std::string part = rest.substr(from, semi == std::string::npos ? semi : semi - from);
+    size_t eq = part.find('=');
+    if (eq != std::string::npos) {
+      std::string name = Trimmed(part.substr(0, eq));
+      for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      std::string value = Trimmed(part.substr(eq + 1));
+      for (int i = 0; i < 3; ++i) {
+        if (name != kSets[i]) continue;
+        for (size_t start = 0; start <= value.size();) {
+          size_t comma = value.find(',', start);
+          std::string one = value.substr(start, comma == std::string::npos ? comma : comma - start);
+          if (!one.empty()) sets[i].push_back(one);
+          if (comma == std::string::npos) break;
+          start = comma + 1;
+        }
+      }
+      if ((name == "sprop-max-don-diff" || name == "sprop-depack-buf-nalus") &&
+          std::strtol(value.c_str(), nullptr, 10) != 0)
+        media->decodingOrderNumbers = true;
+    }
+    if (semi == std::string::npos) break;
+    from = semi + 1;
+  }
+  media->parameterSets.clear();
+  for (auto& set : sets)
+    media->parameterSets.insert(media->parameterSets.end(), set.begin(), set.end());
+}
+
 bool ParseFmtp(const std::string& line, MediaSubsession* media) {
   if (line.compare(0, 7, "a=fmtp:") != 0) return false;
   size_t at = 7;
   while (at < line.size() && std::isdigit(static_cast<unsigned char>(line[at]))) ++at;
   std::string rest = line.substr(at);
+  if (media->codecName == "H265") ParseHevcFmtp(rest, media);
   for (char& c : rest) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   size_t from = 0;
   while (media->config.empty() && from <= rest.size()) {
@@ -132,10 +175,64 @@ void ParseRange(const std::string& line, SdpDescription* out) {
 
 }  // namespace
 
-bool IsVideoCodec(const std::string& codec) { return codec == "H264" || codec == "MP4V-ES"; }
+bool IsVideoCodec(const std::string& codec) {
+  return codec == "H264" || codec == "H265" || codec == "MP4V-ES";
+}
 
 bool IsAudioCodec(const std::string& codec) {
   return codec == "MPA" || codec == "mpeg4-generic" || codec == "L16";
+}
+
+namespace {
+
+int Base64Value(char c) {
+  if (c >= 'A' && c <= 'Z') return c - 'A';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+  if (c >= '0' && c <= '9') return c - '0' + 52;
+  if (c == '+' || c == '-') return 62;  // the URL-safe alphabet too
+  if (c == '/' || c == '_') return 63;
+  return -1;
+}
+
+// Padding optional; false on any other character or a dangling sextet.
+bool DecodeBase64(const std::string& text, std::vector<uint8_t>* out) {
+  uint32_t bits = 0;
+  int count = 0;
+  size_t end = text.find_last_not_of('=');
+  if (end == std::string::npos) return false;
+  for (size_t i = 0; i <= end; ++i) {
+    int v = Base64Value(text[i]);
+    if (v < 0) return false;
+    bits = bits << 6 | static_cast<uint32_t>(v);
+    if (++count == 4) {
+      out->push_back(static_cast<uint8_t>(bits >> 16));
+      out->push_back(static_cast<uint8_t>(bits >> 8));
+      out->push_back(static_cast<uint8_t>(bits));
+      bits = 0;
+      count = 0;
+    }
+  }
+  if (count == 1) return false;
+  if (count == 2) out->push_back(static_cast<uint8_t>(bits >> 4));
+  if (count == 3) {
+    out->push_back(static_cast<uint8_t>(bits >> 10));
+    out->push_back(static_cast<uint8_t>(bits >> 2));
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<uint8_t> HevcParameterSets(const MediaSubsession& sub) {
+  std::vector<uint8_t> stream;
+  for (const std::string& set : sub.parameterSets) {
+    std::vector<uint8_t> unit;
+    // A unit shorter than its 2-byte header is no parameter set.
+    if (!DecodeBase64(set, &unit) || unit.size() < 2) continue;
+    stream.insert(stream.end(), {0, 0, 0, 1});
+    stream.insert(stream.end(), unit.begin(), unit.end());
+  }
+  return stream;
 }
 
 bool ParseSdp(const char* text, SdpDescription* out) {

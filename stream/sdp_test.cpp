@@ -83,3 +83,35 @@ TEST(Sdp, MalformedLinesFailTheParse) {
 }
 
 }  // namespace
+
+// An H.265 track as GStreamer and cameras describe it: base64 parameter sets (case kept, one
+// list with two sets), and a stream with decoding order numbers marked for refusal.
+TEST(Sdp, H265ParameterSetsAndDecodingOrder) {
+  SdpDescription sdp = Parse(
+      "v=0\r\n"
+      "m=video 0 RTP/AVP 96\r\n"
+      "a=rtpmap:96 H265/90000\r\n"
+      "a=fmtp:96 sprop-pps=RAHA8vA=; sprop-sps=QgEBAWA,QgEC;sprop-vps=QAEMAf//\r\n"
+      "m=video 0 RTP/AVP 97\r\n"
+      "a=rtpmap:97 H265/90000\r\n"
+      "a=fmtp:97 sprop-max-don-diff=2;sprop-vps=QAE=\r\n"
+      "m=video 0 RTP/AVP 98\r\n"
+      "a=rtpmap:98 H265/90000\r\n"
+      "a=fmtp:98 sprop-max-don-diff=0;sprop-vps=!!;sprop-sps=Q\r\n");
+  ASSERT_EQ(sdp.subsessions.size(), 3u);
+  const MediaSubsession& plain = sdp.subsessions[0];
+  EXPECT_TRUE(IsVideoCodec(plain.codecName));
+  EXPECT_FALSE(plain.decodingOrderNumbers);
+  EXPECT_EQ(plain.parameterSets,
+            (std::vector<std::string>{"QAEMAf//", "QgEBAWA", "QgEC", "RAHA8vA="}));
+  const std::vector<uint8_t> annexB = {0, 0, 0, 1, 0x40, 0x01, 0x0C, 0x01, 0xFF, 0xFF,  // VPS
+                                       0, 0, 0, 1, 0x42, 0x01, 0x01, 0x01, 0x60,        // SPS
+                                       0, 0, 0, 1, 0x42, 0x01, 0x02,                    // SPS
+                                       0, 0, 0, 1, 0x44, 0x01, 0xC0, 0xF2, 0xF0};       // PPS
+  EXPECT_EQ(HevcParameterSets(plain), annexB);
+  EXPECT_TRUE(sdp.subsessions[1].decodingOrderNumbers);
+  // Zero means no decoding order numbers; sets that are not base64, or too short to be a
+  // unit, are left out.
+  EXPECT_FALSE(sdp.subsessions[2].decodingOrderNumbers);
+  EXPECT_TRUE(HevcParameterSets(sdp.subsessions[2]).empty());
+}

@@ -1,5 +1,7 @@
 #include "stream/test_standard_server.h"
 
+#include <algorithm>
+
 #include "stream/interleaved.h"
 #include "stream/md5.h"
 #include "stream/rtsp_auth.h"
@@ -54,7 +56,13 @@ std::string StandardServer::Base() const {
   return settings_.contentBase.empty() ? Url() + "/" : server_.Url(settings_.contentBase);
 }
 
-std::string StandardServer::Respond(const std::string& request) {
+std::string StandardServer::Respond(const std::string& received) {
+  // Receiver reports of an interleaved session come on the connection ahead of a request.
+  std::string request = received;
+  while (request.size() >= kInterleavedHeaderBytes && request[0] == '$') {
+    size_t length = static_cast<uint8_t>(request[2]) << 8 | static_cast<uint8_t>(request[3]);
+    request.erase(0, std::min(request.size(), kInterleavedHeaderBytes + length));
+  }
   const std::string method = RequestMethod(request);
   const int cseq = CSeqOf(request);
   const std::string session = RequestHeader(request, "Session");
@@ -74,6 +82,20 @@ std::string StandardServer::Respond(const std::string& request) {
   }
   if (method == "PLAY" || method == "PAUSE")
     return Play(method, RequestTarget(request), session, cseq);
+  // An interleaved session's frames are still on their way when the reply goes: more than a
+  // reply header's room of them, then the usual mix.
+  if (method == "GET_PARAMETER") return StandardReply(200, cseq, "");
+  if (method == "TEARDOWN" && interleaved_) {
+    std::string burst;
+    for (int i = 0; i < 12; ++i) {
+      std::vector<uint8_t> rtp(1400, 0x52);  // 'R', as a reply's start would be
+      rtp[0] = 0x80;
+      rtp[1] = 96;
+      auto bytes = BuildInterleaved(0, rtp.data(), rtp.size());
+      burst.append(bytes.begin(), bytes.end());
+    }
+    return burst + Frames() + StandardReply(200, cseq, "");
+  }
   if (method == "TEARDOWN") return StandardReply(200, cseq, "");
   return StandardReply(501, cseq, "", kRefusalBody);
 }
@@ -114,7 +136,9 @@ std::string StandardServer::Setup(const std::string& target, const std::string& 
                          std::string(rtp == &videoRtp ? "0-1" : "2-3")
                    : "Transport: RTP/AVP;unicast;server_port=" + std::to_string(rtp->port) + "-" +
                          std::to_string(rtcp->port);
-  return StandardReply(200, cseq, transport + "\r\nSession: " + kToken + ";timeout=60\r\n");
+  return StandardReply(200, cseq,
+                       transport + "\r\nSession: " + kToken +
+                           ";timeout=" + std::to_string(settings_.sessionTimeout) + "\r\n");
 }
 
 std::string StandardServer::Play(const std::string& method, const std::string& target,
@@ -125,8 +149,9 @@ std::string StandardServer::Play(const std::string& method, const std::string& t
     return StandardReply(454, cseq, "", kRefusalBody);
   if (target != Url() && (settings_.strictPlayUrl || target != Url() + "/"))
     return StandardReply(404, cseq, "", kRefusalBody);
-  std::string reply =
-      StandardReply(200, cseq, "Session: " + std::string(kToken) + ";timeout=60\r\n");
+  std::string reply = StandardReply(200, cseq,
+                                    "Session: " + std::string(kToken) + ";timeout=" +
+                                        std::to_string(settings_.sessionTimeout) + "\r\n");
   return interleaved_ && method == "PLAY" ? reply + Frames() : reply;
 }
 

@@ -25,9 +25,12 @@ class StandardServer {
     std::string password = "s3cr3t-Pw";
     // Transports taken: a refused UDP SETUP gets 461. After PLAY of an interleaved session the
     // server sends kInterleavedVideoFrames RTP frames on channel 0, with an RTCP frame, an RTSP
-    // message whose body holds a '$', and stray bytes among them.
+    // message whose body holds a '$', and stray bytes among them; the same go ahead of its
+    // TEARDOWN reply.
     bool udp = true;
     bool tcp = true;
+    // The session's ";timeout=" in seconds; GET_PARAMETER is answered with 200.
+    int sessionTimeout = 60;
   };
   static constexpr int kInterleavedVideoFrames = 5;
   explicit StandardServer(Settings settings);

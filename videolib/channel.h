@@ -75,6 +75,13 @@ class CChannel : public CVideoWnd, public CSurface, public CAviWriter, public CT
   int IsDecodeing() const { return m_bDecoding; }
   int ResetDecodeing(int decoding) { return m_bDecoding = decoding; }
 
+  // How the frames handed over from now on are coded (H.264 until told otherwise); the
+  // decode thread changes its decoder before the next frame it takes. Any thread.
+  static constexpr int kCodecH264 = 0;
+  static constexpr int kCodecH265 = 1;
+  void SetVideoCodec(int codec) { m_videoCodec = codec == kCodecH265 ? kCodecH265 : kCodecH264; }
+  int GetVideoCodec() const { return m_videoCodec; }
+
   // Producer side: blocks while the ring is full and a decode thread runs; with none running a
   // frame that does not fit is dropped (0). Returns 1 when stored. A frame that can
   // never be stored (negative, or longer than kMaxFrameBytes) is refused with 0 and reported
@@ -180,6 +187,7 @@ class CChannel : public CVideoWnd, public CSurface, public CAviWriter, public CT
   FrameFifo m_frameFifo;
   HANDLE m_hDecodeThread = nullptr;
   std::atomic<int> m_bDecoding{0};
+  std::atomic<int> m_videoCodec{kCodecH264};
   int m_width = 0;
   int m_height = 0;
 

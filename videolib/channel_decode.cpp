@@ -32,7 +32,7 @@ void PrintDecoderInfo() {
   std::fprintf(stderr, "Function 0x%x\n", info.uFunctionSet);
 }
 
-HI_HDL CreateDecoder() {
+HI_HDL CreateDecoder(int codec) {
   H264_DEC_ATTR_S attr{};
   attr.uPictureFormat = 0;
   attr.uStreamInType = 0;
@@ -41,6 +41,7 @@ HI_HDL CreateDecoder() {
   attr.uBufNum = 3;
   attr.uWorkMode = 0;
   CrAutoLock lock(&channel_internal::DecoderLock());
+  if (codec == CChannel::kCodecH265) return HiVideoDecCreate(&attr, HI_VIDEO_CODEC_H265);
   return Hi264DecCreate(&attr);
 }
 
@@ -95,11 +96,13 @@ void CChannel::DecodeLoop() {
   RateTimer timer;
   BYTE* input = static_cast<BYTE*>(std::malloc(kInputBufferBytes));
   HI_HDL decoder = nullptr;
+  int decoder_codec = kCodecH264;
   if (input == nullptr) {
     std::printf("error to malloc videoBuf,chn:%d\n", m_nChannel);
   } else {
     PrintDecoderInfo();
-    decoder = CreateDecoder();
+    decoder_codec = m_videoCodec;
+    decoder = CreateDecoder(decoder_codec);
     if (decoder == nullptr) std::printf("create decode error--chn:%d\n", m_nChannel);
   }
   if (decoder != nullptr) {
@@ -108,6 +111,17 @@ void CChannel::DecodeLoop() {
     do {
       int length = 0;
       if (GetOneFrame(input, length) == 0) break;
+      if (const int wanted = m_videoCodec; wanted != decoder_codec) {
+        // A stream of the other coding starts: its frames need the other decoder.
+        HI_HDL other = CreateDecoder(wanted);
+        if (other == nullptr) {
+          std::printf("create decode error--chn:%d\n", m_nChannel);
+          break;
+        }
+        DestroyDecoder(decoder);
+        decoder = other;
+        decoder_codec = wanted;
+      }
       if (!DecodeFrame(decoder, input, length, timer.pacing(), &first)) break;
     } while (m_bDecoding);
     DestroyDecoder(decoder);

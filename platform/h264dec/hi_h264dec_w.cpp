@@ -1,10 +1,13 @@
-// hi_h264dec_w over libavcodec's H.264 decoder.
+// hi_h264dec_w over libavcodec's H.264 decoder, and its H.265 decoder for HiVideoDecCreate.
 //
 // The channels hand over one NAL unit per call. Parameter sets and SEI are held back and go to
 // the decoder together with the next slice, so that each packet holds whole NAL units ending in
 // a slice. AV_CODEC_FLAG2_CHUNKS lets a picture span several packets (several slices) and, with
 // a single decoding thread, makes a picture available as soon as its last macroblock row is
 // decoded, adding no frame of delay.
+//
+// The H.265 decoder takes whole pictures: libavcodec's parser gathers the units handed over
+// into access units, which it knows complete when the next one begins.
 
 #include "platform/h264dec/hi_h264dec_w.h"
 
@@ -26,6 +29,8 @@ constexpr HI_U32 kMaxHeightInMb = 256;
 
 struct Decoder {
   AVCodecContext* context = nullptr;
+  bool hevc = false;
+  AVCodecParserContext* parser = nullptr;  // H.265 only
   AVPacket* packet = nullptr;
   AVFrame* frame = nullptr;  // the picture last handed out
   AVFrame* held = nullptr;   // a picture taken out early to make room for input
@@ -35,6 +40,7 @@ struct Decoder {
 };
 
 void FreeDecoder(Decoder* decoder) {
+  if (decoder->parser != nullptr) av_parser_close(decoder->parser);
   avcodec_free_context(&decoder->context);
   av_packet_free(&decoder->packet);
   av_frame_free(&decoder->frame);
@@ -122,6 +128,26 @@ void Send(Decoder* decoder, const uint8_t* data, size_t length, HI_U64 pts) {
   av_packet_unref(packet);  // damaged input is dropped by the decoder; nothing to report
 }
 
+// Every access unit the parser completes goes to the decoder; null data with 0 bytes flushes
+// the unit it is holding.
+void Parse(Decoder* decoder, const uint8_t* data, size_t length, HI_U64 pts) {
+  int idle = 0;  // calls in a row that took nothing: a parser that stalls is left
+  do {
+    uint8_t* unit = nullptr;
+    int unit_size = 0;
+    int step = static_cast<int>(length > 1 << 30 ? 1 << 30 : length);
+    int used = av_parser_parse2(decoder->parser, decoder->context, &unit, &unit_size, data, step,
+                                static_cast<int64_t>(pts), AV_NOPTS_VALUE, 0);
+    if (used < 0) return;
+    if (unit_size > 0) Send(decoder, unit, static_cast<size_t>(unit_size), pts);
+    if (data == nullptr) return;
+    if (used == 0 && ++idle > 2) return;
+    if (used > 0) idle = 0;
+    data += used;
+    length -= static_cast<size_t>(used);
+  } while (length > 0);
+}
+
 HI_S32 Drain(Decoder* decoder, H264_DEC_FRAME_S* picture) {
   avcodec_send_packet(decoder->context, nullptr);
   HI_S32 result = Receive(decoder, picture);
@@ -150,12 +176,18 @@ extern "C" HI_S32 Hi264DecGetInfo(H264_LIBINFO_S* info) {
 }
 
 extern "C" HI_HDL Hi264DecCreate(H264_DEC_ATTR_S* attr) {
+  return HiVideoDecCreate(attr, HI_VIDEO_CODEC_H264);
+}
+
+extern "C" HI_HDL HiVideoDecCreate(H264_DEC_ATTR_S* attr, HI_U32 coding) {
   if (attr == nullptr || attr->uPictureFormat != 0 || attr->uStreamInType != 0 ||
       attr->uPicWidthInMB == 0 || attr->uPicHeightInMB == 0 ||
-      attr->uPicWidthInMB > kMaxWidthInMb || attr->uPicHeightInMB > kMaxHeightInMb) {
+      attr->uPicWidthInMB > kMaxWidthInMb || attr->uPicHeightInMB > kMaxHeightInMb ||
+      (coding != HI_VIDEO_CODEC_H264 && coding != HI_VIDEO_CODEC_H265)) {
     return nullptr;
   }
-  const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+  const bool hevc = coding == HI_VIDEO_CODEC_H265;
+  const AVCodec* codec = avcodec_find_decoder(hevc ? AV_CODEC_ID_HEVC : AV_CODEC_ID_H264);
   if (codec == nullptr) return nullptr;
   av_log_set_level(AV_LOG_FATAL);  // damaged input is normal on a lossy network
   auto* decoder = new (std::nothrow) Decoder;
@@ -168,9 +200,14 @@ extern "C" HI_HDL Hi264DecCreate(H264_DEC_ATTR_S* attr) {
     FreeDecoder(decoder);
     return nullptr;
   }
+  decoder->hevc = hevc;
+  if (hevc && (decoder->parser = av_parser_init(AV_CODEC_ID_HEVC)) == nullptr) {
+    FreeDecoder(decoder);
+    return nullptr;
+  }
   decoder->context->thread_count = 1;
   decoder->context->flags |= AV_CODEC_FLAG_LOW_DELAY;
-  decoder->context->flags2 |= AV_CODEC_FLAG2_CHUNKS;
+  if (!hevc) decoder->context->flags2 |= AV_CODEC_FLAG2_CHUNKS;
   if (avcodec_open2(decoder->context, codec, nullptr) < 0) {
     FreeDecoder(decoder);
     return nullptr;
@@ -182,6 +219,22 @@ extern "C" HI_S32 Hi264DecFrame(HI_HDL handle, HI_U8* stream, HI_U32 length, HI_
                                 H264_DEC_FRAME_S* picture, HI_U32 flags) {
   auto* decoder = static_cast<Decoder*>(handle);
   if (decoder == nullptr || picture == nullptr) return HI_H264DEC_ERR_HANDLE;
+  if (decoder->hevc) {
+    if (decoder->parser == nullptr) return HI_H264DEC_ERR_HANDLE;
+    if (stream != nullptr && length > 0) Parse(decoder, stream, length, pts);
+    HI_S32 result = Receive(decoder, picture);
+    if (result == HI_H264DEC_OK) return result;
+    if ((flags & HI_H264DEC_FLAG_END_OF_STREAM) == 0) return HI_H264DEC_NEED_MORE_BITS;
+    Parse(decoder, nullptr, 0, pts);
+    result = Drain(decoder, picture);
+    if (result == HI_H264DEC_NO_PICTURE) {
+      // A new stream starts with a parser that holds nothing of the old one.
+      av_parser_close(decoder->parser);
+      decoder->parser = av_parser_init(AV_CODEC_ID_HEVC);
+      if (decoder->parser == nullptr) return HI_H264DEC_ERR_HANDLE;
+    }
+    return result;
+  }
   if (stream != nullptr && length > 0) {
     decoder->pending.insert(decoder->pending.end(), stream, stream + length);
     if (HoldsSlice(stream, length)) {

@@ -21,6 +21,9 @@ constexpr HI_S32 HI_H264DEC_ERR_HANDLE = -3;
 
 constexpr HI_U32 HI_H264DEC_FLAG_END_OF_STREAM = 1;
 
+constexpr HI_U32 HI_VIDEO_CODEC_H264 = 0;
+constexpr HI_U32 HI_VIDEO_CODEC_H265 = 1;
+
 struct H264_LIBINFO_S {
   HI_U32 uMajor;
   HI_U32 uMinor;
@@ -84,4 +87,10 @@ HI_HDL Hi264DecCreate(H264_DEC_ATTR_S* attr);
 HI_S32 Hi264DecFrame(HI_HDL handle, HI_U8* stream, HI_U32 length, HI_U64 pts,
                      H264_DEC_FRAME_S* picture, HI_U32 flags);
 void Hi264DecDestroy(HI_HDL handle);
+
+// The same decoder for another coding: Hi264DecCreate is HiVideoDecCreate with
+// HI_VIDEO_CODEC_H264. The handle goes to Hi264DecFrame and Hi264DecDestroy like any other;
+// an H.265 handle takes its Annex B stream in pieces of any size as well, and hands a picture
+// out once the next one has begun (one picture of delay).
+HI_HDL HiVideoDecCreate(H264_DEC_ATTR_S* attr, HI_U32 codec);
 }

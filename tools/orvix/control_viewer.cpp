@@ -20,6 +20,9 @@ class ControlViewer : public HostedViewer {
     control_ = std::make_unique<control::ViewerControl>(Library());
     control_->SetRtspPort(page.rtspPort);
     control_->SetCommandPort(page.commandPort);
+    std::map<int, std::string> cells;
+    for (const auto& [cell, url] : page.cellUrls) cells[cell - 1] = url;
+    control_->SetCellUrls(std::move(cells));
     control_->LoadSettings([&](const char* name) { return page.Get(name); });
     RECT client;
     GetClientRect(parent, &client);

@@ -12,6 +12,7 @@
 #include "platform/ui/dialog.h"
 #include "platform/ui/dialog_message_box.h"
 #include "platform/ui/ui.h"
+#include "stream/rtsp_auth.h"
 #include "tools/orvix/control_actions.h"
 #include "tools/orvix/dvr_simulator.h"
 #include "tools/orvix/host_options.h"
@@ -204,6 +205,7 @@ Plan ReadPlan(const std::vector<std::string>& args) {
     CheckInsideDesktop(plan.input, plan.options.width, plan.options.height);
   }
   plan.answers = ParseAnswerScript(plan.options.answers);
+  (void)BuildProperties(plan.options, plan.page, "");  // a bad Url param of the page ends here
   if (!plan.options.screenshot.empty() && !plan.options.after) plan.options.after = 1.0;
   return plan;
 }
@@ -286,6 +288,8 @@ int Host(const Plan& plan) {
   }
   std::printf("orvix: %s viewer of %s on the %s display, %dx%d\n", viewer_name.c_str(),
               properties.Get("DvrAddr").c_str(), display->backend(), o.width, o.height);
+  for (const auto& [cell, url] : properties.cellUrls)
+    std::printf("orvix: cell %d shows %s\n", cell, UrlWithoutPassword(url).c_str());
   std::fflush(stdout);
   int status = kExitFailed;
   if (viewer->Create(host.hwnd(), properties)) {

@@ -1,6 +1,7 @@
 #pragma once
 // The command line of the host program.
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,8 @@ struct HostOptions {
   std::optional<int> defaultChannel;
   std::optional<long long> relayState;
   std::string pageFile;
+  // --url CELL=URL: RTSP streams of any server in grid cells (1-based), beside the DVR's.
+  std::map<int, std::string> cellUrls;
 
   std::string display = "auto";  // "auto", "x11" or "headless"
   std::string screenshot;        // written after `after` seconds, then the host ends
@@ -33,6 +36,12 @@ struct HostOptions {
 
 // Throws std::invalid_argument with a one-line message fit for the user.
 HostOptions ParseHostOptions(const std::vector<std::string>& args);
+
+constexpr int kMaxCellNumber = 16;
+
+// "CELL=rtsp://..." with CELL from 1 to kMaxCellNumber, as --url and a page's "Url" params
+// give it. Throws std::invalid_argument naming `what`; the message never holds a password.
+std::pair<int, std::string> ParseCellUrl(const std::string& what, const std::string& text);
 
 const char* HostUsageText();
 

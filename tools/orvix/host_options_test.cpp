@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "stream/rtsp_auth.h"
 #include "tools/orvix/properties.h"
 
 namespace orvix {
@@ -128,6 +129,38 @@ TEST(Properties, HostPageThenPageFileThenCommandLine) {
   EXPECT_EQ(over.Get("Lang"), "EN");
   EXPECT_EQ(over.Get("RelayState"), "255");
   EXPECT_EQ(over.params().size(), 4u);  // replaced in place, appended when new
+}
+
+// Cells named by the page's Url params and by --url, the command line's winning for the same
+// cell; a bad one is refused in one line that never shows its password.
+TEST(Properties, CellUrlsFromThePageAndTheCommandLine) {
+  HostOptions o = ParseHostOptions({"--url", "6=RTSP://cam/h265", "--url=12=rtsp://u:p@x/s"});
+  EXPECT_EQ(o.cellUrls,
+            (std::map<int, std::string>{{6, "rtsp://cam/h265"}, {12, "rtsp://u:p@x/s"}}));
+  PageProperties p = BuildProperties(
+      o, {{"URL", "5=rtsp://a/1"}, {"url", "6=rtsp://page/6"}, {"Urls", "7=bad"}}, "127.0.0.1");
+  EXPECT_EQ(p.cellUrls, (std::map<int, std::string>{
+                            {5, "rtsp://a/1"}, {6, "rtsp://cam/h265"}, {12, "rtsp://u:p@x/s"}}));
+
+  const std::string secret = "S3cr:et";
+  for (const std::string& bad : std::vector<std::string>{
+           "rtsp://admin:" + secret + "@cam/s", "0=rtsp://admin:" + secret + "@cam/s",
+           "17=rtsp://admin:" + secret + "@cam/s", "x=rtsp://admin:" + secret + "@cam/s",
+           "5=http://admin:" + secret + "@cam/s", "5=rtsp://"}) {
+    std::string error = ErrorOf({"--url", bad});
+    EXPECT_EQ(error.rfind("--url needs", 0), 0u) << error;
+    EXPECT_EQ(error.find("et@"), std::string::npos) << error;
+  }
+  EXPECT_EQ(ErrorOf({"--url", "5=rtsp://a/1", "--url", "5=rtsp://b/2"}),
+            "--url gives cell 5 twice");
+  EXPECT_EQ(UrlWithoutPassword("rtsp://admin:" + secret + "@cam:554/s"), "rtsp://admin@cam:554/s");
+  EXPECT_EQ(UrlWithoutPassword("rtsp://cam/a:b@c"), "rtsp://cam/a:b@c");  // '@' in the path
+  try {
+    BuildProperties(HostOptions{}, {{"Url", "5=rtsp://u:" + secret + "@h"}, {"Url", "9"}}, "");
+    ADD_FAILURE() << "a bad Url param was taken";
+  } catch (const std::invalid_argument& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("the page's Url param needs", 0), 0u) << e.what();
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // the most recently registered one.
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +33,9 @@ class PageProperties {
   int rtspPort = 554;
   // Likewise the UDP port of its commands (2700 on a DVR).
   int commandPort = 2700;
+  // Grid cells (1-based) that show another RTSP server's stream: the page's "Url" params with
+  // the command line's over them.
+  std::map<int, std::string> cellUrls;
 
  private:
   PageParams params_;

@@ -2,10 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <regex>
+#include <thread>
 
 #include "platform/display/png_image.h"
 #include "platform/kernel/win_types.h"
@@ -566,6 +570,158 @@ TEST_F(OrvixRun, TheRealSimulatorOnATakenPortFallsBackToAFreeOne) {
   EXPECT_FALSE(Has(out, "dvrsim takes a free port instead"));
   EXPECT_FALSE(Has(out, "control viewer of"));
 #endif
+}
+
+// GStreamer's RTSP server (stream/gst_rtsp_test_server.py) as a child; its port, or 0.
+class GstServer {
+ public:
+  GstServer() {
+    pipe_ = popen("/usr/bin/python3 " GST_RTSP_TEST_SERVER " --lifetime 60 2>/dev/null", "r");
+    char line[64] = {};
+    if (pipe_ && std::fgets(line, sizeof line, pipe_)) port_ = std::atoi(line);
+  }
+  ~GstServer() {
+    if (pipe_) pclose(pipe_);
+  }
+  int port() const { return port_; }
+
+ private:
+  FILE* pipe_ = nullptr;
+  int port_ = 0;
+};
+
+// The colour bars of GStreamer's test pattern in `cell`: white first, yellow second, blue
+// last, across the upper part of the picture.
+bool ShowsBars(const XrgbImage& image, RECT cell) {
+  const int top = cell.top + kTitle;
+  const int width = cell.right - cell.left;
+  const int y = top + (cell.bottom - top) / 4;
+  auto at = [&](int seventh) {
+    uint32_t p = image.pixels[static_cast<size_t>(y) * image.width + cell.left +
+                              width * (2 * seventh + 1) / 14];
+    return std::array<int, 3>{static_cast<int>(p >> 16 & 0xFF), static_cast<int>(p >> 8 & 0xFF),
+                              static_cast<int>(p & 0xFF)};
+  };
+  auto white = at(0), yellow = at(1), blue = at(6);
+  return white[0] > 160 && white[1] > 160 && white[2] > 160 && yellow[0] > 160 && yellow[1] > 160 &&
+         yellow[2] < 90 && blue[0] < 90 && blue[1] < 90 && blue[2] > 160;
+}
+
+// Cells 5 and 6 of a 3 x 3 grid show the H.264 and H.265 streams of a server nobody here wrote,
+// one named by the page and one by --url, beside the simulator's four channels; the password
+// of the page's URL is in no line the program prints and not in the cell's title.
+TEST_F(OrvixRun, UrlCellsOfAnotherServerBesideTheDvrChannels) {
+  if (std::system("/usr/bin/python3 -c \"import gi; gi.require_version('GstRtspServer','1.0')\" "
+                  ">/dev/null 2>&1 && gst-inspect-1.0 x265enc >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "needs GStreamer's RTSP server for Python and x265enc";
+  GstServer server;
+  ASSERT_GT(server.port(), 0);
+  const std::string base = "rtsp://127.0.0.1:" + std::to_string(server.port());
+  std::ofstream(File("page.html"))
+      << "<object><param name=DvrChnNum value=4><param name=Preview value=1>"
+         "<param name=DefChShow value=-1><param name=Url value=\"5=rtsp://viewer:Pa55-w0rd@"
+      << base.substr(7) << "/test\"></object>";
+  std::ofstream(File("input.txt")) << "7 screenshot " << File("grid.png") << "\n";
+  std::vector<std::string> out;
+  ASSERT_EQ(Run({"--display", "headless", "--page", File("page.html"), "--url",
+                 "6=" + base + "/h265", "--input", File("input.txt"), "--after", "7.2"},
+                &out),
+            0);
+  for (const auto& line : out) EXPECT_EQ(line.find("Pa55-w0rd"), std::string::npos) << line;
+  EXPECT_TRUE(Has(out, "orvix: cell 5 shows rtsp://viewer@127.0.0.1:"));
+  EXPECT_TRUE(Has(out, "orvix: cell 6 shows " + base + "/h265"));
+  auto grid = Png(File("grid.png"));
+  ASSERT_TRUE(grid);
+  // A 3 x 3 grid: cells 234 x 192 left of the strip.
+  auto cell = [](int i) {
+    int x = i % 3 * 234, y = i / 3 * 192;
+    return RECT{x + 2, y + 2, x + 234, y + 192};
+  };
+  for (int i = 0; i < 4; ++i) {
+    char expect[12];
+    std::snprintf(expect, sizeof expect, "%02d", i + 1);
+    EXPECT_EQ(ReadCell(*grid, cell(i), 0), expect) << "cell " << i;
+  }
+  EXPECT_TRUE(ShowsBars(*grid, cell(4))) << "the H.264 cell";
+  EXPECT_TRUE(ShowsBars(*grid, cell(5))) << "the H.265 cell";
+  EXPECT_TRUE(CellBlack(*grid, cell(6)));
+  // The title strip of cell 5 holds the user's name and no password: some text is drawn in it.
+  bool text = false;
+  for (int x = cell(4).left + 2; x < cell(4).left + 100; ++x)
+    text =
+        text || Luma(grid->pixels[static_cast<size_t>(cell(4).top + 10) * grid->width + x]) > 200;
+  EXPECT_TRUE(text);
+}
+
+// Whether something accepts TCP connections on 127.0.0.1:`port` within `ms`.
+bool Listening(int port, int ms) {
+  for (int waited = 0; waited < ms; waited += 200) {
+    SOCKET sock = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = inet_addr("127.0.0.1");
+    bool up = connect(sock, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    closesocket(sock);
+    if (up) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  return false;
+}
+
+// VLC's RTSP server (it refuses root, so it runs as nobody) serving an H.265 file made by
+// GStreamer's encoder: the cell's session takes VLC's forms after one retry each and shows the
+// bars beside the simulator's channels. The clip lasts 40 s: VLC closes its sessions' connections
+// when a looped file starts again.
+TEST_F(OrvixRun, H265FileServedByVlcInACell) {
+  if (std::system("command -v cvlc >/dev/null && command -v runuser >/dev/null && "
+                  "gst-inspect-1.0 x265enc >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "needs cvlc (vlc-bin, vlc-plugin-base), runuser and x265enc";
+  const std::string clip = File("clip.ts");
+  ASSERT_EQ(std::system(("gst-launch-1.0 -q videotestsrc num-buffers=1000 pattern=smpte100 ! "
+                         "video/x-raw,format=I420,width=352,height=288,framerate=25/1 ! x265enc "
+                         "key-int-max=25 speed-preset=ultrafast ! h265parse ! mpegtsmux ! "
+                         "filesink location=" +
+                         clip + " >/dev/null 2>&1 && chmod 755 " + dir_.string() +
+                         " && chmod 644 " + clip)
+                            .c_str()),
+            0);
+  SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = inet_addr("127.0.0.1");
+  bind(probe, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  int size = sizeof a;
+  getsockname(probe, reinterpret_cast<sockaddr*>(&a), &size);
+  const int port = ntohs(a.sin_port);
+  closesocket(probe);
+  const std::string url = "rtsp://127.0.0.1:" + std::to_string(port) + "/clip.ts";
+  std::string error;
+  auto vlc = ChildProcess::Spawn(
+      "/bin/sh",
+      {"-c", "exec runuser -u nobody -- timeout 60 cvlc -I dummy --no-audio " + clip +
+                 " --loop --sout '#rtp{sdp=" + url + "}' >/dev/null 2>&1"},
+      &error);
+  ASSERT_NE(vlc, nullptr) << error;
+  ASSERT_TRUE(Listening(port, 15000));
+  std::ofstream(File("input.txt")) << "7 screenshot " << File("grid.png") << "\n";
+  std::vector<std::string> out;
+  ASSERT_EQ(Run({"--display", "headless", "--url", "5=" + url, "--input", File("input.txt"),
+                 "--after", "7.2"},
+                &out),
+            0);
+  vlc->Terminate(5000);
+  auto count = [&](const std::string& text) {
+    return std::count_if(out.begin(), out.end(),
+                         [&](const std::string& l) { return l.find(text) != std::string::npos; });
+  };
+  EXPECT_EQ(count("retrying on the control URL"), 1);
+  EXPECT_EQ(count("Session token without its parameters"), 1);
+  EXPECT_EQ(count("without the trailing slash"), 1);
+  auto grid = Png(File("grid.png"));
+  ASSERT_TRUE(grid);
+  EXPECT_EQ(ReadCell(*grid, RECT{2, 2, 234, 192}, 0), "01");
+  EXPECT_TRUE(ShowsBars(*grid, RECT{236, 194, 468, 384}));
 }
 
 }  // namespace

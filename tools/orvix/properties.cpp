@@ -20,6 +20,14 @@ PageProperties BuildProperties(const HostOptions& options, const PageParams& pag
   if (options.lang) p.Set("Lang", *options.lang);
   if (options.defaultChannel) p.Set("DefChShow", std::to_string(*options.defaultChannel));
   if (options.relayState) p.Set("RelayState", std::to_string(*options.relayState));
+  for (const auto& [name, value] : page) {
+    if (name.size() != 3 || (name[0] | 0x20) != 'u' || (name[1] | 0x20) != 'r' ||
+        (name[2] | 0x20) != 'l')
+      continue;
+    auto [cell, url] = ParseCellUrl("the page's Url param", value);
+    p.cellUrls[cell] = url;
+  }
+  for (const auto& [cell, url] : options.cellUrls) p.cellUrls[cell] = url;
   return p;
 }
 

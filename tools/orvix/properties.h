@@ -10,6 +10,7 @@ namespace orvix {
 
 // `page` is the page file's params (empty without one). `dvr_addr` fills "DvrAddr" when
 // neither the page nor the options give one (the simulator's address).
+// Throws std::invalid_argument when a "Url" param of the page is not "CELL=rtsp://...".
 PageProperties BuildProperties(const HostOptions& options, const PageParams& page,
                                const std::string& dvr_addr);
 
