@@ -59,11 +59,9 @@ TEST(LiveControl, SnapshotRequestWritesTheNextPictureAsBmp) {
   {
     control::ViewerControl c(library);
     c.SetRtspPort(dvr.Port());
-    std::map<std::string, std::string> page = {{"DvrAddr", "127.0.0.1"},
-                                               {"DvrChnNum", "2"},
-                                               {"Preview", "1"},
-                                               {"sipName", "dvr9"},
-                                               {"DefChShow", "-1"}};
+    std::map<std::string, std::string> page = {{"DvrAddr", "127.0.0.1"}, {"DvrChnNum", "2"},
+                                               {"Preview", "1"},         {"sipName", "dvr9"},
+                                               {"DefChShow", "-1"},      {"Lang", "en"}};
     c.LoadSettings([&](const char* name) { return page.count(name) ? page[name] : ""; });
     HWND parent =
         platform::ui::test::MakeWindow("Recorder", WS_POPUP | WS_VISIBLE, 0, 0, 1024, 600, nullptr);

@@ -5,17 +5,20 @@
 #include "control/capture_config.h"
 #include "control/session_run.h"
 #include "control/viewer_control.h"
+#include "device/lang/lang_table.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/handle.h"
 #include "platform/prompt/prompt.h"
 
 namespace control {
+namespace lang = device::lang;
 namespace {
 
 constexpr DWORD kBetweenStartsMs = 10;
-constexpr char kPromptInfo[] = "prompt info";
-constexpr char kSnapDone[] = "success,picture store in:";
-constexpr char kSnapFailed[] = "capture failed,no video";
+// Language table IDs of the snapshot messages.
+constexpr int kPromptInfo = 654;
+constexpr int kSnapDone = 652;
+constexpr int kSnapFailed = 651;
 
 }  // namespace
 
@@ -71,12 +74,12 @@ void ViewerControl::Snapshot(int index) {
   const bool can = s != nullptr && s->session != nullptr && s->session->running != 0 &&
                    !s->channel->GetCapturePath().empty();
   if (!can) {
-    MessageBoxA(window_, kSnapFailed, kPromptInfo, MB_OK);
+    MessageBoxA(window_, lang::Text(kSnapFailed), lang::Text(kPromptInfo), MB_OK);
     return;
   }
   library_.SetCapChn(index);
   s->channel->Snap();
-  MessageBoxA(window_, kSnapDone, kPromptInfo, MB_OK);
+  MessageBoxA(window_, lang::Text(kSnapDone), lang::Text(kPromptInfo), MB_OK);
 }
 
 void ViewerControl::LoadCaptureDirectory() {

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "control/capture_config.h"
+#include "device/lang/lang_table.h"
 #include "platform/kernel/handle.h"
 #include "platform/prompt/prompt.h"
 #include "platform/ui/ui.h"
@@ -56,6 +57,7 @@ void ViewerControl::LoadSettings(const PropertyReader& read) {
   defaultChannel_ = settings_.defaultChannel;
   g_relayState = settings_.relayState;
   g_language = settings_.language;
+  device::lang::SelectLanguage(settings_.language);
 }
 
 ChannelSlot* ViewerControl::slot(int index) {

@@ -203,6 +203,12 @@ TEST_F(ViewerControlTest, DefChShowFiveWithFourChannelsLeavesTheGrid) {
 TEST_F(ViewerControlTest, LangOtherThanLowerCaseEnSelectsTheSecondLanguage) {
   Make({{"Lang", "EN"}, {"DvrChnNum", "1"}});
   EXPECT_EQ(ViewerControl::Language(), 1);
+  // The messages come from the Chinese table, in GBK: "抓拍失败，没有视频", "提示信息".
+  SendMessageA(window_, control::kSelectMessage, 0, control::kSnapshotRequest);
+  ASSERT_EQ(g_prompts.size(), 1u);
+  EXPECT_EQ(g_prompts[0].first,
+            "\xD7\xA5\xC5\xC4\xCA\xA7\xB0\xDC\xA3\xAC\xC3\xBB\xD3\xD0\xCA\xD3\xC6\xB5");
+  EXPECT_EQ(g_prompts[0].second, "\xCC\xE1\xCA\xBE\xD0\xC5\xCF\xA2");
   Make({{"Lang", "en"}, {"DvrChnNum", "1"}, {"RelayState", "3"}});
   EXPECT_EQ(ViewerControl::Language(), 0);
   EXPECT_EQ(ViewerControl::RelayState(), 3);
@@ -276,7 +282,7 @@ TEST_F(ViewerControlTest, StopAllChannelsIsUndoneByTheNextTick) {
 
 TEST_F(ViewerControlTest, SnapshotNeedsARunningChannel) {
   LoopbackDvr dvr;
-  ViewerControl* c = Make({{"DvrChnNum", "2"}, {"DefChShow", "-1"}}, dvr.Port());
+  ViewerControl* c = Make({{"DvrChnNum", "2"}, {"DefChShow", "-1"}, {"Lang", "en"}}, dvr.Port());
   SendMessageA(window_, control::kSelectMessage, 1, control::kSnapshotRequest);
   ASSERT_EQ(g_prompts.size(), 1u);
   EXPECT_EQ(g_prompts[0].first, "capture failed,no video");

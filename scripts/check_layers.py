@@ -29,13 +29,16 @@ LAYERS = {
     "signaling": [],  # a separate library: Boost only, nothing else of ours
     "videolib": ["platform"],
     "stream": ["platform", "voice", "videolib"],
+    # The language table sees the platform alone: every text-showing layer above it reads it.
+    "device/lang": ["platform"],
     # The command protocol sits below the dialogs: records, sockets and the receive thread.
     "device/protocol": ["platform", "videolib"],
-    "device": ["platform", "voice", "videolib", "stream", "device/protocol"],
-    "control": ["platform", "voice", "videolib", "stream", "device", "device/protocol"],
+    "device": ["platform", "voice", "videolib", "stream", "device/lang", "device/protocol"],
+    "control": ["platform", "voice", "videolib", "stream", "device", "device/lang",
+                "device/protocol"],
     # The simulator is a DVR, not a viewer: it shares the platform and the voice codec only.
     "tools/dvrsim": ["platform", "voice"],
-    "tools": ["platform", "voice", "signaling", "videolib", "stream", "device",
+    "tools": ["platform", "voice", "signaling", "videolib", "stream", "device", "device/lang",
               "device/protocol", "control", "tools/dvrsim"],
 }
 
