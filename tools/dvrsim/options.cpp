@@ -95,7 +95,7 @@ bool TakesValue(const std::string& name) {
       "--size",           "--loop-frames", "--session-timeout",
       "--loss",           "--reorder",     "--duplicate",
       "--silent-channel", "--close-after", "--seed"};
-  return kNames.count(name) > 0 || IsCommandOption(name);
+  return kNames.count(name) > 0 || IsCommandOption(name) || IsRecorderOption(name);
 }
 
 bool SetFlag(Options& o, const std::string& arg) {
@@ -135,6 +135,8 @@ void SetValue(Options& o, const std::string& arg, const std::string& value) {
     o.closeAfterPlay = ShareValue(arg, value, 86400);
   else if (IsCommandOption(arg))
     SetCommandOption(o.commands, arg, value);
+  else if (IsRecorderOption(arg))
+    SetRecorderOption(o.records, arg, value);
   else if (arg == "--seed")
     o.seed = static_cast<unsigned>(IntValue(arg, value, 0, 2147483647));
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tools/dvrsim/command_options.h"
+#include "tools/dvrsim/recorder_options.h"
 #include "tools/dvrsim/rtp_packetizer.h"
 
 namespace dvrsim {
@@ -25,6 +26,7 @@ struct Options {
   bool busy = false;     // noisy pictures, camera-like bit rates
   bool verbose = false;  // log every request on stderr
   CommandOptions commands;
+  RecorderOptions records;
   bool help = false;
 };
 
