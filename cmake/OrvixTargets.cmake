@@ -11,6 +11,7 @@ set(ORVIX_THREADED_TESTS
   videolib_test channel_LocPlexa_test channel_Plexa_test
   stream_test stream_playout_test stream_hostile_test stream_dvrsim_test stream_audio_live_test
   control_test control_live_test
+  device_protocol_dvrsim_test
   dvrsim_test)
 
 # orvix_test(NAME <target> LABEL unit|integration|slow SOURCES ... LIBS ... [TIMEOUT s]

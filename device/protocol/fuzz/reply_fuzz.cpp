@@ -18,8 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     __builtin_trap();
   }
   RecordReply records = ReadRecordReply(reply->payload);
-  if (records.entries.size() * kRecordEntryBytes < reply->payload.size() ||
-      (records.noneFound && !records.entries.empty())) {
+  const size_t held = records.entries.size() * kRecordEntryBytes;
+  if (records.noneFound ? !records.entries.empty() || reply->payload.size() != 4
+                        : held < reply->payload.size() || held >= reply->payload.size() + 60) {
     __builtin_trap();
   }
   ReadStatusReply(reply->payload);
