@@ -145,10 +145,19 @@ void ViewerControl::OnDestroy() {
     slots_.pop_back();
   }
   std::printf("end active ctrl!\n");
+  if (panel_) {
+    panel_->Close();
+    panel_.reset();  // destroys its window
+  }
   initialised_ = 0;
 }
 
 void ViewerControl::OnNcDestroy() { window_ = nullptr; }
+
+std::string ViewerControl::CapturePath() const {
+  if (const ControlChannel* c = channel(0)) return c->GetCapturePath();
+  return captureDir_;
+}
 
 bool ViewerControl::ChangeCaptureDir(const std::string& path) {
   ApplyCapturePath(path);

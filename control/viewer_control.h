@@ -6,8 +6,8 @@
 // requests (1225), keeps the capture directory in "config.txt" beside the video library and
 // tears everything down when its window is destroyed.
 //
-// The right-hand strip of kPanelWidth pixels is left to the control panel, which is docked
-// there by the shells; until it exists the strip stays empty.
+// The right-hand strip of kPanelWidth pixels holds the control panel (CRightPlanDlg), a child
+// of the control's window made with the grid and released when the window goes.
 //
 // Threads: everything runs on the thread of the control's window. A session's own threads
 // only read the channel pointer they were given; the control waits for every session thread
@@ -19,6 +19,8 @@
 
 #include "control/channel_port.h"
 #include "control/page_settings.h"
+#include "device/panel/panel_host.h"
+#include "device/panel/right_plan_dlg.h"
 #include "platform/ui/ui_types.h"
 #include "stream/rtsp_session.h"
 
@@ -48,13 +50,13 @@ struct ChannelSlot {
   std::unique_ptr<RtspSession> session;
 };
 
-class ViewerControl {
+class ViewerControl : public device::panel::PanelHost {
  public:
   // The first control of the process sets up the library's renderer and its settings;
   // `library` must outlive every control.
   explicit ViewerControl(ChannelLibrary& library);
   // The last control of the process releases the renderer.
-  ~ViewerControl();
+  ~ViewerControl() override;
   ViewerControl(const ViewerControl&) = delete;
   ViewerControl& operator=(const ViewerControl&) = delete;
 
@@ -70,11 +72,13 @@ class ViewerControl {
   void OnDestroy();
   void OnNcDestroy();
 
-  // For the control panel.
-  void StartStoppedChannels();
-  void StopAllChannels();
+  // For the control panel (PanelHost).
+  void StartStoppedChannels() override;
+  void StopAllChannels() override;
+  std::string CapturePath() const override;
   // The capture directory dialog's OK: the library takes the path, "config.txt" keeps it.
-  bool ChangeCaptureDir(const std::string& path);
+  bool ChangeCaptureDir(const std::string& path) override;
+  int CurrentChannel() const override { return currentChannel_; }
 
   // For the playback window: one channel (id 33) over `dialog`'s client area less 100 pixels
   // at the bottom, fed by a playback session on `url`. 0 on success; -1 with the message box
@@ -90,6 +94,8 @@ class ViewerControl {
 
   // The port of the DVR's RTSP service in stream URLs (554 unless a simulator moved it).
   void SetRtspPort(int port) { rtspPort_ = port; }
+  // The UDP port of the DVR's commands the panel sends to (2700 unless a simulator moved it).
+  void SetCommandPort(int port) { commandPort_ = port; }
   // Test hook: the reconnect period, taken when the grid is built.
   void SetReconnectPeriodForTest(UINT ms) { reconnectPeriodMs_ = ms; }
 
@@ -104,6 +110,8 @@ class ViewerControl {
   RtspSession* session(int i) const;
   RECT cellRect(int i) const;
   std::string captureDir() const { return captureDir_; }
+  // The docked panel, null before the grid is built and after the window is destroyed.
+  device::panel::CRightPlanDlg* panel() const { return panel_.get(); }
 
   static int InstanceCount();
   // The relay state of the last page read ("RelayState"), for the control panel.
@@ -120,6 +128,7 @@ class ViewerControl {
   void Relayout();
   void PlaceChannels(const RECT& client);
   void SetCurrentChannel(int index);
+  void CreatePanel();
 
   // viewer_channels.cpp
   std::string LiveUrl(int index) const;
@@ -148,8 +157,10 @@ class ViewerControl {
   int initialised_ = 0;
   int preview_ = 0;
   int rtspPort_ = 554;
+  int commandPort_ = 2700;
   UINT reconnectPeriodMs_ = kReconnectPeriodMs;
   std::string captureDir_;
+  std::unique_ptr<device::panel::CRightPlanDlg> panel_;
 };
 
 }  // namespace control

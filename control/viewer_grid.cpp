@@ -30,6 +30,7 @@ void ViewerControl::BuildGrid() {
   SetTimer(window_, kReconnectTimer, reconnectPeriodMs_, nullptr);
   StartVideo();
   initialised_ = 1;
+  CreatePanel();
   LoadCaptureDirectory();
   if (preview_ == 1) {
     for (int i = 0; i < channelCount_; ++i) StartChannel(i, false);
@@ -80,6 +81,23 @@ void ViewerControl::ShowDefaultChannel() {
   OnShowRequest(static_cast<WPARAM>(d), 1);
 }
 
+void ViewerControl::CreatePanel() {
+  auto panel = std::make_unique<device::panel::CRightPlanDlg>(this);
+  panel->SetCommandPort(commandPort_);
+  device::panel::PanelSettings s;
+  s.dvrAddr = settings_.dvrAddr;
+  s.channelCount = channelCount_;
+  s.preview = preview_;
+  s.relayState = RelayState();
+  if (!panel->Create(window_, s)) {
+    std::printf("the control panel could not be created\n");
+    return;
+  }
+  panel->Dock();
+  ShowWindow(panel->m_hWnd, SW_SHOW);
+  panel_ = std::move(panel);
+}
+
 void ViewerControl::SetCurrentChannel(int index) {
   if (index != currentChannel_) {
     if (ControlChannel* previous = channel(currentChannel_)) previous->KillWindowFocus();
@@ -94,6 +112,7 @@ void ViewerControl::Relayout() {
   PlaceChannels(client);
   if (ControlChannel* first = channel(0)) InvalidateRect(first->GetSafeHwnd(), nullptr, TRUE);
   if (ControlChannel* current = channel(currentChannel_)) current->SetWindowFocus();
+  if (panel_) panel_->Dock();
 }
 
 void ViewerControl::PlaceChannels(const RECT& client) {

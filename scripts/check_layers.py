@@ -148,9 +148,26 @@ def source_files(root):
                     yield os.path.relpath(os.path.join(folder, name), root).replace(os.sep, "/")
 
 
-def check_include(root, rel, layer, bracket, target):
+RESOURCES = re.compile(r"orvix_resources\([^)]*\bSYMBOL\s+(\w+)")
+
+
+def resource_headers(root):
+    """The headers orvix_resources generates ("<SYMBOL>.h"), named in any CMakeLists.txt."""
+    names = set()
+    for folder, dirs, files in os.walk(root):
+        dirs[:] = [d for d in dirs if not d.startswith(".") and not d.startswith("build")]
+        if "CMakeLists.txt" in files:
+            with open(os.path.join(folder, "CMakeLists.txt"), encoding="utf-8") as f:
+                names.update(m + ".h" for m in RESOURCES.findall(f.read()))
+    return names
+
+
+def check_include(root, rel, layer, bracket, target, generated=frozenset()):
     """Why including `target` from `rel` breaks the rule, or None."""
     test = is_test_file(rel)
+    # A module's compiled resources are its own layer's.
+    if bracket == '"' and target in generated:
+        return None
     ours = layer_of(target) if target.split("/")[0] in {l.split("/")[0] for l in LAYERS} else None
     if ours is None and bracket == '"':
         near = os.path.normpath(os.path.join(os.path.dirname(rel), target)).replace(os.sep, "/")
@@ -183,13 +200,14 @@ def check(root):
     """The faults of the tree at `root`, as 'FILE:LINE: message' strings."""
     faults = []
     unplaced = set()
+    generated = resource_headers(root)
     for rel in source_files(root):
         layer = layer_of(rel)
         if layer is None:
             unplaced.add(rel.split("/")[0])
             continue
         for number, bracket, target in includes(os.path.join(root, rel)):
-            why = check_include(root, rel, layer, bracket, target)
+            why = check_include(root, rel, layer, bracket, target, generated)
             if why:
                 shown = f"<{target}>" if bracket == "<" else f'"{target}"'
                 faults.append(f"{rel}:{number}: #include {shown}: {why}")

@@ -173,12 +173,13 @@ struct Entry {
   bool second = false, on = false;
 };
 
-void AddPtz(std::map<UINT, Entry>* m, UINT base, PtzArt art, int states) {
-  for (int i = 0; i < states; ++i) {
+void AddPtz(std::map<UINT, Entry>* m, const PtzBitmaps& ids, PtzArt art) {
+  const UINT by_state[3] = {ids.normal, ids.hover, ids.pressed};
+  for (int i = 0; i < 3; ++i) {
     Entry e{Entry::Kind::kPtz};
     e.ptz = art;
     e.state = static_cast<State>(i);
-    (*m)[base + i] = e;
+    (*m)[by_state[i]] = e;
   }
 }
 
@@ -195,23 +196,15 @@ void AddPlate(std::map<UINT, Entry>* m, UINT base, int w, int h) {
 const std::map<UINT, Entry>& Catalogue() {
   static const auto* catalogue = [] {
     auto* m = new std::map<UINT, Entry>;
-    AddPtz(m, 121, {Glyph::kArrow, 180}, 3);
-    AddPtz(m, 125, {Glyph::kArrow, 135}, 3);
-    AddPtz(m, 128, {Glyph::kArrow, 225}, 3);
-    AddPtz(m, 131, {Glyph::kArrow, 90}, 3);
-    AddPtz(m, 134, {Glyph::kArrow, 45}, 3);
-    AddPtz(m, 137, {Glyph::kStop, 0}, 2);  // 139 begins "right"
-    AddPtz(m, 139, {Glyph::kArrow, 0}, 3);
-    AddPtz(m, 142, {Glyph::kArrow, 270}, 3);
-    AddPtz(m, 146, {Glyph::kArrow, 315}, 3);
-    AddPtz(m, 149, {Glyph::kZoomOut, 0}, 3);
-    AddPtz(m, 152, {Glyph::kZoomIn, 0}, 3);
-    AddPtz(m, 155, {Glyph::kFocusFar, 0}, 3);
-    AddPtz(m, 158, {Glyph::kFocusNear, 0}, 3);
-    AddPtz(m, 162, {Glyph::kIrisClose, 0}, 3);
-    AddPtz(m, 165, {Glyph::kIrisOpen, 0}, 3);
+    // Glyphs by what each button does: the lens pairs are focus, zoom and iris.
+    constexpr PtzArt kArt[15] = {
+        {Glyph::kArrow, 135}, {Glyph::kArrow, 90},   {Glyph::kArrow, 45},    {Glyph::kArrow, 180},
+        {Glyph::kStop, 0},    {Glyph::kArrow, 0},    {Glyph::kArrow, 225},   {Glyph::kArrow, 270},
+        {Glyph::kArrow, 315}, {Glyph::kFocusFar, 0}, {Glyph::kFocusNear, 0}, {Glyph::kZoomIn, 0},
+        {Glyph::kZoomOut, 0}, {Glyph::kIrisOpen, 0}, {Glyph::kIrisClose, 0}};
+    for (int i = 0; i < 15; ++i) AddPtz(m, kPtzButtonBitmaps[i], kArt[i]);
     AddPlate(m, 316, 96, 24);   // the panel's text buttons
-    AddPlate(m, 1283, 34, 22);  // the preset buttons
+    AddPlate(m, 1283, 44, 22);  // the preset buttons
     AddPlate(m, 1286, 80, 24);  // the dialogs' buttons
     for (UINT id = 319; id <= 322; ++id) {
       Entry e{Entry::Kind::kRelay};

@@ -65,13 +65,13 @@ int main(int argc, char** argv) {
   platform::gdi::InstallDcProvider();
   device::widgets::SamplePanel panel;
   device::widgets::SampleList list;
-  if (!panel.Create(10, 10) || !list.Create(140, 10, 610, 300, 12)) {
+  if (!panel.Create(10, 10) || !list.Create(190, 10, 560, 300, 12)) {
     std::fprintf(stderr, "widget_gallery: the sample windows could not be made\n");
     return 1;
   }
   // The common controls in their own look, below the list.
   device::widgets::SampleParent controls;
-  if (!controls.CreateTop(140, 320, 610, 230)) return 1;
+  if (!controls.CreateTop(190, 320, 560, 230)) return 1;
   HWND plain = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 8, 8, 330,
                                130, controls.m_hWnd, nullptr, nullptr, nullptr);
   SendMessageA(plain, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);

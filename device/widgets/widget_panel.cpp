@@ -25,17 +25,11 @@ void RegisterParentClass() {
 
 RECT At(int x, int y, int w, int h) { return RECT{x, y, x + w, y + h}; }
 
-struct PtzPlace {
-  UINT bitmap;
-  int x, y;
-};
-
-// The PTZ buttons by ID from 1015: the eight directions around "stop", then zoom, focus and
-// iris pairs.
-constexpr PtzPlace kPtz[15] = {{125, 7, 6},    {131, 43, 6},   {134, 79, 6},   {121, 7, 42},
-                               {137, 43, 42},  {139, 79, 42},  {128, 7, 78},   {142, 43, 78},
-                               {146, 79, 78},  {149, 43, 118}, {152, 79, 118}, {155, 43, 152},
-                               {158, 79, 152}, {162, 43, 186}, {165, 79, 186}};
+// Where the PTZ buttons sit, by ID from 1015: the eight directions around "stop", then the
+// focus, zoom and iris pairs.
+constexpr POINT kPtzAt[15] = {{7, 6},    {43, 6},   {79, 6},   {7, 42},   {43, 42},
+                              {79, 42},  {7, 78},   {43, 78},  {79, 78},  {43, 118},
+                              {79, 118}, {43, 152}, {79, 152}, {43, 186}, {79, 186}};
 
 constexpr const char* kTips[15] = {"left top",
                                    "up",
@@ -50,8 +44,8 @@ constexpr const char* kTips[15] = {"left top",
                                    "zoom in",
                                    "Tele-converter up",
                                    "Tele-converter down",
-                                   "light close",
-                                   "light open"};
+                                   "light open",
+                                   "light close"};
 
 struct TextButton {
   int id;
@@ -133,14 +127,13 @@ bool SamplePanel::Create(int x, int y) {
   small_font_ = CreateArialFont(12);
   bool ok = true;
   for (int i = 0; i < 15; ++i) {
-    const PtzPlace& p = kPtz[i];
-    ok &= ptz[i].Create("", WS_VISIBLE, At(p.x, p.y, 30, 30), m_hWnd, 1015 + i) &&
-          ptz[i].LoadBitmaps(p.bitmap, p.bitmap + 1, p.bitmap == 137 ? 138 : p.bitmap + 2,
-                             p.bitmap == 137 ? 138 : p.bitmap + 2);
+    const PtzBitmaps& b = kPtzButtonBitmaps[i];
+    ok &= ptz[i].Create("", WS_VISIBLE, At(kPtzAt[i].x, kPtzAt[i].y, 30, 30), m_hWnd, 1015 + i) &&
+          ptz[i].LoadBitmaps(b.normal, b.hover, b.pressed, b.pressed);
     ptz[i].SetShape(kTransparentKey);
     ptz[i].SetTooltipText(kTips[i]);
   }
-  const char* pairs[3] = {"zoom", "focus", "iris"};
+  const char* pairs[3] = {"focus", "zoom", "iris"};
   for (int i = 0; i < 3; ++i) {
     ok &= row_labels[i].Create(pairs[i], WS_VISIBLE, At(4, 125 + i * 34, 38, 16), m_hWnd, 0);
     row_labels[i].SetFont(font_);
@@ -149,7 +142,7 @@ bool SamplePanel::Create(int x, int y) {
   }
   const char* preset_captions[3] = {"invoke", "set", "delete"};
   for (int i = 0; i < 3; ++i) {
-    ok &= presets[i].Create("", WS_VISIBLE, At(4 + i * 37, 224, 34, 22), m_hWnd, 180 + i) &&
+    ok &= presets[i].Create("", WS_VISIBLE, At(8 + i * 52, 224, 44, 22), m_hWnd, 180 + i) &&
           presets[i].LoadBitmaps(1283, 1284, 1285, 1285);
     presets[i].SetFont(small_font_);
     presets[i].SetCaption(preset_captions[i]);

@@ -1,6 +1,6 @@
 #pragma once
 // A sample of the widgets as the dialogs use them, for the tests, the benchmark and the
-// gallery: the 117 x 540 control panel column (PTZ buttons, presets, text buttons, relays, a
+// gallery: the 170 x 540 control panel column (PTZ buttons, presets, text buttons, relays, a
 // check box, labels and a slider) and a download list. Each records what its widgets send.
 
 #include <memory>
@@ -37,7 +37,7 @@ class SampleParent : public CWnd {
 
 class SamplePanel : public SampleParent {
  public:
-  static constexpr int kWidth = 117;
+  static constexpr int kWidth = 170;  // the strip the panel is docked in
   static constexpr int kHeight = 540;
   static constexpr int kSliderId = 1290;
   static constexpr int kCheckId = 202;

@@ -31,7 +31,19 @@ POINT Centre(HWND w) {
   return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
 
+// Input goes to the window that is to have it when it is given: a button still holding the
+// capture it took for its hover would be given a press meant for the next control. The move
+// there is delivered first, so that the capture has moved on before the press.
+void MoveOnto(InputInjector& input, POINT p) {
+  input.MoveTo(p.x, p.y);
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    DispatchMessageA(&msg);
+  }
+}
+
 void ClickAt(InputInjector& input, POINT p, bool twice = false) {
+  MoveOnto(input, p);
   if (twice) {
     input.DoubleClick(p.x, p.y);
   } else {

@@ -19,6 +19,7 @@ class ControlViewer : public HostedViewer {
   bool Create(HWND parent, const PageProperties& page) override {
     control_ = std::make_unique<control::ViewerControl>(Library());
     control_->SetRtspPort(page.rtspPort);
+    control_->SetCommandPort(page.commandPort);
     control_->LoadSettings([&](const char* name) { return page.Get(name); });
     RECT client;
     GetClientRect(parent, &client);

@@ -51,6 +51,22 @@ bool CanBindLoopbackPort(int port) {
   return ok;
 }
 
+int FreeLoopbackUdpPort() {
+  SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  if (s == INVALID_SOCKET) return 0;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = inet_addr("127.0.0.1");
+  int length = sizeof address;
+  int port = 0;
+  if (bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+      getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    port = ntohs(address.sin_port);
+  }
+  closesocket(s);
+  return port;
+}
+
 int ReadyPort(const std::string& line) {
   if (line.rfind(kReady, 0) != 0) return -1;
   std::string rest = line.substr(sizeof kReady - 1);

@@ -17,6 +17,9 @@ std::string FindDvrsim(const std::string& explicit_path);
 // Whether a TCP port can be bound on 127.0.0.1 here (554 needs privileges).
 bool CanBindLoopbackPort(int port);
 
+// A UDP port of 127.0.0.1 free at the moment, 0 when none could be had.
+int FreeLoopbackUdpPort();
+
 // "dvrsim ready on port P" gives P; -1 for any other line.
 int ReadyPort(const std::string& line);
 

@@ -235,6 +235,11 @@ std::unique_ptr<DvrSimulator> StartSimulator(const Plan& plan, PageProperties* p
         "orvix: port 554 cannot be bound here (taken, or not root and no network "
         "namespace of our own); dvrsim takes a free port instead\n");
     std::fflush(stdout);
+    // Its commands move too, to a port the viewer's panel is then told of.
+    if (int commands = FreeLoopbackUdpPort(); commands > 0) {
+      args.insert(args.end(), {"--command-port", std::to_string(commands)});
+      properties->commandPort = commands;
+    }
     sim = DvrSimulator::Start(program, 0, channels, args, kSimulatorStartMs, &error);
   }
   // A simulator that failed for another reason (a bad --dvrsim-arg, say) would fail again on

@@ -30,6 +30,8 @@ class PageProperties {
   // a simulator run without the right to bind it listens elsewhere; a viewer reaches it
   // there only if it connects to this port instead of the 554 of its live URLs.
   int rtspPort = 554;
+  // Likewise the UDP port of its commands (2700 on a DVR).
+  int commandPort = 2700;
 
  private:
   PageParams params_;

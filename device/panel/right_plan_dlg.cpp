@@ -1,0 +1,325 @@
+#include "device/panel/right_plan_dlg.h"
+
+#include <cstdio>
+
+#include "PanelResources.h"
+#include "device/lang/lang_table.h"
+#include "device/panel/cap_dir_dlg.h"
+#include "device/panel/relay_mask.h"
+#include "device/protocol/dvr_socket.h"
+#include "device/protocol/panel_receiver.h"
+#include "device/widgets/widget_art.h"
+#include "device/widgets/widget_theme.h"
+#include "platform/prompt/prompt.h"
+#include "platform/ui/dialog.h"
+#include "platform/ui/ui.h"
+#include "videolib/channel.h"
+
+#ifndef DEVICE_NPAPI_BUILD
+#error "DEVICE_NPAPI_BUILD must be 0 or 1"
+#endif
+
+namespace device::panel {
+namespace {
+
+namespace lang = device::lang;
+using widgets::CBitmapBtn;
+
+constexpr int kPtzFirst = 1015;
+constexpr int kTextPreviewStop = 602;
+constexpr int kTextPreviewStart = 1006;
+constexpr int kTextPrompt = 604;
+constexpr int kPresetCount = 255;
+
+// The text buttons: control ID, caption text ID.
+struct TextButton {
+  int id;
+  int text;
+};
+constexpr TextButton kTextButtons[] = {
+    {IDC_PTZ_CONFIG, 1001},   {IDC_RECORD_SEARCH, 1004},        {IDC_REFRESH, 188},
+    {IDC_IMAGE_ADJUST, 1008}, {IDC_PREVIEW, kTextPreviewStart},
+#if !DEVICE_NPAPI_BUILD
+    {IDC_CAPTURE_DIR, 185},
+#endif
+};
+constexpr int kTextButtonCount = sizeof(kTextButtons) / sizeof(kTextButtons[0]);
+constexpr int kPreviewButton = 4;
+static_assert(kTextButtons[kPreviewButton].id == IDC_PREVIEW);
+
+std::atomic<int> g_relayMask{0};
+
+// The table's text, or the template's caption where this build's table has none.
+std::string Caption(HWND dialog, int control, int text) {
+  const char* t = lang::Text(text);
+  if (*t != '\0') return t;
+  char buffer[64] = {};
+  GetDlgItemTextA(dialog, control, buffer, sizeof buffer);
+  return buffer;
+}
+
+}  // namespace
+
+// The receive thread's calls reach the panel's window by posted messages only.
+struct CRightPlanDlg::Receiver : PanelReplySink {
+  Receiver(HWND window, SOCKET sock)
+      : window(window), thread(sock, &CChannel::m_swdata, this, /*relays=*/!DEVICE_NPAPI_BUILD) {}
+  void OnRelaySwitched() override { PostMessageA(window, kMsgRelaySwitched, 0, 0); }
+  int32_t RelayMask() const override { return g_relayMask; }
+  void ShowText(int textId) override {
+    PostMessageA(window, kMsgShowText, static_cast<WPARAM>(textId), 0);
+  }
+  HWND window;
+  PanelReceiver thread;
+};
+
+CRightPlanDlg::CRightPlanDlg(PanelHost* host) : host_(host) {}
+
+CRightPlanDlg::~CRightPlanDlg() {
+  Close();
+  HWND window = m_hWnd;
+  m_hWnd = nullptr;
+  if (window != nullptr && IsWindow(window)) DestroyWindow(window);
+  DeleteObject(background_);
+  DeleteObject(smallFont_);
+}
+
+int CRightPlanDlg::CurrentRelayMask() { return g_relayMask; }
+
+static_assert(kRelayBit1 == kRelayOutput1 && kRelayBit2 == kRelayOutput2);
+
+bool CRightPlanDlg::Create(HWND parent, const PanelSettings& settings) {
+  settings_ = settings;
+  HWND window = CreateDialogParamA(PanelResources(), MAKEINTRESOURCEA(kDialogId), parent,
+                                   &CRightPlanDlg::DialogProc, reinterpret_cast<LPARAM>(this));
+  return window != nullptr;
+}
+
+void CRightPlanDlg::Dock() {
+  if (m_hWnd == nullptr) return;
+  RECT client{0, 0, 0, 0};
+  GetClientRect(GetParent(m_hWnd), &client);
+  MoveWindow(m_hWnd, client.right - kPanelWidth, 0, kPanelWidth, client.bottom - client.top, TRUE);
+}
+
+INT_PTR CRightPlanDlg::DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrA(dialog, DWLP_USER, lparam);
+    auto* self = reinterpret_cast<CRightPlanDlg*>(lparam);
+    self->m_hWnd = dialog;
+    self->OnInitDialog();
+    return FALSE;
+  }
+  auto* self = reinterpret_cast<CRightPlanDlg*>(GetWindowLongPtrA(dialog, DWLP_USER));
+  if (self == nullptr || self->m_hWnd != dialog) return FALSE;
+  return self->OnMessage(message, wparam, lparam);
+}
+
+INT_PTR CRightPlanDlg::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      SetBkMode(reinterpret_cast<HDC>(wparam), TRANSPARENT);
+      return reinterpret_cast<INT_PTR>(background_);
+    case WM_COMMAND:
+      if (HIWORD(wparam) == BN_CLICKED) OnCommand(LOWORD(wparam));
+      return TRUE;
+    case WM_TIMER:
+      if (wparam == kStatusTimer) OnRefresh(kBuildStatusPeriodic);
+      return TRUE;
+    case widgets::kMsgPtzPress:
+    case widgets::kMsgPtzRelease:
+      // The PTZ commands come with the PTZ work; the buttons are here already.
+      return TRUE;
+    case kMsgRelaySwitched:
+      ShowRelayButtons();
+      return TRUE;
+    case kMsgShowText:
+      MessageBoxA(m_hWnd, lang::Text(static_cast<int>(wparam)), lang::Text(kTextPrompt), MB_OK);
+      return TRUE;
+    case WM_DESTROY:
+      Close();
+      return FALSE;
+    default:
+      (void)lparam;
+      return FALSE;
+  }
+}
+
+void CRightPlanDlg::OnInitDialog() {
+  background_ = CreateSolidBrush(widgets::kDialogBackground);
+  smallFont_ = CreateFontA(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                           "\xCB\xCE\xCC\xE5");  // "宋体"
+  preview_ = settings_.preview != 0;
+  g_relayMask = settings_.relayState;
+  SetUpPtzButtons();
+  SetUpPresets();
+  SetUpTextButtons();
+#if !DEVICE_NPAPI_BUILD
+  relays_[0].SubclassDlgItem(IDC_RELAY1, m_hWnd);
+  relays_[1].SubclassDlgItem(IDC_RELAY2, m_hWnd);
+  relays_[0].LoadBitmaps(320);
+  relays_[0].LoadAlternateBitmaps(319);
+  relays_[1].LoadBitmaps(322);
+  relays_[1].LoadAlternateBitmaps(321);
+  relays_[0].SetTooltipText(lang::Text(IDC_RELAY1));
+  relays_[1].SetTooltipText(lang::Text(IDC_RELAY2));
+  ShowRelayButtons();
+#endif
+  OpenSocket();
+  SetTimer(m_hWnd, kStatusTimer, statusPeriodMs_, nullptr);
+}
+
+void CRightPlanDlg::SetUpPtzButtons() {
+  for (int i = 0; i < 15; ++i) {
+    const widgets::PtzBitmaps& b = widgets::kPtzButtonBitmaps[i];
+    CBitmapBtn& button = ptz_[i];
+    button.SubclassDlgItem(kPtzFirst + i, m_hWnd);
+    button.LoadBitmaps(b.normal, b.hover, b.pressed, b.pressed);
+    button.SetShape(widgets::kTransparentKey);
+    button.SetTooltipText(lang::Text(static_cast<int>(b.normal)));
+  }
+}
+
+void CRightPlanDlg::SetUpPresets() {
+  presetLabel_.SubclassDlgItem(IDC_PRESET_LABEL, m_hWnd);
+  presetLabel_.SetTextColor(widgets::kLabelText);
+  presetLabel_.SetTransparent(true);
+  presetLabel_.SetText(lang::Text(IDC_PRESET_LABEL));
+  HWND combo = GetDlgItem(m_hWnd, IDC_PRESET);
+  for (int n = 1; n <= kPresetCount; ++n) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%d", n);
+    SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+  }
+  SendMessageA(combo, CB_SETCURSEL, 0, 0);
+  const int ids[3] = {IDC_INVOKE, IDC_SET, IDC_DELETE};
+  for (int i = 0; i < 3; ++i) {
+    presets_[i].SubclassDlgItem(ids[i], m_hWnd);
+    presets_[i].LoadBitmaps(1283, 1284, 1285, 1285);
+    presets_[i].SetFont(smallFont_);
+    presets_[i].SetCaption(lang::Text(ids[i]));
+  }
+}
+
+void CRightPlanDlg::SetUpTextButtons() {
+  for (int i = 0; i < kTextButtonCount; ++i) {
+    const TextButton& t = kTextButtons[i];
+    std::string caption = Caption(m_hWnd, t.id, t.text);
+    if (t.id == IDC_PREVIEW && preview_) caption = lang::Text(kTextPreviewStop);
+    texts_[i].SubclassDlgItem(t.id, m_hWnd);
+    texts_[i].LoadBitmaps(316, 317, 318, 318);
+    texts_[i].SetCaption(caption);
+  }
+}
+
+void CRightPlanDlg::OpenSocket() {
+  WSADATA data{};
+  socketLibrary_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  sock_ = OpenDatagramSocket();
+  if (sock_ == INVALID_SOCKET) return;  // reported; the panel goes on without DVR commands
+  receiver_ = std::make_unique<Receiver>(m_hWnd, sock_);
+  if (!receiver_->thread.Start()) {
+    std::printf("fun:%s,sock:%d\n", "recvthread", -1);
+    receiver_.reset();
+  }
+}
+
+void CRightPlanDlg::Close() {
+  if (closed_ || m_hWnd == nullptr) return;
+  closed_ = true;
+  if (receiver_) receiver_->thread.Stop();
+  receiver_.reset();
+  if (sock_ != INVALID_SOCKET) closesocket(sock_);
+  sock_ = INVALID_SOCKET;
+  if (socketLibrary_) WSACleanup();
+  socketLibrary_ = false;
+  KillTimer(m_hWnd, kStatusTimer);
+}
+
+void CRightPlanDlg::OnCommand(int id) {
+  switch (id) {
+    case IDC_PTZ_CONFIG:
+      return NotYet("ptz config");
+    case IDC_RECORD_SEARCH:
+      return NotYet("record search");
+    case IDC_IMAGE_ADJUST:
+      return NotYet("image adjust");
+    case IDC_REFRESH:
+      return OnRefresh(kBuildStatusUser);
+    case IDC_PREVIEW:
+      return OnPreview();
+#if !DEVICE_NPAPI_BUILD
+    case IDC_RELAY1:
+      return OnRelayButton(kRelayBit1);
+    case IDC_RELAY2:
+      return OnRelayButton(kRelayBit2);
+    case IDC_CAPTURE_DIR:
+      return OnCaptureDir();
+#endif
+    default:
+      return;
+  }
+}
+
+void CRightPlanDlg::NotYet(const char* what) {
+  std::printf("%s: its dialog is not part of this build yet\n", what);
+  std::fflush(stdout);
+}
+
+void CRightPlanDlg::OnRefresh(int kind) {
+  if (sock_ == INVALID_SOCKET) return;
+  BuildAndSend(nullptr, sock_, settings_.dvrAddr.c_str(), kind, port_);
+}
+
+// The new mask is kept before the DVR answers, and stays whatever it answers.
+void CRightPlanDlg::OnRelayButton(int bit) {
+  const int32_t mask = RelayMaskAfterPress(g_relayMask, bit);
+  g_relayMask = mask;
+  if (sock_ != INVALID_SOCKET)
+    BuildAndSend(&mask, sock_, settings_.dvrAddr.c_str(), kBuildRelay, port_);
+}
+
+void CRightPlanDlg::ShowRelayButtons() {
+  const int mask = g_relayMask;
+  const int bits[2] = {kRelayBit1, kRelayBit2};
+  for (int i = 0; i < 2; ++i) {
+    const bool clear = (mask & bits[i]) == 0;
+    std::printf("set use n bitmap:%d\r\n", clear ? 1 : 0);
+    relays_[i].SetUseAlternate(clear);
+  }
+  std::fflush(stdout);
+}
+
+void CRightPlanDlg::OnPreview() {
+  CBitmapBtn& button = texts_[kPreviewButton];
+  button.EnableWindow(FALSE);
+  std::printf("OnBnClickedBtnPreview-------\n");
+  if (host_ != nullptr) {
+    if (preview_) {
+      button.SetCaption(lang::Text(kTextPreviewStart));
+      host_->StopAllChannels();
+      preview_ = false;
+    } else {
+      button.SetCaption(lang::Text(kTextPreviewStop));
+      host_->StartStoppedChannels();
+      preview_ = true;
+      std::printf("ContinuePlayVideo-----------\n");
+    }
+  }
+  std::fflush(stdout);
+  button.EnableWindow(TRUE);
+}
+
+void CRightPlanDlg::OnCaptureDir() {
+  CCapDirDlg dialog(host_);
+  dialog.DoModal(m_hWnd);
+}
+
+const PanelReceiver* CRightPlanDlg::receiver() const {
+  return receiver_ ? &receiver_->thread : nullptr;
+}
+
+}  // namespace device::panel
