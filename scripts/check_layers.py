@@ -88,7 +88,6 @@ wmmintrin.h immintrin.h x86intrin.h
 
 SOURCE_EXTENSIONS = (".h", ".hpp", ".c", ".cc", ".cpp", ".inc")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
-GENERATED_RESOURCES = re.compile(r"^[A-Z][A-Za-z]*Resources\.h$")
 TEST_NAME = re.compile(r"(_test|_test_support|_bench|_fuzz)\.[a-z]+$|^test_")
 
 
@@ -183,8 +182,6 @@ def check_include(root, rel, layer, bracket, target, generated=frozenset()):
         return f"{layer}/ may not include {ours}/ (it may use: {', '.join(LAYERS[layer]) or 'none'})"
     if layer == "platform":
         return None
-    if bracket == '"' and GENERATED_RESOURCES.match(target):
-        return None  # the module's own resources, compiled from its .rc (orvix_resources)
     if target in CXX_STANDARD or target in C_STANDARD or target in INTRINSICS:
         return None
     if test and target.startswith(TEST_FRAMEWORKS):
