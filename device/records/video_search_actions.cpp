@@ -18,6 +18,10 @@
 #include "platform/ui/dialog.h"
 #include "platform/ui/ui.h"
 
+#ifndef DEVICE_NPAPI_BUILD
+#error "DEVICE_NPAPI_BUILD must be 0 or 1"
+#endif
+
 namespace device::records {
 namespace {
 
@@ -87,7 +91,8 @@ void CVideoSearchDlg::OnSearch() {
   SetTimeText(query.endTime, end.c_str());
   std::vector<uint8_t> datagram = BuildRecordQuery(query);
   if (!SendCommand(datagram.data(), settings_.sock, static_cast<int>(datagram.size()),
-                   settings_.dvrAddr.c_str(), settings_.commandPort)) {
+                   settings_.dvrAddr.c_str(), settings_.commandPort) &&
+      !DEVICE_NPAPI_BUILD) {
     Ask(kTextQueryFailed, MB_OK);
   }
 }
