@@ -92,12 +92,14 @@ CVideoSearchDlg::~CVideoSearchDlg() {
 }
 
 INT_PTR CVideoSearchDlg::DoModal(HWND owner) {
+  InitCommonControls();  // the list views and date-time pickers
   modal_ = true;
   return DialogBoxParamA(RecordsResources(), MAKEINTRESOURCEA(kDialogId), owner,
                          &CVideoSearchDlg::DialogProc, reinterpret_cast<LPARAM>(this));
 }
 
 bool CVideoSearchDlg::Create(HWND owner) {
+  InitCommonControls();
   modal_ = false;
   HWND window = CreateDialogParamA(RecordsResources(), MAKEINTRESOURCEA(kDialogId), owner,
                                    &CVideoSearchDlg::DialogProc, reinterpret_cast<LPARAM>(this));
