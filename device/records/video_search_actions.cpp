@@ -156,7 +156,13 @@ void CVideoSearchDlg::OnRecordDownload() {
                                                results_.GetItemText(row, 4),
                                                results_.GetItemText(row, 1), settings_.hasControl);
   std::string path;
-  if (!(saveAs_ ? saveAs_ : SaveAsDialog)(m_hWnd, name, &path)) return;
+  const bool chosen = (saveAs_ ? saveAs_ : SaveAsDialog)(m_hWnd, name, &path);
+  // What the file dialog covered is drawn again at once, labels and all.
+  RedrawWindow(m_hWnd, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  RedrawWindow(results_.Header().m_hWnd, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  if (!chosen) return;
   if (path.empty()) path = name;
   RecordEntry entry{};
   if (!Record(row, &entry)) return;

@@ -25,7 +25,7 @@ struct RecorderOptions {
   int recordsPerDay = 6;  // per channel, today and yesterday each
   int recordSeconds = 2;  // what each recording file plays
   std::string cacheDir;   // empty: $XDG_CACHE_HOME/dvrsim or ~/.cache/dvrsim, else /tmp
-  int downloadPort = -1;  // -1: 2800 (a free one with --port 0)
+  int downloadPort = -1;  // -1: 2800, a bind failure only warned about
   DownloadFault downloadFault = DownloadFault::kNone;
   int exportFail = 0;      // 0: exports complete; 1 to 4: they end with that status
   int exportStepMs = 100;  // between two progress replies (10 % each)

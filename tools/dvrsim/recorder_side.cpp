@@ -24,7 +24,9 @@ void AttachRecorder(CommandServer& server, const Options& options, std::ostream&
   auto recorder = std::make_shared<Recorder>(o, options.channels, options.width, options.height,
                                              std::time(nullptr), options.bind, LogLine);
   const bool byDefault = o.downloadPort < 0;
-  const int port = !byDefault ? o.downloadPort : options.port == 0 ? 0 : kDefaultDownloadPort;
+  // The viewer knows no other download port than 2800: it is tried even when the RTSP port
+  // moved, and only warned about when taken.
+  const int port = byDefault ? kDefaultDownloadPort : o.downloadPort;
   try {
     recorder->StartDownloads(port);
     err << "dvrsim: downloads on TCP port " << recorder->downloadPort() << std::endl;
