@@ -109,7 +109,9 @@ void RecordsTest::StartDvr(const std::vector<std::string>& args) {
                                   "--record-cache",
                                   "/tmp/orvix-records-test-cache",
                                   "--export-step",
-                                  "20"};
+                                  "20",
+                                  "--download-port",
+                                  "0"};
   all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (auto& a : all) argv.push_back(a.data());
