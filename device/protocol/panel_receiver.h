@@ -17,7 +17,8 @@
 // claims, a negative length, a payload too short for its record, a status record that is not
 // exactly 868 bytes) is dropped and counted; nothing is read past the bytes received.
 //
-// Link with the video library (LocPlexa or Plexa) that holds the table.
+// Built as device_receiver (against LocPlexa) and device_receiver_np (against Plexa): the
+// table it stores into is that video library's.
 
 #include <atomic>
 #include <cstdint>

@@ -260,6 +260,18 @@ TEST(DvrsimCommands, RelayLampsInChannelOnesPicture) {
   }
   Picture plain = DrawTestPicture(352, 288, 1, 0);
   EXPECT_EQ(ReadRelayLamps(plain.y.data(), 352, 352), -1);
+  // The digit box (up to x = 208) stays the only dark area: readers of a scaled picture find it
+  // so.
+  for (int mask = 0; mask < 4; ++mask) {
+    Picture lamps = DrawTestPicture(352, 288, 1, 0);
+    DrawRelayLamps(lamps, mask);
+    EXPECT_EQ(ReadRelayLamps(lamps.y.data(), 352, 352), mask);
+    int darkOutsideTheDigits = 0;
+    for (int y = 0; y < 288; ++y) {
+      for (int x = 240; x < 352; ++x) darkOutsideTheDigits += lamps.y[y * 352 + x] < 35;
+    }
+    EXPECT_EQ(darkOutsideTheDigits, 0) << mask;
+  }
 }
 
 }  // namespace

@@ -7,7 +7,9 @@ namespace {
 
 constexpr int kLampCells = 3;
 constexpr int kBoxCells = 3 * 1 + 2 * kLampCells;  // margin, lamp, margin, lamp, margin
-constexpr uint8_t kBoxLuma = 16;
+// Mid grey, never as dark as the digit box: readers find that box as the picture's darkest
+// area (luma below 35).
+constexpr uint8_t kBoxLuma = 110;
 constexpr uint8_t kLitLuma = 235;
 constexpr uint8_t kDarkLuma = 60;
 
@@ -49,17 +51,19 @@ void DrawRelayLamps(Picture& p, int mask) {
 int ReadRelayLamps(const uint8_t* luma, int stride, int width) {
   Box box = CornerBox(width);
   auto at = [&](int x, int y) { return luma[y * stride + x]; };
-  // The box's margin between the lamps must be dark, or this is not the lamp corner.
+  // The box's margin between the lamps must be grey, or this is not the lamp corner.
   int gapX = box.LampLeft(0) + kLampCells * box.cell + box.cell / 2;
-  if (at(gapX, box.LampTop() + box.cell) > 50) return -1;
+  int gap = at(gapX, box.LampTop() + box.cell);
+  if (gap < kBoxLuma - 25 || gap > kBoxLuma + 25) return -1;
   int mask = 0;
   for (int output = 0; output < 2; ++output) {
     int centre = at(box.LampLeft(output) + kLampCells * box.cell / 2,
                     box.LampTop() + kLampCells * box.cell / 2);
-    if (centre > (kLitLuma + kDarkLuma) / 2)
+    if (centre > (kLitLuma + kBoxLuma) / 2) {
       mask |= 1 << output;
-    else if (centre < kDarkLuma / 2)
+    } else if (centre > (kDarkLuma + kBoxLuma) / 2 || centre < kDarkLuma - 25) {
       return -1;
+    }
   }
   return mask;
 }

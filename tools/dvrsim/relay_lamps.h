@@ -1,6 +1,7 @@
 #pragma once
 // The relay outputs made visible: two lamps in the upper right corner of a test picture,
-// output 1 on the left, output 2 on the right, lit (bright, red) while the output is on.
+// output 1 on the left, output 2 on the right, in a grey frame; lit (bright, red) while the
+// output is on, dark grey while it is off.
 
 #include <cstdint>
 
