@@ -8,6 +8,7 @@
 #include "device/panel/relay_mask.h"
 #include "device/protocol/dvr_socket.h"
 #include "device/protocol/panel_receiver.h"
+#include "device/records/video_search_dlg.h"
 #include "device/widgets/widget_art.h"
 #include "device/widgets/widget_theme.h"
 #include "platform/prompt/prompt.h"
@@ -49,6 +50,16 @@ static_assert(kTextButtons[kPreviewButton].id == IDC_PREVIEW);
 
 std::atomic<int> g_relayMask{0};
 
+// The control's device name, for the record search's file names (the plug-in's library keeps
+// none).
+std::string DeviceName() {
+#if DEVICE_NPAPI_BUILD
+  return "";
+#else
+  return CChannel::m_SipName;
+#endif
+}
+
 // The table's text, or the template's caption where this build's table has none.
 std::string Caption(HWND dialog, int control, int text) {
   const char* t = lang::Text(text);
@@ -64,6 +75,10 @@ std::string Caption(HWND dialog, int control, int text) {
 struct CRightPlanDlg::Receiver : PanelReplySink {
   Receiver(HWND window, SOCKET sock)
       : window(window), thread(sock, &CChannel::m_swdata, this, /*relays=*/!DEVICE_NPAPI_BUILD) {}
+  void OnRecords(RecordReply reply) override { records::ForwardRecords(std::move(reply)); }
+  void OnExportProgress(int32_t status, int32_t percent) override {
+    records::ForwardExportProgress(status, percent);
+  }
   void OnRelaySwitched() override { PostMessageA(window, kMsgRelaySwitched, 0, 0); }
   int32_t RelayMask() const override { return g_relayMask; }
   void ShowText(int textId) override {
@@ -244,7 +259,9 @@ void CRightPlanDlg::OnCommand(int id) {
     case IDC_PTZ_CONFIG:
       return NotYet("ptz config");
     case IDC_RECORD_SEARCH:
-      return NotYet("record search");
+      return (void)records::OpenRecordSearch(
+          m_hWnd, {settings_.dvrAddr, sock_, settings_.channelCount, host_ != nullptr, DeviceName(),
+                   lang::SelectedLanguage() != lang::kEnglish, port_});
     case IDC_IMAGE_ADJUST:
       return NotYet("image adjust");
     case IDC_REFRESH:

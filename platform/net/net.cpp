@@ -45,6 +45,12 @@ bool MapOption(int level, int name, netos::Option* option) {
     case SO_ERROR:
       *option = netos::Option::kError;
       return true;
+    case SO_SNDTIMEO:
+      *option = netos::Option::kSndTimeo;
+      return true;
+    case SO_RCVTIMEO:
+      *option = netos::Option::kRcvTimeo;
+      return true;
     default:
       return false;
   }

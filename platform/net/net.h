@@ -51,6 +51,8 @@ constexpr int SO_REUSEADDR = 0x0004;
 constexpr int SO_BROADCAST = 0x0020;
 constexpr int SO_SNDBUF = 0x1001;
 constexpr int SO_RCVBUF = 0x1002;
+constexpr int SO_SNDTIMEO = 0x1005;  // DWORD milliseconds; 0 waits for ever
+constexpr int SO_RCVTIMEO = 0x1006;  // a receive or send that waits longer fails with WSAETIMEDOUT
 constexpr int SO_ERROR = 0x1007;
 
 constexpr short POLLRDNORM = 0x0100;

@@ -109,6 +109,10 @@ int Name(Option option) {
       return SO_BROADCAST;
     case Option::kError:
       return SO_ERROR;
+    case Option::kSndTimeo:
+      return SO_SNDTIMEO;
+    case Option::kRcvTimeo:
+      return SO_RCVTIMEO;
   }
   return SO_RCVBUF;
 }
@@ -176,11 +180,25 @@ long Recv(int fd, void* buffer, size_t length, int flags, void* from, int* error
   return n;
 }
 
+bool IsTimeout(Option option) { return option == Option::kSndTimeo || option == Option::kRcvTimeo; }
+
 int SetOption(int fd, Option option, int value, int* error) {
+  if (IsTimeout(option)) {
+    // Winsock gives milliseconds; POSIX a timeval.
+    timeval t{value / 1000, (value % 1000) * 1000};
+    return Check(::setsockopt(fd, Level(option), Name(option), &t, sizeof t), error);
+  }
   return Check(::setsockopt(fd, Level(option), Name(option), &value, sizeof value), error);
 }
 
 int GetOption(int fd, Option option, int* value, int* error) {
+  if (IsTimeout(option)) {
+    timeval t{};
+    socklen_t size = sizeof t;
+    int r = Check(::getsockopt(fd, Level(option), Name(option), &t, &size), error);
+    *value = static_cast<int>(t.tv_sec * 1000 + t.tv_usec / 1000);
+    return r;
+  }
   socklen_t size = sizeof *value;
   return Check(::getsockopt(fd, Level(option), Name(option), value, &size), error);
 }

@@ -9,7 +9,7 @@
 
 namespace netos {
 
-enum class Option { kRcvBuf, kSndBuf, kReuseAddr, kBroadcast, kError };
+enum class Option { kRcvBuf, kSndBuf, kReuseAddr, kBroadcast, kError, kSndTimeo, kRcvTimeo };
 
 // poll's readiness bits, named apart from the system's.
 constexpr int kPollRead = 1, kPollWrite = 2, kPollError = 4, kPollHangUp = 8, kPollInvalid = 16;

@@ -169,6 +169,7 @@ void CommandServer::Answer(int32_t code, std::span<const uint8_t> payload,
   log_(name + " (" + (entry == handlers_.end() ? "unknown" : entry->second.name) + ") from " +
        PeerText(from) + ", " + std::to_string(payload.size()) + " payload byte(s)");
   std::optional<std::vector<uint8_t>> reply;
+  peer_ = from;
   if (entry != handlers_.end()) reply = entry->second.handler(payload);
   if (!reply) {
     log_(name + ": not answered");

@@ -75,6 +75,8 @@ class CommandServer {
   void Start();
   void Stop();
   int port() const { return port_; }
+  // The sender of the command being answered; for handlers, on the server's thread.
+  const sockaddr_in& peer() const { return peer_; }
 
   void SetFaults(const CommandFaults& faults);
   CommandFaults faults() const;
@@ -110,6 +112,7 @@ class CommandServer {
   ReplyFaults faulter_;          // the server thread's
   std::deque<Pending> pending_;  // the server thread's, in due order (one delay for all)
   SOCKET sock_ = INVALID_SOCKET;
+  sockaddr_in peer_{};
   std::thread thread_;
   std::atomic<bool> stop_{false};
   CommandStats stats_;

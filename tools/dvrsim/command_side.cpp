@@ -6,6 +6,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "tools/dvrsim/recorder_side.h"
+
 namespace dvrsim {
 namespace {
 
@@ -35,6 +37,7 @@ std::unique_ptr<CommandServer> StartCommandSide(const Options& options,
   const int port = !byDefault ? options.commands.port : options.port == 0 ? 0 : kDefaultCommandPort;
   auto server = std::make_unique<CommandServer>(options.bind, port, options.channels,
                                                 options.commands.faults, options.seed, LogLine);
+  AttachRecorder(*server, options, err);
   try {
     server->Start();
   } catch (const std::runtime_error& e) {

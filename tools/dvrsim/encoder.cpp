@@ -157,4 +157,32 @@ std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, in
   return out;
 }
 
+std::vector<CodedFrame> EncodePictures(int width, int height, int frames,
+                                       const std::function<Picture(int)>& draw) {
+  auto ctx = OpenEncoder(width, height);
+  std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
+  std::unique_ptr<AVPacket, PacketDeleter> pkt(av_packet_alloc());
+  frame->format = AV_PIX_FMT_YUV420P;
+  frame->width = width;
+  frame->height = height;
+  if (av_frame_get_buffer(frame.get(), 0) < 0) throw std::runtime_error("out of memory");
+  std::vector<CodedFrame> out;
+  for (int n = 0; n < frames; ++n) {
+    Picture pic = draw(n);
+    av_frame_make_writable(frame.get());
+    for (int y = 0; y < height; ++y)
+      std::memcpy(frame->data[0] + y * frame->linesize[0], &pic.y[y * width], width);
+    for (int y = 0; y < height / 2; ++y) {
+      std::memcpy(frame->data[1] + y * frame->linesize[1], &pic.u[y * (width / 2)], width / 2);
+      std::memcpy(frame->data[2] + y * frame->linesize[2], &pic.v[y * (width / 2)], width / 2);
+    }
+    frame->pts = n;
+    if (avcodec_send_frame(ctx.get(), frame.get()) < 0) throw std::runtime_error("libx264 failed");
+    Drain(ctx.get(), pkt.get(), out);
+  }
+  avcodec_send_frame(ctx.get(), nullptr);
+  Drain(ctx.get(), pkt.get(), out);
+  return out;
+}
+
 }  // namespace dvrsim

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,11 @@ std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, in
                                           int relayLamps = -1);
 
 inline constexpr int kSceneKbitPerD1 = 2000;
+
+// Encodes the `frames` pictures `draw` gives for 0..frames-1 the same way.
+struct Picture;
+std::vector<CodedFrame> EncodePictures(int width, int height, int frames,
+                                       const std::function<Picture(int)>& draw);
 
 // Splits an Annex B byte stream into NAL units (start codes removed).
 std::vector<std::vector<uint8_t>> SplitAnnexB(const uint8_t* data, size_t size);

@@ -126,7 +126,7 @@ bool TakesValue(const std::string& name) {
       "--loss",           "--reorder",     "--duplicate",
       "--silent-channel", "--close-after", "--seed",
       "--scene",          "--source"};
-  return kNames.count(name) > 0 || IsCommandOption(name);
+  return kNames.count(name) > 0 || IsCommandOption(name) || IsRecorderOption(name);
 }
 
 bool SetFlag(Options& o, const std::string& arg) {
@@ -166,6 +166,8 @@ void SetValue(Options& o, const std::string& arg, const std::string& value) {
     o.closeAfterPlay = ShareValue(arg, value, 86400);
   else if (IsCommandOption(arg))
     SetCommandOption(o.commands, arg, value);
+  else if (IsRecorderOption(arg))
+    SetRecorderOption(o.records, arg, value);
   else if (arg == "--seed")
     o.seed = static_cast<unsigned>(IntValue(arg, value, 0, 2147483647));
   else if (arg == "--scene")

@@ -6,6 +6,7 @@
 
 #include "tools/dvrsim/command_options.h"
 #include "tools/dvrsim/picture.h"
+#include "tools/dvrsim/recorder_options.h"
 #include "tools/dvrsim/rtp_packetizer.h"
 
 namespace dvrsim {
@@ -29,6 +30,7 @@ struct Options {
   std::map<int, std::string> sources;  // channel (0: every other one) -> file to stream
   bool verbose = false;                // log every request on stderr
   CommandOptions commands;
+  RecorderOptions records;
   bool help = false;
 };
 

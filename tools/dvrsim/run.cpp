@@ -8,6 +8,7 @@
 #include "tools/dvrsim/console.h"
 #include "tools/dvrsim/media.h"
 #include "tools/dvrsim/options.h"
+#include "tools/dvrsim/recorder_options.h"
 #include "tools/dvrsim/rtsp_server.h"
 #include "tools/dvrsim/source_file.h"
 
@@ -23,7 +24,8 @@ int RunDvrsim(int argc, char** argv, std::ostream& out, std::ostream& err,
     return 2;
   }
   if (options.help) {
-    out << UsageText() << CommandUsageText() << ConsoleUsageText() << CommandConsoleUsageText();
+    out << UsageText() << CommandUsageText() << RecorderUsageText() << ConsoleUsageText()
+        << CommandConsoleUsageText();
     return 0;
   }
   try {
