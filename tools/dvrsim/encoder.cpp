@@ -159,7 +159,7 @@ std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, in
 
 std::vector<CodedFrame> EncodePictures(int width, int height, int frames,
                                        const std::function<Picture(int)>& draw) {
-  auto ctx = OpenEncoder(width, height);
+  auto ctx = OpenEncoder(width, height, 0);
   std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
   std::unique_ptr<AVPacket, PacketDeleter> pkt(av_packet_alloc());
   frame->format = AV_PIX_FMT_YUV420P;
