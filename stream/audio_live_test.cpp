@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "platform/kernel/clock.h"
 #include "platform/kernel/handle.h"
@@ -70,7 +71,8 @@ class AudioLiveTest : public testing::Test {
  protected:
   void SetUp() override {
     dir_ = std::filesystem::temp_directory_path() /
-           ("audio_live_" + std::to_string(std::rand()) + "_" + std::to_string(GetTickCount()));
+           ("audio_live_" + std::to_string(std::random_device{}()) + "_" +
+            std::to_string(GetTickCount()));
     std::filesystem::create_directories(dir_);
     wav_ = (dir_ / "live.wav").string();
     setenv("ORVIX_WAVE_SINK", wav_.c_str(), 1);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "platform/kernel/clock.h"
 #include "platform/kernel/critical_section.h"
@@ -70,7 +71,8 @@ class AudioPlayoutTest : public testing::Test {
  protected:
   void SetUp() override {
     dir_ = std::filesystem::temp_directory_path() /
-           ("audio_playout_" + std::to_string(std::rand()) + "_" + std::to_string(GetTickCount()));
+           ("audio_playout_" + std::to_string(std::random_device{}()) + "_" +
+            std::to_string(GetTickCount()));
     std::filesystem::create_directories(dir_);
     wav_ = (dir_ / "out.wav").string();
   }

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 
 #include "platform/kernel/clock.h"
 #include "platform/kernel/handle.h"
@@ -17,9 +18,9 @@ namespace {
 class PlayoutSessionTest : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ =
-        std::filesystem::temp_directory_path() /
-        ("playout_session_" + std::to_string(std::rand()) + "_" + std::to_string(GetTickCount()));
+    dir_ = std::filesystem::temp_directory_path() /
+           ("playout_session_" + std::to_string(std::random_device{}()) + "_" +
+            std::to_string(GetTickCount()));
     std::filesystem::create_directories(dir_);
     wav_ = dir_ / "out.wav";
     setenv("ORVIX_WAVE_SINK", wav_.c_str(), 1);

@@ -21,6 +21,7 @@ void Print(const char* line) {
 
 // Frees the slot and closes what the download opened, however it ends.
 struct Cleanup {
+  Cleanup(DownloadSlots& owner, int index) : slots(owner), slot(index) {}
   DownloadSlots& slots;
   int slot;
   SOCKET sock = INVALID_SOCKET;
