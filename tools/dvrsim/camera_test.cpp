@@ -134,6 +134,29 @@ TEST(DvrsimCamera, HeadMovesWhileHeldStopsAtItsLimitsAndPresetsReturnExactly) {
   EXPECT_FALSE(head.CallPreset(1, t + milliseconds(46000)));
 }
 
+// The cameras' scene is the busy loops' scene with room around it: a camera at home shows what
+// the loop showed, so a busy channel going live does not jump.
+TEST(DvrsimCamera, CamerasSceneContinuesTheBusyLoopsScene) {
+  const Scene loops = Scene::ForPictures(kW, kH), cameras = Scene::ForCameras(kW, kH);
+  int sceneW = 0, sceneH = 0;
+  Scene::CamerasGeometry(kW, kH, &sceneW, &sceneH);
+  EXPECT_EQ(cameras.width(), sceneW);
+  EXPECT_EQ(cameras.height(), sceneH);
+  EXPECT_GE(cameras.margin(), kW / 2);
+  for (int channel : {1, 6}) {
+    const Picture a = loops.Render(loops.ChannelView(channel, kW, kH), 7, kW, kH);
+    const Picture b = cameras.Render(Scene::CameraHome(channel, kW, kH), 7, kW, kH);
+    const Picture c = cameras.Render(Scene::CameraHome(channel + 1, kW, kH), 7, kW, kH);
+    long long same = 0, other = 0;
+    for (size_t i = 0; i < a.y.size(); ++i) {
+      same += std::abs(a.y[i] - b.y[i]);
+      other += std::abs(a.y[i] - c.y[i]);
+    }
+    EXPECT_LT(same / static_cast<double>(a.y.size()), 3.0) << channel;  // sensor noise alone
+    EXPECT_GT(other / static_cast<double>(a.y.size()), 10.0) << channel;
+  }
+}
+
 // A live session on channel `channel` of a simulator with the command side on.
 struct Camera {
   explicit Camera(int channels) {
