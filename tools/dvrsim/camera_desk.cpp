@@ -106,10 +106,10 @@ std::optional<std::vector<uint8_t>> CameraDesk::Action(std::span<const uint8_t> 
     return std::nullopt;
   }
   const auto now = CameraHead::Clock::now();
-  if (r->action <= kIrisMinus) {
+  if (r->action <= kPtzIrisMinus) {
     h->Move(r->action, now);
-    if (r->action == kStop) line += ": " + ViewText(h->Shot(now).view);
-  } else if (r->action >= kSetPreset && r->action <= kCallPreset) {
+    if (r->action == kPtzStop) line += ": " + ViewText(h->Shot(now).view);
+  } else if (r->action >= kPtzSetPreset && r->action <= kPtzCallPreset) {
     Preset(*h, r->action, r->preset, line);
   } else {
     log_(line + ": unknown action, ignored");
@@ -124,10 +124,10 @@ void CameraDesk::Preset(CameraHead& h, int action, int preset, std::string& line
   const auto now = CameraHead::Clock::now();
   if (preset < 1 || preset > 255) {
     line += ": preset outside 1-255, ignored";
-  } else if (action == kSetPreset) {
+  } else if (action == kPtzSetPreset) {
     h.SetPreset(preset, now);
     line += ": stored, " + ViewText(h.Shot(now).view);
-  } else if (action == kDeletePreset) {
+  } else if (action == kPtzDeletePreset) {
     line += h.DeletePreset(preset) ? ": deleted" : ": not set";
   } else if (h.CallPreset(preset, now)) {
     line += ": " + ViewText(h.Shot(now).view);

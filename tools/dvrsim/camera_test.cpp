@@ -109,18 +109,18 @@ TEST(DvrsimCamera, HeadMovesWhileHeldStopsAtItsLimitsAndPresetsReturnExactly) {
   using std::chrono::milliseconds;
   EXPECT_EQ(head.Shot(t).view.x, home.x);
   ASSERT_TRUE(head.SetPreset(1, t));
-  head.Move(kLeft, t);
+  head.Move(kPtzLeft, t);
   // Speed 32: 0.4875 picture widths a second.
   EXPECT_NEAR(head.Pose(t + milliseconds(500)).x, home.x + kW / 2.0 - 0.4875 * kW / 2, 0.01);
-  head.Move(kStop, t + milliseconds(500));
+  head.Move(kPtzStop, t + milliseconds(500));
   EXPECT_EQ(head.Pose(t + milliseconds(3000)), head.Pose(t + milliseconds(500)));
-  head.Move(kLeftUp, t + milliseconds(3000));
+  head.Move(kPtzLeftUp, t + milliseconds(3000));
   const SceneView corner = head.Shot(t + milliseconds(20000)).view;
   EXPECT_EQ(corner.x, 0);
   EXPECT_EQ(corner.y, 0);
-  head.Move(kZoomMinus, t + milliseconds(20000));
+  head.Move(kPtzZoomMinus, t + milliseconds(20000));
   EXPECT_EQ(head.Pose(t + milliseconds(40000)).zoom, CameraHead::kMinZoom);
-  head.Move(kFocusPlus, t + milliseconds(40000));
+  head.Move(kPtzFocusPlus, t + milliseconds(40000));
   EXPECT_EQ(head.Shot(t + milliseconds(40500)).blur, 2);
   EXPECT_TRUE(head.CallPreset(1, t + milliseconds(41000)));
   const CameraShot back = head.Shot(t + milliseconds(45000));
