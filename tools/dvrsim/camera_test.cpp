@@ -9,6 +9,7 @@
 #include "tools/dvrsim/camera_side.h"
 #include "tools/dvrsim/command_side.h"
 #include "tools/dvrsim/net_util.h"
+#include "tools/dvrsim/picture_adjust.h"
 #include "tools/dvrsim/rtsp_server.h"
 #include "tools/dvrsim/test_client.h"
 
@@ -132,6 +133,32 @@ TEST(DvrsimCamera, HeadMovesWhileHeldStopsAtItsLimitsAndPresetsReturnExactly) {
   EXPECT_FALSE(head.SetPreset(0, t));
   EXPECT_TRUE(head.DeletePreset(1));
   EXPECT_FALSE(head.CallPreset(1, t + milliseconds(46000)));
+}
+
+// Image settings on a flat picture: the hue turns the chroma, saturation scales it, contrast
+// and luminance move luma and stop at the video range.
+TEST(DvrsimCamera, ImageSettingsTurnScaleAndShiftThePicture) {
+  auto flat = [] {
+    Picture p;
+    p.width = 4, p.height = 2;
+    p.y.assign(8, 200), p.u.assign(2, 150), p.v.assign(2, 128);
+    return p;
+  };
+  auto looked = [&](ImageLook look) {
+    Picture p = flat();
+    ApplyLook(p, look);
+    return std::vector<int>{p.y[0], p.u[0], p.v[0]};
+  };
+  EXPECT_EQ(looked(ImageLook{}), (std::vector<int>{200, 150, 128}));
+  EXPECT_EQ(looked(ImageLook{64, 100, 0, 128}),
+            (std::vector<int>{200, 128, 150}));  // a quarter turn
+  EXPECT_EQ(looked(ImageLook{128, 100, 0, 128}), (std::vector<int>{200, 106, 128}));  // half a turn
+  EXPECT_EQ(looked(ImageLook{0, 100, 0, 0}), (std::vector<int>{200, 128, 128}));
+  EXPECT_EQ(looked(ImageLook{0, 100, 0, 255}), (std::vector<int>{200, 171, 128}));
+  EXPECT_EQ(looked(ImageLook{0, 0, 0, 128}), (std::vector<int>{128, 150, 128}));
+  EXPECT_EQ(looked(ImageLook{0, 120, 60, 128}), (std::vector<int>{235, 150, 128}));
+  EXPECT_EQ(looked(ImageLook{0, 100, -128, 128}), (std::vector<int>{72, 150, 128}));
+  EXPECT_EQ(looked(ImageLook{0, 255, -128, 128}), (std::vector<int>{183, 150, 128}));
 }
 
 // The cameras' scene is the busy loops' scene with room around it: a camera at home shows what
