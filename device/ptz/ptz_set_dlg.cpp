@@ -81,9 +81,9 @@ void ForwardPtzConfig(const PtzConfig& config) {
   PostMessageA(g_open, CPtzSetDlg::kMsgPtzConfig, w, l);
 }
 
-bool PtzSetOpen() {
+HWND PtzSetWindow() {
   std::lock_guard<std::mutex> lock(g_openMutex);
-  return g_open != nullptr;
+  return g_open;
 }
 
 CPtzSetDlg::~CPtzSetDlg() {

@@ -82,6 +82,7 @@ PtzConfig UnpackPtzConfig(WPARAM wparam, LPARAM lparam);
 // The panel's receive thread: a reply for the open settings dialog, posted to it; dropped
 // when none is open.
 void ForwardPtzConfig(const PtzConfig& config);
-bool PtzSetOpen();
+// The open settings dialog's window; null when none is open.
+HWND PtzSetWindow();
 
 }  // namespace device::ptz
