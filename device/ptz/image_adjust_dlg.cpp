@@ -45,7 +45,6 @@ imageadjust::~imageadjust() {
   CloseSocket();
   if (!modal_ && m_hWnd != nullptr && IsWindow(m_hWnd)) DestroyWindow(m_hWnd);
   if (background_ != nullptr) DeleteObject(background_);
-  if (smallFont_ != nullptr) DeleteObject(smallFont_);
 }
 
 INT_PTR imageadjust::DoModal(HWND owner) {
@@ -114,9 +113,6 @@ void imageadjust::OnCommand(int id, int code) {
 
 void imageadjust::OnInitDialog() {
   background_ = CreateSolidBrush(widgets::kDialogBackground);
-  smallFont_ = CreateFontA(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                           "\xCB\xCE\xCC\xE5");  // "宋体"
   SetWindowTextA(m_hWnd, lang::Text(kDialogId));
   sock_ = OpenDatagramSocket();
   SetUpLabels();
@@ -163,12 +159,7 @@ void imageadjust::SetUpButtons() {
     const int id = i < kImagePresetCount ? kModeIds[i] : IDC_IMG_COPY;
     widgets::CBitmapBtn& b = buttons_[i];
     b.SubclassDlgItem(id, m_hWnd);
-    if (i < kImagePresetCount) {
-      b.LoadBitmaps(1283, 1284, 1285, 1285);
-      b.SetFont(smallFont_);
-    } else {
-      b.LoadBitmaps(1286, 1287, 1288, 1288);
-    }
+    b.LoadBitmaps(1286, 1287, 1288, 1288);
     b.SetCaption(lang::Text(id));
   }
 }

@@ -82,7 +82,6 @@ class imageadjust {
   bool modal_ = false;
   SOCKET sock_ = INVALID_SOCKET;
   HBRUSH background_ = nullptr;
-  HFONT smallFont_ = nullptr;
   widgets::CColorStatic labels_[8];  // channel, the four settings, mode, copy to, unused
   widgets::CColorStatic values_[kImageValues];
   widgets::CBitmapSlider sliders_[kImageValues];
