@@ -441,8 +441,13 @@ void Tick(HWND, UINT, UINT_PTR, DWORD) {
       answer({1, 2, 1, 5, 10, 3});
       ++s.step;
       return;
-    case 6:  // confirmed while the dialog stays open; "cancel" closes it
+    case 6:  // confirmed while the dialog stays open; a reply of no known operation fails
       if (g_prompts.empty()) return;
+      answer({2, 2, 1, 5, 10, 3});
+      ++s.step;
+      return;
+    case 7:  // "cancel" closes it
+      if (g_prompts.size() < 2) return;
       Command(d, 237, BN_CLICKED);
       s.step = 99;
       return;
@@ -467,8 +472,9 @@ TEST_F(PanelTest, PtzSettingsDialogGetsSetsAndIgnoresAnotherChannelsReply) {
   ASSERT_EQ(set.size(), 26u);
   EXPECT_EQ(PanelTest::Word(set, 0), 27);
   EXPECT_EQ(Bytes(set.begin() + 20, set.end()), (Bytes{1, 2, 1, 5, 10, 3}));
-  ASSERT_EQ(g_prompts.size(), 1u);
+  ASSERT_EQ(g_prompts.size(), 2u);
   EXPECT_EQ(g_prompts[0], lang::Text(603));
+  EXPECT_EQ(g_prompts[1], lang::Text(650));
 }
 
 }  // namespace

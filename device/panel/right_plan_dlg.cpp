@@ -269,7 +269,7 @@ void CRightPlanDlg::Close() {
 void CRightPlanDlg::OnCommand(int id) {
   switch (id) {
     case IDC_PTZ_CONFIG:
-      return OnPtzConfig();
+      return OnPtzSettings();
     case IDC_RECORD_SEARCH:
       return (void)records::OpenRecordSearch(
           m_hWnd, {settings_.dvrAddr, sock_, settings_.channelCount, host_ != nullptr, DeviceName(),
@@ -325,7 +325,7 @@ void CRightPlanDlg::SendPtz(uint8_t action) {
   BuildAndSend(&a, sock_, settings_.dvrAddr.c_str(), kBuildPtzAction, port_);
 }
 
-void CRightPlanDlg::OnPtzConfig() {
+void CRightPlanDlg::OnPtzSettings() {
   ptz::PtzSetSettings s;
   s.dvrAddr = settings_.dvrAddr;
   s.sock = sock_;

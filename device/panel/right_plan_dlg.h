@@ -97,7 +97,7 @@ class CRightPlanDlg {
   void OnCaptureDir();
   void OnPtzButton(int id, bool pressed);
   void SendPtz(uint8_t action);
-  void OnPtzConfig();
+  void OnPtzSettings();
   void OnImageAdjust();
 
   PanelHost* host_;

@@ -137,6 +137,12 @@ TEST(PtzRun, HeldButtonsPanPresetsReturnAndPictureModesBrightenTheChannels) {
   at(0.5, "click 190");
   at(0.5, "key escape");
   look("copied");
+  // Channel 1's luminance slider dragged up, as a script slides it.
+  at(0.5, "click 1008");
+  at(1.5, "move 10 10");
+  at(0.5, "slide 306 100");
+  at(0.5, "key escape");
+  look("slid");
   script.close();
   std::vector<std::string> args = {"-c",
                                    "exec \"$0\" \"$@\" 2>&1",
@@ -172,7 +178,7 @@ TEST(PtzRun, HeldButtonsPanPresetsReturnAndPictureModesBrightenTheChannels) {
   };
   EXPECT_TRUE(has("prompt setting success!"));
   EXPECT_TRUE(has("ptz config: channel 1 set: PELCO-D, address 1, speed 1"));
-  const char* names[] = {"base", "left", "right", "preset", "bright", "copied"};
+  const char* names[] = {"base", "left", "right", "preset", "bright", "copied", "slid"};
   std::vector<XrgbImage> images;
   for (const char* name : names) {
     auto early = Png(dir / (std::string(name) + "1.png"));
@@ -183,7 +189,7 @@ TEST(PtzRun, HeldButtonsPanPresetsReturnAndPictureModesBrightenTheChannels) {
     images.push_back(std::move(*late));
   }
   const XrgbImage &base = images[0], &left = images[1], &right = images[2], &preset = images[3],
-                  &bright = images[4], &copied = images[5];
+                  &bright = images[4], &copied = images[5], &slid = images[6];
 
   // Panning left moves the scene to the right in the picture, by about a tenth of its width
   // for the second held; the other way, then preset 1, which was stored at `left`.
@@ -217,6 +223,10 @@ TEST(PtzRun, HeldButtonsPanPresetsReturnAndPictureModesBrightenTheChannels) {
   EXPECT_GT(lit[0], before[0] + 20) << before[0] << " -> " << lit[0];
   EXPECT_NEAR(after[0], before[0], 6);
   EXPECT_NEAR(lit[1], before[1], 6);
+  // Dragged to 100, give or take the pixel the thumb lands on.
+  const std::string slide = "image: channel 1 (index 0) set: colour 0, contrast 100, luminance ";
+  EXPECT_TRUE(has(slide + "99,") || has(slide + "100,") || has(slide + "101,"));
+  EXPECT_GT(MeanLuma(slid, SceneBand(0)), after[0] + 20);
   EXPECT_GT(after[1], before[1] + 20) << before[1] << " -> " << after[1];
   if (!testing::Test::HasFailure()) fs::remove_all(dir);  // a failed run keeps its pictures
 }
