@@ -318,6 +318,19 @@ TEST_F(PanelTest, PtzButtonsSendWhilePressedAndStopOnceWhateverEndsThePress) {
   ReleaseCapture();
   ReleaseAt(Centre(1020));
   EXPECT_TRUE(Receive(nullptr, 400).empty());
+  // So with the button disabled under the finger, or told to cancel its mode.
+  Press(1022);
+  EXPECT_EQ(Action(Receive()), (Bytes{2, 0, 3, 1}));
+  EnableWindow(Item(1022), FALSE);
+  EXPECT_EQ(Action(Receive()), (Bytes{0, 0, 3, 1}));
+  EnableWindow(Item(1022), TRUE);
+  ReleaseAt(Centre(1022));
+  Press(1021);
+  EXPECT_EQ(Action(Receive()), (Bytes{7, 0, 3, 1}));
+  SendMessageA(Item(1021), WM_CANCELMODE, 0, 0);
+  EXPECT_EQ(Action(Receive()), (Bytes{0, 0, 3, 1}));
+  ReleaseAt(Centre(1021));
+  EXPECT_TRUE(Receive(nullptr, 400).empty());
   // Presets with the combo's number.
   SendMessageA(Item(179), CB_SETCURSEL, 4, 0);
   const std::pair<int, int> presets[] = {{180, 19}, {181, 17}, {182, 18}};
