@@ -37,6 +37,10 @@ CameraDesk::CameraDesk(int channels, int width, int height, Log log)
   cameras_.resize(heads_.size());
 }
 
+CameraDesk::~CameraDesk() {
+  if (builder_.joinable()) builder_.join();
+}
+
 CameraHead* CameraDesk::head(int channel) {
   if (channel < 1 || channel > static_cast<int>(heads_.size())) return nullptr;
   return heads_[channel - 1].get();
@@ -54,16 +58,33 @@ void CameraDesk::GoLive(int channel) {
   if (channel < 1 || channel > static_cast<int>(cameras_.size())) return;
   LiveCamera* camera = cameras_[channel - 1].get();
   if (camera == nullptr || camera->live()) return;
-  if (!scene_) {
-    auto start = std::chrono::steady_clock::now();
-    scene_ = std::make_unique<Scene>(Scene::ForCameras(width_, height_));
-    std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    char text[96];
-    std::snprintf(text, sizeof text, "camera: scene of %dx%d made in %.2f s", scene_->width(),
-                  scene_->height(), took.count());
-    log_(text);
+  std::lock_guard<std::mutex> lock(mu_);
+  if (scene_) {
+    StartCamera(channel, scene_.get());
+    return;
   }
-  if (camera->GoLive(scene_.get())) {
+  waiting_.insert(channel);
+  if (!builder_.joinable()) builder_ = std::thread(&CameraDesk::MakeScene, this);
+}
+
+void CameraDesk::MakeScene() {
+  auto start = std::chrono::steady_clock::now();
+  auto scene = std::make_unique<Scene>(Scene::ForCameras(width_, height_));
+  std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+  char text[96];
+  std::snprintf(text, sizeof text, "camera: scene of %dx%d made in %.2f s", scene->width(),
+                scene->height(), took.count());
+  log_(text);
+  std::lock_guard<std::mutex> lock(mu_);
+  scene_ = std::move(scene);
+  for (int channel : waiting_) StartCamera(channel, scene_.get());
+  waiting_.clear();
+}
+
+void CameraDesk::StartCamera(int channel, const Scene* scene) {
+  LiveCamera* camera = cameras_[channel - 1].get();
+  if (camera->live()) return;
+  if (camera->GoLive(scene)) {
     log_("camera: channel " + std::to_string(channel) + " coded live from now on");
   } else {
     log_("camera: channel " + std::to_string(channel) + " cannot be coded live (no coder)");
@@ -85,10 +106,10 @@ std::optional<std::vector<uint8_t>> CameraDesk::Action(std::span<const uint8_t> 
     return std::nullopt;
   }
   const auto now = CameraHead::Clock::now();
-  if (r->action <= kIrisMinus) {
+  if (r->action <= kPtzIrisMinus) {
     h->Move(r->action, now);
-    if (r->action == kStop) line += ": " + ViewText(h->Shot(now).view);
-  } else if (r->action >= kSetPreset && r->action <= kCallPreset) {
+    if (r->action == kPtzStop) line += ": " + ViewText(h->Shot(now).view);
+  } else if (r->action >= kPtzSetPreset && r->action <= kPtzCallPreset) {
     Preset(*h, r->action, r->preset, line);
   } else {
     log_(line + ": unknown action, ignored");
@@ -103,10 +124,10 @@ void CameraDesk::Preset(CameraHead& h, int action, int preset, std::string& line
   const auto now = CameraHead::Clock::now();
   if (preset < 1 || preset > 255) {
     line += ": preset outside 1-255, ignored";
-  } else if (action == kSetPreset) {
+  } else if (action == kPtzSetPreset) {
     h.SetPreset(preset, now);
     line += ": stored, " + ViewText(h.Shot(now).view);
-  } else if (action == kDeletePreset) {
+  } else if (action == kPtzDeletePreset) {
     line += h.DeletePreset(preset) ? ": deleted" : ": not set";
   } else if (h.CallPreset(preset, now)) {
     line += ": " + ViewText(h.Shot(now).view);

@@ -3,14 +3,18 @@
 // image settings, and for the channels whose pictures are drawn here a live camera. Answers
 // commands 26 (PTZ actions: no reply), 27 (PTZ settings) and 56 (image settings), logging each
 // one. A channel goes live on its first PTZ action or image change; the scene the live
-// cameras look at is made then, once for all of them.
+// cameras look at is made then, once for all of them, on a thread of its own (a large scene
+// takes a second), and the channels waiting for it go live when it is ready.
 // Handlers run on the command server's thread; cameras are read by the senders.
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tools/dvrsim/camera_head.h"
@@ -25,11 +29,14 @@ class CameraDesk {
 
   // Heads for channels 1..channels looking at pictures of width x height.
   CameraDesk(int channels, int width, int height, Log log);
+  ~CameraDesk();
+  CameraDesk(const CameraDesk&) = delete;
+  CameraDesk& operator=(const CameraDesk&) = delete;
 
   // Gives `channel` a live camera (its pictures are drawn here), with channel 1's relay lamps
   // from `relayMask` (null: none). The camera lives as long as the desk.
   LiveCamera* AddCamera(int channel, const std::atomic<int>* relayMask);
-  // Codes `channel` live from now on, when it has a camera.
+  // Codes `channel` live from now on (once the scene is made), when it has a camera.
   void GoLive(int channel);
 
   CameraHead* head(int channel);  // null outside 1..channels
@@ -41,12 +48,17 @@ class CameraDesk {
 
  private:
   void Preset(CameraHead& head, int action, int preset, std::string& line);
+  void MakeScene();                                   // the builder thread
+  void StartCamera(int channel, const Scene* scene);  // REQUIRES: mu_ held
 
   const int width_, height_;
   Log log_;
   std::vector<std::unique_ptr<CameraHead>> heads_;
   std::vector<std::unique_ptr<LiveCamera>> cameras_;  // by channel - 1; null: none
-  std::unique_ptr<Scene> scene_;                      // made when the first camera goes live
+  std::mutex mu_;
+  std::unique_ptr<Scene> scene_;  // guarded by mu_; made once, by builder_
+  std::set<int> waiting_;         // guarded by mu_: channels to go live once scene_ is there
+  std::thread builder_;           // started by the first GoLive, joined by the destructor
 };
 
 }  // namespace dvrsim

@@ -19,21 +19,21 @@ struct Direction {
 
 Direction PanDirection(int action) {
   switch (action) {
-    case kUp:
+    case kPtzUp:
       return {0, -1};
-    case kDown:
+    case kPtzDown:
       return {0, 1};
-    case kLeft:
+    case kPtzLeft:
       return {-1, 0};
-    case kRight:
+    case kPtzRight:
       return {1, 0};
-    case kLeftUp:
+    case kPtzLeftUp:
       return {-1, -1};
-    case kRightUp:
+    case kPtzRightUp:
       return {1, -1};
-    case kLeftDown:
+    case kPtzLeftDown:
       return {-1, 1};
-    case kRightDown:
+    case kPtzRightDown:
       return {1, 1};
     default:
       return {0, 0};
@@ -57,18 +57,18 @@ CameraHead::CameraHead(SceneView home, int sceneWidth, int sceneHeight, int seri
 void CameraHead::Settle(Clock::time_point now) {
   const double t = std::chrono::duration<double>(now - since_).count();
   since_ = std::max(since_, now);
-  if (t <= 0 || moving_ == kStop) return;
+  if (t <= 0 || moving_ == kPtzStop) return;
   const Direction d = PanDirection(moving_);
   const double perSpeed = (kPanAtSpeed63 - kPanAtSpeed1) / 62;
   const double pan = (kPanAtSpeed1 + perSpeed * (serial_.speed - 1)) * pictureWidth_ / pose_.zoom;
   pose_.x += d.dx * pan * t;
   pose_.y += d.dy * pan * t;
-  if (moving_ == kFocusPlus) pose_.focus += kFocusPerSecond * t;
-  if (moving_ == kFocusMinus) pose_.focus -= kFocusPerSecond * t;
-  if (moving_ == kZoomPlus) pose_.zoom *= std::exp2(kZoomStopsPerSecond * t);
-  if (moving_ == kZoomMinus) pose_.zoom *= std::exp2(-kZoomStopsPerSecond * t);
-  if (moving_ == kIrisPlus) iris_ += kIrisPerSecond * t;
-  if (moving_ == kIrisMinus) iris_ -= kIrisPerSecond * t;
+  if (moving_ == kPtzFocusPlus) pose_.focus += kFocusPerSecond * t;
+  if (moving_ == kPtzFocusMinus) pose_.focus -= kFocusPerSecond * t;
+  if (moving_ == kPtzZoomPlus) pose_.zoom *= std::exp2(kZoomStopsPerSecond * t);
+  if (moving_ == kPtzZoomMinus) pose_.zoom *= std::exp2(-kZoomStopsPerSecond * t);
+  if (moving_ == kPtzIrisPlus) iris_ += kIrisPerSecond * t;
+  if (moving_ == kPtzIrisMinus) iris_ -= kIrisPerSecond * t;
   Limit();
 }
 
@@ -95,7 +95,7 @@ SceneView CameraHead::ViewOf(const CameraPose& pose) const {
 }
 
 void CameraHead::Move(int action, Clock::time_point now) {
-  if (action < kStop || action > kIrisMinus) return;
+  if (action < kPtzStop || action > kPtzIrisMinus) return;
   std::lock_guard<std::mutex> lock(mu_);
   Settle(now);
   moving_ = action;
@@ -120,7 +120,7 @@ bool CameraHead::CallPreset(int preset, Clock::time_point now) {
   auto p = presets_.find(preset);
   if (p == presets_.end()) return false;
   Settle(now);
-  moving_ = kStop;
+  moving_ = kPtzStop;
   pose_ = p->second;
   return true;
 }

@@ -67,7 +67,7 @@ class CameraHead {
   mutable std::mutex mu_;
   CameraPose pose_;                    // guarded by mu_
   double iris_ = 0;                    // guarded by mu_; gain 2^(iris / kIrisLimit)
-  int moving_ = kStop;                 // guarded by mu_
+  int moving_ = kPtzStop;              // guarded by mu_
   Clock::time_point since_;            // guarded by mu_: pose_ holds as of then
   std::map<int, CameraPose> presets_;  // guarded by mu_
   SerialSettings serial_;              // guarded by mu_

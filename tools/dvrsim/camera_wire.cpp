@@ -9,9 +9,9 @@ const char* PtzActionName(int action) {
                                        "left up", "right up", "left down", "right down", "focus +",
                                        "focus -", "zoom +",   "zoom -",    "iris +",     "iris -"};
   if (action >= 0 && action < static_cast<int>(std::size(kNames))) return kNames[action];
-  if (action == kSetPreset) return "set preset";
-  if (action == kDeletePreset) return "delete preset";
-  if (action == kCallPreset) return "call preset";
+  if (action == kPtzSetPreset) return "set preset";
+  if (action == kPtzDeletePreset) return "delete preset";
+  if (action == kPtzCallPreset) return "call preset";
   return "unknown";
 }
 

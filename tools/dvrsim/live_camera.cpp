@@ -30,11 +30,6 @@ bool LiveCamera::GoLive(const Scene* scene) {
   return true;
 }
 
-uint64_t LiveCamera::framesCoded() const {
-  std::lock_guard<std::mutex> lock(mu_);
-  return newest_;
-}
-
 std::shared_ptr<const CodedFrame> LiveCamera::Next(uint64_t* cursor, bool fromKey) {
   if (!live()) return nullptr;
   std::lock_guard<std::mutex> lock(mu_);

@@ -33,8 +33,6 @@ class LiveCamera {
   // newest one when it is that fresh, else a new one. Null when not live or coding failed.
   std::shared_ptr<const CodedFrame> Next(uint64_t* cursor, bool fromKey);
 
-  uint64_t framesCoded() const;
-
  private:
   std::shared_ptr<const CodedFrame> CodeNext(bool key);  // REQUIRES: mu_ held
 
