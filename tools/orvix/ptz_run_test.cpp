@@ -89,7 +89,6 @@ TEST(PtzRun, HeldButtonsPanPresetsReturnAndPictureModesBrightenTheChannels) {
   const fs::path dir = fs::temp_directory_path() / ("ptz_run_test_" + std::to_string(getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
-  auto shot = [&](const char* name) { return (dir / name).string(); };
   // Each state is looked at twice, 3.5 and 5 s after the action that made it: the pictures
   // reach the screen through the coder, the network and the decoder, late on a busy machine,
   // and the two looks tell whether the picture has settled.
