@@ -220,11 +220,13 @@ void imageadjust::ReadSettings() {
   Drain();
   ImageQuery query{kImageGet, static_cast<uint8_t>(SelectedChannel()), {0, 0}};
   std::vector<uint8_t> d = BuildImageQuery(query);
-  SendCommand(d.data(), sock_, static_cast<int>(d.size()), settings_.dvrAddr.c_str(),
-              settings_.commandPort);
+  // A get that could not be sent has no answer to wait for.
+  const bool sent = SendCommand(d.data(), sock_, static_cast<int>(d.size()),
+                                settings_.dvrAddr.c_str(), settings_.commandPort);
   uint8_t buffer[kReplyBytes];
-  int got =
-      WaitReadable(sock_, kReadSeconds) > 0 ? ReceiveDatagram(sock_, buffer, kReplyBytes) : -1;
+  int got = sent && WaitReadable(sock_, kReadSeconds) > 0
+                ? ReceiveDatagram(sock_, buffer, kReplyBytes)
+                : -1;
   if (got > 0) {
     ReplyFault fault;
     auto reply = ParseReply(std::span<const uint8_t>(buffer, static_cast<size_t>(got)), &fault);

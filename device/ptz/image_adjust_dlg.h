@@ -9,7 +9,7 @@
 // DVR's answer to a get synchronously: the window thread blocks up to 2 s per read, then the
 // whole window is repainted at once. An answer that arrives after its wait is thrown away
 // before the next get, so it cannot be taken for another channel's. Without an answer the
-// sliders keep their positions.
+// sliders keep their positions; a get that could not be sent is not waited for.
 //
 // Threads: the window thread only.
 

@@ -297,6 +297,12 @@ TEST_F(ImageAdjustTest, AnAnswerLaterThanTheWaitChangesNothingThenOrAfter) {
   dvr_.Settings(0, {11, 12, 13, 14});
   Choose(0);
   EXPECT_EQ(Labels(), (Bytes{11, 12, 13, 14}));
+  // A get that cannot be sent (no dotted address) is not waited for.
+  dialog_ = std::make_unique<imageadjust>(ImageAdjustSettings{"no-address", 4, dvr_.port()});
+  const auto opened = std::chrono::steady_clock::now();
+  ASSERT_TRUE(dialog_->Create(nullptr));
+  EXPECT_LT(std::chrono::steady_clock::now() - opened, std::chrono::milliseconds(1500));
+  EXPECT_EQ(Labels(), (Bytes{0, 0, -128, 0}));
 }
 
 TEST(PtzValues, ButtonsRepliesAndPresets) {
