@@ -43,7 +43,10 @@ int SliderIndex(int id) {
 
 imageadjust::~imageadjust() {
   CloseSocket();
-  if (!modal_ && m_hWnd != nullptr && IsWindow(m_hWnd)) DestroyWindow(m_hWnd);
+  if (!modal_ && m_hWnd != nullptr && IsWindow(m_hWnd)) {
+    SetWindowLongPtrA(m_hWnd, DWLP_USER, 0);  // its last messages must not find this object
+    DestroyWindow(m_hWnd);
+  }
   if (background_ != nullptr) DeleteObject(background_);
 }
 
