@@ -6,6 +6,7 @@
 #include "device/widgets/mem_dc.h"
 #include "device/widgets/widget_art.h"
 #include "device/widgets/widget_theme.h"
+#include "platform/ui/commctrl.h"
 
 namespace device::widgets {
 namespace {
@@ -139,6 +140,17 @@ void CBitmapSlider::Paint() {
   EndPaint(m_hWnd, &ps);
 }
 
+// As a trackbar answers them, so that tools drive it the same way: the channel runs from the
+// thumb's middle at the minimum to its middle at the maximum.
+RECT CBitmapSlider::QueryRect(bool thumb) const {
+  RECT client;
+  GetClientRect(&client);
+  const int half = ThumbLength() / 2;
+  const int from = thumb ? PixelOf(pos_) : PixelOf(min_) + half;
+  const int to = thumb ? PixelOf(pos_) + ThumbLength() : PixelOf(max_) + half;
+  return vertical_ ? RECT{0, from, client.right, to} : RECT{from, 0, to, client.bottom};
+}
+
 void CBitmapSlider::Tell(UINT message) {
   SendMessageA(GetParent(), message, static_cast<WPARAM>(GetDlgCtrlID()), pos_);
 }
@@ -243,6 +255,16 @@ LRESULT CBitmapSlider::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_KILLFOCUS:
     case WM_ENABLE:
       Invalidate(FALSE);
+      return 0;
+    case TBM_GETPOS:
+      return pos_;
+    case TBM_GETRANGEMIN:
+      return min_;
+    case TBM_GETRANGEMAX:
+      return max_;
+    case TBM_GETTHUMBRECT:
+    case TBM_GETCHANNELRECT:
+      if (lparam != 0) *reinterpret_cast<RECT*>(lparam) = QueryRect(message == TBM_GETTHUMBRECT);
       return 0;
     default:
       return CWnd::WindowProc(message, wparam, lparam);

@@ -8,7 +8,8 @@
 // on a press that moved the thumb and on every change while dragging, kMsgSliderReleased on
 // the release. A press also stops the parent's timer kPlaybackTimerId. The arrow keys, Page
 // Up/Down, Home and End move it too, each move reported as a press and a release would be.
-// A disabled slider ignores the mouse and the keys.
+// A disabled slider ignores the mouse and the keys. It answers a trackbar's queries of its
+// position, range, thumb and channel rectangles (TBM_GET*).
 
 #include "device/widgets/wnd.h"
 #include "platform/gdi/gdi.h"
@@ -53,6 +54,7 @@ class CBitmapSlider : public CWnd {
   void OnKey(UINT key);
   bool MoveTo(int pos);
   void Tell(UINT message);
+  RECT QueryRect(bool thumb) const;
 
   HBITMAP channel_ = nullptr;
   HBITMAP thumb_ = nullptr;
