@@ -14,11 +14,7 @@
 namespace dvrsim {
 namespace fs = std::filesystem;
 
-int ClockDigits(std::time_t t) {
-  std::tm local{};
-  localtime_r(&t, &local);
-  return local.tm_hour * 100 + local.tm_min;
-}
+int PlayingTimeDigits(int seconds) { return seconds / 60 * 100 + seconds % 60; }
 
 RecordingFiles::RecordingFiles(std::string cacheDir, int width, int height, int seconds)
     : dir_(std::move(cacheDir)), width_(width), height_(height), seconds_(seconds) {}
@@ -27,7 +23,7 @@ std::string RecordingFiles::Name(const Recording& r) const {
   std::string when = r.startText;
   for (char& c : when) c = (c == ' ' || c == ':') ? '-' : c;
   return "rec_ch" + std::to_string(r.channel) + "_" + when + "_" + std::to_string(width_) + "x" +
-         std::to_string(height_) + "_" + std::to_string(seconds_) + "s.avi";
+         std::to_string(height_) + "_" + std::to_string(seconds_) + "s_mmss.avi";
 }
 
 RecordingFile RecordingFiles::Get(const Recording& r) {
@@ -95,10 +91,10 @@ void RecordingFiles::Make(const Recording& r, const std::string& path) {
   std::error_code ec;
   fs::create_directories(dir_, ec);
   if (ec) throw std::runtime_error("cannot create the cache folder " + dir_);
-  const int digits = ClockDigits(r.start);
   const int w = width_, h = height_, channel = r.channel;
-  auto frames = EncodePictures(w, h, seconds_ * kFramesPerSecond,
-                               [=](int) { return DrawTestPicture(w, h, channel, digits); });
+  auto frames = EncodePictures(w, h, seconds_ * kFramesPerSecond, [=](int i) {
+    return DrawTestPicture(w, h, channel, PlayingTimeDigits(i / kFramesPerSecond));
+  });
   // Another simulator may make the same file at the same time: each writes its own.
   const std::string part = path + ".part" + std::to_string(std::random_device{}());
   WriteAvi(part, w, h, frames);
