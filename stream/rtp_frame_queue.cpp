@@ -167,6 +167,12 @@ RtpPacketRecord* RtpFrameQueue::TakeDue(int playing, uint32_t now) {
   return Reached(oldestTimestamp, PlayheadAt(now, unitsPerMs)) ? Release(oldest) : nullptr;
 }
 
+void RtpFrameQueue::Reanchor(uint32_t timestamp) {
+  Hold hold(&lock);
+  timestampBase = timestamp - UnitsPerMs(clockRate) * (GetTickCount() + delayMs - tickBase);
+  dueCalls = 0;
+}
+
 int RtpFrameQueue::Count() const {
   Hold hold(&lock);
   return count_;
