@@ -4,8 +4,8 @@
 
 #include "platform/kernel/clock.h"
 #include "stream/interleaved.h"
-#include "stream/rtcp_bye.h"
 #include "stream/report.h"
+#include "stream/rtcp_bye.h"
 #include "stream/rtp_header.h"
 #include "stream/rtp_sockets.h"
 #include "stream/rtsp_session.h"
@@ -246,7 +246,7 @@ void Receiver::VideoTiming(uint32_t ts, uint32_t ssrc, uint16_t seq) {
     if (hasSeq && static_cast<int16_t>(seq - firstSeq) < 0) return;
     s_->firstVideoTimestamp = (base & kPlayBaseHasTime) ? static_cast<uint32_t>(base) : ts;
     s_->playBase.compare_exchange_strong(base, 0);
-    if (s_->videoQueue) s_->videoQueue->Reanchor(ts);
+    if (s_->videoQueue) s_->videoQueue->Reanchor(s_->firstVideoTimestamp, hasSeq ? firstSeq : -1);
   }
   if (s_->firstVideoTimestamp == 0) s_->firstVideoTimestamp = ts;
   // A packet stamped before the start (a server's clock that steps back) counts no time, not

@@ -5,8 +5,8 @@
 #include <new>
 
 #include "platform/kernel/clock.h"
-#include "stream/report.h"
 #include "stream/play_reply.h"
+#include "stream/report.h"
 #include "stream/rtp_sockets.h"
 #include "stream/rtsp_io.h"
 #include "stream/rtsp_messages.h"

@@ -5,6 +5,7 @@
 #include "PlaybackResources.h"
 #include "device/lang/lang_table.h"
 #include "device/playback/playback_texts.h"
+#include "device/protocol/messages.h"
 #include "device/widgets/widget_theme.h"
 #include "platform/gdi/gdi.h"
 #include "platform/prompt/prompt.h"
@@ -53,6 +54,23 @@ CPlayBackDlg::~CPlayBackDlg() {
 INT_PTR CPlayBackDlg::DoModal(HWND owner) {
   return DialogBoxParamA(PlaybackResources(), MAKEINTRESOURCEA(kDialogId), owner,
                          &CPlayBackDlg::DialogProc, reinterpret_cast<LPARAM>(this));
+}
+
+bool CPlayBackDlg::Create(HWND owner) {
+  modal_ = false;
+  HWND window = CreateDialogParamA(PlaybackResources(), MAKEINTRESOURCEA(kDialogId), owner,
+                                   &CPlayBackDlg::DialogProc, reinterpret_cast<LPARAM>(this));
+  if (window == nullptr) return false;
+  ShowWindow(window, SW_SHOW);
+  return true;
+}
+
+void CPlayBackDlg::Close(INT_PTR result) {
+  if (modal_) {
+    EndDialog(m_hWnd, result);
+  } else {
+    DestroyWindow(m_hWnd);
+  }
 }
 
 INT_PTR CPlayBackDlg::DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -188,9 +206,7 @@ void CPlayBackDlg::OnTimer() {
   ShowPosition(position);
 }
 
-void CPlayBackDlg::ShowPosition(int position) {
-  label_.SetText(PositionLabel(position, total_));
-}
+void CPlayBackDlg::ShowPosition(int position) { label_.SetText(PositionLabel(position, total_)); }
 
 bool CPlayBackDlg::CanRequest(bool report) {
   if (host_ == nullptr) return false;
@@ -296,7 +312,7 @@ void CPlayBackDlg::EndWith(int textId) {
   KillTimer(m_hWnd, kTimerId);
   MessageBoxA(m_hWnd, lang::Text(textId), lang::Text(kTextPrompt), MB_OK | MB_ICONWARNING);
   DestroyPlayback();
-  EndDialog(m_hWnd, IDOK);
+  Close(IDOK);
 }
 
 void CPlayBackDlg::OnClose() {
@@ -308,13 +324,13 @@ void CPlayBackDlg::OnClose() {
                 MB_OK | MB_ICONWARNING);
   }
   DestroyPlayback();
-  EndDialog(m_hWnd, IDCANCEL);
+  Close(IDCANCEL);
 }
 
 INT_PTR OpenPlayback(HWND owner, PlaybackHost* host, const std::string& dvrAddr, int storage,
                      const RecordEntry& record) {
-  const std::string url = PlaybackUrl(dvrAddr, host != nullptr ? host->RtspPort() : 554, storage,
-                                      record);
+  const std::string url =
+      PlaybackUrl(dvrAddr, host != nullptr ? host->RtspPort() : 554, storage, record);
   std::printf("%s\n", url.c_str());
   Flush();
   CPlayBackDlg dialog(host, url);

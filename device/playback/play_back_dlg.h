@@ -20,12 +20,13 @@
 
 #include "device/playback/playback_host.h"
 #include "device/playback/seek_queue.h"
-#include "device/protocol/messages.h"
 #include "device/widgets/bitmap_btn.h"
 #include "device/widgets/bitmap_slider.h"
 #include "device/widgets/color_static.h"
 #include "platform/ui/controls_common.h"
 #include "platform/ui/ui_types.h"
+
+struct RecordEntry;
 
 namespace device::playback {
 
@@ -44,6 +45,8 @@ class CPlayBackDlg {
 
   // Runs it modally over `owner`; -1 when it cannot be made.
   INT_PTR DoModal(HWND owner);
+  // Creates it modeless and shown (benchmarks and tools drive it so); its ends destroy it.
+  bool Create(HWND owner);
 
   HWND m_hWnd = nullptr;
   const std::string& url() const { return url_; }
@@ -65,6 +68,7 @@ class CPlayBackDlg {
   // Stops the timer, shows `textId`, destroys the playback and closes the dialog.
   void EndWith(int textId);
   void DestroyPlayback();
+  void Close(INT_PTR result);
   void ShowPosition(int position);
   int Position();
   bool CanRequest(bool report);
@@ -78,6 +82,7 @@ class CPlayBackDlg {
   bool durationKnown_ = false;
   bool paused_ = false;
   bool destroyed_ = false;
+  bool modal_ = true;
   int total_ = 0;  // seconds, 0 until the duration is known
   std::unique_ptr<SeekQueue> seeks_;
 };

@@ -17,11 +17,11 @@ namespace device::playback {
 
 // What the dialog reads of the playback session on every tick.
 struct PlaybackStatus {
-  bool session = false;      // a playback session exists
-  bool running = false;      // its thread has not ended
-  bool ended = false;        // the server said the recording played to its end
-  uint32_t durationMs = 0;   // from the description's range, 0 until known
-  int startPosition = 0;     // seconds from which it last played
+  bool session = false;         // a playback session exists
+  bool running = false;         // its thread has not ended
+  bool ended = false;           // the server said the recording played to its end
+  uint32_t durationMs = 0;      // from the description's range, 0 until known
+  int startPosition = 0;        // seconds from which it last played
   uint32_t elapsedSeconds = 0;  // played since then
 };
 

@@ -7,8 +7,8 @@ namespace device::playback {
 std::string PlaybackUrl(const std::string& dvrAddr, int rtspPort, int storage,
                         const RecordEntry& record) {
   char path[96];
-  std::snprintf(path, sizeof path, ":%d/%d_%d_%d_%d_%d_%d_.avi", rtspPort, storage,
-                record.locatorA, record.locatorC, record.locatorB, record.locatorD, record.size);
+  std::snprintf(path, sizeof path, ":%d/%d_%d_%d_%d_%d_%d_.avi", rtspPort, storage, record.locatorA,
+                record.locatorC, record.locatorB, record.locatorD, record.size);
   return "rtsp://" + dvrAddr + path;
 }
 

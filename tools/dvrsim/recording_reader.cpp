@@ -46,7 +46,8 @@ void Walk(const uint8_t* begin, const uint8_t* end, std::vector<CodedFrame>* fra
 std::optional<std::vector<CodedFrame>> ReadRecordingFrames(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
   if (bytes.size() < 12 || !Is(bytes.data(), "RIFF") || !Is(bytes.data() + 8, "AVI ")) {
     return std::nullopt;
   }

@@ -127,8 +127,8 @@ RecordingReply RecordingRequests::Play(const RtspRequest& r, RecordingSession& s
   std::string info = "RTP-Info: url=" + RecordingBase(r.url) + "/" + kVideoControl +
                      ";seq=" + std::to_string(point->seq) +
                      ";rtptime=" + std::to_string(point->rtptime) + "\r\n";
-  std::string range = "Range: npt=" + Seconds(point->npt) + "-" +
-                      Seconds(session.recording().seconds()) + "\r\n";
+  std::string range =
+      "Range: npt=" + Seconds(point->npt) + "-" + Seconds(session.recording().seconds()) + "\r\n";
   return RecordingReply{200, range + SessionHeader(session) + info, ""};
 }
 

@@ -154,15 +154,16 @@ void RecordingSession::SendPicture(size_t index) {
     if (config_.stats != nullptr) ++config_.stats->rtpPackets;
   }
   if (Clock::now() - lastReport_ >= kReportInterval) {
-    SendRtcp(BuildSenderReport(track_.ssrc, NtpNow(), timestamp, video_.packets(), video_.octets()));
+    SendRtcp(
+        BuildSenderReport(track_.ssrc, NtpNow(), timestamp, video_.packets(), video_.octets()));
     lastReport_ = Clock::now();
   }
 }
 
 // A sender report and the BYE in one compound packet, as RTCP asks.
 void RecordingSession::SendBye() {
-  const uint32_t last = firstTimestamp_ +
-                        static_cast<uint32_t>(recording_->frames.size()) * kTicksPerFrame;
+  const uint32_t last =
+      firstTimestamp_ + static_cast<uint32_t>(recording_->frames.size()) * kTicksPerFrame;
   Datagram d = BuildSenderReport(track_.ssrc, NtpNow(), last, video_.packets(), video_.octets());
   const uint32_t ssrc = track_.ssrc;
   d.insert(d.end(), {0x81, kRtcpBye, 0, 1, static_cast<uint8_t>(ssrc >> 24),

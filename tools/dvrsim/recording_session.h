@@ -78,15 +78,15 @@ class RecordingSession {
   RecordingSessionConfig config_;
   mutable std::mutex mu_;
   std::condition_variable changed_;
-  Track track_;                 // guarded by mu_
-  bool playing_ = false;        // guarded by mu_
-  size_t next_ = 0;             // the next picture to send; guarded by mu_
-  size_t epochIndex_ = 0;       // picture sent at epoch_; guarded by mu_
-  Clock::time_point epoch_;     // guarded by mu_
+  Track track_;                   // guarded by mu_
+  bool playing_ = false;          // guarded by mu_
+  size_t next_ = 0;               // the next picture to send; guarded by mu_
+  size_t epochIndex_ = 0;         // picture sent at epoch_; guarded by mu_
+  Clock::time_point epoch_;       // guarded by mu_
   Clock::time_point lastReport_;  // guarded by mu_
-  bool stop_ = false;           // guarded by mu_
+  bool stop_ = false;             // guarded by mu_
   uint32_t firstTimestamp_;
-  RtpPacketizer video_;         // guarded by mu_
+  RtpPacketizer video_;  // guarded by mu_
   std::atomic<bool> expired_{false};
   std::atomic<int64_t> lastActivityMs_;
   std::thread sender_;

@@ -75,8 +75,8 @@ std::optional<double> ParseNptStart(const std::string& range) {
   at += 4;
   size_t end = at;
   bool point = false;
-  while (end < range.size() && (std::isdigit(static_cast<unsigned char>(range[end])) ||
-                                (!point && range[end] == '.'))) {
+  while (end < range.size() &&
+         (std::isdigit(static_cast<unsigned char>(range[end])) || (!point && range[end] == '.'))) {
     point = point || range[end] == '.';
     ++end;
   }

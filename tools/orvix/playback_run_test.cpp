@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -47,7 +47,8 @@ struct RunOutput {
   // Every "show ID" line of control `id`, in order.
   std::vector<Shown> Shows(int id) const {
     std::vector<Shown> out;
-    std::regex line("control " + std::to_string(id) + ": \"(.*)\" at (-?\\d+),(-?\\d+),(-?\\d+),(-?\\d+)");
+    std::regex line("control " + std::to_string(id) +
+                    ": \"(.*)\" at (-?\\d+),(-?\\d+),(-?\\d+),(-?\\d+)");
     for (const auto& l : lines) {
       std::smatch m;
       if (!std::regex_search(l, m, line)) continue;
@@ -94,8 +95,9 @@ class PlaybackRun : public testing::Test {
     dir_ = avi_probe::TempDir();
     fs::create_directories(dir_ / "captures");
     // One recording per channel and day, long enough to be dragged to 2:00.
-    dvrsimArgs_ = {"--record-cache", (dir_ / "cache").string(), "--record-seconds",
-                   std::to_string(kRecordSeconds), "--records-per-day", "1"};
+    dvrsimArgs_ = {"--record-cache",    (dir_ / "cache").string(),
+                   "--record-seconds",  std::to_string(kRecordSeconds),
+                   "--records-per-day", "1"};
   }
   // A failed run keeps its folder, with what the program printed.
   void TearDown() override {
@@ -170,7 +172,8 @@ TEST_F(PlaybackRun, PlaysPausesCapturesSeeksAndEnds) {
     << "26 click 1003\n"
     << "29 show 1009\n29.5 click 184\n"
     << "30.5 slide 1007 120\n"
-    << "32.5 show 1009\n32.6 screenshot " << seek.string() << "\n"
+    << "32.5 show 1009\n32.6 screenshot " << seek.string()
+    << "\n"
     // Past the end (2:10): the dialog is gone, and so is its button.
     << "44 show 1003\n";
   auto child = Spawn(Script(s.str()), 46, WithSimulator());
@@ -180,7 +183,9 @@ TEST_F(PlaybackRun, PlaysPausesCapturesSeeksAndEnds) {
   std::smatch url;
   bool printed = false;
   for (const auto& l : run.lines) {
-    printed = printed || std::regex_match(l, std::regex("rtsp://127\\.0\\.0\\.1:554/0_1_0_1_\\d{8}_\\d+_\\.avi"));
+    printed =
+        printed ||
+        std::regex_match(l, std::regex("rtsp://127\\.0\\.0\\.1:554/0_1_0_1_\\d{8}_\\d+_\\.avi"));
   }
   EXPECT_TRUE(printed) << "the recording's URL is printed";
   auto video = run.Shows(kVideoWindowId);
@@ -214,8 +219,8 @@ TEST_F(PlaybackRun, PlaysPausesCapturesSeeksAndEnds) {
   const int seekLabel = LabelSeconds(labels[5].text), seekPicture = PictureSeconds(seek, v);
   EXPECT_GE(seekPicture, 119) << labels[5].text;
   EXPECT_LE(seekPicture, 124) << labels[5].text;
-  EXPECT_LE(std::abs(seekPicture - seekLabel), 1) << "picture " << seekPicture << " label "
-                                                  << labels[5].text;
+  EXPECT_LE(std::abs(seekPicture - seekLabel), 1)
+      << "picture " << seekPicture << " label " << labels[5].text;
 
   // The end of the recording: the message, the session torn down, the dialog closed.
   EXPECT_TRUE(run.Has("prompt End Video Playback!"));
@@ -242,7 +247,8 @@ TEST_F(PlaybackRun, TheDvrGoneMidwayFailsThePlayback) {
   ASSERT_NE(dvr, nullptr) << error;
   std::string line;
   bool ready = false;
-  while (!ready && dvr->ReadLine(&line, 30000)) ready = line.find("dvrsim ready") != std::string::npos;
+  while (!ready && dvr->ReadLine(&line, 30000))
+    ready = line.find("dvrsim ready") != std::string::npos;
   ASSERT_TRUE(ready);
   auto child = Spawn(Script("17 show 1009\n"), 30, {"--dvr", "127.0.0.1"});
   ASSERT_NE(child, nullptr);
