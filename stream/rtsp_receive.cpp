@@ -1,5 +1,6 @@
 #include "stream/rtsp_receive.h"
 
+#include <optional>
 #include <vector>
 
 #include "platform/kernel/clock.h"
@@ -79,6 +80,7 @@ class Receiver {
   int errors_ = 0;
   bool heard_ = false;  // any RTP or RTCP data this run
   uint16_t lastAudioSeq_ = 0;
+  std::optional<uint32_t> videoSsrc_;  // of the last video packet
 };
 
 int Receiver::Run() {
@@ -197,7 +199,8 @@ void Receiver::DrainRtcp() {
 }
 
 void Receiver::Control(const uint8_t* data, int length) {
-  if (!RtcpHasBye({data, static_cast<size_t>(length)}) || s_->endOfStream) return;
+  if (!videoSsrc_ || s_->endOfStream) return;
+  if (!RtcpByeFor({data, static_cast<size_t>(length)}, *videoSsrc_)) return;
   s_->endOfStream = 1;
   Report("the server ended the stream (RTCP BYE), chn:%d\n", s_->channelNumber);
 }
@@ -240,6 +243,7 @@ void Receiver::Timing(Ready which, const uint8_t* data, int length) {
 // A playback PLAY names its stream's first packet: packets before it (sent before a PAUSE,
 // still on the way) count nothing, and the count starts again from it.
 void Receiver::VideoTiming(uint32_t ts, uint32_t ssrc, uint16_t seq) {
+  videoSsrc_ = ssrc;
   if (uint64_t base = s_->playBase.load(); base & kPlayBasePending) {
     const bool hasSeq = (base & kPlayBaseHasSeq) != 0;
     const auto firstSeq = static_cast<uint16_t>(base >> 32);

@@ -187,8 +187,11 @@ void CPlayBackDlg::OnTimer() {
   const PlaybackStatus status = host_->Status();
   const bool seeking = seeks_ && seeks_->Busy();
   // A recording whose length is whole seconds never counts past its total: its end is the
-  // server's word that the stream ended.
-  if ((durationKnown_ && position > total_) || (status.ended && !seeking && !paused_)) {
+  // server's word that the stream ended, within its last second (servers also say BYE for a
+  // source they replace when a stream starts or seeks).
+  const bool saidEnd =
+      status.ended && !seeking && !paused_ && durationKnown_ && position >= total_ - 1;
+  if ((durationKnown_ && position > total_) || saidEnd) {
     return EndWith(kTextEnded);
   }
   if (!status.running) return EndWith(kTextFailed);

@@ -22,6 +22,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FindServerPorts(text, &rtp, &rtcp);
   ParsePlayStart(text);
   // The same bytes as a datagram on an RTCP socket.
-  RtcpHasBye({data + 1, size - 1});
+  RtcpByeFor({data + 1, size - 1}, 0x11223344);
   return 0;
 }
