@@ -1,7 +1,8 @@
 #pragma once
 // The recorder's files: one AVI (H.264, 25 frames/s, a key frame every second) per recording,
 // whose picture shows the channel on its first row and the time into the recording (MMSS:
-// "0200" two minutes in) on its second, so that a player's position can be read off it. Each is
+// "0200" two minutes in) on its second, so that a player's position can be read off it, and
+// in a corner the hour and minute it starts and its day as grey levels. Each is
 // made on first use and kept in the cache folder, where later runs (and other simulators sharing
 // the folder) find it; it is written beside its name and renamed, so a half-written file is never
 // taken for a whole one.
