@@ -267,7 +267,7 @@ bool PlayControlStep(const InputStep& step, InputInjector& input, std::string* e
       ClickAt(input, centre);
       return true;
     case InputAction::kPress:
-      input.MoveTo(centre.x, centre.y);
+      MoveOnto(input, centre);
       input.Press(Button::kLeft, centre.x, centre.y);
       return true;
     case InputAction::kRelease:
