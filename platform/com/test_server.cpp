@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/com/ocidl.h"
+#include "platform/com/typelib.h"
 #include "platform/kernel/module.h"
 #include "platform/registry/winreg.h"
 
@@ -137,6 +138,18 @@ bool SetText(const std::string& key_path, LPCSTR name, const std::string& text) 
 
 bool Gone(LONG result) { return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND; }
 
+HRESULT RegisterLibrary() {
+  std::u16string file;
+  for (char c : ModuleFile()) file += static_cast<char16_t>(static_cast<unsigned char>(c));
+  ITypeLib* lib = nullptr;
+  HRESULT result = LoadTypeLib(file.c_str(), &lib);
+  if (SUCCEEDED(result)) {
+    result = RegisterTypeLib(lib, file.c_str(), nullptr);
+    lib->Release();
+  }
+  return result;
+}
+
 }  // namespace
 
 TEST_SERVER_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
@@ -150,6 +163,7 @@ TEST_SERVER_EXPORT HRESULT DllCanUnloadNow() {
 
 TEST_SERVER_EXPORT HRESULT DllRegisterServer() {
   if (std::getenv(kTestServerFailVariable)) return SELFREG_E_CLASS;
+  if (FAILED(RegisterLibrary())) return SELFREG_E_TYPELIB;
   const std::string clsid = std::string("CLSID\\") + kTestServerClassText;
   const bool ok =
       SetText(clsid, nullptr, "Orvix test server") &&
@@ -162,6 +176,9 @@ TEST_SERVER_EXPORT HRESULT DllRegisterServer() {
 }
 
 TEST_SERVER_EXPORT HRESULT DllUnregisterServer() {
+  // Unlike the shells, the test server counts a library already gone as unregistered.
+  const HRESULT lib = UnRegisterTypeLib(kTestServerLibrary, 1, 0, 0, SYS_WIN32);
+  if (FAILED(lib) && lib != TYPE_E_REGISTRYACCESS) return SELFREG_E_TYPELIB;
   const std::string clsid = std::string("CLSID\\") + kTestServerClassText;
   const bool ok = Gone(SHDeleteKeyA(HKEY_CLASSES_ROOT, clsid.c_str())) &&
                   Gone(SHDeleteKeyA(HKEY_CLASSES_ROOT, kTestServerProgId));

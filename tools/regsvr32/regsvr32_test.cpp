@@ -67,6 +67,10 @@ TEST_F(Regsvr32Test, RegistersOnceUnregistersAndShowsTheOutcome) {
   EXPECT_NE(query.output.find("ThreadingModel    REG_SZ    Apartment"), std::string::npos);
   EXPECT_NE(query.output.find("ProgID\n    (Default)    REG_SZ    OrvixTest.Server.1"),
             std::string::npos);
+  Outcome library = RunProgram(
+      REG_BINARY, {"query", "HKCR\\TypeLib\\{7A1C0B22-3D4E-4F50-8A61-B2C3D4E5F607}", "/s"});
+  EXPECT_NE(library.output.find("1.0\\0\\win32\n    (Default)    REG_SZ    "), std::string::npos)
+      << library.output;
   const std::string once = Hive();
 
   // Again, with the message box: the registry does not change.
@@ -79,6 +83,8 @@ TEST_F(Regsvr32Test, RegistersOnceUnregistersAndShowsTheOutcome) {
   ASSERT_EQ(RunProgram(REGSVR32_BINARY, {"-su", COM_TEST_SERVER}).status, 0);
   EXPECT_EQ(RunProgram(REG_BINARY, {"query", kClassKey}).status, 1);
   EXPECT_EQ(RunProgram(REG_BINARY, {"query", "HKCR\\OrvixTest.Server.1"}).status, 1);
+  EXPECT_EQ(RunProgram(REG_BINARY, {"query", "HKCR\\TypeLib"}).output,
+            "HKEY_CLASSES_ROOT\\TypeLib\n\n");
   const std::string removed = Hive();
   EXPECT_EQ(RunProgram(REGSVR32_BINARY, {"/u", "/s", COM_TEST_SERVER}).status, 0);
   EXPECT_EQ(Hive(), removed);
