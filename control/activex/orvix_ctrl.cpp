@@ -1,6 +1,7 @@
 #include "control/activex/orvix_ctrl.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "OrviXResources.h"
 #include "control/activex/framework/registration.h"
@@ -132,6 +133,13 @@ void COrviXCtrl::OnDraw(HDC dc, const RECT& bounds) {
 }
 
 HRESULT COrviXCtrl::LoadProperties(IPropertyBag* bag, IErrorLog* log) {
+  // A host that runs a DVR simulator off the DVR's ports says where; a page never does.
+  if (const int port = std::atoi(ReadParam(bag, log, "OrvixRtspPort").c_str()); port > 0) {
+    core_->SetRtspPort(port);
+  }
+  if (const int port = std::atoi(ReadParam(bag, log, "OrvixCommandPort").c_str()); port > 0) {
+    core_->SetCommandPort(port);
+  }
   core_->LoadSettings([&](const char* name) { return ReadParam(bag, log, name); });
   return S_OK;
 }

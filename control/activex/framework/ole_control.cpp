@@ -1,6 +1,7 @@
 #include "control/activex/framework/ole_control.h"
 
 #include <cstdio>
+#include <map>
 #include <string>
 
 #include "control/activex/framework/ole_module.h"
@@ -11,6 +12,13 @@ namespace activex {
 namespace {
 
 int g_controls = 0;  // live controls of the module, on the window thread
+
+// The control of each control window. The window's user data is left to the control itself
+// (the viewer core keeps itself there).
+std::map<HWND, OleControl*>& Windows() {
+  static std::map<HWND, OleControl*> windows;
+  return windows;
+}
 
 // The window class is the module's: its name carries an address of the module, so that two
 // modules built with the framework never share one.
@@ -226,13 +234,14 @@ LRESULT OleControl::Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam
     auto* create = reinterpret_cast<CREATESTRUCTA*>(lparam);
     auto* control = static_cast<OleControl*>(create->lpCreateParams);
     control->window_ = window;
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(control));
+    Windows()[window] = control;
   }
-  auto* control = reinterpret_cast<OleControl*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!control) return DefWindowProcA(window, message, wparam, lparam);
+  auto it = Windows().find(window);
+  if (it == Windows().end()) return DefWindowProcA(window, message, wparam, lparam);
+  OleControl* control = it->second;
   const LRESULT result = control->WindowProc(message, wparam, lparam);
   if (message == WM_NCDESTROY) {
-    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    Windows().erase(window);
     control->window_ = nullptr;
   }
   return result;
