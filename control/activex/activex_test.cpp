@@ -7,10 +7,14 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/com/ocidl.h"
+#include "platform/display/display.h"
+#include "platform/gdi/gdi.h"
 #include "platform/process/child_process.h"
+#include "platform/ui/ui.h"
 
 namespace {
 
@@ -40,6 +44,56 @@ constexpr CLSID kPageId = {
     0x89BC02E5, 0xACE7, 0x4367, {0x82, 0xEF, 0xAD, 0x6B, 0xAC, 0xB4, 0x7D, 0xB8}};
 const IID kUnknownInterface = {
     0x01234567, 0x89AB, 0xCDEF, {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}};
+
+int ThreadCount() {
+  int n = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+    (void)entry;
+    ++n;
+  }
+  return n;
+}
+
+// A finished thread leaves /proc/self/task a moment after it is joined.
+int ThreadCountSettledAt(int expected) {
+  int n = ThreadCount();
+  for (int i = 0; i < 2500 && n != expected; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    n = ThreadCount();
+  }
+  return n;
+}
+
+bool Mapped(const char* file) {
+  std::ifstream maps("/proc/self/maps");
+  std::stringstream text;
+  text << maps.rdbuf();
+  return text.str().find(std::filesystem::canonical(file).string()) != std::string::npos;
+}
+
+void Drain() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+}
+
+// A page of one channel that nothing answers: the control builds its grid and panel and
+// starts no stream.
+class QuietPage : public IPropertyBag {
+ public:
+  HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+  ULONG AddRef() override { return 2; }
+  ULONG Release() override { return 1; }
+  HRESULT Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
+    const std::u16string key(name);
+    const char16_t* text = key == u"DvrAddr" ? u"127.0.0.2" : key == u"DvrChnNum" ? u"1" : nullptr;
+    if (!text) return E_INVALIDARG;
+    VariantClear(value);
+    value->vt = VT_BSTR;
+    value->bstrVal = SysAllocString(text);
+    return S_OK;
+  }
+  HRESULT Write(LPCOLESTR, VARIANT*) override { return E_NOTIMPL; }
+};
 
 class ActiveXTest : public ::testing::Test {
  protected:
@@ -139,6 +193,72 @@ TEST_F(ActiveXTest, TheControlIsSafeForTheInterfacesItHasOnly) {
   object->Release();
   control->Release();
   CoUninitialize();
+}
+
+LRESULT HostProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+// Two pages' controls in one process: the renderer and its capture thread come with the first
+// and go with the last; then the module unloads, and loads again for the next page.
+TEST_F(ActiveXTest, ControlsShareTheRendererAndTheModuleUnloadsAndReloads) {
+  ASSERT_EQ(RunProgram(REGSVR32_BINARY, {"/s", ORVIX_OCX}).status, 0);
+  std::string error;
+  auto display = platform::display::Display::CreateHeadless(874, 576, &error);
+  ASSERT_NE(display, nullptr) << error;
+  platform::gdi::InstallDcProvider();
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = HostProc;
+  wc.lpszClassName = "ActiveXTestHost";
+  ASSERT_NE(RegisterClassA(&wc), 0);
+  HWND host = CreateWindowExA(0, "ActiveXTestHost", "", WS_POPUP | WS_VISIBLE, 0, 0, 874, 576,
+                              nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(host, nullptr);
+  ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+  const int threads = ThreadCount();
+  const auto place = [&](RECT rect) {
+    IOleObject* object = nullptr;
+    EXPECT_EQ(CoCreateInstance(kClassId, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                               reinterpret_cast<void**>(&object)),
+              S_OK);
+    if (!object) return object;
+    IPersistPropertyBag* persist = nullptr;
+    object->QueryInterface(IID_IPersistPropertyBag, reinterpret_cast<void**>(&persist));
+    QuietPage page;
+    EXPECT_EQ(persist->Load(&page, nullptr), S_OK);
+    persist->Release();
+    EXPECT_EQ(object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, nullptr, 0, host, &rect), S_OK);
+    Drain();
+    return object;
+  };
+  const auto remove = [&](IOleObject* object) {
+    object->Close(OLECLOSE_NOSAVE);
+    object->Release();
+    Drain();
+  };
+
+  for (int page = 0; page < 2; ++page) {
+    IOleObject* first = place(RECT{0, 0, 437, 576});
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(Mapped(ORVIX_OCX));
+    const int with_one = ThreadCount();
+    EXPECT_GT(with_one, threads);  // the capture thread and the panel's receive thread
+    IOleObject* second = place(RECT{437, 0, 874, 576});
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(GetWindow(host, GW_CHILD) != nullptr, true);
+    remove(first);
+    EXPECT_GE(ThreadCount(), with_one - 1);  // the renderer stays for the second
+    CoFreeUnusedLibraries();
+    EXPECT_TRUE(Mapped(ORVIX_OCX));  // a control lives
+    remove(second);
+    EXPECT_EQ(ThreadCountSettledAt(threads), threads) << "page " << page;
+    EXPECT_EQ(GetWindow(host, GW_CHILD), nullptr);
+    CoFreeUnusedLibraries();
+    EXPECT_FALSE(Mapped(ORVIX_OCX)) << "page " << page;
+  }
+  CoUninitialize();
+  DestroyWindow(host);
+  UnregisterClassA("ActiveXTestHost", nullptr);
 }
 
 }  // namespace
