@@ -113,7 +113,7 @@ bool QueueSnap(const SnapItem& item) { return TheCapture().queue.Push(item); }
 CVideoOut* CChannel::InitRender() {
   if (FAILED(m_vOut.InitDirectDraw()) || m_vOut.InitDrawDib() == 0) return nullptr;
 #if VIDEOLIB_GDI_TEXT
-  m_vOut.SetPanelPainter(&info_panel::Draw);
+  m_vOut.SetPanelPainter(&info_panel::Draw, &info_panel::HasEntries);
 #endif
   Capture& c = TheCapture();
   if (c.thread == nullptr && c.queue.Init()) {

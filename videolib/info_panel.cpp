@@ -105,14 +105,18 @@ HFONT PanelFont(CVideoOut* out) {
 
 }  // namespace
 
+bool HasEntries(const void* panel, int channel) {
+  if (panel == nullptr) return false;
+  const auto& record = *static_cast<const SW_SHOW_ST*>(panel);
+  return std::any_of(std::begin(record.entries), std::end(record.entries),
+                     [channel](const SW_SHOW_ENTRY_ST& e) { return Concerns(e, channel); });
+}
+
 void Draw(CVideoOut* out, HDC dc, const RECT& rect, const void* panel, int channel) {
   if (out == nullptr || dc == nullptr || panel == nullptr) return;
   const auto& record = *static_cast<const SW_SHOW_ST*>(panel);
   // Most pictures carry no entry for their channel: they cost no context.
-  if (std::none_of(std::begin(record.entries), std::end(record.entries),
-                   [channel](const SW_SHOW_ENTRY_ST& e) { return Concerns(e, channel); })) {
-    return;
-  }
+  if (!HasEntries(panel, channel)) return;
   HFONT font = PanelFont(out);
   HDC mem = CreateCompatibleDC(dc);
   if (mem == nullptr) return;

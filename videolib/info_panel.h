@@ -55,6 +55,8 @@ constexpr uint32_t kLineColor = 0x565758;
 // box 40 pixels inside the upper right corner of `rect` on `dc`. The renderer's panel painter;
 // runs under the renderer lock, which guards the panel font.
 void Draw(CVideoOut* out, HDC dc, const RECT& rect, const void* record, int channel);
+// Whether `record` (a SW_SHOW_ST) has an entry that concerns `channel`: Draw draws nothing else.
+bool HasEntries(const void* record, int channel);
 
 }  // namespace info_panel
 #endif

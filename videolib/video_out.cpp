@@ -86,6 +86,9 @@ void CVideoOut::UninitRender() {
   m_hPanelFont = nullptr;
 #endif
   CrAutoLock lock(&m_lock);
+#if VIDEOLIB_GDI_TEXT
+  FreeComposeDc();
+#endif
   ReleaseDirectDraw();
 }
 
@@ -107,6 +110,39 @@ void CVideoOut::DrawPanel(HDC dc, const RECT& rect, const void* panel, int chann
   if (m_pPanelPainter != nullptr && panel != nullptr) {
     m_pPanelPainter(this, dc, rect, panel, channel);
   }
+}
+
+bool CVideoOut::PanelShown(const void* panel, int channel) const {
+  return m_pPanelPainter != nullptr && panel != nullptr &&
+         (m_pPanelConcerns == nullptr || m_pPanelConcerns(panel, channel));
+}
+
+HDC CVideoOut::ComposeDc(HDC like, int width, int height) {
+  if (m_hComposeDc != nullptr && m_composeSize.cx >= width && m_composeSize.cy >= height) {
+    return m_hComposeDc;
+  }
+  FreeComposeDc();
+  m_hComposeDc = CreateCompatibleDC(like);
+  m_hComposeBitmap = CreateCompatibleBitmap(like, width, height);
+  if (m_hComposeDc == nullptr || m_hComposeBitmap == nullptr) {
+    FreeComposeDc();
+    return nullptr;
+  }
+  m_hComposeOld = SelectObject(m_hComposeDc, m_hComposeBitmap);
+  m_composeSize = SIZE{width, height};
+  return m_hComposeDc;
+}
+
+void CVideoOut::FreeComposeDc() {
+  if (m_hComposeDc != nullptr) {
+    if (m_hComposeOld != nullptr) SelectObject(m_hComposeDc, m_hComposeOld);
+    DeleteDC(m_hComposeDc);
+  }
+  if (m_hComposeBitmap != nullptr) DeleteObject(m_hComposeBitmap);
+  m_hComposeDc = nullptr;
+  m_hComposeBitmap = nullptr;
+  m_hComposeOld = nullptr;
+  m_composeSize = SIZE{0, 0};
 }
 
 HRESULT CVideoOut::BltOnce(IDirectDrawSurface7* surface, RECT* src, RECT* dst, const void* panel,
@@ -261,15 +297,24 @@ int CVideoOut::DrawDib(const DibSource& src, HWND hwnd, const void* panel, int c
   BITMAPINFOHEADER header;
   PrepareDib(src, width, height, dw, dh, &header);
   const int dib_w = header.biWidth, dib_h = header.biHeight;
-  DrawDibBegin(m_hDrawDib, dc, dw, dh, &header, dib_w, dib_h, DDF_SAME_HDC);
-  DrawDibDraw(m_hDrawDib, dc, dst.left, dst.top, dw, dh, &header, m_pFlipBuf, 0, 0, dib_w, dib_h,
-              DDF_SAME_HDC | DDF_SAME_DRAW);
-  DrawDibEnd(m_hDrawDib);
+  HDC target = dc;
 #if VIDEOLIB_GDI_TEXT
-  DrawPanel(dc, dst, panel, channel);
+  // Drawn straight into the window, the picture would be seen without its panel until the
+  // panel is drawn over it: the panel would flicker.
+  HDC compose = PanelShown(panel, channel) ? ComposeDc(dc, dst.right, dst.bottom) : nullptr;
+  if (compose != nullptr) target = compose;
 #else
   (void)panel;
   (void)channel;
+#endif
+  DrawDibBegin(m_hDrawDib, target, dw, dh, &header, dib_w, dib_h, DDF_SAME_HDC);
+  DrawDibDraw(m_hDrawDib, target, dst.left, dst.top, dw, dh, &header, m_pFlipBuf, 0, 0, dib_w,
+              dib_h, DDF_SAME_HDC | DDF_SAME_DRAW);
+  DrawDibEnd(m_hDrawDib);
+#if VIDEOLIB_GDI_TEXT
+  DrawPanel(target, dst, panel, channel);
+  if (compose != nullptr)
+    BitBlt(dc, dst.left, dst.top, dw, dh, compose, dst.left, dst.top, SRCCOPY);
 #endif
   ReleaseDC(hwnd, dc);
   return 0;

@@ -81,8 +81,15 @@ class CVideoOut {
   // renderer lock, which also guards the panel font. Null draws no panel.
   using PanelPainter = void (*)(CVideoOut* out, HDC dc, const RECT& rect, const void* record,
                                 int channel);
-  // REQUIRES: no presentation in progress (set-up time, on the owner's thread).
-  void SetPanelPainter(PanelPainter painter) { m_pPanelPainter = painter; }
+  // Whether `record` has anything to draw for `channel`; null: always.
+  using PanelConcerns = bool (*)(const void* record, int channel);
+  // A picture that gets a panel is composed with it off the screen and shown in one blit, so
+  // the window never shows it without its panel. REQUIRES: no presentation in progress
+  // (set-up time, on the owner's thread).
+  void SetPanelPainter(PanelPainter painter, PanelConcerns concerns = nullptr) {
+    m_pPanelPainter = painter;
+    m_pPanelConcerns = concerns;
+  }
   HFONT GetPanelFont() const { return m_hPanelFont; }
   int GetPanelFontHeight() const { return m_nPanelFontHeight; }
   // Replaces the panel font by one of `height` (REQUIRES: renderer lock held).
@@ -96,6 +103,11 @@ class CVideoOut {
   HRESULT BltOnce(IDirectDrawSurface7* surface, RECT* src, RECT* dst, const void* panel,
                   int channel, IDirectDrawSurface7* osd);
   void DrawPanel(HDC dc, const RECT& rect, const void* panel, int channel);
+  bool PanelShown(const void* panel, int channel) const;
+  // The off-screen context a picture is composed in with its panel, at least `width` x
+  // `height` (REQUIRES: m_lock held); null when it cannot be made.
+  HDC ComposeDc(HDC like, int width, int height);
+  void FreeComposeDc();
 #else
   HRESULT BltOnce(IDirectDrawSurface7* surface, RECT* src, RECT* dst);
 #endif
@@ -126,6 +138,11 @@ class CVideoOut {
 #if VIDEOLIB_GDI_TEXT
   HFONT m_hPanelFont = nullptr;  // guarded by m_lock
   PanelPainter m_pPanelPainter = nullptr;
+  PanelConcerns m_pPanelConcerns = nullptr;
   int m_nPanelFontHeight = 10;
+  HDC m_hComposeDc = nullptr;  // guarded by m_lock, as are the three below
+  HBITMAP m_hComposeBitmap = nullptr;
+  HGDIOBJ m_hComposeOld = nullptr;
+  SIZE m_composeSize{0, 0};
 #endif
 };

@@ -357,12 +357,17 @@ struct PanelLog {
   std::atomic<int> calls{0};
   RECT rect{};
   IDirectDrawSurface7* lose = nullptr;  // lost again at every panel drawing
+  Desktop* desktop = nullptr;           // when set, `seen` takes its pixel at `spot`
+  POINT spot{};
+  uint32_t seen = 0;
 };
 PanelLog g_panel;
 
 void MarkPanel(CVideoOut*, HDC dc, const RECT& rect, const void*, int) {
   g_panel.calls++;
   g_panel.rect = rect;
+  if (g_panel.desktop != nullptr)
+    g_panel.seen = g_panel.desktop->Pixel(g_panel.spot.x, g_panel.spot.y);
   RECT mark{rect.left, rect.top, rect.left + 16, rect.top + 16};
   FillRect(dc, &mark, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   if (g_panel.lose != nullptr) platform::ddraw::LoseSurface(g_panel.lose);
@@ -374,6 +379,7 @@ class VideoOutPanelTest : public VideoOutTest {
     VideoOutTest::SetUp();
     g_panel.calls = 0;
     g_panel.lose = nullptr;
+    g_panel.desktop = nullptr;
     out_.SetPanelPainter(&MarkPanel);
   }
   void TearDown() override {
@@ -383,13 +389,20 @@ class VideoOutPanelTest : public VideoOutTest {
   const int record_ = 0;
 };
 
+// The panel is drawn over the picture before the window shows either: a window that showed
+// the new picture while its panel was being drawn would show the panel flicker.
 TEST_F(VideoOutPanelTest, DrawDibDrawsThePanelOverThePicture) {
-  std::vector<BYTE> pic = Yuy2Picture(352, 288, kBlue);
-  ASSERT_EQ(out_.DrawDibYuy2(pic.data(), a_.m_hWnd, &record_, 0, 1, 1, 352, 288), 0);
-  EXPECT_EQ(g_panel.calls, 1);
+  RECT c = ClientOnScreen(a_.m_hWnd);
+  std::vector<BYTE> red = Yuy2Picture(352, 288, kRed);
+  ASSERT_EQ(out_.DrawDibYuy2(red.data(), a_.m_hWnd, &record_, 0, 1, 1, 352, 288), 0);
+  g_panel.desktop = &desktop_;
+  g_panel.spot = POINT{c.left + 30, c.top + 60};
+  std::vector<BYTE> blue = Yuy2Picture(352, 288, kBlue);
+  ASSERT_EQ(out_.DrawDibYuy2(blue.data(), a_.m_hWnd, &record_, 0, 1, 1, 352, 288), 0);
+  EXPECT_EQ(g_panel.calls, 2);
   EXPECT_EQ(g_panel.rect.top, 20);
   EXPECT_EQ(g_panel.rect.left, 2);
-  RECT c = ClientOnScreen(a_.m_hWnd);
+  EXPECT_TRUE(Near(g_panel.seen, DibColor(kRed)));
   EXPECT_EQ(desktop_.Pixel(c.left + 5, c.top + 25), 0xFFFFFFu);
   EXPECT_EQ(desktop_.Pixel(c.left + 30, c.top + 60), DibColor(kBlue));
 }

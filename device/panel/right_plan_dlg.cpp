@@ -205,7 +205,7 @@ void CRightPlanDlg::SetUpPresets() {
   presetLabel_.SetText(lang::Text(IDC_PRESET_LABEL));
   HWND combo = GetDlgItem(m_hWnd, IDC_PRESET);
   for (int n = 1; n <= kPresetCount; ++n) {
-    char text[8];
+    char text[12];
     std::snprintf(text, sizeof text, "%d", n);
     SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
   }

@@ -428,7 +428,9 @@ TEST_F(RecordsTest, UsbExportRunsToCompleteOrEndsAsItsStatusSays) {
     EXPECT_EQ(ThePrompts().shown.back(), "There are files that are being exported, please wait!");
     ASSERT_TRUE(PumpUntil([&] { return dialog_->exportRow() == -1; })) << k.fail;
     EXPECT_EQ(Cell(1, 5), k.cell) << k.fail;
-    if (!k.message.empty()) EXPECT_EQ(ThePrompts().shown.back(), k.message);
+    if (!k.message.empty()) {
+      EXPECT_EQ(ThePrompts().shown.back(), k.message);
+    }
     TearDown();
     SetUp();
   }
