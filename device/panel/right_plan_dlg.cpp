@@ -94,7 +94,12 @@ CRightPlanDlg::~CRightPlanDlg() {
   Close();
   HWND window = m_hWnd;
   m_hWnd = nullptr;
-  if (window != nullptr && IsWindow(window)) DestroyWindow(window);
+  if (window != nullptr && IsWindow(window)) {
+    // Deleted while its parent is being destroyed, the window is not gone yet and still gets
+    // its WM_DESTROY: it must not find this object then.
+    SetWindowLongPtrA(window, DWLP_USER, 0);
+    DestroyWindow(window);
+  }
   DeleteObject(background_);
   DeleteObject(smallFont_);
 }

@@ -27,12 +27,20 @@ struct Cleanup {
   SOCKET sock = INVALID_SOCKET;
   std::FILE* file = nullptr;
   std::string part;
-  ~Cleanup() {
+  bool released = false;
+  ~Cleanup() { Release(); }
+  // Done before the outcome is reported, so that whoever sees it finds no part file left and
+  // the slot free.
+  void Release() {
+    if (released) return;
+    released = true;
     if (file != nullptr) {
       std::fclose(file);
+      file = nullptr;
       std::remove(part.c_str());  // not complete: no part of it stays behind
     }
     if (sock != INVALID_SOCKET) closesocket(sock);
+    sock = INVALID_SOCKET;
     slots.Release(slot);
   }
 };
@@ -81,7 +89,9 @@ int CodeText(int32_t code) {
   }
 }
 
-DownloadResult Fail(const DownloadJob& job, DownloadEvents& events, int text, int code = 0) {
+DownloadResult Fail(Cleanup& done, const DownloadJob& job, DownloadEvents& events, int text,
+                    int code = 0) {
+  done.Release();
   events.Finished(job.row, kDownloadFailed);
   events.Show(text, code);
   return kDownloadFailed;
@@ -95,7 +105,7 @@ DownloadResult RunDownload(const DownloadJob& job, DownloadSlots& slots, Downloa
   Cleanup done{slots, job.slot};
   done.sock = OpenStreamSocket();
   if (done.sock == INVALID_SOCKET || !Connect(done.sock, job)) {
-    return Fail(job, events, kTextConnectionFailed);
+    return Fail(done, job, events, kTextConnectionFailed);
   }
   const int timeout = kSocketTimeoutMs;
   setsockopt(done.sock, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout),
@@ -104,28 +114,28 @@ DownloadResult RunDownload(const DownloadJob& job, DownloadSlots& slots, Downloa
              sizeof timeout);
   std::vector<char> block(kDownloadBlockBytes);
   if (!SendAll(done.sock, &job.descriptor, sizeof job.descriptor)) {
-    return Fail(job, events, kTextDownloadFailed);
+    return Fail(done, job, events, kTextDownloadFailed);
   }
   char answerBytes[sizeof(DownloadReply)] = {};
   const int got = ReadAnswer(done.sock, answerBytes);
   if (got > 0 && got < kDownloadReplyMinBytes) Print("recv respone error!\n");
   DownloadAnswer answer = ReadDownloadReply(
       std::span(reinterpret_cast<const uint8_t*>(answerBytes), static_cast<size_t>(got)));
-  if (answer.kind == DownloadAnswer::kNoReply) return Fail(job, events, kTextDownloadFailed);
+  if (answer.kind == DownloadAnswer::kNoReply) return Fail(done, job, events, kTextDownloadFailed);
   if (answer.kind == DownloadAnswer::kFailed) {
-    return Fail(job, events, CodeText(answer.code), answer.code);
+    return Fail(done, job, events, CodeText(answer.code), answer.code);
   }
   events.ListRow(self, job.path);
   done.part = PartPath(job.path);
   done.file = std::fopen(done.part.c_str(), "wb");
   if (done.file == nullptr) {
     events.Progress(self, -1);
-    return Fail(job, events, kTextOpenFileFailed);
+    return Fail(done, job, events, kTextOpenFileFailed);
   }
   const int64_t size = job.descriptor.size;
   if (size < 0) {
     events.Progress(self, -1);
-    return Fail(job, events, kTextDownloadFailed);
+    return Fail(done, job, events, kTextDownloadFailed);
   }
   int64_t received = 0;
   int lastPercent = 0;
@@ -134,13 +144,14 @@ DownloadResult RunDownload(const DownloadJob& job, DownloadSlots& slots, Downloa
     const bool readable = WaitReadable(done.sock, 1) > 0;
     if (!slots.KeepRunning(job.slot)) {
       Print("cannel download---------\n");
+      done.Release();
       events.Finished(job.row, kDownloadCancelled);
       return kDownloadCancelled;
     }
     if (!readable) {
       if (++idle < job.stallSeconds) continue;
       events.Progress(self, -1);
-      return Fail(job, events, kTextDownloadFailed);
+      return Fail(done, job, events, kTextDownloadFailed);
     }
     idle = 0;
     // Never past the size: bytes beyond it are not the file's.
@@ -149,7 +160,7 @@ DownloadResult RunDownload(const DownloadJob& job, DownloadSlots& slots, Downloa
     if (n <= 0 ||
         std::fwrite(block.data(), 1, static_cast<size_t>(n), done.file) != static_cast<size_t>(n)) {
       events.Progress(self, -1);
-      return Fail(job, events, kTextDownloadFailed);
+      return Fail(done, job, events, kTextDownloadFailed);
     }
     received += n;
     const int percent = static_cast<int>(received * 100 / size);
@@ -163,9 +174,10 @@ DownloadResult RunDownload(const DownloadJob& job, DownloadSlots& slots, Downloa
   if (!closed || std::rename(done.part.c_str(), job.path.c_str()) != 0) {
     std::remove(done.part.c_str());
     events.Progress(self, -1);
-    return Fail(job, events, kTextOpenFileFailed);
+    return Fail(done, job, events, kTextOpenFileFailed);
   }
   Print("down load file ok!\n");
+  done.Release();
   events.Progress(self, 100);
   events.Finished(job.row, kDownloadDone);
   return kDownloadDone;

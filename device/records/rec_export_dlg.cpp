@@ -40,7 +40,10 @@ bool CRecExportDlg::Create(HWND owner) {
 void CRecExportDlg::Destroy() {
   HWND window = m_hWnd;
   m_hWnd = nullptr;
-  if (window != nullptr && IsWindow(window)) DestroyWindow(window);
+  if (window != nullptr && IsWindow(window)) {
+    SetWindowLongPtrA(window, DWLP_USER, 0);  // its last messages must not find this object
+    DestroyWindow(window);
+  }
   if (background_ != nullptr) DeleteObject(background_);
   background_ = nullptr;
 }

@@ -87,7 +87,10 @@ CVideoSearchDlg::~CVideoSearchDlg() {
   slots_->CancelAll();
   for (HANDLE t : threads_) CloseHandle(t);
   downloadList_.Destroy();
-  if (m_hWnd != nullptr && IsWindow(m_hWnd)) DestroyWindow(m_hWnd);
+  if (m_hWnd != nullptr && IsWindow(m_hWnd)) {
+    SetWindowLongPtrA(m_hWnd, DWLP_USER, 0);  // its last messages must not find this object
+    DestroyWindow(m_hWnd);
+  }
   if (background_ != nullptr) DeleteObject(background_);
 }
 

@@ -37,6 +37,7 @@ struct Decoder {
   bool has_held = false;
   bool warned_format = false;
   std::vector<uint8_t> pending;  // non-slice NAL units waiting for their slice
+  std::vector<uint8_t> padded;   // the parser's input: it reads past the end of what it is given
 };
 
 void FreeDecoder(Decoder* decoder) {
@@ -131,6 +132,13 @@ void Send(Decoder* decoder, const uint8_t* data, size_t length, HI_U64 pts) {
 // Every access unit the parser completes goes to the decoder; null data with 0 bytes flushes
 // the unit it is holding.
 void Parse(Decoder* decoder, const uint8_t* data, size_t length, HI_U64 pts) {
+  if (data != nullptr) {
+    // The parser may read up to the padding size beyond its input; the caller's buffer
+    // need not have those bytes, so the input is parsed from a padded copy.
+    decoder->padded.assign(data, data + length);
+    decoder->padded.resize(length + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+    data = decoder->padded.data();
+  }
   int idle = 0;  // calls in a row that took nothing: a parser that stalls is left
   do {
     uint8_t* unit = nullptr;
