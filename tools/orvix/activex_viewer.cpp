@@ -13,7 +13,10 @@ namespace {
 
 // The class of "clsid:XXXXXXXX-...", braces optional.
 bool ParseClassId(const std::string& text, CLSID* clsid) {
-  if (text.size() < 6 || strncasecmp(text.c_str(), "clsid:", 6) != 0) return false;
+  if (text.size() < 6) return false;
+  for (int i = 0; i < 6; ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[i])) != "clsid:"[i]) return false;
+  }
   std::string guid = text.substr(6);
   if (!guid.empty() && guid[0] != '{') guid = "{" + guid + "}";
   return CLSIDFromStringA(guid.c_str(), clsid) == S_OK;
