@@ -1,7 +1,6 @@
 #include "tools/orvix/activex_viewer.h"
 
-#include <strings.h>
-
+#include <cctype>
 #include <cstdio>
 
 #include "platform/com/ocidl.h"
