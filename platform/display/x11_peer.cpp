@@ -5,9 +5,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 namespace platform::display {
 namespace {
@@ -102,10 +100,6 @@ void X11Peer::Key(unsigned long keysym, bool down) {
         KeySym sym = keysym;
         XChangeKeyboardMapping(d, code, 1, &sym, 1);
         XSync(d, False);
-        // The other clients take the new map when its notice reaches them, not with the
-        // change: a key sent at once was seen to be looked up in the old map, one time in
-        // five, and lost.
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         key = static_cast<KeyCode>(code);
       }
     }
