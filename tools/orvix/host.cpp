@@ -13,6 +13,7 @@
 #include "platform/ui/dialog_message_box.h"
 #include "platform/ui/ui.h"
 #include "stream/rtsp_auth.h"
+#include "tools/orvix/activex_viewer.h"
 #include "tools/orvix/control_actions.h"
 #include "tools/orvix/dvr_simulator.h"
 #include "tools/orvix/host_options.h"
@@ -33,6 +34,7 @@ constexpr int kSimulatorStartMs = 120000;  // it encodes every channel's loop be
 struct Plan {
   HostOptions options;
   PageParams page;
+  std::string classId;  // the page's <object classid>
   std::vector<InputStep> input;
   std::vector<int> answers;
 };
@@ -199,7 +201,9 @@ Plan ReadPlan(const std::vector<std::string>& args) {
   Plan plan;
   plan.options = ParseHostOptions(args);
   if (plan.options.help) return plan;
-  if (!plan.options.pageFile.empty()) plan.page = ReadPageFile(plan.options.pageFile);
+  if (!plan.options.pageFile.empty()) {
+    plan.page = ReadPageFile(plan.options.pageFile, &plan.classId);
+  }
   if (!plan.options.inputFile.empty()) {
     plan.input = ReadInputScript(plan.options.inputFile);
     CheckInsideDesktop(plan.input, plan.options.width, plan.options.height);
@@ -278,9 +282,12 @@ int Host(const Plan& plan) {
     std::fprintf(stderr, "orvix: cannot open the display: %s\n", error.c_str());
     return kExitFailed;
   }
+  properties.classId = plan.classId;
   RegisterBuiltInViewers();
-  std::string viewer_name;
-  std::unique_ptr<HostedViewer> viewer = CreateLatestViewer(&viewer_name);
+  std::string viewer_name = "activex";
+  // A page that names its control's class gets that control, as a browser would load it.
+  std::unique_ptr<HostedViewer> viewer =
+      plan.classId.empty() ? CreateLatestViewer(&viewer_name) : CreateActiveXViewer();
   HostWindow host(plan, *display);
   if (!viewer || !host.Create(o.width, o.height)) {
     std::fprintf(stderr, "orvix: cannot create the host window\n");
