@@ -186,9 +186,10 @@ TEST(DvrsimCamera, CamerasSceneContinuesTheBusyLoopsScene) {
 
 // A live session on channel `channel` of a simulator with the command side on.
 struct Camera {
-  explicit Camera(int channels) {
+  explicit Camera(int channels, std::set<int> live = {}) {
     o.port = 0;
     o.channels = channels;
+    o.commands.liveCameras = std::move(live);
     o.loopFrames = 25;
     loops = EncodeChannels(kW, kH, channels, 25);
     side = StartCommandSide(o, loops, err);
@@ -236,7 +237,10 @@ int BestShift(const Picture& a, const Picture& b) {
 }
 
 // Mean step between neighbouring pixels below the digits: the loops' still gradient has
-// almost none, the scene a camera looks at plenty.
+// little (about 1), the scene a camera looks at plenty (4 to 7, less in a key frame
+// coded at the camera's rate).
+constexpr double kSceneTexture = 2;
+
 double Texture(const Picture& p) {
   if (p.y.empty()) return 0;
   long long sum = 0;
@@ -249,7 +253,7 @@ double Texture(const Picture& p) {
 // The first picture of the live camera, once the channel has gone live (its scene can take
 // seconds on a loaded machine), and a moment more for the coder to settle.
 Picture WaitLive(Watch& watch) {
-  for (int i = 0; i < 50 && Texture(watch.Collect(200)) < 4; ++i) {
+  for (int i = 0; i < 50 && Texture(watch.Collect(200)) < kSceneTexture; ++i) {
   }
   return watch.Collect(300);
 }
@@ -317,6 +321,27 @@ TEST(DvrsimCamera, BrightRaisesTheLuminanceForEveryViewerAndDefaultRestoresIt) {
   for (size_t i = 1; i < two.size(); ++i) {
     EXPECT_EQ(std::atoi(two[i].counter.c_str()), std::atoi(two[i - 1].counter.c_str()) + 1) << i;
   }
+}
+
+// A viewer back from a pause gets the live camera again from a key frame, not from the
+// pictures that refer to what it missed.
+TEST(DvrsimCamera, ALiveChannelResumesOnAKeyFrameAfterAPause) {
+  Camera sim(1, {1});  // --camera 1
+  Watch watch;
+  ASSERT_EQ(watch.live.Open(sim.server->port(), 1), "");
+  ASSERT_GT(Texture(WaitLive(watch)), kSceneTexture);
+  test::LiveSession& live = watch.live;
+  const std::string session = "Session: " + live.session + "\r\n";
+  ASSERT_EQ(live.rtsp.Request("PAUSE", live.url + "/", session).code, 200);
+  live.video.Receive(80);
+  EXPECT_TRUE(live.video.Receive(300).empty());
+  ASSERT_EQ(live.rtsp.Request("PLAY", live.url + "/", session).code, 200);
+  auto after = live.video.Receive(600);
+  ASSERT_FALSE(after.empty());
+  EXPECT_EQ(after.front().payload[0] & 0x1F, 7);  // parameter sets, then the IDR picture
+  const auto pictures = test::DecodePictures(test::Depacketize(after, nullptr), kW, kH);
+  ASSERT_GE(pictures.size(), 10u);
+  EXPECT_GT(Texture(pictures.front()), kSceneTexture);
 }
 
 }  // namespace
