@@ -17,6 +17,7 @@
 #include "tools/orvix/dvr_simulator.h"
 #include "tools/orvix/host_options.h"
 #include "tools/orvix/hosted_viewer.h"
+#include "tools/orvix/plugin_viewer.h"
 #include "tools/orvix/properties.h"
 #include "tools/orvix/scripts.h"
 
@@ -35,6 +36,8 @@ struct Plan {
   PageParams page;
   std::vector<InputStep> input;
   std::vector<int> answers;
+  // The page embeds a plug-in (<embed type=...>) instead of naming a control.
+  bool pluginPage = false;
 };
 
 std::atomic<HWND> g_host_window{nullptr};
@@ -199,7 +202,14 @@ Plan ReadPlan(const std::vector<std::string>& args) {
   Plan plan;
   plan.options = ParseHostOptions(args);
   if (plan.options.help) return plan;
-  if (!plan.options.pageFile.empty()) plan.page = ReadPageFile(plan.options.pageFile);
+  if (!plan.options.pageFile.empty()) {
+    try {
+      plan.page = ReadPageFile(plan.options.pageFile);
+    } catch (const std::invalid_argument&) {
+      plan.pluginPage = IsPluginPageFile(plan.options.pageFile);
+      if (!plan.pluginPage) throw;
+    }
+  }
   if (!plan.options.inputFile.empty()) {
     plan.input = ReadInputScript(plan.options.inputFile);
     CheckInsideDesktop(plan.input, plan.options.width, plan.options.height);
@@ -280,7 +290,13 @@ int Host(const Plan& plan) {
   }
   RegisterBuiltInViewers();
   std::string viewer_name;
-  std::unique_ptr<HostedViewer> viewer = CreateLatestViewer(&viewer_name);
+  std::unique_ptr<HostedViewer> viewer;
+  if (plan.pluginPage) {
+    viewer = CreatePluginViewer(o.pageFile);
+    viewer_name = "plug-in";
+  } else {
+    viewer = CreateLatestViewer(&viewer_name);
+  }
   HostWindow host(plan, *display);
   if (!viewer || !host.Create(o.width, o.height)) {
     std::fprintf(stderr, "orvix: cannot create the host window\n");
