@@ -11,7 +11,8 @@
 // the message box handler with the caption "alert".
 //
 // Errors in a block are reported on standard error as "orvix: PAGE:LINE: MESSAGE" and end that
-// block only, as in a browser.
+// block only, as in a browser. LINE is the page line of a syntax error; for an error while the
+// block runs it is the block's first line, as the engine keeps no line for those.
 //
 // Threads: the window thread only. Objects the plug-in still holds when the page goes stay
 // valid and answer nothing.
