@@ -8,6 +8,9 @@
 #include "device/panel/relay_mask.h"
 #include "device/protocol/dvr_socket.h"
 #include "device/protocol/panel_receiver.h"
+#include "device/ptz/image_adjust_dlg.h"
+#include "device/ptz/ptz_set_dlg.h"
+#include "device/ptz/ptz_values.h"
 #include "device/records/video_search_dlg.h"
 #include "device/widgets/widget_art.h"
 #include "device/widgets/widget_theme.h"
@@ -79,12 +82,17 @@ struct CRightPlanDlg::Receiver : PanelReplySink {
   void OnExportProgress(int32_t status, int32_t percent) override {
     records::ForwardExportProgress(status, percent);
   }
+  // Only while the settings dialog runs; it posts the reply on to the dialog's window.
+  void OnPtzConfig(const PtzConfig& config) override {
+    if (ptzDialogOpen) ptz::ForwardPtzConfig(config);
+  }
   void OnRelaySwitched() override { PostMessageA(window, kMsgRelaySwitched, 0, 0); }
   int32_t RelayMask() const override { return g_relayMask; }
   void ShowText(int textId) override {
     PostMessageA(window, kMsgShowText, static_cast<WPARAM>(textId), 0);
   }
   HWND window;
+  std::atomic<bool> ptzDialogOpen{false};
   PanelReceiver thread;
 };
 
@@ -149,8 +157,10 @@ INT_PTR CRightPlanDlg::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       if (wparam == kStatusTimer) OnRefresh(kBuildStatusPeriodic);
       return TRUE;
     case widgets::kMsgPtzPress:
+      OnPtzButton(static_cast<int>(wparam), true);
+      return TRUE;
     case widgets::kMsgPtzRelease:
-      // The PTZ commands come with the PTZ work; the buttons are here already.
+      OnPtzButton(static_cast<int>(wparam), false);
       return TRUE;
     case kMsgRelaySwitched:
       ShowRelayButtons();
@@ -250,6 +260,8 @@ void CRightPlanDlg::OpenSocket() {
 void CRightPlanDlg::Close() {
   if (closed_ || m_hWnd == nullptr) return;
   closed_ = true;
+  // A movement still under way when the panel goes would have nothing left to stop it.
+  if (moving_) SendPtz(kPtzStop);
   if (receiver_) receiver_->thread.Stop();
   receiver_.reset();
   if (sock_ != INVALID_SOCKET) closesocket(sock_);
@@ -262,13 +274,19 @@ void CRightPlanDlg::Close() {
 void CRightPlanDlg::OnCommand(int id) {
   switch (id) {
     case IDC_PTZ_CONFIG:
-      return NotYet("ptz config");
+      return OnPtzSettings();
     case IDC_RECORD_SEARCH:
       return (void)records::OpenRecordSearch(
           m_hWnd, {settings_.dvrAddr, sock_, settings_.channelCount, host_ != nullptr, DeviceName(),
                    lang::SelectedLanguage() != lang::kEnglish, port_});
     case IDC_IMAGE_ADJUST:
-      return NotYet("image adjust");
+      return OnImageAdjust();
+    case IDC_INVOKE:
+      return SendPtz(kPtzCallPreset);
+    case IDC_SET:
+      return SendPtz(kPtzSetPreset);
+    case IDC_DELETE:
+      return SendPtz(kPtzDeletePreset);
     case IDC_REFRESH:
       return OnRefresh(kBuildStatusUser);
     case IDC_PREVIEW:
@@ -286,9 +304,49 @@ void CRightPlanDlg::OnCommand(int id) {
   }
 }
 
-void CRightPlanDlg::NotYet(const char* what) {
-  std::printf("%s: its dialog is not part of this build yet\n", what);
+// A press sends its button's action, the release (or the capture lost while pressed) the stop.
+void CRightPlanDlg::OnPtzButton(int id, bool pressed) {
+  auto action = ptz::PtzActionFor(id);
+  if (!action) return;
+  if (!pressed) {
+    moving_ = false;
+    return SendPtz(kPtzStop);
+  }
+  moving_ = *action != kPtzStop;
+  SendPtz(*action);
+}
+
+void CRightPlanDlg::SendPtz(uint8_t action) {
+  if (host_ == nullptr || sock_ == INVALID_SOCKET) return;
+  const int channel = host_->CurrentChannel();
+  std::printf("m_curSel:%d\n", channel);
   std::fflush(stdout);
+  LRESULT preset = SendDlgItemMessageA(m_hWnd, IDC_PRESET, CB_GETCURSEL, 0, 0);
+  PtzAction a{};
+  a.action = action;
+  a.zero = 0;
+  a.channel = static_cast<uint8_t>(channel + 1);
+  a.preset = static_cast<uint8_t>(preset < 0 ? 1 : preset + 1);
+  BuildAndSend(&a, sock_, settings_.dvrAddr.c_str(), kBuildPtzAction, port_);
+}
+
+void CRightPlanDlg::OnPtzSettings() {
+  ptz::PtzSetSettings s;
+  s.dvrAddr = settings_.dvrAddr;
+  s.sock = sock_;
+  s.channelCount = settings_.channelCount;
+  s.commandPort = port_;
+  GetWindowRect(m_hWnd, &s.panel);
+  GetWindowRect(GetDlgItem(m_hWnd, IDC_PTZ_CONFIG), &s.configButton);
+  ptz::CPtzSetDlg dialog(s);
+  if (receiver_) receiver_->ptzDialogOpen = true;
+  dialog.DoModal(m_hWnd);
+  if (receiver_) receiver_->ptzDialogOpen = false;
+}
+
+void CRightPlanDlg::OnImageAdjust() {
+  ptz::imageadjust dialog({settings_.dvrAddr, settings_.channelCount, port_});
+  dialog.DoModal(m_hWnd);
 }
 
 void CRightPlanDlg::OnRefresh(int kind) {

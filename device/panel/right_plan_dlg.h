@@ -6,6 +6,11 @@
 // and stops live preview and sets the capture directory. It owns the UDP command socket and
 // its receive thread, which dispatches every reply of the DVR.
 //
+// A PTZ button sends its action (command 26) when pressed and the stop when released inside;
+// a button that loses the mouse while still pressed sends the stop too (bitmap_btn.h), and so
+// does closing the panel in the middle of a movement, so that no lost release leaves a camera
+// moving. A release outside the button sends nothing, and the movement goes on until "stop".
+//
 // The NPAPI plug-in's build (DEVICE_NPAPI_BUILD=1) has no relay and no capture directory
 // button, its refresh button is 1030, and relay replies show "unknow type" there.
 //
@@ -13,6 +18,7 @@
 // PanelReplySink side and reaches the window only by posted messages; the relay mask is
 // written on the window thread and read by both.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -89,7 +95,10 @@ class CRightPlanDlg {
   void ShowRelayButtons();
   void OnPreview();
   void OnCaptureDir();
-  void NotYet(const char* what);
+  void OnPtzButton(int id, bool pressed);
+  void SendPtz(uint8_t action);
+  void OnPtzSettings();
+  void OnImageAdjust();
 
   PanelHost* host_;
   PanelSettings settings_;
@@ -106,6 +115,7 @@ class CRightPlanDlg {
   struct Receiver;
   std::unique_ptr<Receiver> receiver_;
   bool preview_ = false;
+  bool moving_ = false;  // a PTZ button's action sent and its stop not yet
   bool closed_ = false;
   int port_ = 2700;  // the DVR's command port
   UINT statusPeriodMs_ = kStatusPeriodMs;

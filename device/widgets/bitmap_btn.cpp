@@ -253,6 +253,11 @@ void CBitmapBtn::Click() {
   }
 }
 
+void CBitmapBtn::EndPressUnseen() {
+  if (!std::exchange(pressed_, false) || !IsPtz()) return;
+  SendMessageA(GetParent(), kMsgPtzRelease, static_cast<WPARAM>(GetDlgCtrlID()), 0);
+}
+
 void CBitmapBtn::Relay(UINT message, WPARAM wparam, LPARAM lparam) {
   if (tooltip_ == nullptr) return;
   MSG msg{m_hWnd, message, wparam, lparam, 0, POINT{0, 0}};
@@ -281,13 +286,21 @@ LRESULT CBitmapBtn::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case WM_CAPTURECHANGED:
       if (reinterpret_cast<HWND>(lparam) != m_hWnd && (hover_ || pressed_)) {
-        hover_ = pressed_ = false;
+        // Still pressed: the release will never be seen here, so the movement it started is
+        // stopped now. A release outside has cleared the press before giving the capture up.
+        EndPressUnseen();
+        hover_ = false;
         Invalidate(FALSE);
       }
       return 0;
+    case WM_CANCELMODE:
+      if (GetCapture() == m_hWnd) ReleaseCapture();
+      EndPressUnseen();
+      return 0;
     case WM_ENABLE:
       if (!wparam) {
-        pressed_ = hover_ = false;
+        EndPressUnseen();
+        hover_ = false;
         if (GetCapture() == m_hWnd) ReleaseCapture();
       }
       Invalidate(FALSE);

@@ -6,7 +6,10 @@
 // It handles the mouse itself, whatever class its window is: a press inside takes the
 // capture; a release inside sends BN_CLICKED (WM_COMMAND) to the parent. The PTZ buttons (IDs
 // kPtzFirstId..kPtzLastId) also send kMsgPtzPress on the press and kMsgPtzRelease on a
-// release inside, both with the ID in wParam; a release outside sends neither. A disabled
+// release inside, both with the ID in wParam; a release outside sends neither. A PTZ button
+// that is still pressed when it loses the mouse capture some other way (taken by another
+// window, WM_CANCELMODE, disabled) never sees the release, so it sends kMsgPtzRelease then:
+// no lost release leaves a camera moving. A disabled
 // button shows its disabled bitmap and sends nothing. With the focus, Space works it as the
 // left button does. Hover is tracked by holding the capture
 // while the cursor is inside and letting it go when it leaves.
@@ -58,6 +61,8 @@ class CBitmapBtn : public CWnd {
   void OnButtonUp(int x, int y);
   void OnSpace(bool down);
   void Click();
+  // Ends a press whose release this button will not see; a PTZ button tells its parent.
+  void EndPressUnseen();
   void Relay(UINT message, WPARAM wparam, LPARAM lparam);
   HBITMAP Current() const;
   void FreeBitmaps();

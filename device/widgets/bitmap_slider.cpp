@@ -6,6 +6,7 @@
 #include "device/widgets/mem_dc.h"
 #include "device/widgets/widget_art.h"
 #include "device/widgets/widget_theme.h"
+#include "platform/ui/commctrl.h"
 
 namespace device::widgets {
 namespace {
@@ -244,9 +245,63 @@ LRESULT CBitmapSlider::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_ENABLE:
       Invalidate(FALSE);
       return 0;
+    case TBM_GETPOS:
+    case TBM_GETRANGEMIN:
+    case TBM_GETRANGEMAX:
+    case TBM_SETPOS:
+    case TBM_SETRANGE:
+    case TBM_SETRANGEMIN:
+    case TBM_SETRANGEMAX:
+    case TBM_GETTHUMBRECT:
+    case TBM_GETCHANNELRECT:
+      return OnTrackbarMessage(message, wparam, lparam);
     default:
       return CWnd::WindowProc(message, wparam, lparam);
   }
+}
+
+// The standard slider's messages, so that dialog code and scripted input drive this one the
+// same way. TBM_SETRANGE's ends are signed 16-bit words, as the standard slider reads them.
+LRESULT CBitmapSlider::OnTrackbarMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case TBM_GETPOS:
+      return pos_;
+    case TBM_GETRANGEMIN:
+      return min_;
+    case TBM_GETRANGEMAX:
+      return max_;
+    case TBM_SETPOS:
+      SetPos(static_cast<int>(lparam));
+      return 0;
+    case TBM_SETRANGE:
+      SetRange(static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam)), wparam != 0);
+      return 0;
+    case TBM_SETRANGEMIN:
+      SetRange(static_cast<int>(lparam), max_, wparam != 0);
+      return 0;
+    case TBM_SETRANGEMAX:
+      SetRange(min_, static_cast<int>(lparam), wparam != 0);
+      return 0;
+    case TBM_GETTHUMBRECT:
+    case TBM_GETCHANNELRECT:
+      if (lparam != 0) *reinterpret_cast<RECT*>(lparam) = TrackRect(message == TBM_GETTHUMBRECT);
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+// The thumb's rectangle, or the channel's as the span the thumb's middle travels: a press on
+// the thumb's middle dragged to a point of that span leaves the position of that point.
+RECT CBitmapSlider::TrackRect(bool thumb) const {
+  SIZE t = ThumbSize();
+  int breadth = Breadth();
+  int across = (breadth - (vertical_ ? t.cx : t.cy)) / 2;
+  int start = thumb ? PixelOf(pos_) : margin_start_ + ThumbLength() / 2;
+  int end = thumb ? start + ThumbLength() : PixelOf(max_) + ThumbLength() / 2;
+  int low = thumb ? across : 0;
+  int high = thumb ? across + (vertical_ ? t.cx : t.cy) : breadth;
+  return vertical_ ? RECT{low, start, high, end} : RECT{start, low, end, high};
 }
 
 }  // namespace device::widgets

@@ -8,7 +8,9 @@
 // on a press that moved the thumb and on every change while dragging, kMsgSliderReleased on
 // the release. A press also stops the parent's timer kPlaybackTimerId. The arrow keys, Page
 // Up/Down, Home and End move it too, each move reported as a press and a release would be.
-// A disabled slider ignores the mouse and the keys.
+// A disabled slider ignores the mouse and the keys. It answers the standard slider's TBM_GETPOS,
+// TBM_SETPOS, TBM_GETRANGEMIN/MAX, TBM_SETRANGE(MIN/MAX), TBM_GETTHUMBRECT and
+// TBM_GETCHANNELRECT (the span the thumb's middle travels); TBM_SETPOS reports nothing.
 
 #include "device/widgets/wnd.h"
 #include "platform/gdi/gdi.h"
@@ -53,6 +55,8 @@ class CBitmapSlider : public CWnd {
   void OnKey(UINT key);
   bool MoveTo(int pos);
   void Tell(UINT message);
+  LRESULT OnTrackbarMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  RECT TrackRect(bool thumb) const;
 
   HBITMAP channel_ = nullptr;
   HBITMAP thumb_ = nullptr;

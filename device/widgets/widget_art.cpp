@@ -193,9 +193,11 @@ void AddPlate(std::map<UINT, Entry>* m, UINT base, int w, int h) {
   }
 }
 
+// An object, not a pointer left to the end of the process: a module that is unloaded frees it.
 const std::map<UINT, Entry>& Catalogue() {
-  static const auto* catalogue = [] {
-    auto* m = new std::map<UINT, Entry>;
+  static const std::map<UINT, Entry> catalogue = [] {
+    std::map<UINT, Entry> built;
+    auto* m = &built;
     // Glyphs by what each button does: the lens pairs are focus, zoom and iris.
     constexpr PtzArt kArt[15] = {
         {Glyph::kArrow, 135}, {Glyph::kArrow, 90},   {Glyph::kArrow, 45},    {Glyph::kArrow, 180},
@@ -214,9 +216,9 @@ const std::map<UINT, Entry>& Catalogue() {
     }
     (*m)[1289] = Entry{Entry::Kind::kChannel};
     (*m)[1290] = Entry{Entry::Kind::kThumb};
-    return m;
+    return built;
   }();
-  return *catalogue;
+  return catalogue;
 }
 
 Canvas Draw(const Entry& e) {
@@ -242,10 +244,11 @@ HBITMAP DrawWidgetBitmap(UINT id) {
   auto it = Catalogue().find(id);
   if (it == Catalogue().end()) return nullptr;
   static std::mutex mutex;
-  static auto* drawn = new std::map<UINT, Canvas>;
+  // Kept with the module that draws them: freed when it is unloaded.
+  static std::map<UINT, Canvas> drawn;
   std::lock_guard<std::mutex> lock(mutex);
-  auto found = drawn->find(id);
-  if (found == drawn->end()) found = drawn->emplace(id, Draw(it->second)).first;
+  auto found = drawn.find(id);
+  if (found == drawn.end()) found = drawn.emplace(id, Draw(it->second)).first;
   return found->second.ToBitmap();
 }
 

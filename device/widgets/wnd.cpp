@@ -9,9 +9,11 @@ namespace {
 constexpr char kPlainClass[] = "OrvixWidget";
 
 std::mutex g_mutex;
+// An object, not a pointer left to the end of the process: in a module that is unloaded the
+// pointer would go and leave the map behind.
 std::unordered_map<HWND, CWnd*>& Map() {
-  static auto* map = new std::unordered_map<HWND, CWnd*>;
-  return *map;
+  static std::unordered_map<HWND, CWnd*> map;
+  return map;
 }
 
 void RegisterPlainClass() {

@@ -308,11 +308,26 @@ class Parser {
     return Advance();
   }
 
+  bool Data(const Dialog& named) {
+    const std::string type = tok_.text;
+    if (named.id == 0) return Fail("a " + type + " resource needs a number as its id");
+    for (const DataFile& d : out_->data) {
+      if (d.type == type && d.id == named.id) {
+        return Fail(type + " " + std::to_string(named.id) + " given twice");
+      }
+    }
+    if (!Advance()) return false;
+    if (tok_.kind != Tok::kString || tok_.text.empty()) return Fail("expected the resource's file");
+    out_->data.push_back(DataFile{type, named.id, tok_.text});
+    return Advance();
+  }
+
   bool DialogBlock() {
     Dialog d;
     d.style = WS_POPUP | WS_BORDER | WS_SYSMENU;
     if (!DialogName(&d)) return false;
     if (IsName("BITMAP")) return Bitmap(d);
+    if (IsName("TYPELIB") || IsName("RCDATA")) return Data(d);
     if (!IsName("DIALOG") && !IsName("DIALOGEX")) return Fail("expected DIALOG or DIALOGEX");
     if (!Advance() || !Rect(&d.x, &d.y, &d.cx, &d.cy)) return false;
     if (tok_.kind == Tok::kComma) {  // help id

@@ -18,6 +18,7 @@
 //     IDS_TITLE "Search"
 //   END
 //   173 BITMAP "art/slider_channel.bmp"   // a BMP file beside the source, embedded whole
+//   1 TYPELIB "orvix.typelib"             // any file, embedded whole (also RCDATA)
 //
 // Items: LTEXT CTEXT RTEXT PUSHBUTTON DEFPUSHBUTTON CHECKBOX AUTOCHECKBOX RADIOBUTTON
 // AUTORADIOBUTTON GROUPBOX ("text", id, x, y, cx, cy [, style [, exstyle]]), EDITTEXT LISTBOX
@@ -55,15 +56,24 @@ struct Dialog {
   std::vector<Item> items;
 };
 
+// A data resource: its type name (TYPELIB, RCDATA), id and file as written in the source.
+struct DataFile {
+  std::string type;
+  int id = 0;
+  std::string file;
+  bool operator==(const DataFile&) const = default;
+};
+
 struct File {
   std::vector<std::pair<std::string, int>> defines;  // in source order
   std::vector<Dialog> dialogs;
   std::vector<std::pair<int, std::string>> strings;
   std::vector<std::pair<int, std::string>> bitmaps;  // id, file as written in the source
+  std::vector<DataFile> data;
 };
 
 // False with *error "LINE: reason" on the first fault: an unknown name or keyword, a missing
-// comma or number, an unterminated string or block, a duplicate dialog, string or bitmap id.
+// comma or number, an unterminated string or block, a duplicate dialog, string, bitmap or data id.
 bool Parse(std::string_view source, File* out, std::string* error);
 
 // The value of a style or identifier constant the form knows (WS_*, DS_*, BS_*, ES_*, SS_*,

@@ -24,6 +24,8 @@ BEGIN
   CONTROL "", 1002, "SysListView32", 0x0001 | WS_TABSTOP, 4, 30, 90, 16
 END
 173 BITMAP "art/channel.bmp"
+1 TYPELIB "lib.typelib"
+1 RCDATA "blob.bin"
 named DIALOG 0, 0, 10, 10
 BEGIN
 END
@@ -58,6 +60,8 @@ TEST(ResourceSourceTest, ReadsDialogsItemsStylesAndStrings) {
   EXPECT_EQ(f.dialogs[1].style, WS_POPUP | WS_BORDER | WS_SYSMENU);
   ASSERT_EQ(f.bitmaps.size(), 1u);
   EXPECT_EQ(f.bitmaps[0], (std::pair<int, std::string>{173, "art/channel.bmp"}));
+  EXPECT_EQ(f.data,
+            (std::vector<rc::DataFile>{{"TYPELIB", 1, "lib.typelib"}, {"RCDATA", 1, "blob.bin"}}));
   ASSERT_EQ(f.strings.size(), 2u);
   EXPECT_EQ(f.strings[1], (std::pair<int, std::string>{1001, "x"}));
 }
@@ -84,6 +88,8 @@ TEST(ResourceSourceTest, FaultsNameTheirLine) {
       {"5 BITMAP \"a.bmp\"\n5 BITMAP \"b.bmp\"\n", "2: bitmap 5 given twice"},
       {"art BITMAP \"a.bmp\"\n", "1: a bitmap needs a number as its id"},
       {"5 BITMAP\n", "2: expected the bitmap's file"},
+      {"1 TYPELIB \"a\"\n1 TYPELIB \"b\"\n", "2: TYPELIB 1 given twice"},
+      {"lib TYPELIB \"a\"\n", "1: a TYPELIB resource needs a number as its id"},
   };
   for (const Case& c : cases) {
     rc::File f;

@@ -49,6 +49,14 @@ struct BitmapResource {
   size_t size;
 };
 
+// Any other file embedded whole, found by type name and id (FindResourceA).
+struct DataResource {
+  const char* type;  // "TYPELIB", "RCDATA"
+  int id;
+  const unsigned char* data;
+  size_t size;
+};
+
 struct ResourceModule {
   const char* name;
   const DialogTemplate* dialogs;
@@ -57,10 +65,15 @@ struct ResourceModule {
   int string_count;
   const BitmapResource* bitmaps;
   int bitmap_count;
+  const DataResource* data;
+  int data_count;
 };
 
-// Registers the module once and gives its handle.
+// Registers the module once and gives its handle. The generated source registers it when
+// the program or module that holds it is loaded, and withdraws it when it is unloaded; the
+// loaded module's own handle (LoadLibraryA's) finds it too.
 HINSTANCE RegisterResourceModule(const ResourceModule* module);
+void UnregisterResourceModule(const ResourceModule* module);
 // The template named MAKEINTRESOURCEA(id) or by its text; null when there is none.
 const DialogTemplate* FindDialogTemplate(HINSTANCE instance, LPCSTR name);
 // The BMP file of bitmap MAKEINTRESOURCEA(id); null when the modules have none (LoadBitmapA
@@ -68,6 +81,18 @@ const DialogTemplate* FindDialogTemplate(HINSTANCE instance, LPCSTR name);
 const BitmapResource* FindBitmapResource(HINSTANCE instance, LPCSTR name);
 
 }  // namespace platform::ui
+
+struct HRSRC__;
+using HRSRC = HRSRC__*;
+using HGLOBAL = void*;
+
+// A data resource of `module` (a resource handle, the handle LoadLibraryA gave for the module
+// that holds it, or null for any): MAKEINTRESOURCEA(id) and its type name. Null when absent.
+HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
+// The resource's bytes stay where they are as long as their module is loaded.
+HGLOBAL LoadResource(HMODULE module, HRSRC resource);
+LPVOID LockResource(HGLOBAL data);
+DWORD SizeofResource(HMODULE module, HRSRC resource);
 
 // Copies the string into `buffer` (cut to size - 1) and gives its length; 0 when absent.
 // With size 0 it stores a pointer to the read-only string in *buffer, as Windows does.

@@ -366,6 +366,15 @@ TEST_F(DialogManagerTest, BitmapsCompiledIntoTheModuleLoadAsBitmaps) {
   DeleteDC(dc);
   DeleteObject(tiny);
   EXPECT_EQ(FindBitmapResource(SampleDialogs(), MAKEINTRESOURCEA(181)), nullptr);
+
+  // Any other file comes back byte for byte, by type name and number.
+  HRSRC data = FindResourceA(SampleDialogs(), MAKEINTRESOURCEA(1), "rcdata");
+  ASSERT_NE(data, nullptr);
+  ASSERT_EQ(SizeofResource(SampleDialogs(), data), 5u);
+  EXPECT_EQ(std::memcmp(LockResource(LoadResource(SampleDialogs(), data)), "tiny\n", 5), 0);
+  EXPECT_EQ(FindResourceA(nullptr, MAKEINTRESOURCEA(1), "RCDATA"), data);
+  EXPECT_EQ(FindResourceA(SampleDialogs(), MAKEINTRESOURCEA(2), "RCDATA"), nullptr);
+  EXPECT_EQ(FindResourceA(SampleDialogs(), MAKEINTRESOURCEA(1), "TYPELIB"), nullptr);
 }
 
 TEST_F(DialogManagerTest, StringsAndDialogsAreFoundInTheirModule) {

@@ -157,6 +157,27 @@ TEST_F(PaintTest, MovingAChildExposesWhatItCoveredInTheParent) {
   EXPECT_TRUE(Log().Messages(child, {WM_PAINT}).empty());
 }
 
+TEST_F(PaintTest, APopupHiddenOrDestroyedRepaintsWhatWasBeneathIt) {
+  HWND child = MakeWindow("Recorder", WS_CHILD | WS_VISIBLE, 0, 0, 200, 200, top_);
+  RECT top_rect;
+  GetWindowRect(top_, &top_rect);
+  for (bool destroy : {false, true}) {
+    HWND popup = MakeWindow("Recorder", WS_POPUP | WS_VISIBLE, top_rect.left + 20,
+                            top_rect.top + 20, 50, 50, nullptr);
+    test::Drain();
+    ValidateRect(child, nullptr);
+    if (destroy) {
+      DestroyWindow(popup);
+    } else {
+      ShowWindow(popup, SW_HIDE);
+    }
+    RECT r;
+    ASSERT_TRUE(GetUpdateRect(child, &r, FALSE)) << destroy;
+    EXPECT_EQ(r.right - r.left, 50);
+    if (!destroy) DestroyWindow(popup);
+  }
+}
+
 TEST_F(PaintTest, ParentInvalidationReachesChildrenUnlessClipChildren) {
   HWND child = MakeWindow("Recorder", WS_CHILD | WS_VISIBLE, 10, 10, 20, 20, top_);
   test::Drain();

@@ -177,8 +177,9 @@ BOOL DestroyWindow(HWND h) {
     if (w->destroying) return TRUE;  // called again from its own WM_DESTROY
     CollectSubtree(w, &subtree);
     for (HWND each : subtree) platform::ui::FindQuiet(each)->destroying = true;
-    platform::ui::ExposeScreen(platform::ui::VisibleRegionLocked(*w, false, false));
+    platform::ui::Region gone = platform::ui::VisibleRegionLocked(*w, false, false);
     w->style &= ~WS_VISIBLE;
+    platform::ui::ExposeScreen(gone);  // after: the windows beneath own that area now
     notify = !platform::ui::IsTopLevel(*w) && !(w->ex_style & WS_EX_NOPARENTNOTIFY);
     parent = w->parent->handle;
     id = static_cast<int>(w->id);

@@ -96,8 +96,11 @@ BOOL ShowWindow(HWND h, int command) {
     w->style |= WS_VISIBLE;
     platform::ui::MarkShown(w);
   } else {
-    platform::ui::ExposeScreen(platform::ui::VisibleRegionLocked(*w, false, false));
+    // What it covered is exposed once it is gone: the windows beneath count it as theirs
+    // only then.
+    platform::ui::Region gone = platform::ui::VisibleRegionLocked(*w, false, false);
     w->style &= ~WS_VISIBLE;
+    platform::ui::ExposeScreen(gone);
   }
   return was_visible;
 }

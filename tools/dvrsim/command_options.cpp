@@ -36,7 +36,8 @@ double Share(const std::string& name, const std::string& text) {
 
 bool IsCommandOption(const std::string& name) {
   static const std::set<std::string> kNames = {"--command-port",  "--cmd-drop",     "--cmd-delay",
-                                               "--cmd-duplicate", "--cmd-truncate", "--cmd-garble"};
+                                               "--cmd-duplicate", "--cmd-truncate", "--cmd-garble",
+                                               "--camera"};
   return kNames.count(name) > 0;
 }
 
@@ -53,6 +54,8 @@ void SetCommandOption(CommandOptions& o, const std::string& name, const std::str
     o.faults.truncate = Share(name, value);
   else if (name == "--cmd-garble")
     o.faults.garble = Share(name, value);
+  else if (name == "--camera")
+    o.liveCameras.insert(WholeValue(name, value, 1, 8));
   else
     throw std::invalid_argument("unknown option \"" + name + "\" (see --help)");
 }
@@ -79,7 +82,25 @@ const char* CommandUsageText() {
          "  --cmd-duplicate F    send a share F of the replies twice\n"
          "  --cmd-truncate F     cut a share F of the replies short (inside header or payload)\n"
          "  --cmd-garble F       give a share F of the replies a false length word (negative or\n"
-         "                       beyond the datagram's end) and random payload bytes\n";
+         "                       beyond the datagram's end) and random payload bytes\n"
+         "\nCameras: every channel is a camera looking into a larger busy scene.\n"
+         "  command 26 (PTZ) moves channel N's view while an action is held: 1 up, 2 down,\n"
+         "  3 left, 4 right, 5-8 the diagonals, at the channel's control speed (1-63: 0.1 to\n"
+         "  0.875 picture widths a second); 9/10 focus +/- blur or sharpen it, 11/12 zoom +/-\n"
+         "  (0.5x-4x), 13/14 iris +/- brighten or darken it; 0 stops. 17 stores the view as\n"
+         "  preset 1-255, 18 deletes it, 19 returns to it exactly. No reply. Logged as\n"
+         "  \"ptz: channel N action A (name) preset P\" and, for stop and presets, the view.\n"
+         "  command 27 (PTZ settings) answers a get with the channel's protocol (0 PELCO-D,\n"
+         "  1 PELCO-P), address (1-127, default the channel), speed (1-63, default 32) and\n"
+         "  baud index (1-7, default 3); a set in range is stored and confirmed (operation 1),\n"
+         "  one out of range is refused and answered like a get, with the settings that hold.\n"
+         "  command 56 (image) answers a get with the channel's colour, contrast, luminance\n"
+         "  and saturation (default 0/100/0/128); a set changes the channel's pictures (hue,\n"
+         "  contrast, brightness, saturation) and is not answered.\n"
+         "  A channel's first PTZ action or image set codes it live (from a key frame, one\n"
+         "  coder for all its viewers); the others keep looping what was coded at start-up.\n"
+         "  Logged as \"camera: channel N coded live from now on\".\n"
+         "  --camera N           code channel N (1-8) live from the start; repeatable\n";
 }
 
 }  // namespace dvrsim

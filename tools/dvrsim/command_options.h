@@ -2,6 +2,7 @@
 // The simulator's command side on the command line: its UDP port and the faults it puts on
 // its replies.
 
+#include <set>
 #include <string>
 
 namespace dvrsim {
@@ -22,6 +23,7 @@ struct CommandOptions {
   // that cannot be bound is then only warned about. 0 or a given port: bound or fail.
   int port = -1;
   CommandFaults faults;
+  std::set<int> liveCameras;  // channels coded live from the start (--camera N)
 };
 
 // Whether `name` is an option of the command side (they all take a value).

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "tools/dvrsim/camera_side.h"
 #include "tools/dvrsim/recorder_side.h"
 
 namespace dvrsim {
@@ -38,9 +39,11 @@ std::unique_ptr<CommandServer> StartCommandSide(const Options& options,
   auto server = std::make_unique<CommandServer>(options.bind, port, options.channels,
                                                 options.commands.faults, options.seed, LogLine);
   AttachRecorder(*server, options, err);
+  AttachCameras(*server, options, loops);
   try {
     server->Start();
   } catch (const std::runtime_error& e) {
+    for (ChannelLoop& loop : loops) loop.camera = nullptr;  // they go with the server
     if (!byDefault) throw;
     err << "dvrsim: " << e.what() << "; commands are not answered" << std::endl;
     return nullptr;
@@ -66,12 +69,14 @@ bool ApplyCommandConsoleLine(const std::string& line, CommandServer* server, std
   if (what == "off" && value.empty()) {
     faults = CommandFaults{};
   } else if (!what.empty()) {
-    if (value.empty() || !extra.empty() || !IsCommandOption("--cmd-" + what)) {
+    if (value.empty() || !extra.empty() || what.rfind("camera", 0) == 0 ||
+        !IsCommandOption("--cmd-" + what)) {
       log << "dvrsim: unknown command \"" << line << "\" (cmd drop|duplicate|truncate|garble F, "
           << "cmd delay MS, cmd off)" << std::endl;
       return true;
     }
-    CommandOptions o{0, faults};
+    CommandOptions o;
+    o.faults = faults;
     try {
       SetCommandOption(o, "--cmd-" + what, value);
     } catch (const std::invalid_argument& e) {

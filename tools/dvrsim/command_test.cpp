@@ -212,16 +212,22 @@ TEST(DvrsimCommands, FaultSwitchesOnReplies) {
 }
 
 TEST(DvrsimCommands, OptionsOfTheCommandSide) {
-  std::string args[] = {"dvrsim", "--cmd-drop", "0.5", "--cmd-delay=20", "--command-port", "0"};
-  char* argv[6];
-  for (int i = 0; i < 6; ++i) argv[i] = args[i].data();
-  Options o = ParseOptions(6, argv);
+  std::string args[] = {"dvrsim", "--cmd-drop", "0.5", "--cmd-delay=20", "--command-port",
+                        "0",      "--camera",   "2",   "--camera=7"};
+  char* argv[9];
+  for (int i = 0; i < 9; ++i) argv[i] = args[i].data();
+  Options o = ParseOptions(9, argv);
   EXPECT_EQ(o.commands.faults.drop, 0.5);
   EXPECT_EQ(o.commands.faults.delayMs, 20);
   EXPECT_EQ(o.commands.port, 0);
-  std::string bad[] = {"dvrsim", "--cmd-garble", "x"};
-  char* badv[3] = {bad[0].data(), bad[1].data(), bad[2].data()};
-  EXPECT_THROW(ParseOptions(3, badv), std::invalid_argument);
+  EXPECT_EQ(o.commands.liveCameras, (std::set<int>{2, 7}));
+  for (const char* option : {"--cmd-garble", "--camera"}) {
+    for (const char* value : {"x", "9"}) {
+      std::string bad[] = {"dvrsim", option, value};
+      char* badv[3] = {bad[0].data(), bad[1].data(), bad[2].data()};
+      EXPECT_THROW(ParseOptions(3, badv), std::invalid_argument) << option << " " << value;
+    }
+  }
 }
 
 // The relay outputs show in channel 1's picture from the next key frame on.

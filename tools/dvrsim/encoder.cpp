@@ -30,7 +30,8 @@ struct PacketDeleter {
   void operator()(AVPacket* p) const { av_packet_free(&p); }
 };
 
-std::unique_ptr<AVCodecContext, CodecDeleter> OpenEncoder(int width, int height, int kbit) {
+std::unique_ptr<AVCodecContext, CodecDeleter> OpenEncoder(int width, int height, int kbit,
+                                                          bool forcedIdr = false) {
   av_log_set_level(AV_LOG_ERROR);  // the coder's statistics would bury the simulator's log
   const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
   if (!codec) throw std::runtime_error("libx264 encoder not available in libavcodec");
@@ -53,6 +54,8 @@ std::unique_ptr<AVCodecContext, CodecDeleter> OpenEncoder(int width, int height,
   }
   av_opt_set(ctx->priv_data, "x264-params", params.c_str(), 0);
   av_opt_set(ctx->priv_data, "crf", "23", 0);
+  // A key frame asked for must be one a viewer can start from.
+  if (forcedIdr) av_opt_set(ctx->priv_data, "forced-idr", "1", 0);
   if (avcodec_open2(ctx.get(), codec, nullptr) < 0) throw std::runtime_error("cannot open libx264");
   return ctx;
 }
@@ -69,7 +72,58 @@ void Drain(AVCodecContext* ctx, AVPacket* pkt, std::vector<CodedFrame>& out) {
   }
 }
 
+void CopyPicture(const Picture& pic, AVFrame* frame) {
+  const int width = pic.width, height = pic.height;
+  av_frame_make_writable(frame);
+  for (int y = 0; y < height; ++y)
+    std::memcpy(frame->data[0] + y * frame->linesize[0], &pic.y[y * width], width);
+  for (int y = 0; y < height / 2; ++y) {
+    std::memcpy(frame->data[1] + y * frame->linesize[1], &pic.u[y * (width / 2)], width / 2);
+    std::memcpy(frame->data[2] + y * frame->linesize[2], &pic.v[y * (width / 2)], width / 2);
+  }
+}
+
+std::unique_ptr<AVFrame, FrameDeleter> AllocFrame(int width, int height) {
+  std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
+  frame->format = AV_PIX_FMT_YUV420P;
+  frame->width = width;
+  frame->height = height;
+  if (av_frame_get_buffer(frame.get(), 0) < 0) throw std::runtime_error("out of memory");
+  return frame;
+}
+
 }  // namespace
+
+int SceneKbit(int width, int height) {
+  return static_cast<int>(static_cast<long long>(kSceneKbitPerD1) * width * height / (720 * 576));
+}
+
+struct LiveEncoder::Codec {
+  std::unique_ptr<AVCodecContext, CodecDeleter> ctx;
+  std::unique_ptr<AVFrame, FrameDeleter> frame;
+  std::unique_ptr<AVPacket, PacketDeleter> pkt;
+  int64_t pts = 0;
+};
+
+LiveEncoder::LiveEncoder(int width, int height, int kbit) : codec_(std::make_unique<Codec>()) {
+  codec_->ctx = OpenEncoder(width, height, kbit, true);
+  codec_->frame = AllocFrame(width, height);
+  codec_->pkt.reset(av_packet_alloc());
+}
+
+LiveEncoder::~LiveEncoder() = default;
+
+CodedFrame LiveEncoder::Encode(const Picture& picture, bool key) {
+  AVFrame* frame = codec_->frame.get();
+  CopyPicture(picture, frame);
+  frame->pts = codec_->pts++;
+  frame->pict_type = key ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
+  if (avcodec_send_frame(codec_->ctx.get(), frame) < 0) throw std::runtime_error("libx264 failed");
+  std::vector<CodedFrame> out;
+  Drain(codec_->ctx.get(), codec_->pkt.get(), out);
+  if (out.size() != 1) throw std::runtime_error("libx264 held a live picture back");
+  return std::move(out[0]);
+}
 
 std::vector<std::vector<uint8_t>> SplitAnnexB(const uint8_t* data, size_t size) {
   std::vector<std::vector<uint8_t>> nals;
@@ -117,19 +171,12 @@ std::vector<CodedFrame> SplitPictures(const uint8_t* data, size_t size) {
 std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, int frames,
                                           Backdrop backdrop, int relayLamps) {
   const bool scene = backdrop == Backdrop::kBusyScene;
-  const int kbit =
-      scene
-          ? static_cast<int>(static_cast<long long>(kSceneKbitPerD1) * width * height / (720 * 576))
-          : 0;
+  const int kbit = scene ? SceneKbit(width, height) : 0;
   auto ctx = OpenEncoder(width, height, kbit);
   std::optional<Scene> world;
   if (scene) world.emplace(Scene::ForPictures(width, height));
-  std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
+  auto frame = AllocFrame(width, height);
   std::unique_ptr<AVPacket, PacketDeleter> pkt(av_packet_alloc());
-  frame->format = AV_PIX_FMT_YUV420P;
-  frame->width = width;
-  frame->height = height;
-  if (av_frame_get_buffer(frame.get(), 0) < 0) throw std::runtime_error("out of memory");
   std::vector<CodedFrame> out;
   for (int n = 0; n < frames; ++n) {
     Picture pic;
@@ -140,13 +187,7 @@ std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, in
       pic = DrawTestPicture(width, height, channel, n, backdrop == Backdrop::kNoise);
     }
     if (relayLamps >= 0) DrawRelayLamps(pic, relayLamps);
-    av_frame_make_writable(frame.get());
-    for (int y = 0; y < height; ++y)
-      std::memcpy(frame->data[0] + y * frame->linesize[0], &pic.y[y * width], width);
-    for (int y = 0; y < height / 2; ++y) {
-      std::memcpy(frame->data[1] + y * frame->linesize[1], &pic.u[y * (width / 2)], width / 2);
-      std::memcpy(frame->data[2] + y * frame->linesize[2], &pic.v[y * (width / 2)], width / 2);
-    }
+    CopyPicture(pic, frame.get());
     frame->pts = n;
     if (avcodec_send_frame(ctx.get(), frame.get()) < 0) throw std::runtime_error("libx264 failed");
     Drain(ctx.get(), pkt.get(), out);
@@ -160,22 +201,12 @@ std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, in
 std::vector<CodedFrame> EncodePictures(int width, int height, int frames,
                                        const std::function<Picture(int)>& draw) {
   auto ctx = OpenEncoder(width, height, 0);
-  std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
+  auto frame = AllocFrame(width, height);
   std::unique_ptr<AVPacket, PacketDeleter> pkt(av_packet_alloc());
-  frame->format = AV_PIX_FMT_YUV420P;
-  frame->width = width;
-  frame->height = height;
-  if (av_frame_get_buffer(frame.get(), 0) < 0) throw std::runtime_error("out of memory");
   std::vector<CodedFrame> out;
   for (int n = 0; n < frames; ++n) {
     Picture pic = draw(n);
-    av_frame_make_writable(frame.get());
-    for (int y = 0; y < height; ++y)
-      std::memcpy(frame->data[0] + y * frame->linesize[0], &pic.y[y * width], width);
-    for (int y = 0; y < height / 2; ++y) {
-      std::memcpy(frame->data[1] + y * frame->linesize[1], &pic.u[y * (width / 2)], width / 2);
-      std::memcpy(frame->data[2] + y * frame->linesize[2], &pic.v[y * (width / 2)], width / 2);
-    }
+    CopyPicture(pic, frame.get());
     frame->pts = n;
     if (avcodec_send_frame(ctx.get(), frame.get()) < 0) throw std::runtime_error("libx264 failed");
     Drain(ctx.get(), pkt.get(), out);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,28 @@ std::vector<CodedFrame> EncodeChannelLoop(int width, int height, int channel, in
                                           int relayLamps = -1);
 
 inline constexpr int kSceneKbitPerD1 = 2000;
+// The busy scene's rate cap for pictures of width x height, in kbit/s.
+int SceneKbit(int width, int height);
+
+// Codes pictures one at a time, as a camera coded live gives them: libx264 as for the loops,
+// holding no picture back, so each Encode gives that picture's coded frame. A key frame
+// (asked for, or every kGopFrames) is an IDR picture with the parameter sets before it.
+// Not thread-safe: one caller at a time.
+class LiveEncoder {
+ public:
+  // `kbit` 0: no rate cap. Throws std::runtime_error when the encoder is missing.
+  LiveEncoder(int width, int height, int kbit);
+  ~LiveEncoder();
+  LiveEncoder(const LiveEncoder&) = delete;
+  LiveEncoder& operator=(const LiveEncoder&) = delete;
+
+  // REQUIRES: `picture` has the encoder's size. Throws std::runtime_error when coding fails.
+  CodedFrame Encode(const Picture& picture, bool key);
+
+ private:
+  struct Codec;
+  std::unique_ptr<Codec> codec_;
+};
 
 // Encodes the `frames` pictures `draw` gives for 0..frames-1 the same way.
 struct Picture;

@@ -11,6 +11,8 @@
 
 namespace dvrsim {
 
+class LiveCamera;
+
 // The looped stream of one live channel, coded once at start-up.
 struct ChannelLoop {
   int channel = 0;
@@ -20,6 +22,9 @@ struct ChannelLoop {
   // sessions follow `*relayMask` (owned by the command server) from key frame to key frame.
   std::vector<std::vector<CodedFrame>> relayFrames;
   const std::atomic<int>* relayMask = nullptr;
+  // With the command side on, the channel's camera (owned by the command server): once it
+  // has moved, sessions send its live pictures instead of the loop (live_camera.h).
+  LiveCamera* camera = nullptr;
 };
 
 // Codes the loops of channels 1..count, several at a time (one per processor), with

@@ -16,15 +16,19 @@ uint32_t Hash(uint32_t a, uint32_t b, uint32_t c) {
 }
 
 // Smooth noise of one scale: random values on a lattice `step` pixels apart, interpolated
-// between them, in -amplitude..amplitude.
+// between them, in -amplitude..amplitude. The lattice starts `origin` pixels (a multiple of
+// `step`) before out's first pixel, so a larger plane around a smaller one matches it.
 void AddValueNoise(std::vector<int>& out, int width, int height, int step, int amplitude,
-                   uint32_t seed) {
+                   uint32_t seed, int origin) {
+  const int shift = origin / step;
   const int cols = width / step + 2;
   const int rows = height / step + 2;
   std::vector<int> lattice(static_cast<size_t>(cols) * rows);
   for (int j = 0; j < rows; ++j) {
     for (int i = 0; i < cols; ++i) {
-      lattice[j * cols + i] = static_cast<int>(Hash(seed, i, j) % (2u * amplitude + 1)) - amplitude;
+      const uint32_t h =
+          Hash(seed, static_cast<uint32_t>(i - shift), static_cast<uint32_t>(j - shift));
+      lattice[j * cols + i] = static_cast<int>(h % (2u * amplitude + 1)) - amplitude;
     }
   }
   for (int y = 0; y < height; ++y) {
@@ -50,23 +54,29 @@ int Wrap(long long start, long long step, int frame, int size) {
 
 }  // namespace
 
-Scene::Scene(int width, int height, uint32_t seed)
-    : width_(std::max(2, width & ~1)), height_(std::max(2, height & ~1)), seed_(seed) {
+Scene::Scene(int width, int height, uint32_t seed, int margin)
+    : margin_(RoundMargin(margin)),
+      coreWidth_(std::max(2, width & ~1)),
+      coreHeight_(std::max(2, height & ~1)),
+      seed_(seed) {
+  width_ = coreWidth_ + 2 * margin_;
+  height_ = coreHeight_ + 2 * margin_;
+  const int m = margin_, mc = margin_ / 2;
   const size_t pixels = static_cast<size_t>(width_) * height_;
   std::vector<int> luma(pixels, 128);
   // Coarse shapes, then ever finer grain down to single pixels: texture at every scale.
-  AddValueNoise(luma, width_, height_, 64, 56, seed + 1);
-  AddValueNoise(luma, width_, height_, 16, 32, seed + 2);
-  AddValueNoise(luma, width_, height_, 4, 20, seed + 3);
-  AddValueNoise(luma, width_, height_, 1, 12, seed + 4);
+  AddValueNoise(luma, width_, height_, 64, 56, seed + 1, m);
+  AddValueNoise(luma, width_, height_, 16, 32, seed + 2, m);
+  AddValueNoise(luma, width_, height_, 4, 20, seed + 3, m);
+  AddValueNoise(luma, width_, height_, 1, 12, seed + 4, m);
   y_.resize(pixels);
   for (size_t i = 0; i < pixels; ++i) y_[i] = Clamp(luma[i], 16, 235);
   const int cw = width_ / 2, ch = height_ / 2;
   std::vector<int> u(static_cast<size_t>(cw) * ch, 128), v(u);
-  AddValueNoise(u, cw, ch, 48, 14, seed + 5);
-  AddValueNoise(v, cw, ch, 48, 14, seed + 6);
-  AddValueNoise(u, cw, ch, 8, 8, seed + 7);
-  AddValueNoise(v, cw, ch, 8, 8, seed + 8);
+  AddValueNoise(u, cw, ch, 48, 14, seed + 5, mc);
+  AddValueNoise(v, cw, ch, 48, 14, seed + 6, mc);
+  AddValueNoise(u, cw, ch, 8, 8, seed + 7, mc);
+  AddValueNoise(v, cw, ch, 8, 8, seed + 8, mc);
   u_.resize(u.size());
   v_.resize(v.size());
   for (size_t i = 0; i < u.size(); ++i) {
@@ -74,12 +84,12 @@ Scene::Scene(int width, int height, uint32_t seed)
     v_[i] = Clamp(v[i], 16, 240);
   }
   // Things crossing the scene: some slow, some fast, in every direction.
-  const int unit = std::max(8, width_ / 36);
+  const int unit = std::max(8, coreWidth_ / 36);
   for (uint32_t k = 0; k < 12; ++k) {
     const uint32_t h = Hash(seed, 1000 + k, 7);
     Mover m{};
-    m.x = static_cast<int>(h % width_);
-    m.y = static_cast<int>((h >> 8) % height_);
+    m.x = static_cast<int>(h % coreWidth_);
+    m.y = static_cast<int>((h >> 8) % coreHeight_);
     m.dx = static_cast<int>(h % 13) - 6;
     m.dy = static_cast<int>((h >> 4) % 5) - 2;
     if (m.dx == 0 && m.dy == 0) m.dx = 3;
@@ -95,13 +105,37 @@ Scene::Scene(int width, int height, uint32_t seed)
 
 Scene Scene::ForPictures(int width, int height) { return Scene(2 * width, 2 * height, 20261209); }
 
+Scene Scene::ForCameras(int width, int height) {
+  return Scene(2 * width, 2 * height, 20261209, CamerasMargin(width));
+}
+
+int Scene::RoundMargin(int margin) {
+  return (std::max(0, margin) + kMarginStep - 1) / kMarginStep * kMarginStep;
+}
+
+void Scene::CamerasGeometry(int width, int height, int* sceneWidth, int* sceneHeight) {
+  const int m = CamerasMargin(width);
+  *sceneWidth = std::max(2, 2 * width) + 2 * m;
+  *sceneHeight = std::max(2, 2 * height) + 2 * m;
+}
+
+SceneView Scene::CameraHome(int channel, int width, int height) {
+  return ViewIn(channel, width, height, std::max(2, 2 * width), std::max(2, 2 * height),
+                CamerasMargin(width));
+}
+
 SceneView Scene::ChannelView(int channel, int width, int height) const {
+  return ViewIn(channel, width, height, coreWidth_, coreHeight_, margin_);
+}
+
+SceneView Scene::ViewIn(int channel, int width, int height, int coreWidth, int coreHeight,
+                        int margin) {
   const int c = std::max(0, channel - 1) % 8;
   SceneView view;
-  view.width = std::min(width, width_);
-  view.height = std::min(height, height_);
-  view.x = (c % 4) * (width_ - view.width) / 3;
-  view.y = (c / 4) * (height_ - view.height);
+  view.width = std::min(width, coreWidth);
+  view.height = std::min(height, coreHeight);
+  view.x = margin + (c % 4) * (coreWidth - view.width) / 3;
+  view.y = margin + (c / 4) * (coreHeight - view.height);
   return view;
 }
 
@@ -139,10 +173,10 @@ Picture Scene::Render(const SceneView& asked, int frame, int pictureWidth,
   }
   // The movers where they are at this frame, each with the copies its wrapping makes.
   for (const Mover& m : movers_) {
-    const int mx = Wrap(m.x, m.dx, frame, width_);
-    const int my = Wrap(m.y, m.dy, frame, height_);
-    for (int oy : {my - height_, my}) {
-      for (int ox : {mx - width_, mx}) {
+    const int mx = margin_ + Wrap(m.x, m.dx, frame, coreWidth_);
+    const int my = margin_ + Wrap(m.y, m.dy, frame, coreHeight_);
+    for (int oy : {my - coreHeight_, my}) {
+      for (int ox : {mx - coreWidth_, mx}) {
         if (ox + m.width <= view.x || ox >= view.x + view.width || oy + m.height <= view.y ||
             oy >= view.y + view.height) {
           continue;

@@ -65,6 +65,7 @@ StreamSession::StreamSession(std::string id, SessionConfig config)
              static_cast<uint16_t>(firstSeq_ ^ 0x5A5A)),
       faults_(config.faults, MakeSeeds(config.seed).faults),
       voiceFaults_(config.faults, MakeSeeds(config.seed).faults ^ 0x5A5A5A5A),
+      live_(config.loop->camera),
       voiceSource_(config.loop->channel) {
   tracks_[kVideoTrack].ssrc = video_.ssrc();
   tracks_[kAudioTrack].ssrc = voice_.ssrc();
@@ -159,8 +160,10 @@ void StreamSession::VideoStep(uint64_t n, Clock::time_point* lastReport) {
   uint32_t timestamp = firstTimestamp_ + static_cast<uint32_t>(n) * kTicksPerFrame;
   size_t index = n % frames.size();
   if (resumePending_ && index % kGopFrames == 0) resumePending_ = false;
-  if (!Sending() || resumePending_) return;
-  SendFrame(PictureFrame(index), timestamp);
+  if (!Sending()) live_.Restart();  // back from a pause, a live channel starts on a key frame
+  const CodedFrame* live = Sending() ? live_.Next() : nullptr;
+  if (live == nullptr && (!Sending() || resumePending_)) return;
+  SendFrame(live != nullptr ? *live : PictureFrame(index), timestamp);
   if (Clock::now() - *lastReport >= kReportInterval) {
     SendSenderReport(kVideoTrack, video_, timestamp);
     *lastReport = Clock::now();

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/net/net.h"
+#include "tools/dvrsim/live_camera.h"
 #include "tools/dvrsim/media.h"
 #include "tools/dvrsim/rtp_packetizer.h"
 
@@ -124,6 +125,7 @@ class StreamSession {
   int relayShown_ = 0;  // the relay mask channel 1's picture shows, sender thread's
   FaultInjector faults_;
   FaultInjector voiceFaults_;
+  LiveFeed live_;  // sender thread's
   VoiceSource voiceSource_;
 };
 

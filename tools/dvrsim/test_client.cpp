@@ -246,6 +246,42 @@ std::vector<Seen> DecodeAndRead(const std::vector<uint8_t>& annexB, int width, i
   return seen;
 }
 
+std::vector<Picture> DecodePictures(const std::vector<uint8_t>& annexB, int width, int height) {
+  std::vector<Picture> pictures;
+  H264_DEC_ATTR_S attr{0,
+                       0,
+                       static_cast<HI_U32>((width + 15) / 16),
+                       static_cast<HI_U32>((height + 15) / 16),
+                       3,
+                       0,
+                       nullptr,
+                       0};
+  HI_HDL decoder = Hi264DecCreate(&attr);
+  if (!decoder) return pictures;
+  H264_DEC_FRAME_S out{};
+  auto collect = [&](HI_S32 r) {
+    for (; r == HI_H264DEC_OK; r = Hi264DecFrame(decoder, nullptr, 0, 0, &out, 0)) {
+      Picture p;
+      p.width = static_cast<int>(out.uWidth);
+      p.height = static_cast<int>(out.uHeight);
+      for (int y = 0; y < p.height; ++y)
+        p.y.insert(p.y.end(), out.pY + y * out.uYStride, out.pY + y * out.uYStride + p.width);
+      for (int y = 0; y < p.height / 2; ++y) {
+        p.u.insert(p.u.end(), out.pU + y * out.uUVStride, out.pU + y * out.uUVStride + p.width / 2);
+        p.v.insert(p.v.end(), out.pV + y * out.uUVStride, out.pV + y * out.uUVStride + p.width / 2);
+      }
+      pictures.push_back(std::move(p));
+    }
+  };
+  for (auto nal : SplitAnnexB(annexB.data(), annexB.size())) {
+    nal.insert(nal.begin(), {0, 0, 0, 1});
+    collect(Hi264DecFrame(decoder, nal.data(), static_cast<HI_U32>(nal.size()), 0, &out, 0));
+  }
+  collect(Hi264DecFrame(decoder, nullptr, 0, 0, &out, HI_H264DEC_FLAG_END_OF_STREAM));
+  Hi264DecDestroy(decoder);
+  return pictures;
+}
+
 std::string LiveSession::Open(int port, int channel) {
   if (!rtsp.Connect(port)) return "no connection";
   url = "rtsp://127.0.0.1:" + std::to_string(port) + "/" + std::to_string(channel) + ".live";

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/net/net.h"
+#include "tools/dvrsim/picture.h"
 
 namespace dvrsim::test {
 
@@ -82,6 +83,9 @@ struct Seen {
 };
 // Decodes the stream and reads the two digit rows and the relay lamps of every picture.
 std::vector<Seen> DecodeAndRead(const std::vector<uint8_t>& annexB, int width, int height);
+
+// Decodes the stream into its pictures, each plane tightly packed.
+std::vector<Picture> DecodePictures(const std::vector<uint8_t>& annexB, int width, int height);
 
 // DESCRIBE, SETUP of the video track and PLAY of a live channel.
 struct LiveSession {

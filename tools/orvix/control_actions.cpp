@@ -155,7 +155,7 @@ bool Slide(HWND bar, const InputStep& step, InputInjector& input, std::string* e
   to.y = std::clamp(to.y, client.top, client.bottom - 1);
   ClientToScreen(bar, &from);
   ClientToScreen(bar, &to);
-  input.MoveTo(from.x, from.y);
+  MoveOnto(input, from);
   input.Press(Button::kLeft, from.x, from.y);
   input.MoveTo(to.x, to.y);
   input.Release(Button::kLeft, to.x, to.y);
@@ -256,7 +256,7 @@ bool PlayControlStep(const InputStep& step, InputInjector& input, std::string* e
       ClickAt(input, centre);
       return true;
     case InputAction::kPress:
-      input.MoveTo(centre.x, centre.y);
+      MoveOnto(input, centre);
       input.Press(Button::kLeft, centre.x, centre.y);
       return true;
     case InputAction::kRelease:

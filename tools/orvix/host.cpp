@@ -13,6 +13,7 @@
 #include "platform/ui/dialog_message_box.h"
 #include "platform/ui/ui.h"
 #include "stream/rtsp_auth.h"
+#include "tools/orvix/activex_viewer.h"
 #include "tools/orvix/control_actions.h"
 #include "tools/orvix/dvr_simulator.h"
 #include "tools/orvix/host_options.h"
@@ -34,6 +35,7 @@ constexpr int kSimulatorStartMs = 120000;  // it encodes every channel's loop be
 struct Plan {
   HostOptions options;
   PageParams page;
+  std::string classId;  // the page's <object classid>
   std::vector<InputStep> input;
   std::vector<int> answers;
   // The page embeds a plug-in (<embed type=...>) instead of naming a control.
@@ -204,7 +206,7 @@ Plan ReadPlan(const std::vector<std::string>& args) {
   if (plan.options.help) return plan;
   if (!plan.options.pageFile.empty()) {
     try {
-      plan.page = ReadPageFile(plan.options.pageFile);
+      plan.page = ReadPageFile(plan.options.pageFile, &plan.classId);
     } catch (const std::invalid_argument&) {
       plan.pluginPage = IsPluginPageFile(plan.options.pageFile);
       if (!plan.pluginPage) throw;
@@ -288,14 +290,17 @@ int Host(const Plan& plan) {
     std::fprintf(stderr, "orvix: cannot open the display: %s\n", error.c_str());
     return kExitFailed;
   }
+  properties.classId = plan.classId;
   RegisterBuiltInViewers();
-  std::string viewer_name;
+  std::string viewer_name = "activex";
+  // A page that names its control's class gets that control, and a page that embeds a plug-in
+  // gets the plug-in, as a browser would load them.
   std::unique_ptr<HostedViewer> viewer;
   if (plan.pluginPage) {
     viewer = CreatePluginViewer(o.pageFile);
     viewer_name = "plug-in";
   } else {
-    viewer = CreateLatestViewer(&viewer_name);
+    viewer = plan.classId.empty() ? CreateLatestViewer(&viewer_name) : CreateActiveXViewer();
   }
   HostWindow host(plan, *display);
   if (!viewer || !host.Create(o.width, o.height)) {

@@ -33,6 +33,9 @@ class PageProperties {
   int rtspPort = 554;
   // Likewise the UDP port of its commands (2700 on a DVR).
   int commandPort = 2700;
+  // The page's <object classid="clsid:...">, empty when it names no class: the host then
+  // loads that control through the registry instead of a viewer built into it.
+  std::string classId;
   // Grid cells (1-based) that show another RTSP server's stream: the page's "Url" params with
   // the command line's over them.
   std::map<int, std::string> cellUrls;

@@ -172,7 +172,7 @@ class Scanner {
 
 }  // namespace
 
-PageParams ParsePageParams(const std::string& html) {
+PageParams ParsePageParams(const std::string& html, std::string* class_id) {
   Scanner scanner(html);
   Tag tag;
   while (scanner.Next(&tag)) {
@@ -180,6 +180,10 @@ PageParams ParsePageParams(const std::string& html) {
   }
   if (tag.name != "object" || tag.closing) {
     throw std::invalid_argument("the page has no <object> element");
+  }
+  if (class_id) {
+    auto it = tag.attributes.find("classid");
+    *class_id = it == tag.attributes.end() ? "" : it->second;
   }
   PageParams params;
   int depth = 1;  // params of an <object> nested as fallback content are not ours
@@ -196,13 +200,13 @@ PageParams ParsePageParams(const std::string& html) {
   return params;
 }
 
-PageParams ReadPageFile(const std::string& path) {
+PageParams ReadPageFile(const std::string& path, std::string* class_id) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::invalid_argument(path + ": cannot read the page file");
   std::ostringstream text;
   text << in.rdbuf();
   try {
-    return ParsePageParams(text.str());
+    return ParsePageParams(text.str(), class_id);
   } catch (const std::invalid_argument& e) {
     throw std::invalid_argument(path + ": " + e.what());
   }

@@ -13,11 +13,12 @@ namespace orvix {
 
 using PageParams = std::vector<std::pair<std::string, std::string>>;  // in page order
 
-// The params of the first <object>. Throws std::invalid_argument when the page has no
+// The params of the first <object>, and in *class_id (when given) its classid attribute as
+// written ("clsid:..."; empty without one). Throws std::invalid_argument when the page has no
 // <object> element.
-PageParams ParsePageParams(const std::string& html);
+PageParams ParsePageParams(const std::string& html, std::string* class_id = nullptr);
 
 // Reads and parses a page file; the message of the exception names the file.
-PageParams ReadPageFile(const std::string& path);
+PageParams ReadPageFile(const std::string& path, std::string* class_id = nullptr);
 
 }  // namespace orvix

@@ -9,6 +9,7 @@
 
 #include "platform/display/png_image.h"
 #include "platform/process/child_process.h"
+#include "platform/registry/winreg.h"
 #include "tools/orvix/cell_reader.h"
 #include "tools/orvix/dvr_simulator.h"
 
@@ -26,16 +27,35 @@ class PluginRun : public testing::Test {
             std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
+    setenv("ORVIX_REGISTRY_DIR", File("registry").c_str(), 1);
   }
   void TearDown() override {
+    unsetenv("ORVIX_REGISTRY_DIR");
     if (!HasFailure()) fs::remove_all(dir_);
+  }
+
+  // The plug-in's keys as the installer writes them.
+  static void RegisterPlugin() {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\MozillaPlugins\\orvicam", 0, nullptr,
+                              0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const std::string path = NPORVICAM_DIR "/nporvicam.dll";
+    ASSERT_EQ(RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                             static_cast<DWORD>(path.size() + 1)),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                              "SOFTWARE\\MozillaPlugins\\orvicam\\MimeTypes\\application/nporvicam",
+                              0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
   }
   std::string File(const std::string& name) const { return (dir_ / name).string(); }
 
   // Runs orvix to its end with the plug-in's folder on the module path; the output lines.
   int Run(std::vector<std::string> args, std::vector<std::string>* lines) {
-    args.insert(args.begin(), {"-c", "ORVIX_MODULE_PATH=" NPORVICAM_DIR " exec \"$0\" \"$@\" 2>&1",
-                               ORVIX_BINARY});
+    args.insert(args.begin(), {"-c", "exec \"$0\" \"$@\" 2>&1", ORVIX_BINARY});
     std::string error;
     auto child = ChildProcess::Spawn("/bin/sh", args, &error);
     if (!child) {
@@ -81,11 +101,19 @@ TEST_F(PluginRun, PageScriptAndPluginReachEachOther) {
          "</script>\n"
          "</body></html>\n";
   std::vector<std::string> out;
+  // Found only through the registry, as a browser finds plug-ins.
+  EXPECT_NE(Run({"--display", "headless", "--dvr", "10.255.255.1", "--page", File("page.html"),
+                 "--after", "0.2"},
+                &out),
+            0);
+  EXPECT_TRUE(Has(out, "orvix: no plug-in takes application/nporvicam"));
+  out.clear();
+  RegisterPlugin();
   ASSERT_EQ(Run({"--display", "headless", "--dvr", "10.255.255.1", "--page", File("page.html"),
                  "--screenshot", File("grid.png"), "--after", "1"},
                 &out),
             0);
-  EXPECT_TRUE(Has(out, "orvix: plug-in nporvicam.dll for application/nporvicam"));
+  EXPECT_TRUE(Has(out, "orvix: plug-in " NPORVICAM_DIR "/nporvicam.dll for application/nporvicam"));
   EXPECT_TRUE(Has(out, "rval = 46"));
   EXPECT_TRUE(Has(out, "orvix: #result gets <p> The plug-in reached the page."));
   EXPECT_TRUE(Has(out, "orvix: #out gets <p> sum=5 Version 1.0 name=abc foof=46 obj=object"));
@@ -113,6 +141,7 @@ RECT Cell(int i) {
 // The bundled page views the simulator's four channels in a 2 x 2 grid without titles.
 TEST_F(PluginRun, BundledPageViewsTheSimulator) {
   if (!CanBindLoopbackPort(554)) GTEST_SKIP() << "port 554 is taken or not ours to bind";
+  RegisterPlugin();
   std::ofstream(File("input.txt")) << "4 screenshot " << File("grid.png") << "\n";
   std::vector<std::string> out;
   ASSERT_EQ(

@@ -1,11 +1,13 @@
 #include "tools/orvix/plugin_viewer.h"
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
 #include "platform/kernel/kernel.h"
 #include "platform/npapi/browser.h"
+#include "platform/registry/winreg.h"
 #include "platform/ui/ui.h"
 #include "tools/orvix/embed_page.h"
 #include "tools/orvix/page_script.h"
@@ -14,6 +16,25 @@ namespace orvix {
 namespace {
 
 constexpr char kPluginWindowClass[] = "OrvixPluginWindow";
+constexpr char kPluginsKey[] = "SOFTWARE\\MozillaPlugins";
+
+// The "Path" of plug-in key `name` when its MimeTypes key lists `mimeType`; empty otherwise.
+std::string ModuleOfPlugin(HKEY plugins, const std::string& name, const std::string& mimeType) {
+  HKEY type = nullptr;
+  const std::string sub = name + "\\MimeTypes\\" + mimeType;
+  if (RegOpenKeyExA(plugins, sub.c_str(), 0, KEY_READ, &type) != ERROR_SUCCESS) return "";
+  RegCloseKey(type);
+  HKEY plugin = nullptr;
+  if (RegOpenKeyExA(plugins, name.c_str(), 0, KEY_READ, &plugin) != ERROR_SUCCESS) return "";
+  char path[1024];
+  DWORD size = sizeof(path);
+  DWORD kind = 0;
+  const LSTATUS read =
+      RegQueryValueExA(plugin, "Path", nullptr, &kind, reinterpret_cast<BYTE*>(path), &size);
+  RegCloseKey(plugin);
+  if (read != ERROR_SUCCESS || kind != REG_SZ || size == 0) return "";
+  return std::string(path, strnlen(path, size));
+}
 
 LRESULT PluginWindowProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   return DefWindowProcA(w, m, wp, lp);
@@ -147,9 +168,23 @@ class PluginViewer : public HostedViewer {
 }  // namespace
 
 std::string PluginModuleFor(const std::string& mimeType) {
-  // The plug-in's own types: the one it registers and the one its description gives.
-  if (mimeType == "application/nporvicam" || mimeType == "application/nporvicamplugin")
-    return "nporvicam.dll";
+  // As browsers on Windows found plug-ins: each key under MozillaPlugins, the user's before the
+  // machine's, that lists the type under MimeTypes names its module file in "Path".
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    HKEY plugins = nullptr;
+    if (RegOpenKeyExA(root, kPluginsKey, 0, KEY_READ, &plugins) != ERROR_SUCCESS) continue;
+    std::string found;
+    char name[256];
+    for (DWORD i = 0; found.empty(); ++i) {
+      DWORD length = sizeof(name);
+      if (RegEnumKeyExA(plugins, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+          ERROR_SUCCESS)
+        break;
+      found = ModuleOfPlugin(plugins, name, mimeType);
+    }
+    RegCloseKey(plugins);
+    if (!found.empty()) return found;
+  }
   return std::string();
 }
 

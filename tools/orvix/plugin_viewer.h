@@ -16,7 +16,7 @@ std::unique_ptr<HostedViewer> CreatePluginViewer(const std::string& pageFile);
 // True when the file reads and holds an <embed type=...>.
 bool IsPluginPageFile(const std::string& pageFile);
 
-// The module file for a MIME type; empty when no plug-in takes it.
+// The module file of the plug-in registered for a MIME type; empty when none is.
 std::string PluginModuleFor(const std::string& mimeType);
 
 }  // namespace orvix
