@@ -119,6 +119,7 @@ TEST_F(PluginRun, PageScriptAndPluginReachEachOther) {
   EXPECT_TRUE(Has(out, "orvix: #out gets <p> sum=5 Version 1.0 name=abc foof=46 obj=object"));
   EXPECT_TRUE(Has(out, "alert hello"));
   EXPECT_TRUE(Has(out, "start type:1"));
+  EXPECT_TRUE(Has(out, "init lang:1"));  // "Start" with no "Lang" before it
   // A failure while a block runs is placed at the block's first line: the engine keeps no
   // line for it. A syntax error has its own line, and ends its whole block.
   EXPECT_TRUE(Has(out, "orvix: page.html:4: Error: the plug-in's Start() failed"));
@@ -150,6 +151,8 @@ TEST_F(PluginRun, BundledPageViewsTheSimulator) {
           &out),
       0);
   EXPECT_TRUE(Has(out, "orvix: #result gets <p> Version 1.0, Add(2, \"3\") = 5, foof = 46"));
+  EXPECT_TRUE(Has(out, "init lang:0"));  // "Lang" "en" before "Start" keeps English
+  EXPECT_FALSE(Has(out, "init lang:1"));
   std::string error;
   auto grid = platform::display::ReadPng(File("grid.png"), &error);
   ASSERT_TRUE(grid) << error;
@@ -157,6 +160,35 @@ TEST_F(PluginRun, BundledPageViewsTheSimulator) {
     char expect[12];
     std::snprintf(expect, sizeof expect, "%02d", i + 1);
     EXPECT_EQ(ReadCell(*grid, Cell(i), 0), expect) << "cell " << i;
+  }
+}
+
+// Without preview the channels wait for the reconnect thread's next round, about 10 seconds
+// after "Start": black before it, the simulator's pictures after it.
+TEST_F(PluginRun, WithoutPreviewTheReconnectThreadStartsTheChannels) {
+  if (!CanBindLoopbackPort(554)) GTEST_SKIP() << "port 554 is taken or not ours to bind";
+  RegisterPlugin();
+  std::ofstream(File("page.html"))
+      << "<embed id=cam type=application/nporvicam>\n<script>\n"
+         "var cam = document.getElementById('cam');\n"
+         "cam.HostAddr('127.0.0.1='); cam.Lang('en'); cam.Preview(0); cam.Start(4);\n"
+         "</script>\n";
+  std::ofstream(File("input.txt"))
+      << "8 screenshot " << File("before.png") << "\n13 screenshot " << File("after.png") << "\n";
+  std::vector<std::string> out;
+  ASSERT_EQ(Run({"--display", "headless", "--channels", "4", "--dvrsim", ORVIX_DVRSIM_BINARY,
+                 "--page", File("page.html"), "--input", File("input.txt"), "--after", "13.5"},
+                &out),
+            0);
+  std::string error;
+  auto before = platform::display::ReadPng(File("before.png"), &error);
+  auto after = platform::display::ReadPng(File("after.png"), &error);
+  ASSERT_TRUE(before && after) << error;
+  for (int i = 0; i < 4; ++i) {
+    char expect[12];
+    std::snprintf(expect, sizeof expect, "%02d", i + 1);
+    EXPECT_EQ(ReadCell(*before, Cell(i), 0), "") << "cell " << i;
+    EXPECT_EQ(ReadCell(*after, Cell(i), 0), expect) << "cell " << i;
   }
 }
 
