@@ -290,6 +290,12 @@ TEST_F(Plugin, ScriptCallsFollowTheirRules) {
   EXPECT_EQ(std::string(r.value.stringValue.UTF8Characters, r.value.stringValue.UTF8Length), "abc");
   NPN_ReleaseVariantValue(&r);
   EXPECT_FALSE(NPN_SetProperty(&npp, obj, NPN_GetStringIdentifier("Version"), &abc));
+  // A name longer than the texts hold is cut, never written past them.
+  const std::string longName(300, 'n');
+  NPVariant tooLong = Text(longName.c_str());
+  ASSERT_TRUE(NPN_SetProperty(&npp, obj, NPN_GetStringIdentifier("Name"), &tooLong));
+  EXPECT_EQ(std::string(self->name), longName.substr(0, 199));
+  EXPECT_EQ(std::string(self->display), "Name set. Value = " + longName.substr(0, 181));
 
   testing::internal::CaptureStdout();
   ASSERT_TRUE(NPN_InvokeDefault(&npp, obj, nullptr, 0, &r));

@@ -150,7 +150,8 @@ bool SetProperty(NPObject* obj, NPIdentifier name, const NPVariant* value) {
   const size_t n = std::min<size_t>(s.UTF8Length, sizeof(self->name) - 1);
   std::memcpy(self->name, s.UTF8Characters, n);
   self->name[n] = '\0';
-  std::snprintf(self->display, sizeof(self->display), "Name set. Value = %s", self->name);
+  // A long name is cut to what the display text holds beside its prefix.
+  std::snprintf(self->display, sizeof(self->display), "Name set. Value = %.181s", self->name);
   return true;
 }
 
