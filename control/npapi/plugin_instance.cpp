@@ -17,8 +17,6 @@ namespace control::npapi {
 namespace {
 
 std::atomic<bool> languageLoaded{false};
-std::atomic<int> rtspPort{554};
-std::atomic<int> commandPort{2700};
 
 VideoLibrary& Library() {
   static VideoLibrary library;
@@ -40,11 +38,6 @@ void PluginInstance::LoadLanguage(int language) {
 
 void PluginInstance::EnsureLanguage(int language) {
   if (!languageLoaded) LoadLanguage(language);
-}
-
-void PluginInstance::SetPortsForTest(int rtsp, int command) {
-  rtspPort = rtsp;
-  commandPort = command;
 }
 
 void PluginInstance::SetDvrAddress(const std::string& address) {
@@ -70,8 +63,6 @@ bool PluginInstance::Attach(HWND window) {
       SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc)));
   // The first control of the process sets up the renderer and the window messages.
   control_ = std::make_unique<ViewerControl>(Library());
-  control_->SetRtspPort(rtspPort);
-  control_->SetCommandPort(commandPort);
   control_->SetDvrAddress(dvrAddr_);
   control_->AttachScriptedWindow(window);
   if (scriptable_ != nullptr) scriptable_->window = window;

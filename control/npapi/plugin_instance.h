@@ -53,16 +53,12 @@ class PluginInstance {
   void SetLanguageText(const std::string& text) { language_ = text; }
   int preview() const { return preview_; }
   const std::string& dvrAddress() const { return dvrAddr_; }
-  ViewerControl* control() const { return control_.get(); }
   bool gridBuilt() const { return gridBuilt_; }
 
   // The language table: LoadLanguage selects one; EnsureLanguage does so only when the
   // process has loaded none yet.
   static void LoadLanguage(int language);
   static void EnsureLanguage(int language);
-
-  // For tests: the ports of a simulated DVR.
-  static void SetPortsForTest(int rtsp, int command);
 
  private:
   static LRESULT WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
