@@ -39,6 +39,8 @@ class ControlChannel {
   virtual void StopDecode(int keep) = 0;
   virtual void ShowVideo(int show) = 0;
   virtual void Snap() = 0;
+  // Queues the picture shown for a snapshot (a paused playback); 0 when it cannot.
+  virtual int PutPauseFifo() { return 0; }
   // The library-wide capture directory, as the channel reads it.
   virtual std::string GetCapturePath() const = 0;
 

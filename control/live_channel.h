@@ -32,6 +32,7 @@ class LiveChannel : public CChannel, public ControlChannel {
   void StopDecode(int keep) override { CChannel::StopDecode(keep); }
   void ShowVideo(int show) override { CChannel::ShowVideo(show); }
   void Snap() override { CChannel::Snap(); }
+  int PutPauseFifo() override { return CChannel::PutPauseFifo(); }
   std::string GetCapturePath() const override { return CChannel::GetCapturePath(); }
   CChannel* FrameSink() override { return this; }
 };

@@ -88,6 +88,7 @@ RECT ViewerControl::cellRect(int i) const {
 void ViewerControl::OnCreate(HWND window) {
   window_ = window;
   SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  device::playback::RegisterPlaybackHost(window, this);
   if (!initialised_) BuildGrid();
 }
 
@@ -136,6 +137,7 @@ void ViewerControl::OnSelect(WPARAM wparam, LPARAM lparam) {
 
 void ViewerControl::OnDestroy() {
   std::printf("WM_DESTROY---------------\n");
+  device::playback::UnregisterPlaybackHost(window_);
   if (!initialised_) return;
   std::printf("DestroyWindow-------\n");
   KillTimer(window_, kReconnectTimer);

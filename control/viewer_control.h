@@ -13,6 +13,7 @@
 // only read the channel pointer they were given; the control waits for every session thread
 // before the channel it names goes.
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
@@ -22,6 +23,7 @@
 #include "control/page_settings.h"
 #include "device/panel/panel_host.h"
 #include "device/panel/right_plan_dlg.h"
+#include "device/playback/playback_host.h"
 #include "platform/ui/ui_types.h"
 #include "stream/rtsp_session.h"
 
@@ -56,7 +58,7 @@ struct ChannelSlot {
   std::string url;
 };
 
-class ViewerControl : public device::panel::PanelHost {
+class ViewerControl : public device::panel::PanelHost, public device::playback::PlaybackHost {
  public:
   // The first control of the process sets up the library's renderer and its settings;
   // `library` must outlive every control.
@@ -90,11 +92,27 @@ class ViewerControl : public device::panel::PanelHost {
   // at the bottom, fed by a playback session on `url`. 0 on success; -1 with the message box
   // "chn is created!\n" when a playback channel exists, -1 when it cannot be made.
   int CreatePlaybackChannel(HWND dialog, const std::string& url);
-  int PausePlayback();
-  int ContinuePlayback();
-  int SeekPlayback(int seconds);
-  int PlaybackPosition();  // seconds from the start of the recording
-  void StopPlayback();
+  // The playback dialog's side (PlaybackHost). The control registers under its window when
+  // it is created, and leaves before the window goes.
+  int CreatePlayback(HWND dialog, const std::string& url) override {
+    return CreatePlaybackChannel(dialog, url);
+  }
+  int PausePlayback() override;
+  int ContinuePlayback() override;
+  int SeekPlayback(int seconds) override;
+  int PlaybackPosition() override;  // seconds from the start of the recording
+  void SetPlaybackPosition(int seconds) override { playbackPosition_ = seconds; }
+  void StopPlayback() override;
+  bool PlaybackStopped() const override { return playbackSession_ == nullptr; }
+  device::playback::PlaybackStatus Status() const override;
+  void SetPlaybackStart(int seconds) override;
+  void RestartPlaybackClock() override;
+  bool HasPlaybackChannel() const override { return playbackChannel_ != nullptr; }
+  void SnapPlayback() override;
+  int PutPlaybackPauseFifo() override;
+  void MovePlaybackVideo(const RECT& area) override;
+  int RtspPort() const override { return rtspPort_; }
+  void OpenCaptureDir(HWND owner) override;
   RtspSession* playbackSession() const { return playbackSession_.get(); }
   ControlChannel* playbackChannel() const { return playbackChannel_.get(); }
 
@@ -176,7 +194,8 @@ class ViewerControl : public device::panel::PanelHost {
   std::vector<ChannelSlot> slots_;  // at most kMaxChannels
   std::unique_ptr<ControlChannel> playbackChannel_;
   std::unique_ptr<RtspSession> playbackSession_;
-  int playbackPosition_ = 0;
+  // The stored position; the seek thread writes it too.
+  std::atomic<int> playbackPosition_{0};
   int currentChannel_ = 0;
   int singleView_ = 0;
   int channelCount_ = 9;

@@ -3,6 +3,7 @@
 
 #include "control/session_run.h"
 #include "control/viewer_control.h"
+#include "device/panel/cap_dir_dlg.h"
 #include "platform/prompt/prompt.h"
 #include "platform/ui/ui.h"
 
@@ -80,6 +81,52 @@ int ViewerControl::SeekPlayback(int seconds) {
   s->startPosition = seconds;
   SessionLock lock(s);
   return ResumePlay(s, s->rtspSocket);
+}
+
+device::playback::PlaybackStatus ViewerControl::Status() const {
+  device::playback::PlaybackStatus status;
+  RtspSession* s = playbackSession_.get();
+  if (s == nullptr) return status;
+  status.session = true;
+  status.running = s->running == 1;
+  status.ended = s->endOfStream == 1;
+  status.durationMs = s->fMaxPlayEndTime;
+  status.startPosition = s->startPosition;
+  status.elapsedSeconds = s->elapsedSeconds;
+  return status;
+}
+
+void ViewerControl::SetPlaybackStart(int seconds) {
+  if (RtspSession* s = playbackSession_.get()) s->startPosition = seconds;
+}
+
+// The next packet is the new start, whatever the first one of the run was.
+void ViewerControl::RestartPlaybackClock() {
+  RtspSession* s = playbackSession_.get();
+  if (s == nullptr) return;
+  s->elapsedSeconds = 0;
+  s->playStartSeconds = 0;
+  s->playStartMicros = 0;
+  s->playBase = kPlayBasePending;
+}
+
+void ViewerControl::SnapPlayback() {
+  if (playbackChannel_ != nullptr) playbackChannel_->Snap();
+}
+
+int ViewerControl::PutPlaybackPauseFifo() {
+  return playbackChannel_ != nullptr ? playbackChannel_->PutPauseFifo() : 0;
+}
+
+void ViewerControl::MovePlaybackVideo(const RECT& area) {
+  if (playbackChannel_ == nullptr) return;
+  playbackChannel_->MoveVideo(area);
+  InvalidateRect(playbackChannel_->GetSafeHwnd(), nullptr, TRUE);
+}
+
+void ViewerControl::OpenCaptureDir(HWND owner) {
+  device::panel::CCapDirDlg dialog(this);
+  dialog.DoModal(owner);
 }
 
 int ViewerControl::PlaybackPosition() {

@@ -2,7 +2,8 @@
 """H.264 and H.265 test streams served over RTSP on 127.0.0.1 by GStreamer's RTSP server.
 
 The H.264 stream is mounted at --path (default /test), the H.265 one at /h265 when x265enc
-is installed; its parameter sets are sent only at the start of the encoder's output, so a
+is installed, and with --file a Matroska file's H.264 video at /file, played from the file (so it
+has a length, and PAUSE and PLAY with a range pause it and seek in it); its parameter sets are sent only at the start of the encoder's output, so a
 client that joins later depends on the description's sprop-vps/sps/pps.
 
 Prints the bound port on the first line of standard output once it accepts connections,
@@ -27,6 +28,8 @@ PIPELINE_H265 = ("( videotestsrc is-live=true pattern=smpte100 "
                  "! video/x-raw,format=I420,width=352,height=288,framerate=25/1 "
                  "! x265enc tune=zerolatency speed-preset=ultrafast key-int-max=25 "
                  "! rtph265pay name=pay0 pt=96 )")
+PIPELINE_FILE = ("( filesrc location=\"{path}\" ! matroskademux ! h264parse "
+                 "! rtph264pay name=pay0 pt=96 config-interval=1 )")
 
 
 def main():
@@ -37,6 +40,7 @@ def main():
                         help="session timeout in seconds, sent as ';timeout=' (0: the default)")
     parser.add_argument("--pattern", default="smpte",
                         help="videotestsrc pattern of the H.264 stream (snow: many packets)")
+    parser.add_argument("--file", help="a Matroska file with H.264 video to serve at /file")
     parser.add_argument("--tcp-only", action="store_true",
                         help="refuse RTP over UDP (461), so that clients interleave it")
     args = parser.parse_args()
@@ -67,6 +71,11 @@ def main():
         if args.session_timeout > 0:
             client.connect("new-session",
                            lambda _c, session: session.set_timeout(args.session_timeout))
+
+    if args.file:
+        recording = GstRtspServer.RTSPMediaFactory()
+        recording.set_launch(PIPELINE_FILE.format(path=args.file))
+        server.get_mount_points().add_factory("/file", recording)
 
     server.connect("client-connected", on_client)
     if server.attach(None) == 0:

@@ -167,6 +167,20 @@ RtpPacketRecord* RtpFrameQueue::TakeDue(int playing, uint32_t now) {
   return Reached(oldestTimestamp, PlayheadAt(now, unitsPerMs)) ? Release(oldest) : nullptr;
 }
 
+void RtpFrameQueue::Reanchor(uint32_t timestamp, int firstSeq) {
+  Hold hold(&lock);
+  // What was queued before the stretch's first packet belongs to the stretch that was left;
+  // kept, it would hold the new one back until its own time came.
+  auto before = [&](const RtpPacketRecord* r) {
+    if (firstSeq < 0) return last_ != nullptr && r->key < last_->key;
+    const auto seq = static_cast<uint16_t>(r->key);
+    return static_cast<int16_t>(seq - static_cast<uint16_t>(firstSeq)) < 0;
+  };
+  while (!order_.empty() && before(order_.begin()->second)) delete Release(order_.begin());
+  timestampBase = timestamp - UnitsPerMs(clockRate) * (GetTickCount() + delayMs - tickBase);
+  dueCalls = 0;
+}
+
 int RtpFrameQueue::Count() const {
   Hold hold(&lock);
   return count_;

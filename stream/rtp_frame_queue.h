@@ -61,6 +61,13 @@ class RtpFrameQueue {
   RtpPacketRecord* TakeDue(int playing);
   RtpPacketRecord* TakeDue(int playing, uint32_t now);
 
+  // Session thread, when the stream starts a new stretch (a playback's seek or resume moved its
+  // RTP clock) at `timestamp`: the packets queued before the stretch's first packet (sequence
+  // number `firstSeq`; -1: the one inserted last) are dropped, and `timestamp` becomes due the
+  // playout delay from now, so the stretch plays after the same delay as the stream's start
+  // did, not when the old clock gets there.
+  void Reanchor(uint32_t timestamp, int firstSeq);
+
   int Count() const;
   uint32_t OversizeDrops() const { return oversize_drops_; }
 

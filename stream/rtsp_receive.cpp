@@ -1,10 +1,12 @@
 #include "stream/rtsp_receive.h"
 
+#include <optional>
 #include <vector>
 
 #include "platform/kernel/clock.h"
 #include "stream/interleaved.h"
 #include "stream/report.h"
+#include "stream/rtcp_bye.h"
 #include "stream/rtp_header.h"
 #include "stream/rtp_sockets.h"
 #include "stream/rtsp_session.h"
@@ -68,6 +70,8 @@ class Receiver {
   void Timing(Ready which, const uint8_t* data, int length);
   void SendReport(SOCKET rtcp, int port, int channel, uint32_t ssrc, uint16_t seq);
   void VideoTiming(uint32_t ts, uint32_t ssrc, uint16_t seq);
+  void DrainRtcp();
+  void Control(const uint8_t* data, int length);
   void AudioTiming(uint32_t ts, uint32_t ssrc, uint16_t seq);
 
   RtspSession* s_;
@@ -76,6 +80,7 @@ class Receiver {
   int errors_ = 0;
   bool heard_ = false;  // any RTP or RTCP data this run
   uint16_t lastAudioSeq_ = 0;
+  std::optional<uint32_t> videoSsrc_;  // of the last video packet
 };
 
 int Receiver::Run() {
@@ -95,6 +100,7 @@ int Receiver::Run() {
     }
     SOCKET connection = s_->standard.interleaved ? s_->rtspSocket : INVALID_SOCKET;
     Ready which = WaitStreams(s_->m_Attribute, connection, s_->waitSeconds, s_->running);
+    if (s_->isPlayback) DrainRtcp();
     if (which == kError) Report("select() error\n ");
     if (which == kNone || which == kError) {
       recvTry = s_->paused ? 0 : recvTry + 1;
@@ -169,10 +175,34 @@ void Receiver::ServeConnection() {
   stream_.erase(stream_.begin(), stream_.begin() + at);
 }
 
-// RTP of the tracks' channels; their RTCP and other channels are not played.
+// RTP of the tracks' channels; their RTCP and other channels are not played, but a playback
+// hears the end of its recording on the video track's.
 void Receiver::Frame(uint8_t channel, const uint8_t* payload, int length) {
   if (channel == kVideoChannel) Handle(kVideo, payload, length);
+  if (channel == kVideoChannel + 1 && s_->isPlayback) Control(payload, length);
   if (channel == kAudioChannel && s_->audioQueue) Handle(kAudio, payload, length);
+}
+
+// The server's reports on the video RTCP socket, read without waiting: whatever comes there
+// neither counts as data nor keeps the run from ending.
+void Receiver::DrainRtcp() {
+  SOCKET sock = s_->m_Attribute.rtcpSock;
+  if (sock == INVALID_SOCKET) return;
+  for (int i = 0; i < 16; ++i) {
+    WSAPOLLFD entry{sock, POLLRDNORM, 0};
+    if (WSAPoll(&entry, 1, 0) <= 0) return;
+    int length = recvfrom(sock, reinterpret_cast<char*>(buffer_.data()),
+                          static_cast<int>(buffer_.size()), 0, nullptr, nullptr);
+    if (length <= 0) return;
+    Control(buffer_.data(), length);
+  }
+}
+
+void Receiver::Control(const uint8_t* data, int length) {
+  if (!videoSsrc_ || s_->endOfStream) return;
+  if (!RtcpByeFor({data, static_cast<size_t>(length)}, *videoSsrc_)) return;
+  s_->endOfStream = 1;
+  Report("the server ended the stream (RTCP BYE), chn:%d\n", s_->channelNumber);
 }
 
 // Six failed receives in a row, over both streams, replace the socket that failed last.
@@ -210,9 +240,24 @@ void Receiver::Timing(Ready which, const uint8_t* data, int length) {
     AudioTiming(header->timestamp, header->ssrc, header->sequence);
 }
 
+// A playback PLAY names its stream's first packet: packets before it (sent before a PAUSE,
+// still on the way) count nothing, and the count starts again from it.
 void Receiver::VideoTiming(uint32_t ts, uint32_t ssrc, uint16_t seq) {
+  videoSsrc_ = ssrc;
+  if (uint64_t base = s_->playBase.load(); base & kPlayBasePending) {
+    const bool hasSeq = (base & kPlayBaseHasSeq) != 0;
+    const auto firstSeq = static_cast<uint16_t>(base >> 32);
+    if (hasSeq && static_cast<int16_t>(seq - firstSeq) < 0) return;
+    s_->firstVideoTimestamp = (base & kPlayBaseHasTime) ? static_cast<uint32_t>(base) : ts;
+    s_->playBase.compare_exchange_strong(base, 0);
+    if (s_->videoQueue) s_->videoQueue->Reanchor(s_->firstVideoTimestamp, hasSeq ? firstSeq : -1);
+  }
   if (s_->firstVideoTimestamp == 0) s_->firstVideoTimestamp = ts;
-  s_->elapsedSeconds.store((ts - s_->firstVideoTimestamp) / 90000, std::memory_order_relaxed);
+  // A packet stamped before the start (a server's clock that steps back) counts no time, not
+  // a wrapped-around number of hours.
+  const auto since = static_cast<int32_t>(ts - s_->firstVideoTimestamp);
+  s_->elapsedSeconds.store(since > 0 ? static_cast<uint32_t>(since) / 90000 : 0,
+                           std::memory_order_relaxed);
   if (s_->lastVideoReportTimestamp != 0 && (ts - s_->lastVideoReportTimestamp) / 90 <= 5000) return;
   SendReport(s_->m_Attribute.rtcpSock, s_->serverVideoRtcpPort, kVideoChannel + 1, ssrc, seq);
   s_->lastVideoReportTimestamp = ts;

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "platform/kernel/clock.h"
+#include "stream/play_reply.h"
 #include "stream/report.h"
 #include "stream/rtp_sockets.h"
 #include "stream/rtsp_io.h"
@@ -197,6 +198,24 @@ int SetupSubsession(RtspSession* session, SOCKET sock, MediaSubsession* sub) {
   }
 }
 
+namespace {
+
+// A recording starts where the server says (the key frame before the position asked for), and
+// its RTP clock from the reply's RTP time: counting from the first packet that arrives would
+// count from a packet sent before the PAUSE, and from a timeline that jumped with the seek.
+void KeepPlayStart(RtspSession* session, const char* reply) {
+  PlayStart start = ParsePlayStart(reply);
+  if (start.npt) session->startPosition = static_cast<int>(*start.npt);
+  uint64_t base = kPlayBasePending;
+  if (start.seq) base |= kPlayBaseHasSeq | static_cast<uint64_t>(*start.seq) << 32;
+  if (start.rtptime) base |= kPlayBaseHasTime | *start.rtptime;
+  session->elapsedSeconds = 0;
+  session->endOfStream = 0;
+  session->playBase = base;
+}
+
+}  // namespace
+
 int SendPlay(RtspSession* session, SOCKET sock, int startSeconds) {
   if (!HaveSession(session)) return -1;
   session->requestBusy = 1;
@@ -211,6 +230,7 @@ int SendPlay(RtspSession* session, SOCKET sock, int startSeconds) {
     auto code = Status(reply.Text());
     if (!code) break;
     if (*code == 200) {
+      if (session->isPlayback) KeepPlayStart(session, reply.Text());
       result = 0;
       break;
     }

@@ -151,10 +151,18 @@ struct RtspSession {
   char host[kHostFieldBytes] = {};
   std::string connectHost;
   uint32_t peerAddress = 0;  // network order, from the RTSP connection
-  int startPosition = 0;
+  // Seconds; the npt start of the next resume, and after a playback PLAY the start the server
+  // chose. The window thread reads it while a seek runs on another.
+  std::atomic<int> startPosition{0};
   SOCKET rtspSocket = INVALID_SOCKET;
   std::atomic<int> requestBusy{0};
   std::atomic<int> paused{0};
+  // Playback: where the stream of the last successful PLAY starts (PlayBase below), for the
+  // receive thread to count elapsedSeconds from; taken, and cleared, by its next video packet.
+  std::atomic<uint64_t> playBase{0};
+  // 1 once the server said the stream ended (an RTCP BYE on the video track), until the next
+  // successful PLAY.
+  std::atomic<int> endOfStream{0};
   std::unique_ptr<RtpFrameQueue> videoQueue;
   std::unique_ptr<RtpFrameQueue> audioQueue;
   CRITICAL_SECTION lock;
@@ -174,6 +182,12 @@ struct RtspSession {
   // 1 while the run's watcher of the RTSP connection may go on.
   std::atomic<int> watching{0};
 };
+
+// The packing of RtspSession::playBase: the pending flag, then the first packet's sequence
+// number and RTP time when the PLAY reply named them; without them the next packet is the base.
+constexpr uint64_t kPlayBasePending = 1ull << 63;
+constexpr uint64_t kPlayBaseHasSeq = 1ull << 62;
+constexpr uint64_t kPlayBaseHasTime = 1ull << 61;
 
 // Starts a run on `session` for `url`. REQUIRES: channel and channelNumber set; no run active
 // (the owner has waited for the previous run's thread and closed its handle).

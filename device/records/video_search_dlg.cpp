@@ -5,6 +5,7 @@
 
 #include "RecordsResources.h"
 #include "device/lang/lang_table.h"
+#include "device/playback/play_back_dlg.h"
 #include "device/records/download_job.h"
 #include "device/records/download_paths.h"
 #include "device/records/record_texts.h"
@@ -97,6 +98,7 @@ CVideoSearchDlg::~CVideoSearchDlg() {
 INT_PTR CVideoSearchDlg::DoModal(HWND owner) {
   InitCommonControls();  // the list views and date-time pickers
   modal_ = true;
+  owner_ = owner;
   return DialogBoxParamA(RecordsResources(), MAKEINTRESOURCEA(kDialogId), owner,
                          &CVideoSearchDlg::DialogProc, reinterpret_cast<LPARAM>(this));
 }
@@ -104,6 +106,7 @@ INT_PTR CVideoSearchDlg::DoModal(HWND owner) {
 bool CVideoSearchDlg::Create(HWND owner) {
   InitCommonControls();
   modal_ = false;
+  owner_ = owner;
   HWND window = CreateDialogParamA(RecordsResources(), MAKEINTRESOURCEA(kDialogId), owner,
                                    &CVideoSearchDlg::DialogProc, reinterpret_cast<LPARAM>(this));
   if (window == nullptr) return false;
@@ -147,10 +150,11 @@ INT_PTR CVideoSearchDlg::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       const auto* header = reinterpret_cast<const NMHDR*>(lparam);
       if (header->idFrom == IDC_RESULTS && header->code == NM_DBLCLK) {
         const int row = reinterpret_cast<const NMITEMACTIVATE*>(lparam)->iItem;
-        if (row >= 0) {
-          std::printf("record %d: playback comes with the playback dialog\n", row + 1);
-          std::fflush(stdout);
-        }
+        RecordEntry record{};
+        // The control is found above the window the search was opened over (the panel).
+        if (Record(row, &record))
+          playback::OpenPlayback(m_hWnd, playback::FindPlaybackHost(owner_), settings_.dvrAddr,
+                                 Storage(), record);
         return TRUE;
       }
       return FALSE;

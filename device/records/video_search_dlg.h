@@ -116,6 +116,7 @@ class CVideoSearchDlg {
 
   SearchSettings settings_;
   bool modal_ = false;
+  HWND owner_ = nullptr;
   HBRUSH background_ = nullptr;
   widgets::CCheckBtn checks_[12];  // channels 1 to 8, then the four types
   widgets::CColorStatic labels_[6];

@@ -216,6 +216,8 @@ const std::map<UINT, Entry>& Catalogue() {
     }
     (*m)[1289] = Entry{Entry::Kind::kChannel};
     (*m)[1290] = Entry{Entry::Kind::kThumb};
+    (*m)[173] = Entry{Entry::Kind::kChannel};  // the playback position slider
+    (*m)[174] = Entry{Entry::Kind::kThumb};
     return built;
   }();
   return catalogue;

@@ -276,10 +276,20 @@ std::string X11Display::KeyText(XKeyEvent* key) {
     if ((status == XLookupChars || status == XLookupBoth) && n > 0) {
       return ToCodePage(std::string(buf, static_cast<size_t>(n)));
     }
-    if (status != XLookupKeySym && status != XLookupBoth) return "";
+    if (status != XLookupKeySym && status != XLookupBoth) sym = NoSymbol;
   } else {
     int n = XLookupString(key, buf, sizeof(buf) - 1, &sym, nullptr);
     if (n > 0 && static_cast<unsigned char>(buf[0]) < 0x80) return std::string(buf, 1);
+  }
+  if (sym == NoSymbol) {
+    // A key remapped a moment ago can come before this connection has taken the new map (seen
+    // with keys mapped for a symbol no key had); the server's map is asked directly.
+    int per_code = 0;
+    KeySym* syms = XGetKeyboardMapping(x_, static_cast<KeyCode>(key->keycode), 1, &per_code);
+    if (syms != nullptr) {
+      if (per_code > 0) sym = syms[0];
+      XFree(syms);
+    }
   }
   char32_t c = KeysymCodePoint(sym);
   return c == 0 ? "" : ToCodePage(Utf8Of(c));

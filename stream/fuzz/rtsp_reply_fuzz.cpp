@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "stream/play_reply.h"
+#include "stream/rtcp_bye.h"
 #include "stream/rtsp_reply.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -18,5 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FindSessionToken(text);
   int rtp = 0, rtcp = 0;
   FindServerPorts(text, &rtp, &rtcp);
+  ParsePlayStart(text);
+  // The same bytes as a datagram on an RTCP socket.
+  RtcpByeFor({data + 1, size - 1}, 0x11223344);
   return 0;
 }

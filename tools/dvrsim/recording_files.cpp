@@ -14,11 +14,7 @@
 namespace dvrsim {
 namespace fs = std::filesystem;
 
-int ClockDigits(std::time_t t) {
-  std::tm local{};
-  localtime_r(&t, &local);
-  return local.tm_hour * 100 + local.tm_min;
-}
+int PlayingTimeDigits(int seconds) { return seconds / 60 * 100 + seconds % 60; }
 
 RecordingFiles::RecordingFiles(std::string cacheDir, int width, int height, int seconds)
     : dir_(std::move(cacheDir)), width_(width), height_(height), seconds_(seconds) {}
@@ -27,7 +23,7 @@ std::string RecordingFiles::Name(const Recording& r) const {
   std::string when = r.startText;
   for (char& c : when) c = (c == ' ' || c == ':') ? '-' : c;
   return "rec_ch" + std::to_string(r.channel) + "_" + when + "_" + std::to_string(width_) + "x" +
-         std::to_string(height_) + "_" + std::to_string(seconds_) + "s.avi";
+         std::to_string(height_) + "_" + std::to_string(seconds_) + "s_time.avi";
 }
 
 RecordingFile RecordingFiles::Get(const Recording& r) {
@@ -44,6 +40,23 @@ RecordingFile RecordingFiles::Get(const Recording& r) {
 }
 
 namespace {
+
+// Three grey squares in the lower right corner, for the hour and minute the recording starts
+// and its day: two recordings of one channel differ in their pictures, and so in their files.
+void MarkStart(Picture* p, std::time_t start, int day) {
+  std::tm local{};
+  localtime_r(&start, &local);
+  const int levels[3] = {40 + 8 * local.tm_hour, 40 + 3 * local.tm_min, 40 + 100 * day};
+  constexpr int kSide = 12;
+  for (int k = 0; k < 3; ++k) {
+    const int x0 = p->width - (3 - k) * (kSide + 4), y0 = p->height - kSide - 4;
+    for (int y = y0; y < y0 + kSide; ++y) {
+      for (int x = x0; x < x0 + kSide; ++x) {
+        p->y[static_cast<size_t>(y) * p->width + x] = static_cast<uint8_t>(levels[k]);
+      }
+    }
+  }
+}
 
 struct AviCloser {
   PAVIFILE file = nullptr;
@@ -95,10 +108,14 @@ void RecordingFiles::Make(const Recording& r, const std::string& path) {
   std::error_code ec;
   fs::create_directories(dir_, ec);
   if (ec) throw std::runtime_error("cannot create the cache folder " + dir_);
-  const int digits = ClockDigits(r.start);
   const int w = width_, h = height_, channel = r.channel;
-  auto frames = EncodePictures(w, h, seconds_ * kFramesPerSecond,
-                               [=](int) { return DrawTestPicture(w, h, channel, digits); });
+  const std::time_t start = r.start;
+  const int day = r.day;
+  auto frames = EncodePictures(w, h, seconds_ * kFramesPerSecond, [=](int i) {
+    Picture p = DrawTestPicture(w, h, channel, PlayingTimeDigits(i / kFramesPerSecond));
+    MarkStart(&p, start, day);
+    return p;
+  });
   // Another simulator may make the same file at the same time: each writes its own.
   const std::string part = path + ".part" + std::to_string(std::random_device{}());
   WriteAvi(part, w, h, frames);

@@ -1,9 +1,11 @@
 #pragma once
-// The recorder's files: one AVI (H.264, 25 frames/s) per recording, whose picture shows the
-// channel on its first row and the hour and minute the recording starts (HHMM) on its
-// second. Each is made on first use and kept in the cache folder, where later runs (and other
-// simulators sharing the folder) find it; it is written beside its name and renamed, so a
-// half-written file is never taken for a whole one.
+// The recorder's files: one AVI (H.264, 25 frames/s, a key frame every second) per recording,
+// whose picture shows the channel on its first row and the time into the recording (MMSS:
+// "0200" two minutes in) on its second, so that a player's position can be read off it, and
+// in a corner the hour and minute it starts and its day as grey levels. Each is
+// made on first use and kept in the cache folder, where later runs (and other simulators sharing
+// the folder) find it; it is written beside its name and renamed, so a half-written file is never
+// taken for a whole one.
 //
 // Thread-safe: callers on any thread; one file is made at a time.
 
@@ -38,7 +40,7 @@ class RecordingFiles {
   std::mutex mutex_;
 };
 
-// hour * 100 + minute of `t`, local time: the number the picture shows.
-int ClockDigits(std::time_t t);
+// minutes * 100 + seconds of `seconds` into a recording: the number its picture shows.
+int PlayingTimeDigits(int seconds);
 
 }  // namespace dvrsim

@@ -48,7 +48,8 @@ RtspConnection::RtspConnection(SOCKET s, uint32_t peerAddress, int peerPort, Ser
     : socket_(s),
       peer_(peerAddress),
       peerText_(AddressText(peerAddress) + ":" + std::to_string(peerPort)),
-      context_(context) {}
+      context_(context),
+      recordings_(context, peerAddress) {}
 
 RtspConnection::~RtspConnection() {
   sessions_.clear();  // stops the senders before the socket goes
@@ -132,6 +133,7 @@ bool RtspConnection::Answer(const RtspRequest& request) {
 }
 
 RtspConnection::Reply RtspConnection::Dispatch(const RtspRequest& r) {
+  if (auto reply = recordings_.Handle(r)) return Reply{reply->code, reply->headers, reply->body};
   RtspTarget target = ParseRtspTarget(r.url);
   if (r.method == "OPTIONS") {
     return Reply{200, "Public: OPTIONS, DESCRIBE, SETUP, PLAY, PAUSE, TEARDOWN, GET_PARAMETER\r\n",

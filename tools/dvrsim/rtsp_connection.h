@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/net/net.h"
+#include "tools/dvrsim/recording_requests.h"
 #include "tools/dvrsim/rtsp_request.h"
 #include "tools/dvrsim/rtsp_server.h"
 
@@ -51,6 +52,7 @@ class RtspConnection {
   ServerContext& context_;
   std::string buffer_;
   std::map<std::string, std::unique_ptr<StreamSession>> sessions_;
+  RecordingRequests recordings_;  // the recordings played on this connection
   bool played_ = false;
   std::chrono::steady_clock::time_point playedAt_;
 };

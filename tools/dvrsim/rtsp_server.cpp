@@ -37,6 +37,9 @@ std::string ServerContext::NewSessionId() {
 RtspServer::RtspServer(Options options, std::vector<ChannelLoop> loops) {
   context_.options = std::move(options);
   context_.loops = std::move(loops);
+  const Options& o = context_.options;
+  context_.recordings =
+      std::make_shared<RecordingLibrary>(o.records, o.channels, o.width, o.height);
 }
 
 RtspServer::~RtspServer() { Stop(); }

@@ -11,6 +11,7 @@
 #include "platform/net/net.h"
 #include "tools/dvrsim/media.h"
 #include "tools/dvrsim/options.h"
+#include "tools/dvrsim/recording_library.h"
 #include "tools/dvrsim/session.h"
 
 namespace dvrsim {
@@ -25,6 +26,8 @@ struct ServerContext {
   std::atomic<bool> stopping{false};
   std::mutex logMutex;
   std::atomic<uint32_t> stoppedChannels{0};  // bit N-1 for channel N, set by the console
+  // The recordings played back at "/S_A_C_B_D_SIZE_.avi"; null serves none.
+  std::shared_ptr<RecordingLibrary> recordings;
 
   // The loop of a served channel; null for an unknown or a stopped one.
   const ChannelLoop* Loop(int channel) const;

@@ -210,6 +210,17 @@ bool PressKey(InputInjector& input, const std::string& keys) {
   return true;
 }
 
+// One line on the standard output, for a run's reader: "control ID: "TEXT" at L,T,R,B".
+void Show(HWND control, int id) {
+  char text[256] = {};
+  GetWindowTextA(control, text, sizeof text);
+  RECT r{0, 0, 0, 0};
+  GetWindowRect(control, &r);
+  std::printf("control %d: \"%s\" at %ld,%ld,%ld,%ld\n", id, text, static_cast<long>(r.left),
+              static_cast<long>(r.top), static_cast<long>(r.right), static_cast<long>(r.bottom));
+  std::fflush(stdout);
+}
+
 bool AnswerFileDialog(const InputStep& step, InputInjector& input, std::string* error) {
   HWND dialog = platform::ui::CurrentModalDialog();
   HWND field = dialog ? GetDlgItem(dialog, kCdPathField) : nullptr;
@@ -277,6 +288,9 @@ bool PlayControlStep(const InputStep& step, InputInjector& input, std::string* e
       return Slide(control, step, input, error);
     case InputAction::kDateTime:
       return DateTime(control, step, error);
+    case InputAction::kShow:
+      Show(control, step.control);
+      return true;
     default:
       return Fail(error, "not a control action");
   }

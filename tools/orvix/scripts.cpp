@@ -98,7 +98,8 @@ bool ParseControlStep(const std::string& action, std::istringstream& in,
   } kById[] = {{"press", InputAction::kPress}, {"release", InputAction::kRelease},
                {"check", InputAction::kCheck}, {"choose", InputAction::kChoose},
                {"row", InputAction::kRow},     {"dblrow", InputAction::kDoubleRow},
-               {"slide", InputAction::kSlide}, {"datetime", InputAction::kDateTime}};
+               {"slide", InputAction::kSlide}, {"datetime", InputAction::kDateTime},
+               {"show", InputAction::kShow}};
   if (action == "type" || action == "file") {
     step->action = action == "type" ? InputAction::kType : InputAction::kFile;
     step->text = TextArgument(in, action);
@@ -129,6 +130,7 @@ bool ParseControlStep(const std::string& action, std::istringstream& in,
     switch (k.action) {
       case InputAction::kPress:
       case InputAction::kRelease:
+      case InputAction::kShow:
         NoMore(in);
         break;
       case InputAction::kCheck: {
@@ -211,7 +213,7 @@ InputStep ParseStep(const std::string& line) {
   } else {
     throw invalid_argument("unknown action \"" + action +
                            "\" (use move, click, dblclick, rclick, press, release, check, choose, "
-                           "row, dblrow, slide, datetime, type, key, file or screenshot)");
+                           "row, dblrow, slide, datetime, show, type, key, file or screenshot)");
   }
   std::string x, y, extra;
   if (!(in >> x >> y)) throw invalid_argument(action + " needs X and Y");

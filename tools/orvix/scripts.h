@@ -23,6 +23,7 @@ enum class InputAction {
   kDoubleRow,
   kSlide,     // trackbar to value
   kDateTime,  // date-time picker to text "yyyy-MM-dd HH:mm:ss"
+  kShow,      // prints the control's text and where it is on the desktop
   // Keyboard and common dialogs.
   kType,  // text, typed into the focused control
   kKey,   // text: a key name with optional "shift+", "ctrl+", "alt+"
@@ -45,7 +46,7 @@ struct InputStep {
 //   move|click|dblclick|rclick X Y     at desktop coordinates
 //   click|press|release ID             a control of the top dialog
 //   check ID [on|off]   choose ID INDEX|"TEXT"   row|dblrow ID INDEX   slide ID VALUE
-//   datetime ID "yyyy-MM-dd HH:mm:ss"   type "TEXT"   key [shift+|ctrl+|alt+]NAME
+//   datetime ID "yyyy-MM-dd HH:mm:ss"   show ID   type "TEXT"   key [shift+|ctrl+|alt+]NAME
 //   file "PATH"   screenshot FILE
 // Texts are quoted (\" and \\ inside) or a single word. Throws std::invalid_argument naming
 // the line ("LINE: reason").

@@ -65,7 +65,7 @@ TEST(InputScript, MistakesNameTheirLine) {
   EXPECT_EQ(ErrorOf("1 drag 1 2"),
             "1: unknown action \"drag\" (use move, click, dblclick, rclick, press, release, check, "
             "choose, "
-            "row, dblrow, slide, datetime, type, key, file or screenshot)");
+            "row, dblrow, slide, datetime, show, type, key, file or screenshot)");
   EXPECT_EQ(ErrorOf("1 move 1"), "1: move needs X and Y");
   EXPECT_EQ(ErrorOf("1 click 1 2 3"), "1: unexpected \"3\" after the point");
   EXPECT_EQ(ErrorOf("1 click -1 2"), "1: X must be a whole number from 0, got \"-1\"");
@@ -76,7 +76,7 @@ TEST(InputScript, MistakesNameTheirLine) {
   EXPECT_EQ(
       ErrorOf("1"),
       "1: unknown action \"\" (use move, click, dblclick, rclick, press, release, check, choose, "
-      "row, dblrow, slide, datetime, type, key, file or screenshot)");
+      "row, dblrow, slide, datetime, show, type, key, file or screenshot)");
   EXPECT_EQ(ErrorOf("# nothing\n\n"), "");
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "tools/dvrsim/recording_target.h"
 #include "tools/dvrsim/rtsp_request.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -12,7 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (request) {
     dvrsim::ParseRtspTarget(request->url);
     dvrsim::ParseTransport(request->Header("transport"));
+    dvrsim::ParseRecordingTarget(request->url);
+    dvrsim::ParseNptStart(request->Header("range"));
   }
+  dvrsim::ParseRecordingTarget(text);
+  dvrsim::ParseNptStart(text);
   dvrsim::ParseRtspTarget(text);
   dvrsim::ParseTransport(text);
   return 0;
