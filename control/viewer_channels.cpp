@@ -68,6 +68,9 @@ void ViewerControl::StopAllChannels() {
     s.channel->StopDecode(0);
     s.session->running = 0;
   }
+#if CONTROL_NPAPI_BUILD
+  std::printf("PausePlayVideo=======\n");
+#endif
 }
 
 void ViewerControl::Snapshot(int index) {

@@ -128,6 +128,22 @@ class ViewerControl : public device::panel::PanelHost, public device::playback::
   // Test hook: the reconnect period, taken when the grid is built.
   void SetReconnectPeriodForTest(UINT ms) { reconnectPeriodMs_ = ms; }
 
+  // For the plug-in shell, whose settings come from page script and whose grid is built on
+  // the page's first "Start" rather than at window creation (viewer_scripted.cpp). The shell
+  // owns `window` and its procedure and forwards the messages above to this control; it calls
+  // OnDestroy and then OnNcDestroy itself, so the control never destroys that window.
+  void AttachScriptedWindow(HWND window) { window_ = window; }
+  void SetDvrAddress(const std::string& address) { settings_.dvrAddr = address; }
+  // Builds the grid of `count` channels (held to 1..kMaxChannels) without titles, timer or
+  // default channel; with `preview` 1 it starts every channel. Once only.
+  void BuildScriptedGrid(int count, int preview);
+  // The count later operations go over. Once the grid exists it is held to the channels
+  // built, so that no loop runs past them; the grid itself is not rebuilt.
+  void SetScriptedChannelCount(int count);
+  void RelayoutGrid() {
+    if (initialised_) Relayout();
+  }
+
   HWND window() const { return window_; }
   const PageSettings& settings() const { return settings_; }
   int channelCount() const { return channelCount_; }

@@ -12,6 +12,8 @@ packages=(
   libavcodec-dev libavutil-dev libswscale-dev libavformat-dev libx264-dev ffmpeg
   # signaling
   libboost-system-dev libboost-thread-dev libboost-date-time-dev
+  # page script of plug-in pages
+  libmujs-dev
   # display, text, sound
   libx11-dev libxtst-dev libfreetype-dev libfontconfig-dev libpng-dev zlib1g-dev libasound2-dev
   fonts-arphic-uming fonts-dejavu-core xvfb x11-apps

@@ -21,9 +21,11 @@ std::mutex& MapMutex() {
   static std::mutex mutex;
   return mutex;
 }
+// An object, not a pointer left to the end of the process: Plexa goes with the plug-in that
+// loaded it, and each load and unload would leave a map behind.
 std::unordered_map<HWND, CVideoWnd*>& WindowMap() {
-  static auto* map = new std::unordered_map<HWND, CVideoWnd*>;
-  return *map;
+  static std::unordered_map<HWND, CVideoWnd*> map;
+  return map;
 }
 
 CVideoWnd* FromHandle(HWND hwnd) {

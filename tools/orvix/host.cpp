@@ -18,6 +18,7 @@
 #include "tools/orvix/dvr_simulator.h"
 #include "tools/orvix/host_options.h"
 #include "tools/orvix/hosted_viewer.h"
+#include "tools/orvix/plugin_viewer.h"
 #include "tools/orvix/properties.h"
 #include "tools/orvix/scripts.h"
 
@@ -37,6 +38,8 @@ struct Plan {
   std::string classId;  // the page's <object classid>
   std::vector<InputStep> input;
   std::vector<int> answers;
+  // The page embeds a plug-in (<embed type=...>) instead of naming a control.
+  bool pluginPage = false;
 };
 
 std::atomic<HWND> g_host_window{nullptr};
@@ -202,7 +205,12 @@ Plan ReadPlan(const std::vector<std::string>& args) {
   plan.options = ParseHostOptions(args);
   if (plan.options.help) return plan;
   if (!plan.options.pageFile.empty()) {
-    plan.page = ReadPageFile(plan.options.pageFile, &plan.classId);
+    try {
+      plan.page = ReadPageFile(plan.options.pageFile, &plan.classId);
+    } catch (const std::invalid_argument&) {
+      plan.pluginPage = IsPluginPageFile(plan.options.pageFile);
+      if (!plan.pluginPage) throw;
+    }
   }
   if (!plan.options.inputFile.empty()) {
     plan.input = ReadInputScript(plan.options.inputFile);
@@ -285,9 +293,15 @@ int Host(const Plan& plan) {
   properties.classId = plan.classId;
   RegisterBuiltInViewers();
   std::string viewer_name = "activex";
-  // A page that names its control's class gets that control, as a browser would load it.
-  std::unique_ptr<HostedViewer> viewer =
-      plan.classId.empty() ? CreateLatestViewer(&viewer_name) : CreateActiveXViewer();
+  // A page that names its control's class gets that control, and a page that embeds a plug-in
+  // gets the plug-in, as a browser would load them.
+  std::unique_ptr<HostedViewer> viewer;
+  if (plan.pluginPage) {
+    viewer = CreatePluginViewer(o.pageFile);
+    viewer_name = "plug-in";
+  } else {
+    viewer = plan.classId.empty() ? CreateLatestViewer(&viewer_name) : CreateActiveXViewer();
+  }
   HostWindow host(plan, *display);
   if (!viewer || !host.Create(o.width, o.height)) {
     std::fprintf(stderr, "orvix: cannot create the host window\n");
