@@ -60,6 +60,7 @@ THIRD_PARTY = {
                  ("libavutil/", True, "the reference converter of the benchmarks")],
     "tools/dvrsim": [("libavcodec/", False, "the simulator's H.264 encoder"),
                      ("libavutil/", False, "the simulator's H.264 encoder")],
+    "tools": [("mujs.h", False, "MuJS, the host's page script engine")],
 }
 TEST_FRAMEWORKS = ("gtest/", "gmock/", "benchmark/")
 

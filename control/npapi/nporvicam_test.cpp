@@ -1,11 +1,11 @@
 // The plug-in module as a browser meets it: loaded from its file, its entry points looked up,
 // an instance made on a page, given a window, and driven by script calls through the objects
 // it hands out.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -103,9 +103,9 @@ int RecordPrompt(HWND, LPCSTR text, LPCSTR caption, UINT) {
 
 int ThreadCount() {
   int n = 0;
-  DIR* dir = opendir("/proc/self/task");
-  while (dirent* e = readdir(dir)) n += e->d_name[0] != '.';
-  closedir(dir);
+  for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    ++n;
+  }
   return n;
 }
 

@@ -12,6 +12,7 @@
 #include "device/ptz/ptz_set_dlg.h"
 #include "device/ptz/ptz_values.h"
 #include "device/records/video_search_dlg.h"
+#include "device/widgets/dialog_binding.h"
 #include "device/widgets/widget_art.h"
 #include "device/widgets/widget_theme.h"
 #include "platform/prompt/prompt.h"
@@ -102,12 +103,7 @@ CRightPlanDlg::~CRightPlanDlg() {
   Close();
   HWND window = m_hWnd;
   m_hWnd = nullptr;
-  if (window != nullptr && IsWindow(window)) {
-    // Deleted while its parent is being destroyed, the window is not gone yet and still gets
-    // its WM_DESTROY: it must not find this object then.
-    SetWindowLongPtrA(window, DWLP_USER, 0);
-    DestroyWindow(window);
-  }
+  widgets::DestroyBoundDialog(window);
   DeleteObject(background_);
   DeleteObject(smallFont_);
 }
@@ -131,16 +127,8 @@ void CRightPlanDlg::Dock() {
 }
 
 INT_PTR CRightPlanDlg::DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrA(dialog, DWLP_USER, lparam);
-    auto* self = reinterpret_cast<CRightPlanDlg*>(lparam);
-    self->m_hWnd = dialog;
-    self->OnInitDialog();
-    return FALSE;
-  }
-  auto* self = reinterpret_cast<CRightPlanDlg*>(GetWindowLongPtrA(dialog, DWLP_USER));
-  if (self == nullptr || self->m_hWnd != dialog) return FALSE;
-  return self->OnMessage(message, wparam, lparam);
+  return widgets::DispatchDialog(dialog, message, wparam, lparam, &CRightPlanDlg::OnInitDialog,
+                                 &CRightPlanDlg::OnMessage, FALSE);
 }
 
 INT_PTR CRightPlanDlg::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {

@@ -6,6 +6,7 @@
 #include "device/lang/lang_table.h"
 #include "device/playback/playback_texts.h"
 #include "device/protocol/messages.h"
+#include "device/widgets/dialog_binding.h"
 #include "device/widgets/widget_theme.h"
 #include "platform/gdi/gdi.h"
 #include "platform/prompt/prompt.h"
@@ -74,16 +75,8 @@ void CPlayBackDlg::Close(INT_PTR result) {
 }
 
 INT_PTR CPlayBackDlg::DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrA(dialog, DWLP_USER, lparam);
-    auto* self = reinterpret_cast<CPlayBackDlg*>(lparam);
-    self->m_hWnd = dialog;
-    self->OnInitDialog();
-    return TRUE;
-  }
-  auto* self = reinterpret_cast<CPlayBackDlg*>(GetWindowLongPtrA(dialog, DWLP_USER));
-  if (self == nullptr || self->m_hWnd != dialog) return FALSE;
-  return self->OnMessage(message, wparam, lparam);
+  return widgets::DispatchDialog(dialog, message, wparam, lparam, &CPlayBackDlg::OnInitDialog,
+                                 &CPlayBackDlg::OnMessage);
 }
 
 INT_PTR CPlayBackDlg::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {

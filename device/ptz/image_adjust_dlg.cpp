@@ -8,6 +8,7 @@
 #include "device/protocol/dvr_socket.h"
 #include "device/protocol/replies.h"
 #include "device/protocol/requests.h"
+#include "device/widgets/dialog_binding.h"
 #include "device/widgets/widget_theme.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/paint.h"
@@ -43,10 +44,7 @@ int SliderIndex(int id) {
 
 imageadjust::~imageadjust() {
   CloseSocket();
-  if (!modal_ && m_hWnd != nullptr && IsWindow(m_hWnd)) {
-    SetWindowLongPtrA(m_hWnd, DWLP_USER, 0);  // its last messages must not find this object
-    DestroyWindow(m_hWnd);
-  }
+  if (!modal_) widgets::DestroyBoundDialog(m_hWnd);
   if (background_ != nullptr) DeleteObject(background_);
 }
 
@@ -66,16 +64,8 @@ bool imageadjust::Create(HWND owner) {
 }
 
 INT_PTR imageadjust::DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrA(dialog, DWLP_USER, lparam);
-    auto* self = reinterpret_cast<imageadjust*>(lparam);
-    self->m_hWnd = dialog;
-    self->OnInitDialog();
-    return TRUE;
-  }
-  auto* self = reinterpret_cast<imageadjust*>(GetWindowLongPtrA(dialog, DWLP_USER));
-  if (self == nullptr || self->m_hWnd != dialog) return FALSE;
-  return self->OnMessage(message, wparam, lparam);
+  return widgets::DispatchDialog(dialog, message, wparam, lparam, &imageadjust::OnInitDialog,
+                                 &imageadjust::OnMessage);
 }
 
 INT_PTR imageadjust::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {

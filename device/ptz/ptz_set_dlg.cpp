@@ -7,6 +7,7 @@
 #include "device/lang/lang_table.h"
 #include "device/protocol/dvr_socket.h"
 #include "device/ptz/ptz_values.h"
+#include "device/widgets/dialog_binding.h"
 #include "device/widgets/widget_theme.h"
 #include "platform/prompt/prompt.h"
 #include "platform/ui/dialog.h"
@@ -88,10 +89,7 @@ HWND PtzSetWindow() {
 
 CPtzSetDlg::~CPtzSetDlg() {
   Unregister();
-  if (!modal_ && m_hWnd != nullptr && IsWindow(m_hWnd)) {
-    SetWindowLongPtrA(m_hWnd, DWLP_USER, 0);  // its last messages must not find this object
-    DestroyWindow(m_hWnd);
-  }
+  if (!modal_) widgets::DestroyBoundDialog(m_hWnd);
   if (background_ != nullptr) DeleteObject(background_);
 }
 
@@ -116,16 +114,8 @@ bool CPtzSetDlg::Create(HWND owner) {
 }
 
 INT_PTR CPtzSetDlg::DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrA(dialog, DWLP_USER, lparam);
-    auto* self = reinterpret_cast<CPtzSetDlg*>(lparam);
-    self->m_hWnd = dialog;
-    self->OnInitDialog();
-    return TRUE;
-  }
-  auto* self = reinterpret_cast<CPtzSetDlg*>(GetWindowLongPtrA(dialog, DWLP_USER));
-  if (self == nullptr || self->m_hWnd != dialog) return FALSE;
-  return self->OnMessage(message, wparam, lparam);
+  return widgets::DispatchDialog(dialog, message, wparam, lparam, &CPtzSetDlg::OnInitDialog,
+                                 &CPtzSetDlg::OnMessage);
 }
 
 INT_PTR CPtzSetDlg::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {

@@ -5,6 +5,7 @@
 #include "RecordsResources.h"
 #include "device/lang/lang_table.h"
 #include "device/records/download_paths.h"
+#include "device/widgets/dialog_binding.h"
 #include "device/widgets/widget_theme.h"
 #include "platform/prompt/prompt.h"
 #include "platform/ui/commctrl.h"
@@ -40,10 +41,7 @@ bool CRecExportDlg::Create(HWND owner) {
 void CRecExportDlg::Destroy() {
   HWND window = m_hWnd;
   m_hWnd = nullptr;
-  if (window != nullptr && IsWindow(window)) {
-    SetWindowLongPtrA(window, DWLP_USER, 0);  // its last messages must not find this object
-    DestroyWindow(window);
-  }
+  widgets::DestroyBoundDialog(window);
   if (background_ != nullptr) DeleteObject(background_);
   background_ = nullptr;
 }
@@ -55,16 +53,8 @@ void CRecExportDlg::Show() {
 }
 
 INT_PTR CRecExportDlg::DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrA(dialog, DWLP_USER, lparam);
-    auto* self = reinterpret_cast<CRecExportDlg*>(lparam);
-    self->m_hWnd = dialog;
-    self->OnInitDialog();
-    return TRUE;
-  }
-  auto* self = reinterpret_cast<CRecExportDlg*>(GetWindowLongPtrA(dialog, DWLP_USER));
-  if (self == nullptr || self->m_hWnd != dialog) return FALSE;
-  return self->OnMessage(message, wparam, lparam);
+  return widgets::DispatchDialog(dialog, message, wparam, lparam, &CRecExportDlg::OnInitDialog,
+                                 &CRecExportDlg::OnMessage);
 }
 
 INT_PTR CRecExportDlg::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {

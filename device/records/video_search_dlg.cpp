@@ -9,6 +9,7 @@
 #include "device/records/download_job.h"
 #include "device/records/download_paths.h"
 #include "device/records/record_texts.h"
+#include "device/widgets/dialog_binding.h"
 #include "device/widgets/widget_theme.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/handle.h"
@@ -88,10 +89,7 @@ CVideoSearchDlg::~CVideoSearchDlg() {
   slots_->CancelAll();
   for (HANDLE t : threads_) CloseHandle(t);
   downloadList_.Destroy();
-  if (m_hWnd != nullptr && IsWindow(m_hWnd)) {
-    SetWindowLongPtrA(m_hWnd, DWLP_USER, 0);  // its last messages must not find this object
-    DestroyWindow(m_hWnd);
-  }
+  widgets::DestroyBoundDialog(m_hWnd);
   if (background_ != nullptr) DeleteObject(background_);
 }
 
@@ -115,16 +113,8 @@ bool CVideoSearchDlg::Create(HWND owner) {
 }
 
 INT_PTR CVideoSearchDlg::DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrA(dialog, DWLP_USER, lparam);
-    auto* self = reinterpret_cast<CVideoSearchDlg*>(lparam);
-    self->m_hWnd = dialog;
-    self->OnInitDialog();
-    return TRUE;
-  }
-  auto* self = reinterpret_cast<CVideoSearchDlg*>(GetWindowLongPtrA(dialog, DWLP_USER));
-  if (self == nullptr || self->m_hWnd != dialog) return FALSE;
-  return self->OnMessage(message, wparam, lparam);
+  return widgets::DispatchDialog(dialog, message, wparam, lparam, &CVideoSearchDlg::OnInitDialog,
+                                 &CVideoSearchDlg::OnMessage);
 }
 
 INT_PTR CVideoSearchDlg::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
