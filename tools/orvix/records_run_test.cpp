@@ -73,7 +73,17 @@ TEST(RecordsRun, SearchFiveDownloadsAndAnExportThroughThePanel) {
     return false;
   };
   EXPECT_TRUE(has("prompt find 8 records"));
-  EXPECT_TRUE(has("dvrsim: usb export complete"));
+  if (!has("dvrsim: usb export complete")) {
+    // Seen about one run in six under a loaded ctest: what the export said is kept to find why.
+    std::string said;
+    for (const auto& l : lines) {
+      if (l.find("export") != std::string::npos || l.find("46") != std::string::npos ||
+          l.find("1097") != std::string::npos) {
+        said += l + "\n";
+      }
+    }
+    ADD_FAILURE() << "no \"dvrsim: usb export complete\"; the export's lines:\n" << said;
+  }
   // Each download is byte for byte one of the simulator's files, each a different one, and
   // plays.
   std::set<std::string> served;
