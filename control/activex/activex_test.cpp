@@ -18,22 +18,11 @@
 
 namespace {
 
-struct Outcome {
-  int status = -1;
-  std::string output;
-};
+using Outcome = platform::process::ProgramRun;
 
 Outcome RunProgram(const std::string& program, const std::vector<std::string>& args) {
-  Outcome run;
-  std::string error;
-  auto child = platform::process::ChildProcess::Spawn(program, args, &error);
-  if (!child) {
-    ADD_FAILURE() << error;
-    return run;
-  }
-  std::string line;
-  while (child->ReadLine(&line, 20000)) run.output += line + "\n";
-  run.status = child->Wait(20000);
+  Outcome run = platform::process::ChildProcess::RunToEnd(program, args, 20000);
+  if (run.status == -1) ADD_FAILURE() << run.output;
   return run;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The viewer control as an OLE control: the Part 3.1 core (control::ViewerControl) in the
+// The viewer control as an OLE control: the viewer core (control::ViewerControl) in the
 // framework's windowed control, with its safety answers, its factory and its one property
 // page.
 

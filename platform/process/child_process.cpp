@@ -146,6 +146,17 @@ void ChildProcess::Deliver(std::string line) {
   changed_.notify_all();
 }
 
+ProgramRun ChildProcess::RunToEnd(const std::string& program, const std::vector<std::string>& args,
+                                  int timeout_ms) {
+  ProgramRun run;
+  auto child = Spawn(program, args, &run.output);
+  if (!child) return run;
+  std::string line;
+  while (child->ReadLine(&line, timeout_ms)) run.output += line + "\n";
+  run.status = child->Wait(timeout_ms);
+  return run;
+}
+
 bool ChildProcess::ReadLine(std::string* line, int timeout_ms) {
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms),

@@ -19,8 +19,18 @@
 
 namespace platform::process {
 
+// What a program run to its end printed and how it ended.
+struct ProgramRun {
+  int status = -1;     // as ChildProcess::Wait gives it; -1 when it did not start or end
+  std::string output;  // its lines, each with "\n"; the reason when it did not start
+};
+
 class ChildProcess {
  public:
+  // Runs `program` to its end, keeping its output; waits at most `timeout_ms` for each line
+  // and for the end.
+  static ProgramRun RunToEnd(const std::string& program, const std::vector<std::string>& args,
+                             int timeout_ms);
   // `program` is looked up on PATH when it holds no "/". Null with *error set when it cannot
   // be started (not found, not executable...).
   static std::unique_ptr<ChildProcess> Spawn(const std::string& program,
