@@ -2,22 +2,12 @@
 
 #include <iostream>
 #include <memory>
-#include <mutex>
 
 #include "tools/dvrsim/camera_desk.h"
 #include "tools/dvrsim/camera_wire.h"
+#include "tools/dvrsim/log_line.h"
 
 namespace dvrsim {
-namespace {
-
-void LogLine(const std::string& line) {
-  static std::mutex mutex;
-  std::lock_guard<std::mutex> lock(mutex);
-  std::cerr << "dvrsim: " << line << std::endl;
-}
-
-}  // namespace
-
 void AttachCameras(CommandServer& server, const Options& options, std::vector<ChannelLoop>& loops) {
   auto desk =
       std::make_shared<CameraDesk>(options.channels, options.width, options.height, LogLine);

@@ -2,22 +2,15 @@
 
 #include <future>
 #include <iostream>
-#include <mutex>
 #include <sstream>
 #include <stdexcept>
 
 #include "tools/dvrsim/camera_side.h"
+#include "tools/dvrsim/log_line.h"
 #include "tools/dvrsim/recorder_side.h"
 
 namespace dvrsim {
 namespace {
-
-// The command thread logs beside the RTSP server's threads, on the same stream.
-void LogLine(const std::string& line) {
-  static std::mutex mutex;
-  std::lock_guard<std::mutex> lock(mutex);
-  std::cerr << "dvrsim: " << line << std::endl;
-}
 
 void AddRelayLoops(const Options& o, ChannelLoop& loop, const std::atomic<int>& mask) {
   std::vector<std::future<std::vector<CodedFrame>>> coding;

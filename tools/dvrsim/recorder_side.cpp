@@ -3,22 +3,12 @@
 #include <ctime>
 #include <iostream>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 
+#include "tools/dvrsim/log_line.h"
 #include "tools/dvrsim/recorder.h"
 
 namespace dvrsim {
-namespace {
-
-void LogLine(const std::string& line) {
-  static std::mutex mutex;
-  std::lock_guard<std::mutex> lock(mutex);
-  std::cerr << "dvrsim: " << line << std::endl;
-}
-
-}  // namespace
-
 void AttachRecorder(CommandServer& server, const Options& options, std::ostream& err) {
   const RecorderOptions& o = options.records;
   auto recorder = std::make_shared<Recorder>(o, options.channels, options.width, options.height,

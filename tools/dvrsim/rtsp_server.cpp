@@ -4,6 +4,7 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "tools/dvrsim/log_line.h"
 #include "tools/dvrsim/net_util.h"
 #include "tools/dvrsim/rtsp_connection.h"
 
@@ -20,10 +21,7 @@ bool ServerContext::ChannelStopped(int channel) const {
   return channel >= 1 && channel <= 32 && (stoppedChannels >> (channel - 1) & 1u) != 0;
 }
 
-void ServerContext::Log(const std::string& line) {
-  std::lock_guard<std::mutex> lock(logMutex);
-  std::cerr << "dvrsim: " << line << std::endl;
-}
+void ServerContext::Log(const std::string& line) { LogLine(line); }
 
 std::string ServerContext::NewSessionId() {
   // Multiplying by an odd number permutes 32-bit values, so ids never repeat.

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <list>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,7 +23,6 @@ struct ServerContext {
   ServerStats stats;
   std::atomic<uint32_t> nextSession{0};
   std::atomic<bool> stopping{false};
-  std::mutex logMutex;
   std::atomic<uint32_t> stoppedChannels{0};  // bit N-1 for channel N, set by the console
   // The recordings played back at "/S_A_C_B_D_SIZE_.avi"; null serves none.
   std::shared_ptr<RecordingLibrary> recordings;
