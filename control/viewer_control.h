@@ -14,9 +14,11 @@
 // before the channel it names goes.
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "control/channel_port.h"
@@ -87,6 +89,11 @@ class ViewerControl : public device::panel::PanelHost, public device::playback::
   // The capture directory dialog's OK: the library takes the path, "config.txt" keeps it.
   bool ChangeCaptureDir(const std::string& path) override;
   int CurrentChannel() const override { return currentChannel_; }
+  void LogStep(const std::string& text) override {
+    if (stepLog_) stepLog_(text);
+  }
+  // The shell's log for the dialogs' steps (the plug-in's daily log).
+  void SetStepLog(std::function<void(const std::string&)> log) { stepLog_ = std::move(log); }
 
   // For the playback window: one channel (id 33) over `dialog`'s client area less 100 pixels
   // at the bottom, fed by a playback session on `url`. 0 on success; -1 with the message box
@@ -166,6 +173,8 @@ class ViewerControl : public device::panel::PanelHost, public device::playback::
   static int Language();
 
  private:
+  std::function<void(const std::string&)> stepLog_;
+
   // viewer_grid.cpp
   void BuildGrid();
   void CreateChannels(const RECT& client);

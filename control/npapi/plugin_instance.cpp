@@ -64,6 +64,7 @@ bool PluginInstance::Attach(HWND window) {
   // The first control of the process sets up the renderer and the window messages.
   control_ = std::make_unique<ViewerControl>(Library());
   control_->SetDvrAddress(dvrAddr_);
+  control_->SetStepLog([](const std::string& text) { WriteLog("%s", text.c_str()); });
   control_->AttachScriptedWindow(window);
   if (scriptable_ != nullptr) scriptable_->window = window;
   return true;

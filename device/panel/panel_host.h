@@ -19,6 +19,8 @@ class PanelHost {
   virtual bool ChangeCaptureDir(const std::string& path) = 0;
   // The selected channel, 0-based.
   virtual int CurrentChannel() const = 0;
+  // One step of a dialog's work for the shell's own log; shells without one drop it.
+  virtual void LogStep(const std::string& /*text*/) {}
 };
 
 }  // namespace device::panel

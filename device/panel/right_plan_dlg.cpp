@@ -259,14 +259,27 @@ void CRightPlanDlg::Close() {
   KillTimer(m_hWnd, kStatusTimer);
 }
 
+void CRightPlanDlg::OnRecordSearch() {
+  records::SearchSettings search;
+  search.dvrAddr = settings_.dvrAddr;
+  search.sock = sock_;
+  search.channelCount = settings_.channelCount;
+  search.hasControl = host_ != nullptr;
+  search.sipName = DeviceName();
+  search.chinese = lang::SelectedLanguage() != lang::kEnglish;
+  search.commandPort = port_;
+  if (host_ != nullptr) {
+    search.stepLog = [host = host_](const std::string& text) { host->LogStep(text); };
+  }
+  records::OpenRecordSearch(m_hWnd, search);
+}
+
 void CRightPlanDlg::OnCommand(int id) {
   switch (id) {
     case IDC_PTZ_CONFIG:
       return OnPtzSettings();
     case IDC_RECORD_SEARCH:
-      return (void)records::OpenRecordSearch(
-          m_hWnd, {settings_.dvrAddr, sock_, settings_.channelCount, host_ != nullptr, DeviceName(),
-                   lang::SelectedLanguage() != lang::kEnglish, port_});
+      return OnRecordSearch();
     case IDC_IMAGE_ADJUST:
       return OnImageAdjust();
     case IDC_INVOKE:

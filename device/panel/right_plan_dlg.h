@@ -98,6 +98,7 @@ class CRightPlanDlg {
   void OnPtzButton(int id, bool pressed);
   void SendPtz(uint8_t action);
   void OnPtzSettings();
+  void OnRecordSearch();
   void OnImageAdjust();
 
   PanelHost* host_;

@@ -89,12 +89,22 @@ void CVideoSearchDlg::OnSearch() {
   query.storage = Storage();
   SetTimeText(query.startTime, start.c_str());
   SetTimeText(query.endTime, end.c_str());
+  char step[160];
+  std::snprintf(step, sizeof step,
+                "record search: channels 0x%02x, types 0x%x, storage %d, %s to %s",
+                static_cast<unsigned>(query.channelMask), static_cast<unsigned>(query.typeMask),
+                static_cast<int>(query.storage), start.c_str(), end.c_str());
+  LogStep(step);
   std::vector<uint8_t> datagram = BuildRecordQuery(query);
-  if (!SendCommand(datagram.data(), settings_.sock, static_cast<int>(datagram.size()),
-                   settings_.dvrAddr.c_str(), settings_.commandPort) &&
-      !DEVICE_NPAPI_BUILD) {
-    Ask(kTextQueryFailed, MB_OK);
-  }
+  const bool sent = SendCommand(datagram.data(), settings_.sock, static_cast<int>(datagram.size()),
+                                settings_.dvrAddr.c_str(), settings_.commandPort);
+  LogStep(sent ? "record search: query sent to " + settings_.dvrAddr
+               : "record search: the query could not be sent to " + settings_.dvrAddr);
+  if (!sent && !DEVICE_NPAPI_BUILD) Ask(kTextQueryFailed, MB_OK);
+}
+
+void CVideoSearchDlg::LogStep(const std::string& text) const {
+  if (DEVICE_NPAPI_BUILD && settings_.stepLog) settings_.stepLog(text);
 }
 
 void CVideoSearchDlg::OnRecords(RecordReply reply) {
@@ -114,6 +124,7 @@ void CVideoSearchDlg::OnExportProgress(int32_t status, int32_t percent) {
 void CVideoSearchDlg::OnQueryAnswered(bool noneFound) {
   const std::string caption = lang::Text(kTextPrompt);
   if (noneFound) {
+    LogStep("record search: no record found");
     MessageBoxA(m_hWnd, FoundText(0, settings_.chinese).c_str(), caption.c_str(),
                 MB_OK | MB_ICONWARNING);
     return;
@@ -135,6 +146,7 @@ void CVideoSearchDlg::OnQueryAnswered(bool noneFound) {
     results_.SetItemText(row, 4, Field(e.endTime));
   }
   if (records.empty()) return;
+  LogStep("record search: " + std::to_string(records.size()) + " record(s) found");
   MessageBoxA(m_hWnd, FoundText(static_cast<int>(records.size()), settings_.chinese).c_str(),
               caption.c_str(), MB_OK | MB_ICONINFORMATION);
 }

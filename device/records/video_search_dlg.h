@@ -44,6 +44,8 @@ struct SearchSettings {
   bool chinese = false;          // the control's Lang is not "en"
   int commandPort = kCommandPort;
   int downloadPort = kDownloadPort;
+  // Where the plug-in build writes the steps of a search (null: nowhere).
+  std::function<void(const std::string&)> stepLog;
 };
 
 class CVideoSearchDlg {
@@ -74,6 +76,8 @@ class CVideoSearchDlg {
 
   // What the buttons do.
   void OnSearch();
+  // A step of the search for the plug-in's log (only the plug-in build keeps one).
+  void LogStep(const std::string& text) const;
   void OnRecordDownload();
   void OnUsbExport();
   void OnDownloadList();

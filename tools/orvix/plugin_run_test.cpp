@@ -2,6 +2,7 @@
 // the page's <embed>, and the page's script drives it.
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -143,13 +144,31 @@ RECT Cell(int i) {
 TEST_F(PluginRun, BundledPageViewsTheSimulator) {
   if (!CanBindLoopbackPort(554)) GTEST_SKIP() << "port 554 is taken or not ours to bind";
   RegisterPlugin();
-  std::ofstream(File("input.txt")) << "4 screenshot " << File("grid.png") << "\n";
+  // After the pictures, a record search through the panel: the plug-in writes its steps to
+  // the day's log beside the module.
+  std::ofstream(File("input.txt")) << "4 screenshot " << File("grid.png")
+                                   << "\n4.5 click 1004\n5 check 1089 on\n5.2 check 1066 on\n"
+                                      "5.5 click 1095\n";
+  const std::time_t now = std::time(nullptr);
+  std::tm day{};
+  localtime_r(&now, &day);
+  char name[32];
+  std::strftime(name, sizeof name, "Log_%Y%m%d.txt", &day);
+  const fs::path log = fs::path(NPORVICAM_DIR) / name;
+  fs::remove(log);
   std::vector<std::string> out;
   ASSERT_EQ(
       Run({"--display", "headless", "--channels", "4", "--dvrsim", ORVIX_DVRSIM_BINARY, "--page",
-           ORVIX_PAGES "/plugin_viewer.html", "--input", File("input.txt"), "--after", "4.5"},
+           ORVIX_PAGES "/plugin_viewer.html", "--input", File("input.txt"), "--after", "7"},
           &out),
       0);
+  EXPECT_TRUE(Has(out, "prompt find "));
+  std::ifstream in(log);
+  std::vector<std::string> entries;
+  for (std::string l; std::getline(in, l);) entries.push_back(l);
+  EXPECT_TRUE(Has(entries, "record search: channels 0x01, types 0x1, storage 0,"));
+  EXPECT_TRUE(Has(entries, "record search: query sent to 127.0.0.1"));
+  EXPECT_TRUE(Has(entries, " record(s) found")) << log;
   EXPECT_TRUE(Has(out, "orvix: #result gets <p> Version 1.0, Add(2, \"3\") = 5, foof = 46"));
   EXPECT_TRUE(Has(out, "init lang:0"));  // "Lang" "en" before "Start" keeps English
   EXPECT_FALSE(Has(out, "init lang:1"));
