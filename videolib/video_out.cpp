@@ -23,6 +23,9 @@ void ReleaseInterface(T** p) {
 
 size_t DibStride(int width) { return (static_cast<size_t>(width) * 3 + 3) & ~size_t{3}; }
 
+// A 32-bit DIB is w x h x 4 bytes; the BGR24 limit on DibStride(w) x h keeps it within this.
+constexpr size_t kDibBytes = size_t{CVideoOut::kMaxWidth} * CVideoOut::kMaxHeight * 4;
+
 }  // namespace
 
 CVideoOut::CVideoOut() = default;
@@ -63,7 +66,7 @@ HRESULT CVideoOut::InitDirectDraw() {
 int CVideoOut::InitDrawDib() {
   if (m_hDrawDib == nullptr) m_hDrawDib = DrawDibOpen();
   if (m_pBgrBuf == nullptr) m_pBgrBuf = static_cast<BYTE*>(std::malloc(kBufferBytes));
-  if (m_pFlipBuf == nullptr) m_pFlipBuf = static_cast<BYTE*>(std::malloc(kBufferBytes));
+  if (m_pFlipBuf == nullptr) m_pFlipBuf = static_cast<BYTE*>(std::malloc(kDibBytes));
 #if VIDEOLIB_GDI_TEXT
   if (m_hPanelFont == nullptr) {
     m_hPanelFont =
@@ -214,6 +217,11 @@ void CVideoOut::PrepareDib(const DibSource& src, int width, int height, int dst_
   const bool sample = width % 2 == 0;
   const bool shrink_x = sample && dst_w > 0 && (2 * dst_w == width || 3 * dst_w <= width);
   const bool shrink_y = sample && dst_h > 0 && dst_h < height;
+  // Pixels go out in the window surface's own 32-bit form, B G R and a zero byte: the blit
+  // then copies them as they are instead of converting BGR24 again. Each pixel gets the
+  // bytes the BGR24 form would have given it. Odd widths stay BGR24, whose last column the
+  // conversion does not write.
+  const int bytes = sample ? 4 : 3;
   const int dib_w = shrink_x ? dst_w : width;
   const int dib_h = shrink_y ? dst_h : height;
   // Kept between presentations: sized once, no allocation a picture.
@@ -223,8 +231,8 @@ void CVideoOut::PrepareDib(const DibSource& src, int width, int height, int dst_
   const int* rows = m_rows.data();
   if (shrink_x) pixel::SampleAxis(width, dib_w, m_cols.data());
   if (shrink_y) pixel::SampleAxis(height, dib_h, m_rows.data());
-  const size_t row = static_cast<size_t>(dib_w) * 3;
-  const size_t stride = DibStride(dib_w);
+  const size_t row = static_cast<size_t>(dib_w) * bytes;
+  const size_t stride = bytes == 4 ? row : DibStride(dib_w);
   // Each row is converted straight into its place in the bottom-up DIB: no second pass over
   // the picture to flip it.
   for (int j = 0; j < dib_h; ++j) {
@@ -233,7 +241,9 @@ void CVideoOut::PrepareDib(const DibSource& src, int width, int height, int dst_
     if (src.yuy2 != nullptr) {
       const BYTE* in = src.yuy2 + static_cast<size_t>(width) * 2 * sy;
       if (shrink_x) {
-        pixel::Yuy2RowToBgr24Sampled(in, width, cols, dib_w, out);
+        pixel::Yuy2RowToXrgbSampled(in, width, cols, dib_w, out);
+      } else if (bytes == 4) {
+        pixel::Yuy2ToXrgb(in, out, width, 1);
       } else {
         pixel::Yuy2ToBgr24(in, out, width, 1);
       }
@@ -242,11 +252,15 @@ void CVideoOut::PrepareDib(const DibSource& src, int width, int height, int dst_
           static_cast<size_t>(pixel::Yuv420pChromaRow(static_cast<int>(sy))) * (width / 2);
       const BYTE* y = src.y + static_cast<size_t>(width) * sy;
       if (shrink_x) {
-        pixel::Yuv420pRowToBgr24Sampled(y, src.u + chroma, src.v + chroma, width, cols, dib_w, out);
+        pixel::Yuv420pRowToXrgbSampled(y, src.u + chroma, src.v + chroma, width, cols, dib_w, out);
       } else {
         // One packed row in the scratch buffer, still in the cache for the second step.
         pixel::Yuv420pToYuy2_ex(y, src.u + chroma, src.v + chroma, m_pBgrBuf, width, 1);
-        pixel::Yuy2ToBgr24(m_pBgrBuf, out, width, 1);
+        if (bytes == 4) {
+          pixel::Yuy2ToXrgb(m_pBgrBuf, out, width, 1);
+        } else {
+          pixel::Yuy2ToBgr24(m_pBgrBuf, out, width, 1);
+        }
       }
     }
     // DIB rows are padded to 4 bytes; a picture whose rows are not would be drawn skewed.
@@ -257,7 +271,7 @@ void CVideoOut::PrepareDib(const DibSource& src, int width, int height, int dst_
   header->biWidth = dib_w;
   header->biHeight = dib_h;
   header->biPlanes = 1;
-  header->biBitCount = 24;
+  header->biBitCount = static_cast<WORD>(bytes * 8);
   header->biCompression = BI_RGB;
   header->biSizeImage = static_cast<DWORD>(stride * static_cast<size_t>(dib_h));
 }

@@ -47,15 +47,32 @@ __attribute__((target("ssse3"))) int Bgr24ToXrgbSsse3(const uint8_t* p, uint32_t
   return i;
 }
 
-// Eight picked pixels per gather; the rest is left to the caller.
+// Eight picked pixels at a time, line[cols[i] - lo] with `valid` pixels in line; the rest is
+// left to the caller. The columns run one way, so eight of them that pick within 16 pixels
+// (any enlargement, and shrinks down to half) are two loads and two permutes; wider
+// spreads take a gather, which costs about a load a pixel.
 __attribute__((target("avx2"))) int PickXrgbAvx2(const uint32_t* line, const int* cols, int lo,
-                                                 uint32_t* out, int n) {
+                                                 int valid, uint32_t* out, int n) {
   const __m256i bias = _mm256_set1_epi32(lo);
+  const __m256i seven = _mm256_set1_epi32(7);
   const auto* base = reinterpret_cast<const int*>(line);
   int i = 0;
   for (; i + 8 <= n; i += 8) {
-    __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i));
-    __m256i picked = _mm256_i32gather_epi32(base, _mm256_sub_epi32(at, bias), 4);
+    const __m256i at = _mm256_sub_epi32(
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i)), bias);
+    const int from = std::min(cols[i], cols[i + 7]) - lo;
+    const int to = std::max(cols[i], cols[i + 7]) - lo;
+    __m256i picked;
+    if (to - from < 16 && from + 16 <= valid) {
+      const __m256i rel = _mm256_sub_epi32(at, _mm256_set1_epi32(from));
+      const __m256i a = _mm256_permutevar8x32_epi32(
+          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(line + from)), rel);
+      const __m256i b = _mm256_permutevar8x32_epi32(
+          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(line + from + 8)), rel);
+      picked = _mm256_blendv_epi8(a, b, _mm256_cmpgt_epi32(rel, seven));
+    } else {
+      picked = _mm256_i32gather_epi32(base, at, 4);
+    }
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), picked);
   }
   return i;
@@ -117,7 +134,24 @@ void CopyRow(const PixelTarget& dst, int y, int x0, int x1, const PixelTarget& s
       std::memcpy(d + x0, s + cols[0], static_cast<size_t>(n) * 4);
       return;
     }
-    for (int x = x0; x < x1; ++x) d[x] = s[cols[x - x0]];
+    int done = 0;
+#if defined(__x86_64__) || defined(__i386__)
+    if (HasAvx2()) done = PickXrgbAvx2(s, cols, 0, src.width, d + x0, n);
+#endif
+    for (int x = x0 + done; x < x1; ++x) d[x] = s[cols[x - x0]];
+    return;
+  }
+  if (same32) {
+    // Blending XRGB over XRGB works on the raw words: the channels sit in the same bytes
+    // of both, and the result's top byte is zero as the encoded colour's would be.
+    auto* d = reinterpret_cast<uint32_t*>(dst.Row(y));
+    const auto* s = reinterpret_cast<const uint32_t*>(src.Row(sy));
+    const auto alpha = static_cast<uint32_t>(opt.alpha);
+    for (int x = x0; x < x1; ++x) {
+      const uint32_t raw = s[cols[x - x0]];
+      const uint32_t a = opt.per_pixel_alpha ? alpha * (raw >> 24) / 255 : alpha;
+      d[x] = BlendXrgb(raw, d[x], a);
+    }
     return;
   }
   if (dst.format.IsXrgb32() && src.format.IsBgr24() && opt.alpha < 0) {
@@ -142,7 +176,7 @@ void CopyRow(const PixelTarget& dst, int y, int x0, int x1, const PixelTarget& s
       const uint32_t* line = converted->pixels.data();
       int done = 0;
 #if defined(__x86_64__) || defined(__i386__)
-      if (HasAvx2()) done = PickXrgbAvx2(line, cols, lo, d + x0, n);
+      if (HasAvx2()) done = PickXrgbAvx2(line, cols, lo, span, d + x0, n);
 #endif
       for (int x = x0 + done; x < x1; ++x) d[x] = line[cols[x - x0] - lo];
       return;
