@@ -268,8 +268,8 @@ void Yuy2RowSampled(const uint8_t* row, int w, const int* cols, int n, uint8_t* 
 }
 
 template <int kBytes>
-void Yuv420pRowSampled(const uint8_t* y, const uint8_t* u, const uint8_t* v, int w,
-                       const int* cols, int n, uint8_t* out) {
+void Yuv420pRowSampled(const uint8_t* y, const uint8_t* u, const uint8_t* v, int w, const int* cols,
+                       int n, uint8_t* out) {
   const int pairs = w / 2;
   int start = 0;
   if (SimdLevel() >= 2 && 2 * n == w && n > 0 && cols[0] == 1 && cols[n - 1] == w - 1) {

@@ -58,8 +58,8 @@ __attribute__((target("avx2"))) int PickXrgbAvx2(const uint32_t* line, const int
   const auto* base = reinterpret_cast<const int*>(line);
   int i = 0;
   for (; i + 8 <= n; i += 8) {
-    const __m256i at = _mm256_sub_epi32(
-        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i)), bias);
+    const __m256i at =
+        _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i)), bias);
     const int from = std::min(cols[i], cols[i + 7]) - lo;
     const int to = std::max(cols[i], cols[i + 7]) - lo;
     __m256i picked;
