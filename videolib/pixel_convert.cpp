@@ -311,6 +311,14 @@ void Yuv420pRowToXrgbSampled(const uint8_t* y, const uint8_t* u, const uint8_t* 
   Yuv420pRowSampled<4>(y, u, v, w, cols, n, out);
 }
 
+void PickWords(const uint32_t* line, const int* cols, int valid, uint32_t* out, int n) {
+  int done = 0;
+#if defined(__x86_64__) || defined(__i386__)
+  if (SimdLevel() >= 3) done = x86::PickWordsAvx2(line, cols, valid, out, n);
+#endif
+  for (int i = done; i < n; ++i) out[i] = line[cols[i]];
+}
+
 void FlipRows(const uint8_t* src, uint8_t* dst, int row_bytes, int h) {
   for (int i = 0; i < h; ++i) {
     std::memcpy(dst + static_cast<size_t>(i) * row_bytes,

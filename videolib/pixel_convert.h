@@ -52,6 +52,8 @@ void Yuv420pRowToBgr24Sampled(const uint8_t* y, const uint8_t* u, const uint8_t*
 void Yuy2RowToXrgbSampled(const uint8_t* row, int w, const int* cols, int n, uint8_t* out);
 void Yuv420pRowToXrgbSampled(const uint8_t* y, const uint8_t* u, const uint8_t* v, int w,
                              const int* cols, int n, uint8_t* out);
+// out[i] = line[cols[i]] for n ascending columns, each below `valid`.
+void PickWords(const uint32_t* line, const int* cols, int valid, uint32_t* out, int n);
 // Copies h rows of `row_bytes` in reverse order (top-down to bottom-up).
 // REQUIRES: src and dst do not overlap.
 void FlipRows(const uint8_t* src, uint8_t* dst, int row_bytes, int h);

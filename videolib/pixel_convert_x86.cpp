@@ -426,4 +426,33 @@ PIXEL_AVX2 int Yuy2ToXrgbRowAvx2(const uint8_t* src, uint8_t* dst, int pairs) {
   return Yuy2ToPixelsAvx2<4>(src, dst, pairs);
 }
 
+PIXEL_AVX2 int PickWordsAvx2(const uint32_t* line, const int* cols, int valid, uint32_t* out,
+                             int n) {
+  // Eight columns that lie within 24 words (any enlargement, shrinks down to about a third)
+  // are picked from three loads by permutes; wider spreads take a gather.
+  const __m256i seven = _mm256_set1_epi32(7), fifteen = _mm256_set1_epi32(15);
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i));
+    const int from = cols[i];
+    __m256i picked;
+    if (cols[i + 7] - from < 24 && from + 24 <= valid) {
+      const __m256i rel = _mm256_sub_epi32(at, _mm256_set1_epi32(from));
+      const uint32_t* p = line + from;
+      const __m256i a =
+          _mm256_permutevar8x32_epi32(Load32(reinterpret_cast<const uint8_t*>(p)), rel);
+      const __m256i b =
+          _mm256_permutevar8x32_epi32(Load32(reinterpret_cast<const uint8_t*>(p + 8)), rel);
+      const __m256i c =
+          _mm256_permutevar8x32_epi32(Load32(reinterpret_cast<const uint8_t*>(p + 16)), rel);
+      picked = _mm256_blendv_epi8(_mm256_blendv_epi8(a, b, _mm256_cmpgt_epi32(rel, seven)), c,
+                                  _mm256_cmpgt_epi32(rel, fifteen));
+    } else {
+      picked = _mm256_i32gather_epi32(reinterpret_cast<const int*>(line), at, 4);
+    }
+    Store32(reinterpret_cast<uint8_t*>(out + i), picked);
+  }
+  return i;
+}
+
 }  // namespace pixel::x86

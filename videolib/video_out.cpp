@@ -23,9 +23,6 @@ void ReleaseInterface(T** p) {
 
 size_t DibStride(int width) { return (static_cast<size_t>(width) * 3 + 3) & ~size_t{3}; }
 
-// A 32-bit DIB is w x h x 4 bytes; the BGR24 limit on DibStride(w) x h keeps it within this.
-constexpr size_t kDibBytes = size_t{CVideoOut::kMaxWidth} * CVideoOut::kMaxHeight * 4;
-
 }  // namespace
 
 CVideoOut::CVideoOut() = default;
@@ -66,7 +63,7 @@ HRESULT CVideoOut::InitDirectDraw() {
 int CVideoOut::InitDrawDib() {
   if (m_hDrawDib == nullptr) m_hDrawDib = DrawDibOpen();
   if (m_pBgrBuf == nullptr) m_pBgrBuf = static_cast<BYTE*>(std::malloc(kBufferBytes));
-  if (m_pFlipBuf == nullptr) m_pFlipBuf = static_cast<BYTE*>(std::malloc(kDibBytes));
+  if (m_pFlipBuf == nullptr) m_pFlipBuf = static_cast<BYTE*>(std::malloc(kBufferBytes));
 #if VIDEOLIB_GDI_TEXT
   if (m_hPanelFont == nullptr) {
     m_hPanelFont =
@@ -92,6 +89,7 @@ void CVideoOut::UninitRender() {
 #if VIDEOLIB_GDI_TEXT
   FreeComposeDc();
 #endif
+  FreePictureDib();
   ReleaseDirectDraw();
 }
 
@@ -217,11 +215,6 @@ void CVideoOut::PrepareDib(const DibSource& src, int width, int height, int dst_
   const bool sample = width % 2 == 0;
   const bool shrink_x = sample && dst_w > 0 && (2 * dst_w == width || 3 * dst_w <= width);
   const bool shrink_y = sample && dst_h > 0 && dst_h < height;
-  // Pixels go out in the window surface's own 32-bit form, B G R and a zero byte: the blit
-  // then copies them as they are instead of converting BGR24 again. Each pixel gets the
-  // bytes the BGR24 form would have given it. Odd widths stay BGR24, whose last column the
-  // conversion does not write.
-  const int bytes = sample ? 4 : 3;
   const int dib_w = shrink_x ? dst_w : width;
   const int dib_h = shrink_y ? dst_h : height;
   // Kept between presentations: sized once, no allocation a picture.
@@ -231,8 +224,8 @@ void CVideoOut::PrepareDib(const DibSource& src, int width, int height, int dst_
   const int* rows = m_rows.data();
   if (shrink_x) pixel::SampleAxis(width, dib_w, m_cols.data());
   if (shrink_y) pixel::SampleAxis(height, dib_h, m_rows.data());
-  const size_t row = static_cast<size_t>(dib_w) * bytes;
-  const size_t stride = bytes == 4 ? row : DibStride(dib_w);
+  const size_t row = static_cast<size_t>(dib_w) * 3;
+  const size_t stride = DibStride(dib_w);
   // Each row is converted straight into its place in the bottom-up DIB: no second pass over
   // the picture to flip it.
   for (int j = 0; j < dib_h; ++j) {
@@ -241,9 +234,7 @@ void CVideoOut::PrepareDib(const DibSource& src, int width, int height, int dst_
     if (src.yuy2 != nullptr) {
       const BYTE* in = src.yuy2 + static_cast<size_t>(width) * 2 * sy;
       if (shrink_x) {
-        pixel::Yuy2RowToXrgbSampled(in, width, cols, dib_w, out);
-      } else if (bytes == 4) {
-        pixel::Yuy2ToXrgb(in, out, width, 1);
+        pixel::Yuy2RowToBgr24Sampled(in, width, cols, dib_w, out);
       } else {
         pixel::Yuy2ToBgr24(in, out, width, 1);
       }
@@ -252,15 +243,11 @@ void CVideoOut::PrepareDib(const DibSource& src, int width, int height, int dst_
           static_cast<size_t>(pixel::Yuv420pChromaRow(static_cast<int>(sy))) * (width / 2);
       const BYTE* y = src.y + static_cast<size_t>(width) * sy;
       if (shrink_x) {
-        pixel::Yuv420pRowToXrgbSampled(y, src.u + chroma, src.v + chroma, width, cols, dib_w, out);
+        pixel::Yuv420pRowToBgr24Sampled(y, src.u + chroma, src.v + chroma, width, cols, dib_w, out);
       } else {
         // One packed row in the scratch buffer, still in the cache for the second step.
         pixel::Yuv420pToYuy2_ex(y, src.u + chroma, src.v + chroma, m_pBgrBuf, width, 1);
-        if (bytes == 4) {
-          pixel::Yuy2ToXrgb(m_pBgrBuf, out, width, 1);
-        } else {
-          pixel::Yuy2ToBgr24(m_pBgrBuf, out, width, 1);
-        }
+        pixel::Yuy2ToBgr24(m_pBgrBuf, out, width, 1);
       }
     }
     // DIB rows are padded to 4 bytes; a picture whose rows are not would be drawn skewed.
@@ -271,9 +258,121 @@ void CVideoOut::PrepareDib(const DibSource& src, int width, int height, int dst_
   header->biWidth = dib_w;
   header->biHeight = dib_h;
   header->biPlanes = 1;
-  header->biBitCount = static_cast<WORD>(bytes * 8);
+  header->biBitCount = 24;
   header->biCompression = BI_RGB;
   header->biSizeImage = static_cast<DWORD>(stride * static_cast<size_t>(dib_h));
+}
+
+bool CVideoOut::PictureDib(HDC like, int width, int height) {
+  if (m_hPictureDc != nullptr && m_pictureSize.cx == width && m_pictureSize.cy == height) {
+    return true;
+  }
+  FreePictureDib();
+  BITMAPINFO info{};
+  info.bmiHeader =
+      BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  m_hPictureDc = CreateCompatibleDC(like);
+  m_hPictureBitmap = CreateDIBSection(like, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (m_hPictureDc == nullptr || m_hPictureBitmap == nullptr || bits == nullptr) {
+    FreePictureDib();
+    return false;
+  }
+  m_hPictureOld = SelectObject(m_hPictureDc, m_hPictureBitmap);
+  m_pPictureBits = static_cast<BYTE*>(bits);
+  m_pictureSize = SIZE{width, height};
+  return true;
+}
+
+void CVideoOut::FreePictureDib() {
+  if (m_hPictureDc != nullptr) {
+    if (m_hPictureOld != nullptr) SelectObject(m_hPictureDc, m_hPictureOld);
+    DeleteDC(m_hPictureDc);
+  }
+  if (m_hPictureBitmap != nullptr) DeleteObject(m_hPictureBitmap);
+  m_hPictureDc = nullptr;
+  m_hPictureBitmap = nullptr;
+  m_hPictureOld = nullptr;
+  m_pPictureBits = nullptr;
+  m_pictureSize = SIZE{0, 0};
+}
+
+void CVideoOut::PrepareWindowDib(const DibSource& src, int width, int height, int dst_w, int dst_h,
+                                 BYTE* bits) {
+  // Along a row, the pixels the window shows are converted alone at halving and from a third
+  // down, where that costs less; otherwise the whole row is converted into the scratch row,
+  // still in the cache, and the shown pixels picked from it. Either way each window pixel
+  // gets what stretching the whole picture converted gives it.
+  const bool sample_x = 2 * dst_w == width || 3 * dst_w <= width;
+  const bool whole_x = dst_w == width;
+  if (m_cols.size() < static_cast<size_t>(dst_w)) m_cols.resize(dst_w);
+  if (m_rows.size() < static_cast<size_t>(dst_h)) m_rows.resize(dst_h);
+  pixel::SampleAxis(width, dst_w, m_cols.data());
+  pixel::SampleAxis(height, dst_h, m_rows.data());
+  const int* cols = m_cols.data();
+  BYTE* packed = m_pBgrBuf;
+  auto* line = reinterpret_cast<uint32_t*>(m_pBgrBuf + size_t{kMaxWidth} * 2);
+  const size_t stride = static_cast<size_t>(dst_w) * 4;
+  int made = -1;
+  for (int j = 0; j < dst_h; ++j) {
+    const int sy = m_rows[j];
+    BYTE* out = bits + stride * static_cast<size_t>(dst_h - 1 - j);
+    // An enlarged picture shows a row again: the row below in memory is the one just made.
+    if (sy == made) {
+      std::memcpy(out, out + stride, stride);
+      continue;
+    }
+    made = sy;
+    BYTE* whole = whole_x ? out : reinterpret_cast<BYTE*>(line);
+    if (src.yuy2 != nullptr) {
+      const BYTE* in = src.yuy2 + static_cast<size_t>(width) * 2 * static_cast<size_t>(sy);
+      if (sample_x) {
+        pixel::Yuy2RowToXrgbSampled(in, width, cols, dst_w, out);
+        continue;
+      }
+      pixel::Yuy2ToXrgb(in, whole, width, 1);
+    } else {
+      const size_t chroma = static_cast<size_t>(pixel::Yuv420pChromaRow(sy)) * (width / 2);
+      const BYTE* y = src.y + static_cast<size_t>(width) * static_cast<size_t>(sy);
+      if (sample_x) {
+        pixel::Yuv420pRowToXrgbSampled(y, src.u + chroma, src.v + chroma, width, cols, dst_w, out);
+        continue;
+      }
+      pixel::Yuv420pToYuy2_ex(y, src.u + chroma, src.v + chroma, packed, width, 1);
+      pixel::Yuy2ToXrgb(packed, whole, width, 1);
+    }
+    if (!whole_x) pixel::PickWords(line, cols, width, reinterpret_cast<uint32_t*>(out), dst_w);
+  }
+}
+
+int CVideoOut::DrawDibAtWindowSize(const DibSource& src, HDC dc, const RECT& dst, const void* panel,
+                                   int channel, int width, int height) {
+  const int dw = dst.right - dst.left;
+  const int dh = dst.bottom - dst.top;
+  PrepareWindowDib(src, width, height, dw, dh, m_pPictureBits);
+#if VIDEOLIB_GDI_TEXT
+  // The panel goes onto the picture before the window gets either, so it never flickers.
+  if (PanelShown(panel, channel)) DrawPanel(m_hPictureDc, RECT{0, 0, dw, dh}, panel, channel);
+#else
+  (void)panel;
+  (void)channel;
+#endif
+  BITMAPINFOHEADER header{sizeof(BITMAPINFOHEADER),
+                          dw,
+                          dh,
+                          1,
+                          32,
+                          BI_RGB,
+                          static_cast<DWORD>(static_cast<size_t>(dw) * dh * 4),
+                          0,
+                          0,
+                          0,
+                          0};
+  DrawDibBegin(m_hDrawDib, dc, dw, dh, &header, dw, dh, DDF_SAME_HDC);
+  DrawDibDraw(m_hDrawDib, dc, dst.left, dst.top, dw, dh, &header, m_pPictureBits, 0, 0, dw, dh,
+              DDF_SAME_HDC | DDF_SAME_DRAW);
+  DrawDibEnd(m_hDrawDib);
+  return 0;
 }
 
 int CVideoOut::DrawDibYuy2(const BYTE* yuy2, HWND hwnd, const void* panel, int channel, int title,
@@ -308,6 +407,14 @@ int CVideoOut::DrawDib(const DibSource& src, HWND hwnd, const void* panel, int c
   }
   const int dw = dst.right - dst.left;
   const int dh = dst.bottom - dst.top;
+  // Even widths go straight to the window's size and pixel form: the window surface copies
+  // them as they are. Odd ones keep the BGR24 picture, whose last column the conversion
+  // leaves as the buffer held it.
+  if (width % 2 == 0 && dw > 0 && dh > 0 && PictureDib(dc, dw, dh)) {
+    const int r = DrawDibAtWindowSize(src, dc, dst, panel, channel, width, height);
+    ReleaseDC(hwnd, dc);
+    return r;
+  }
   BITMAPINFOHEADER header;
   PrepareDib(src, width, height, dw, dh, &header);
   const int dib_w = header.biWidth, dib_h = header.biHeight;

@@ -400,8 +400,10 @@ TEST_F(VideoOutPanelTest, DrawDibDrawsThePanelOverThePicture) {
   std::vector<BYTE> blue = Yuy2Picture(352, 288, kBlue);
   ASSERT_EQ(out_.DrawDibYuy2(blue.data(), a_.m_hWnd, &record_, 0, 1, 1, 352, 288), 0);
   EXPECT_EQ(g_panel.calls, 2);
-  EXPECT_EQ(g_panel.rect.top, 20);
-  EXPECT_EQ(g_panel.rect.left, 2);
+  // The panel's rectangle is the picture's, in the context it is composed in.
+  const RECT target = CVideoOut::DrawDibTarget(a_.m_hWnd, 1, 1);
+  EXPECT_EQ(g_panel.rect.right - g_panel.rect.left, target.right - target.left);
+  EXPECT_EQ(g_panel.rect.bottom - g_panel.rect.top, target.bottom - target.top);
   EXPECT_TRUE(Near(g_panel.seen, DibColor(kRed)));
   EXPECT_EQ(desktop_.Pixel(c.left + 5, c.top + 25), 0xFFFFFFu);
   EXPECT_EQ(desktop_.Pixel(c.left + 30, c.top + 60), DibColor(kBlue));
