@@ -44,9 +44,14 @@ function(orvix_test)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
-  set(T_LOCK "")
+  # Cases that hold a shared resource run one after another: started first (the highest COST
+  # goes first where ctest has no timings of its own yet, as on a fresh machine), they do not
+  # end the run alone on one core while the other waits.
+  set(T_LOCK COST 0)
   if(T_RESOURCE_LOCK)
-    set(T_LOCK RESOURCE_LOCK ${T_RESOURCE_LOCK})
+    set(T_LOCK RESOURCE_LOCK ${T_RESOURCE_LOCK} COST 1000)
+  elseif(T_LABEL STREQUAL "integration" OR T_LABEL STREQUAL "slow")
+    set(T_LOCK COST 10)
   endif()
   if(ORVIX_FUZZ)
     return()  # the fuzz build carries the fuzzers alone
