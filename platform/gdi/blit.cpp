@@ -78,6 +78,33 @@ __attribute__((target("avx2"))) int PickXrgbAvx2(const uint32_t* line, const int
   return i;
 }
 
+// Four XRGB pixels at a time blended with constant alpha a: (s a + d (255 - a) + 127) / 255
+// per channel, the division exact as (x * 0x8081) >> 23 for every x below 65536. The top
+// byte comes out zero.
+int BlendXrgbSse2(const uint32_t* s, uint32_t* d, int n, uint32_t a) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i ka = _mm_set1_epi16(static_cast<short>(a));
+  const __m128i kb = _mm_set1_epi16(static_cast<short>(255 - a));
+  const __m128i round = _mm_set1_epi16(127);
+  const __m128i magic = _mm_set1_epi16(static_cast<short>(0x8081));
+  const __m128i rgb = _mm_set1_epi32(0x00FFFFFF);
+  auto mix = [&](__m128i sv, __m128i dv) {
+    const __m128i x =
+        _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(sv, ka), _mm_mullo_epi16(dv, kb)), round);
+    return _mm_srli_epi16(_mm_mulhi_epu16(x, magic), 7);
+  };
+  int i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+    const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+    const __m128i lo = mix(_mm_unpacklo_epi8(sv, zero), _mm_unpacklo_epi8(dv, zero));
+    const __m128i hi = mix(_mm_unpackhi_epi8(sv, zero), _mm_unpackhi_epi8(dv, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i),
+                     _mm_and_si128(_mm_packus_epi16(lo, hi), rgb));
+  }
+  return i;
+}
+
 bool HasAvx2() {
   static const bool has = [] {
     __builtin_cpu_init();
@@ -147,7 +174,11 @@ void CopyRow(const PixelTarget& dst, int y, int x0, int x1, const PixelTarget& s
     auto* d = reinterpret_cast<uint32_t*>(dst.Row(y));
     const auto* s = reinterpret_cast<const uint32_t*>(src.Row(sy));
     const auto alpha = static_cast<uint32_t>(opt.alpha);
-    for (int x = x0; x < x1; ++x) {
+    int done = 0;
+#if defined(__x86_64__) || defined(__i386__)
+    if (straight && !opt.per_pixel_alpha) done = BlendXrgbSse2(s + cols[0], d + x0, n, alpha);
+#endif
+    for (int x = x0 + done; x < x1; ++x) {
       const uint32_t raw = s[cols[x - x0]];
       const uint32_t a = opt.per_pixel_alpha ? alpha * (raw >> 24) / 255 : alpha;
       d[x] = BlendXrgb(raw, d[x], a);
