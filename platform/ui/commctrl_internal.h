@@ -58,6 +58,8 @@ class OffscreenPaint {
   OffscreenPaint& operator=(const OffscreenPaint&) = delete;
   HDC dc() const { return memory_; }
   const RECT& client() const { return client_; }
+  // What needs painting; only this part of the bitmap reaches the window.
+  const RECT& update() const { return ps_.rcPaint; }
 
  private:
   HWND window_;

@@ -100,6 +100,9 @@ void Paint(HWND window) {
   int end = std::min(static_cast<int>(lv->rows.size()), lv->top + shown);
   for (int i = lv->top; i < end; ++i) {
     RECT r = RowRect(window, *lv, i);
+    // Rows outside what needs painting would not reach the window: one changed cell repaints
+    // its row, not the list.
+    if (r.bottom <= paint.update().top || r.top >= paint.update().bottom) continue;
     if (owner) {
       DrawRowByOwner(window, dc, *lv, i, r);
       if ((lv = ListStates().Get(window)) == nullptr) return;

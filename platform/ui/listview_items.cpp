@@ -246,7 +246,8 @@ LRESULT ListItemMessage(HWND window, ListView* lv, UINT message, WPARAM wparam, 
     case LVM_SETITEMTEXTA: {
       if (item == nullptr || !ValidRow(*lv, index)) return FALSE;
       SetText(&lv->rows[index], item->iSubItem, item->pszText);
-      Redraw(window);
+      const RECT row = RowRect(window, *lv, index);
+      InvalidateRect(window, &row, FALSE);
       return TRUE;
     }
     case LVM_SETITEMSTATE:
