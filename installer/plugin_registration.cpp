@@ -17,7 +17,8 @@ constexpr char kPluginParent[] = "SOFTWARE\\MozillaPlugins";
 constexpr char kPluginName[] = "orvicam";
 constexpr char kPluginKey[] = "SOFTWARE\\MozillaPlugins\\orvicam";
 constexpr char kMimeKey[] = "SOFTWARE\\MozillaPlugins\\orvicam\\MimeTypes";
-constexpr char kMimeTypeKey[] = "SOFTWARE\\MozillaPlugins\\orvicam\\MimeTypes\\application/nporvicam";
+constexpr char kMimeTypeKey[] =
+    "SOFTWARE\\MozillaPlugins\\orvicam\\MimeTypes\\application/nporvicam";
 constexpr char kControlFile[] = "OrviX.ocx";
 constexpr char kPluginFile[] = "nporvicam.dll";
 constexpr char kAppName[] = "setuptool";
@@ -37,8 +38,7 @@ void ShowError(HWND owner, UINT id) {
 }
 
 void ShowInfo(HWND owner, UINT id) {
-  MessageBoxA(owner, Text(id).c_str(), Text(IDS_CAPTION_INFO).c_str(),
-              MB_OK | MB_ICONINFORMATION);
+  MessageBoxA(owner, Text(id).c_str(), Text(IDS_CAPTION_INFO).c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 void StartRegsvr32(const char* switches, const std::string& folder) {
@@ -69,9 +69,8 @@ bool OpenOrCreate(const char* path) {
 // The plug-in key's four values. A value that cannot be written fails the step as the key
 // itself would, instead of ending in a success message over an incomplete key.
 bool WritePluginKey(HKEY key, const std::string& folder) {
-  return SetText(key, "Description", "nporvicam") &&
-         SetText(key, "Path", folder + kPluginFile) && SetText(key, "Vendor", "rolund") &&
-         SetText(key, "Version", "1.0.0.1");
+  return SetText(key, "Description", "nporvicam") && SetText(key, "Path", folder + kPluginFile) &&
+         SetText(key, "Vendor", "rolund") && SetText(key, "Version", "1.0.0.1");
 }
 
 }  // namespace
@@ -98,8 +97,8 @@ bool RegisterViewers(HWND owner, const std::string& folder, Mode mode) {
     if (mode == Mode::kDialog) ShowInfo(owner, IDS_ALREADY_REGISTERED);
     return true;
   }
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPluginKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                      &key, nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPluginKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
     ShowError(owner, IDS_PLUGIN_KEY_FAILED);
     return false;
   }

@@ -18,7 +18,8 @@ namespace fs = std::filesystem;
 using Outcome = platform::process::ProgramRun;
 
 constexpr char kPluginKey[] = "SOFTWARE\\MozillaPlugins\\orvicam";
-constexpr char kMimeTypeKey[] = "SOFTWARE\\MozillaPlugins\\orvicam\\MimeTypes\\application/nporvicam";
+constexpr char kMimeTypeKey[] =
+    "SOFTWARE\\MozillaPlugins\\orvicam\\MimeTypes\\application/nporvicam";
 constexpr char kControlServer[] = "CLSID\\{E30E886F-1176-4F02-A0E0-387B2027076F}\\InprocServer32";
 
 // A message box as the headless run prints it: caption and text in the program's code page.
@@ -99,9 +100,9 @@ TEST_F(SetuptoolTest, FolderWithBlanksAndALongPathRegistersAndUnregistersBoth) {
       MakeFolder("viewer folder with blanks/" + std::string(110, 'x') + "/and yet more");
   ASSERT_GT(folder.size() + std::string("setuptool").size(), 127u);
   Outcome silent = Run(folder, {});
-  EXPECT_NE(silent.output.find("setuptool: regsvr32 -s \"" + folder +
-                               "OrviX.ocx\" ended with status 0"),
-            std::string::npos)
+  EXPECT_NE(
+      silent.output.find("setuptool: regsvr32 -s \"" + folder + "OrviX.ocx\" ended with status 0"),
+      std::string::npos)
       << silent.output;
   EXPECT_EQ(silent.output.find("!\n"), std::string::npos) << "silent run showed a box";
   EXPECT_EQ(PluginPath(), WithNul(folder + "nporvicam.dll"));
@@ -114,7 +115,8 @@ TEST_F(SetuptoolTest, FolderWithBlanksAndALongPathRegistersAndUnregistersBoth) {
   Outcome removed = Run(folder, {"--display", "headless", "--click", "remove"});
   EXPECT_TRUE(Has(removed, "setuptool " + folder + "\n")) << removed.output;
   EXPECT_TRUE(Has(removed, Box("提示", "卸载成功!"))) << removed.output;
-  EXPECT_TRUE(Has(removed, "setuptool: regsvr32 -su \"" + folder + "OrviX.ocx\" ended with status 0"))
+  EXPECT_TRUE(
+      Has(removed, "setuptool: regsvr32 -su \"" + folder + "OrviX.ocx\" ended with status 0"))
       << removed.output;
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kPluginKey));
   EXPECT_TRUE(ControlServer().empty());
