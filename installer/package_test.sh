@@ -56,6 +56,12 @@ cells=$("$screen_read" 4 "$work/viewer.png") || fail "the screenshot cannot be r
 echo "package_test: frame counters read: ${cells#* }"
 case " ${cells#* } " in *" - "*) fail "not every channel shows the simulator: $cells" ;; esac
 
+# The plug-in's page: the host finds nporvicam.dll by the keys setuptool wrote.
+"$root/usr/bin/orvix" --display headless --page "$root/usr/share/orvix/pages/plugin_viewer.html" \
+  --after 2 >"$work/plugin.log" 2>&1 || { cat "$work/plugin.log"; fail "orvix failed on the plug-in page"; }
+grep -F 'orvix: #result gets <p> Version 1.0' "$work/plugin.log" >/dev/null ||
+  { cat "$work/plugin.log"; fail "the plug-in page did not get the plug-in"; }
+
 dpkg_in_root -r orvix >"$work/remove.log" 2>&1 || { cat "$work/remove.log"; fail "removal failed"; }
 grep "setuptool:" "$work/remove.log" || true
 [ ! -e "$root/usr/bin/orvix" ] || fail "the files stayed"

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/display/png_image.h"
 #include "platform/kernel/code_page.h"
 #include "platform/process/child_process.h"
 #include "platform/registry/winreg.h"
@@ -96,9 +97,10 @@ class SetuptoolTest : public ::testing::Test {
 };
 
 TEST_F(SetuptoolTest, FolderWithBlanksAndALongPathRegistersAndUnregistersBoth) {
-  const std::string folder =
-      MakeFolder("viewer folder with blanks/" + std::string(110, 'x') + "/and yet more");
-  ASSERT_GT(folder.size() + std::string("setuptool").size(), 127u);
+  const std::string folder = MakeFolder("viewer folder with blanks/" + std::string(110, 'x') + "/" +
+                                        std::string(110, 'y') + "/and yet more");
+  // Past 127 characters, and past the first buffer the path is read into.
+  ASSERT_GT(folder.size() + std::string("setuptool").size(), 260u);
   Outcome silent = Run(folder, {});
   EXPECT_NE(
       silent.output.find("setuptool: regsvr32 -s \"" + folder + "OrviX.ocx\" ended with status 0"),
@@ -133,11 +135,21 @@ TEST_F(SetuptoolTest, AnExistingKeyStaysUntilRemovedThenEveryValueIsWrittenAgain
   ASSERT_EQ(PluginPath(), WithNul(first + "nporvicam.dll"));
 
   // From another folder: regsvr32 runs on that folder's control, the plug-in's key stays.
-  Outcome registered = Run(second, {"--display", "headless", "--click", "register"});
+  const std::string shot = root_ + "/dialog.png";
+  Outcome registered =
+      Run(second, {"--display", "headless", "--screenshot", shot, "--click", "register"});
   EXPECT_TRUE(Has(registered, Box("提示", "已注册!"))) << registered.output;
   EXPECT_TRUE(Has(registered, "regsvr32 -s \"" + second + "OrviX.ocx\" ended with status 0"));
   EXPECT_EQ(PluginPath(), WithNul(first + "nporvicam.dll"));
   EXPECT_EQ(ControlServer(), WithNul(second + "OrviX.ocx"));
+  // The dialog in the middle of the desktop: its light face between the two buttons.
+  std::string error;
+  auto image = platform::display::ReadPng(shot, &error);
+  ASSERT_TRUE(image) << error;
+  const uint32_t corner = image->pixels[0] & 0xFFFFFF;
+  const uint32_t face = image->pixels[image->height / 2 * image->width + image->width / 2];
+  EXPECT_NE(corner, face & 0xFFFFFF);
+  EXPECT_GT(face & 0xFF, 0xC0u);
   // Silently, the same without a word.
   Outcome silent = Run(second, {});
   EXPECT_EQ(silent.output.find("!\n"), std::string::npos) << silent.output;
