@@ -76,16 +76,7 @@ bool WritePluginKey(HKEY key, const std::string& folder) {
 }  // namespace
 
 std::string ProgramFolder() {
-  std::string path(MAX_PATH, '\0');
-  for (;;) {
-    DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);  // cut: ask again with room for the whole path
-  }
+  std::string path = platform::kernel::ModuleFileName(nullptr);
   return path.substr(0, path.rfind('/') + 1);
 }
 

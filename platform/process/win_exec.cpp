@@ -33,16 +33,7 @@ bool IsExecutable(const std::string& path) {
 }
 
 std::string ProgramFolder() {
-  std::string path(MAX_PATH, '\0');
-  for (;;) {
-    DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
+  std::string path = platform::kernel::ModuleFileName(nullptr);
   return path.substr(0, path.rfind('/') + 1);
 }
 
