@@ -1,8 +1,8 @@
 // Seeking a recording in the playback dialog against the DVR simulator (a separate process):
 // the control's playback channel decodes for real, and each picture it hands on is read for the
 // recording time burnt into it. Reports the time from the slider's release to the first
-// picture at the new position, and the RTSP requests a drag sent: one change of position (the
-// Part's single seek) and a drag across the whole slider, one change per position, as the
+// picture at the new position, and the RTSP requests a drag sent: one change of position (a
+// single seek) and a drag across the whole slider, one change per position, as the
 // slider reports them.
 #include <benchmark/benchmark.h>
 
