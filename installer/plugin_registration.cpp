@@ -134,9 +134,11 @@ bool ReportRegsvr32Runs() {
   bool all_succeeded = g_failed_starts == 0;
   g_failed_starts = 0;
   for (const auto& run : platform::process::WaitForExecutedCommands(kRegsvr32WaitMs)) {
-    if (run.status < 0) {
+    if (run.status == -1) {
       std::printf("setuptool: %s still runs after %d s\n", run.command_line.c_str(),
                   kRegsvr32WaitMs / 1000);
+    } else if (run.status < 0) {
+      std::printf("setuptool: %s ended, how is not known\n", run.command_line.c_str());
     } else {
       std::printf("setuptool: %s ended with status %d\n", run.command_line.c_str(), run.status);
     }

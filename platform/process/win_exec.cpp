@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
@@ -58,6 +59,9 @@ std::string FindProgram(const std::string& name) {
   return {};
 }
 
+// A program someone else waited for: it has ended, how is not known here.
+constexpr int kReapedElsewhere = -2;
+
 int StatusOf(int raw) {
   if (WIFEXITED(raw)) return WEXITSTATUS(raw);
   if (WIFSIGNALED(raw)) return 128 + WTERMSIG(raw);
@@ -101,16 +105,23 @@ std::vector<std::string> SplitCommandLine(const std::string& line) {
 
 std::vector<ExecutedCommand> WaitForExecutedCommands(int timeout_ms) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  std::vector<ExecutedCommand> done;
-  std::lock_guard<std::mutex> lock(g_mutex);
-  std::vector<int> statuses(g_started.size(), -1);
+  std::vector<Started> started;
+  {
+    // Taken out, so that WinExec on another thread need not wait for this wait.
+    std::lock_guard<std::mutex> lock(g_mutex);
+    started.swap(g_started);
+  }
+  std::vector<int> statuses(started.size(), -1);
   for (;;) {
     bool running = false;
-    for (size_t i = 0; i < g_started.size(); ++i) {
-      if (statuses[i] >= 0) continue;
+    for (size_t i = 0; i < started.size(); ++i) {
       int raw = 0;
-      if (waitpid(g_started[i].pid, &raw, WNOHANG) == g_started[i].pid) {
+      if (statuses[i] != -1) continue;
+      pid_t result = waitpid(started[i].pid, &raw, WNOHANG);
+      if (result == started[i].pid) {
         statuses[i] = StatusOf(raw);
+      } else if (result < 0 && errno == ECHILD) {
+        statuses[i] = kReapedElsewhere;
       } else {
         running = true;
       }
@@ -118,12 +129,12 @@ std::vector<ExecutedCommand> WaitForExecutedCommands(int timeout_ms) {
     if (!running || std::chrono::steady_clock::now() >= deadline) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  std::vector<Started> still_running;
-  for (size_t i = 0; i < g_started.size(); ++i) {
-    done.push_back({g_started[i].command_line, statuses[i]});
-    if (statuses[i] < 0) still_running.push_back(g_started[i]);
+  std::vector<ExecutedCommand> done;
+  std::lock_guard<std::mutex> lock(g_mutex);
+  for (size_t i = 0; i < started.size(); ++i) {
+    done.push_back({started[i].command_line, statuses[i]});
+    if (statuses[i] == -1) g_started.push_back(started[i]);
   }
-  g_started = std::move(still_running);
   return done;
 }
 

@@ -31,7 +31,9 @@ std::vector<std::string> SplitCommandLine(const std::string& command_line);
 
 struct ExecutedCommand {
   std::string command_line;
-  int status = -1;  // the exit code (128 plus the signal that ended it); -1 while it runs
+  // The exit code (128 plus the signal that ended it); -1 while it runs, -2 when it ended but
+  // another part of the process waited for it.
+  int status = -1;
 };
 
 // Waits up to `timeout_ms` for every program WinExec started in this process and nobody
