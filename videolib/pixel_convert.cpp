@@ -23,11 +23,14 @@ int DetectLevel() {
 
 uint8_t Clamp(int v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
 
+// One pixel as BGR24 (kBytes 3) or as an XRGB word with a zero top byte (kBytes 4).
+template <int kBytes = 3>
 void BgrPixel(int y, int cu, int cv, uint8_t* out) {
   const int yy = 19077 * (y - 16) + 8192;
   out[0] = Clamp((yy + 16525 * cu) >> 14);
   out[1] = Clamp((yy - 3209 * cu - 6660 * cv) >> 14);
   out[2] = Clamp((yy + 13075 * cv) >> 14);
+  if constexpr (kBytes == 4) out[3] = 0;
 }
 
 // Chroma row used by picture row i: rows 0, 1, 2 use row 0, then every two rows move on.
@@ -103,19 +106,29 @@ void Yuv420pToYuy2_ex(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint
   }
 }
 
-void Yuy2ToBgr24Pairs(const uint8_t* s, uint8_t* d, int first, int last, int pairs) {
+template <int kBytes>
+void Yuy2ToPixelPairs(const uint8_t* s, uint8_t* d, int first, int last, int pairs) {
   for (int k = first; k < last; ++k) {
     const uint8_t* p = s + 4 * k;
     const uint8_t* n = k + 1 < pairs ? p + 4 : p;
     const int u = p[1] - 128, v = p[3] - 128;
-    BgrPixel(p[0], 2 * u, 2 * v, d + 6 * k);
-    BgrPixel(p[2], u + (n[1] - 128), v + (n[3] - 128), d + 6 * k + 3);
+    BgrPixel<kBytes>(p[0], 2 * u, 2 * v, d + 2 * kBytes * k);
+    BgrPixel<kBytes>(p[2], u + (n[1] - 128), v + (n[3] - 128), d + 2 * kBytes * k + kBytes);
   }
 }
 
 void Yuy2ToBgr24(const uint8_t* src, uint8_t* dst, int w, int h) {
   const int pairs = w / 2;
-  for (int i = 0; i < h; ++i) Yuy2ToBgr24Pairs(src + i * w * 2, dst + i * w * 3, 0, pairs, pairs);
+  for (int i = 0; i < h; ++i) {
+    Yuy2ToPixelPairs<3>(src + i * w * 2, dst + i * w * 3, 0, pairs, pairs);
+  }
+}
+
+void Yuy2ToXrgb(const uint8_t* src, uint8_t* dst, int w, int h) {
+  const int pairs = w / 2;
+  for (int i = 0; i < h; ++i) {
+    Yuy2ToPixelPairs<4>(src + i * w * 2, dst + i * w * 4, 0, pairs, pairs);
+  }
 }
 
 }  // namespace reference
@@ -176,7 +189,19 @@ void Yuy2ToBgr24(const uint8_t* src, uint8_t* dst, int w, int h) {
     uint8_t* d = dst + i * w * 3;
     const int done =
         SimdLevel() >= 3 ? x86::Yuy2ToBgr24RowAvx2(s, d, pairs) : x86::Yuy2ToBgr24Row(s, d, pairs);
-    reference::Yuy2ToBgr24Pairs(s, d, done, pairs, pairs);
+    reference::Yuy2ToPixelPairs<3>(s, d, done, pairs, pairs);
+  }
+}
+
+void Yuy2ToXrgb(const uint8_t* src, uint8_t* dst, int w, int h) {
+  if (SimdLevel() < 2) return reference::Yuy2ToXrgb(src, dst, w, h);
+  const int pairs = w / 2;
+  for (int i = 0; i < h; ++i) {
+    const uint8_t* s = src + i * w * 2;
+    uint8_t* d = dst + i * w * 4;
+    const int done =
+        SimdLevel() >= 3 ? x86::Yuy2ToXrgbRowAvx2(s, d, pairs) : x86::Yuy2ToXrgbRow(s, d, pairs);
+    reference::Yuy2ToPixelPairs<4>(s, d, done, pairs, pairs);
   }
 }
 
@@ -199,12 +224,16 @@ struct Terms {
   int16_t y[kBlock], cu[kBlock], cv[kBlock];
 };
 
+template <int kBytes>
 void WeighTerms(const Terms& t, int n, uint8_t* out) {
   int done = 0;
 #if defined(__x86_64__) || defined(__i386__)
-  if (SimdLevel() >= 2) done = x86::WeighedToBgr24(t.y, t.cu, t.cv, out, n);
+  if (SimdLevel() >= 2) {
+    done = kBytes == 3 ? x86::WeighedToBgr24(t.y, t.cu, t.cv, out, n)
+                       : x86::WeighedToXrgb(t.y, t.cu, t.cv, out, n);
+  }
 #endif
-  for (int i = done; i < n; ++i) BgrPixel(t.y[i], t.cu[i], t.cv[i], out + 3 * i);
+  for (int i = done; i < n; ++i) BgrPixel<kBytes>(t.y[i], t.cu[i], t.cv[i], out + kBytes * i);
 }
 
 // The pairs whose chroma pixel x takes: its own and, for the second of a pair, the next.
@@ -214,14 +243,14 @@ inline void ChromaPairs(int x, int pairs, int* a, int* b) {
   *b = *a + ((x & 1) & static_cast<int>(*a + 1 < pairs));
 }
 
-}  // namespace
-
-void Yuy2RowToBgr24Sampled(const uint8_t* row, int w, const int* cols, int n, uint8_t* out) {
+template <int kBytes>
+void Yuy2RowSampled(const uint8_t* row, int w, const int* cols, int n, uint8_t* out) {
   const int pairs = w / 2;
   int start = 0;
   // Halving picks pixels 1, 3, 5, ...: whole blocks of them need no gathering.
   if (SimdLevel() >= 2 && 2 * n == w && n > 0 && cols[0] == 1 && cols[n - 1] == w - 1) {
-    start = x86::HalvedYuy2ToBgr24(row, out, pairs);
+    start = kBytes == 3 ? x86::HalvedYuy2ToBgr24(row, out, pairs)
+                        : x86::HalvedYuy2ToXrgb(row, out, pairs);
   }
   Terms t;
   for (; start < n; start += kBlock) {
@@ -234,16 +263,18 @@ void Yuy2RowToBgr24Sampled(const uint8_t* row, int w, const int* cols, int n, ui
       t.cu[i] = static_cast<int16_t>(row[4 * a + 1] + row[4 * b + 1] - 256);
       t.cv[i] = static_cast<int16_t>(row[4 * a + 3] + row[4 * b + 3] - 256);
     }
-    WeighTerms(t, m, out + 3 * start);
+    WeighTerms<kBytes>(t, m, out + kBytes * start);
   }
 }
 
-void Yuv420pRowToBgr24Sampled(const uint8_t* y, const uint8_t* u, const uint8_t* v, int w,
-                              const int* cols, int n, uint8_t* out) {
+template <int kBytes>
+void Yuv420pRowSampled(const uint8_t* y, const uint8_t* u, const uint8_t* v, int w, const int* cols,
+                       int n, uint8_t* out) {
   const int pairs = w / 2;
   int start = 0;
   if (SimdLevel() >= 2 && 2 * n == w && n > 0 && cols[0] == 1 && cols[n - 1] == w - 1) {
-    start = x86::HalvedPlanarToBgr24(y, u, v, out, pairs);
+    start = kBytes == 3 ? x86::HalvedPlanarToBgr24(y, u, v, out, pairs)
+                        : x86::HalvedPlanarToXrgb(y, u, v, out, pairs);
   }
   Terms t;
   for (; start < n; start += kBlock) {
@@ -256,8 +287,36 @@ void Yuv420pRowToBgr24Sampled(const uint8_t* y, const uint8_t* u, const uint8_t*
       t.cu[i] = static_cast<int16_t>(u[a] + u[b] - 256);
       t.cv[i] = static_cast<int16_t>(v[a] + v[b] - 256);
     }
-    WeighTerms(t, m, out + 3 * start);
+    WeighTerms<kBytes>(t, m, out + kBytes * start);
   }
+}
+
+}  // namespace
+
+void Yuy2RowToBgr24Sampled(const uint8_t* row, int w, const int* cols, int n, uint8_t* out) {
+  Yuy2RowSampled<3>(row, w, cols, n, out);
+}
+
+void Yuy2RowToXrgbSampled(const uint8_t* row, int w, const int* cols, int n, uint8_t* out) {
+  Yuy2RowSampled<4>(row, w, cols, n, out);
+}
+
+void Yuv420pRowToBgr24Sampled(const uint8_t* y, const uint8_t* u, const uint8_t* v, int w,
+                              const int* cols, int n, uint8_t* out) {
+  Yuv420pRowSampled<3>(y, u, v, w, cols, n, out);
+}
+
+void Yuv420pRowToXrgbSampled(const uint8_t* y, const uint8_t* u, const uint8_t* v, int w,
+                             const int* cols, int n, uint8_t* out) {
+  Yuv420pRowSampled<4>(y, u, v, w, cols, n, out);
+}
+
+void PickWords(const uint32_t* line, const int* cols, int valid, uint32_t* out, int n) {
+  int done = 0;
+#if defined(__x86_64__) || defined(__i386__)
+  if (SimdLevel() >= 3) done = x86::PickWordsAvx2(line, cols, valid, out, n);
+#endif
+  for (int i = done; i < n; ++i) out[i] = line[cols[i]];
 }
 
 void FlipRows(const uint8_t* src, uint8_t* dst, int row_bytes, int h) {

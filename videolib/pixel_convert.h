@@ -8,6 +8,7 @@
 //   YUY2          Y0 U Y1 V per pixel pair, w x 2 bytes a row
 //   Y41P          12 bytes per 8 pixels: U0 Y0 V0 Y1 U4 Y2 V4 Y3 Y4 Y5 Y6 Y7, w x 3 / 2 a row
 //   BGR24         B G R per pixel, w x 3 bytes a row
+//   XRGB          B G R 0 per pixel (a 32-bit word 0x00RRGGBB), w x 4 bytes a row
 //
 // The fast forms (SSE2, SSSE3 and AVX2 when the processor has them) give results identical to the
 // plain formulas in namespace `pixel::reference`, which are kept for tests and as the definition.
@@ -30,6 +31,9 @@ void Yuv420pToYuy2_ex(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint
 // YUY2 to BGR24 in 14-bit fixed point; the second pixel of a pair averages its chroma with the
 // next pair's (the row's last pair uses its own). An odd last column is left unwritten.
 void Yuy2ToBgr24(const uint8_t* src, uint8_t* dst, int w, int h);
+// The same pixels as XRGB: each gets Yuy2ToBgr24's three bytes and a zero fourth, so a
+// 32-bit window surface takes them as they are.
+void Yuy2ToXrgb(const uint8_t* src, uint8_t* dst, int w, int h);
 // The pixels a nearest-neighbour stretch of `src_len` pixels over `dst_len` shows, by centre
 // sampling as the drawing layer's stretch does: out[d] = (2d + 1) * src_len / (2 * dst_len).
 void SampleAxis(int src_len, int dst_len, int* out);
@@ -44,6 +48,12 @@ void Yuy2RowToBgr24Sampled(const uint8_t* row, int w, const int* cols, int n, ui
 // identical to Yuv420pToYuy2 followed by Yuy2ToBgr24 of the chosen pixels.
 void Yuv420pRowToBgr24Sampled(const uint8_t* y, const uint8_t* u, const uint8_t* v, int w,
                               const int* cols, int n, uint8_t* out);
+// The two sampled conversions writing XRGB (out[4 * i]).
+void Yuy2RowToXrgbSampled(const uint8_t* row, int w, const int* cols, int n, uint8_t* out);
+void Yuv420pRowToXrgbSampled(const uint8_t* y, const uint8_t* u, const uint8_t* v, int w,
+                             const int* cols, int n, uint8_t* out);
+// out[i] = line[cols[i]] for n ascending columns, each below `valid`.
+void PickWords(const uint32_t* line, const int* cols, int valid, uint32_t* out, int n);
 // Copies h rows of `row_bytes` in reverse order (top-down to bottom-up).
 // REQUIRES: src and dst do not overlap.
 void FlipRows(const uint8_t* src, uint8_t* dst, int row_bytes, int h);
@@ -54,6 +64,7 @@ void Y41PToYuv420p(const uint8_t* src, uint8_t* dst, int w, int h);
 void Yuv420pToYuy2_ex(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst, int w,
                       int h);
 void Yuy2ToBgr24(const uint8_t* src, uint8_t* dst, int w, int h);
+void Yuy2ToXrgb(const uint8_t* src, uint8_t* dst, int w, int h);
 }  // namespace reference
 
 // Which fast kernels run: 0 plain, 1 SSE2, 2 SSSE3, 3 AVX2. Tests lower it to check every path.

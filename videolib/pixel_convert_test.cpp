@@ -62,6 +62,18 @@ TEST_P(ConverterLevels, AllConvertersMatchPlainFormulas) {
     pixel::Yuy2ToBgr24(yuy2.data(), fast.data(), s.w, s.h);
     pixel::reference::Yuy2ToBgr24(yuy2.data(), ref.data(), s.w, s.h);
     EXPECT_EQ(fast, ref) << "Yuy2ToBgr24";
+
+    // XRGB holds each pixel's BGR24 bytes and a zero; an odd last column stays unwritten.
+    Bytes xrgb(n * 4 + 64, 3), xrgb_ref(n * 4 + 64, 3);
+    pixel::Yuy2ToXrgb(yuy2.data(), xrgb.data(), s.w, s.h);
+    pixel::reference::Yuy2ToXrgb(yuy2.data(), xrgb_ref.data(), s.w, s.h);
+    EXPECT_EQ(xrgb, xrgb_ref) << "Yuy2ToXrgb";
+    for (size_t i = 0; i < n; ++i) {
+      const uint8_t want[4] = {ref[3 * i], ref[3 * i + 1], ref[3 * i + 2], 0};
+      const bool odd_last = s.w % 2 != 0 && i % s.w == static_cast<size_t>(s.w) - 1;
+      if (odd_last) continue;
+      ASSERT_EQ(0, std::memcmp(&xrgb[4 * i], want, 4)) << "Yuy2ToXrgb pixel " << i;
+    }
   }
 }
 
@@ -152,17 +164,25 @@ TEST_P(ConverterLevels, SampledPixelsMatchTheWholeConversion) {
       std::vector<int> cols(shown);
       pixel::SampleAxis(s.w, shown, cols.data());
       for (int y = 0; y < s.h; ++y) {
-        Bytes row(shown * 3), planar_row(shown * 3);
-        pixel::Yuy2RowToBgr24Sampled(&yuy2[y * s.w * 2], s.w, cols.data(), shown, row.data());
+        Bytes row(shown * 3), planar_row(shown * 3), xrgb(shown * 4, 9), planar_xrgb(shown * 4, 9);
+        const uint8_t* packed_row = &yuy2[y * s.w * 2];
+        pixel::Yuy2RowToBgr24Sampled(packed_row, s.w, cols.data(), shown, row.data());
+        pixel::Yuy2RowToXrgbSampled(packed_row, s.w, cols.data(), shown, xrgb.data());
         const int c = pixel::Yuv420pChromaRow(y) * (s.w / 2);
         pixel::Yuv420pRowToBgr24Sampled(&planar[y * s.w], u + c, v + c, s.w, cols.data(), shown,
                                         planar_row.data());
+        pixel::Yuv420pRowToXrgbSampled(&planar[y * s.w], u + c, v + c, s.w, cols.data(), shown,
+                                       planar_xrgb.data());
         for (int i = 0; i < shown; ++i) {
           const size_t at = (static_cast<size_t>(y) * s.w + cols[i]) * 3;
           ASSERT_EQ(0, std::memcmp(&row[i * 3], &whole[at], 3))
               << "x " << cols[i] << " y " << y << " of " << shown;
           ASSERT_EQ(0, std::memcmp(&planar_row[i * 3], &whole_planar[at], 3))
               << "x " << cols[i] << " y " << y << " of " << shown;
+          ASSERT_EQ(0, std::memcmp(&xrgb[i * 4], &whole[at], 3)) << "XRGB x " << cols[i];
+          ASSERT_EQ(0, std::memcmp(&planar_xrgb[i * 4], &whole_planar[at], 3))
+              << "planar XRGB x " << cols[i];
+          ASSERT_EQ(0, xrgb[i * 4 + 3] | planar_xrgb[i * 4 + 3]) << "XRGB x " << cols[i];
         }
       }
     }

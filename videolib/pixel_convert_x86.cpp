@@ -140,40 +140,72 @@ PIXEL_SSSE3 inline void StoreBgr(uint8_t* d, __m128i b, __m128i g, __m128i r) {
                              _mm_shuffle_epi8(r, m2r)));
 }
 
+// The same 16 pixels as XRGB words with a zero top byte.
+inline void StoreXrgb(uint8_t* d, __m128i b, __m128i g, __m128i r) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i bg_lo = _mm_unpacklo_epi8(b, g), bg_hi = _mm_unpackhi_epi8(b, g);
+  const __m128i r_lo = _mm_unpacklo_epi8(r, zero), r_hi = _mm_unpackhi_epi8(r, zero);
+  Store(d, _mm_unpacklo_epi16(bg_lo, r_lo));
+  Store(d + 16, _mm_unpackhi_epi16(bg_lo, r_lo));
+  Store(d + 32, _mm_unpacklo_epi16(bg_hi, r_hi));
+  Store(d + 48, _mm_unpackhi_epi16(bg_hi, r_hi));
+}
+
+// 16 pixels of B, G, R bytes in the output form of kBytes a pixel (3: BGR24, 4: XRGB).
+template <int kBytes>
+PIXEL_SSSE3 inline void StorePixels(uint8_t* d, __m128i b, __m128i g, __m128i r) {
+  if constexpr (kBytes == 3) {
+    StoreBgr(d, b, g, r);
+  } else {
+    StoreXrgb(d, b, g, r);
+  }
+}
+
+template <int kBytes>
 PIXEL_SSSE3 inline void Bgr8Pairs(const uint8_t* src, uint8_t* dst, __m128i next_hi) {
   __m128i b0, g0, r0, b1, g1, r1;
   Pixels8(Load(src), Load(src + 4), &b0, &g0, &r0);
   Pixels8(Load(src + 16), next_hi, &b1, &g1, &r1);
-  StoreBgr(dst, _mm_packus_epi16(b0, b1), _mm_packus_epi16(g0, g1), _mm_packus_epi16(r0, r1));
+  StorePixels<kBytes>(dst, _mm_packus_epi16(b0, b1), _mm_packus_epi16(g0, g1),
+                      _mm_packus_epi16(r0, r1));
 }
 
 // From pair k on, 8 pairs at a time while each pair's successor lies in the row; then the
 // row's last 8 pairs, whose last pair is its own successor (those blocks may overlap pairs
 // already written; they are written again with the same values).
-PIXEL_SSSE3 int Yuy2ToBgr24Tail(const uint8_t* src, uint8_t* dst, int k, int pairs) {
+template <int kBytes>
+PIXEL_SSSE3 int Yuy2ToPixelsTail(const uint8_t* src, uint8_t* dst, int k, int pairs) {
+  constexpr int kPair = 2 * kBytes;
   // A block of 8 pairs reads 4 bytes past itself: the next pair's chroma.
-  for (; k + 9 <= pairs; k += 8) Bgr8Pairs(src + 4 * k, dst + 6 * k, Load(src + 4 * k + 20));
+  for (; k + 9 <= pairs; k += 8) {
+    Bgr8Pairs<kBytes>(src + 4 * k, dst + kPair * k, Load(src + 4 * k + 20));
+  }
   if (k >= pairs || pairs < 8) return k;
   k = pairs - 8;
   const __m128i hi = Load(src + 4 * k + 16);
-  Bgr8Pairs(src + 4 * k, dst + 6 * k, _mm_shuffle_epi32(hi, _MM_SHUFFLE(3, 3, 2, 1)));
+  Bgr8Pairs<kBytes>(src + 4 * k, dst + kPair * k, _mm_shuffle_epi32(hi, _MM_SHUFFLE(3, 3, 2, 1)));
   return pairs;
 }
 
 }  // namespace
 
 PIXEL_SSSE3 int Yuy2ToBgr24Row(const uint8_t* src, uint8_t* dst, int pairs) {
-  return Yuy2ToBgr24Tail(src, dst, 0, pairs);
+  return Yuy2ToPixelsTail<3>(src, dst, 0, pairs);
+}
+
+PIXEL_SSSE3 int Yuy2ToXrgbRow(const uint8_t* src, uint8_t* dst, int pairs) {
+  return Yuy2ToPixelsTail<4>(src, dst, 0, pairs);
 }
 
 namespace {
 
-// Sixteen weighed pixels (two blocks of eight) to 48 bytes of BGR24.
+// Sixteen weighed pixels (two blocks of eight) to 48 bytes of BGR24 or 64 of XRGB.
+template <int kBytes>
 PIXEL_SSSE3 inline void StoreWeighed(uint8_t* dst, const Bgr32& a, const Bgr32& b) {
   auto pack = [](const __m128i(&lanes)[2], const __m128i(&more)[2]) {
     return _mm_packus_epi16(_mm_packs_epi32(lanes[0], lanes[1]), _mm_packs_epi32(more[0], more[1]));
   };
-  StoreBgr(dst, pack(a.b, b.b), pack(a.g, b.g), pack(a.r, b.r));
+  StorePixels<kBytes>(dst, pack(a.b, b.b), pack(a.g, b.g), pack(a.r, b.r));
 }
 
 // Pixels 2i + 1 of eight planar pairs from i on: odd luma, chroma of pair i plus pair i + 1.
@@ -205,37 +237,69 @@ inline Bgr32 HalvedPacked8(const uint8_t* s) {
   return Weigh(luma, cu, cv);
 }
 
+template <int kBytes>
+PIXEL_SSSE3 int HalvedPlanar(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
+                             int pairs) {
+  int i = 0;
+  // A block of 16 reads the chroma of the pair after it, and 32 luma bytes.
+  for (; i + 17 <= pairs; i += 16) {
+    StoreWeighed<kBytes>(dst + kBytes * i, HalvedPlanar8(y + 2 * i, u + i, v + i),
+                         HalvedPlanar8(y + 2 * i + 16, u + i + 8, v + i + 8));
+  }
+  return i;
+}
+
+template <int kBytes>
+PIXEL_SSSE3 int HalvedYuy2(const uint8_t* src, uint8_t* dst, int pairs) {
+  int i = 0;
+  // A block of 16 pairs reads 4 bytes past itself: the next pair's chroma.
+  for (; i + 17 <= pairs; i += 16) {
+    StoreWeighed<kBytes>(dst + kBytes * i, HalvedPacked8(src + 4 * i),
+                         HalvedPacked8(src + 4 * i + 32));
+  }
+  return i;
+}
+
+template <int kBytes>
+PIXEL_SSSE3 int Weighed(const int16_t* y, const int16_t* cu, const int16_t* cv, uint8_t* dst,
+                        int n) {
+  auto load = [](const int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+  int i = 0;
+  for (; i + 16 <= n; i += 16) {
+    StoreWeighed<kBytes>(dst + kBytes * i, Weigh(load(y + i), load(cu + i), load(cv + i)),
+                         Weigh(load(y + i + 8), load(cu + i + 8), load(cv + i + 8)));
+  }
+  return i;
+}
+
 }  // namespace
 
 PIXEL_SSSE3 int HalvedPlanarToBgr24(const uint8_t* y, const uint8_t* u, const uint8_t* v,
                                     uint8_t* dst, int pairs) {
-  int i = 0;
-  // A block of 16 reads the chroma of the pair after it, and 32 luma bytes.
-  for (; i + 17 <= pairs; i += 16) {
-    StoreWeighed(dst + 3 * i, HalvedPlanar8(y + 2 * i, u + i, v + i),
-                 HalvedPlanar8(y + 2 * i + 16, u + i + 8, v + i + 8));
-  }
-  return i;
+  return HalvedPlanar<3>(y, u, v, dst, pairs);
+}
+
+PIXEL_SSSE3 int HalvedPlanarToXrgb(const uint8_t* y, const uint8_t* u, const uint8_t* v,
+                                   uint8_t* dst, int pairs) {
+  return HalvedPlanar<4>(y, u, v, dst, pairs);
 }
 
 PIXEL_SSSE3 int HalvedYuy2ToBgr24(const uint8_t* src, uint8_t* dst, int pairs) {
-  int i = 0;
-  // A block of 16 pairs reads 4 bytes past itself: the next pair's chroma.
-  for (; i + 17 <= pairs; i += 16) {
-    StoreWeighed(dst + 3 * i, HalvedPacked8(src + 4 * i), HalvedPacked8(src + 4 * i + 32));
-  }
-  return i;
+  return HalvedYuy2<3>(src, dst, pairs);
+}
+
+PIXEL_SSSE3 int HalvedYuy2ToXrgb(const uint8_t* src, uint8_t* dst, int pairs) {
+  return HalvedYuy2<4>(src, dst, pairs);
 }
 
 PIXEL_SSSE3 int WeighedToBgr24(const int16_t* y, const int16_t* cu, const int16_t* cv, uint8_t* dst,
                                int n) {
-  auto load = [](const int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
-  int i = 0;
-  for (; i + 16 <= n; i += 16) {
-    StoreWeighed(dst + 3 * i, Weigh(load(y + i), load(cu + i), load(cv + i)),
-                 Weigh(load(y + i + 8), load(cu + i + 8), load(cv + i + 8)));
-  }
-  return i;
+  return Weighed<3>(y, cu, cv, dst, n);
+}
+
+PIXEL_SSSE3 int WeighedToXrgb(const int16_t* y, const int16_t* cu, const int16_t* cv, uint8_t* dst,
+                              int n) {
+  return Weighed<4>(y, cu, cv, dst, n);
 }
 
 namespace {
@@ -319,18 +383,76 @@ PIXEL_AVX2 inline void StoreBgr32(uint8_t* d, __m256i b, __m256i g, __m256i r) {
   Store32(d + 64, _mm256_permute2x128_si256(t1, t2, 0x31));
 }
 
-}  // namespace
+// 32 pixels of B, G, R bytes to 128 bytes of XRGB words with a zero top byte.
+PIXEL_AVX2 inline void StoreXrgb32(uint8_t* d, __m256i b, __m256i g, __m256i r) {
+  const __m256i zero = _mm256_setzero_si256();
+  // Unpacking works within each 128-bit lane: q0 holds pixels 0-3 and 16-19, q1 4-7 and
+  // 20-23, q2 8-11 and 24-27, q3 12-15 and 28-31.
+  const __m256i bg_lo = _mm256_unpacklo_epi8(b, g), bg_hi = _mm256_unpackhi_epi8(b, g);
+  const __m256i r_lo = _mm256_unpacklo_epi8(r, zero), r_hi = _mm256_unpackhi_epi8(r, zero);
+  const __m256i q0 = _mm256_unpacklo_epi16(bg_lo, r_lo), q1 = _mm256_unpackhi_epi16(bg_lo, r_lo);
+  const __m256i q2 = _mm256_unpacklo_epi16(bg_hi, r_hi), q3 = _mm256_unpackhi_epi16(bg_hi, r_hi);
+  Store32(d, _mm256_permute2x128_si256(q0, q1, 0x20));
+  Store32(d + 32, _mm256_permute2x128_si256(q2, q3, 0x20));
+  Store32(d + 64, _mm256_permute2x128_si256(q0, q1, 0x31));
+  Store32(d + 96, _mm256_permute2x128_si256(q2, q3, 0x31));
+}
 
-PIXEL_AVX2 int Yuy2ToBgr24RowAvx2(const uint8_t* src, uint8_t* dst, int pairs) {
+template <int kBytes>
+PIXEL_AVX2 int Yuy2ToPixelsAvx2(const uint8_t* src, uint8_t* dst, int pairs) {
   int k = 0;
   // A block of 16 pairs reads 4 bytes past itself: the next pair's chroma.
   for (; k + 17 <= pairs; k += 16) {
     __m256i b0, g0, r0, b1, g1, r1;
     Pixels16(src + 4 * k, &b0, &g0, &r0);
     Pixels16(src + 4 * k + 32, &b1, &g1, &r1);
-    StoreBgr32(dst + 6 * k, Bytes32(b0, b1), Bytes32(g0, g1), Bytes32(r0, r1));
+    uint8_t* d = dst + 2 * kBytes * k;
+    if constexpr (kBytes == 3) {
+      StoreBgr32(d, Bytes32(b0, b1), Bytes32(g0, g1), Bytes32(r0, r1));
+    } else {
+      StoreXrgb32(d, Bytes32(b0, b1), Bytes32(g0, g1), Bytes32(r0, r1));
+    }
   }
-  return Yuy2ToBgr24Tail(src, dst, k, pairs);
+  return Yuy2ToPixelsTail<kBytes>(src, dst, k, pairs);
+}
+
+}  // namespace
+
+PIXEL_AVX2 int Yuy2ToBgr24RowAvx2(const uint8_t* src, uint8_t* dst, int pairs) {
+  return Yuy2ToPixelsAvx2<3>(src, dst, pairs);
+}
+
+PIXEL_AVX2 int Yuy2ToXrgbRowAvx2(const uint8_t* src, uint8_t* dst, int pairs) {
+  return Yuy2ToPixelsAvx2<4>(src, dst, pairs);
+}
+
+PIXEL_AVX2 int PickWordsAvx2(const uint32_t* line, const int* cols, int valid, uint32_t* out,
+                             int n) {
+  // Eight columns that lie within 24 words (any enlargement, shrinks down to about a third)
+  // are picked from three loads by permutes; wider spreads take a gather.
+  const __m256i seven = _mm256_set1_epi32(7), fifteen = _mm256_set1_epi32(15);
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i));
+    const int from = cols[i];
+    __m256i picked;
+    if (cols[i + 7] - from < 24 && from + 24 <= valid) {
+      const __m256i rel = _mm256_sub_epi32(at, _mm256_set1_epi32(from));
+      const uint32_t* p = line + from;
+      const __m256i a =
+          _mm256_permutevar8x32_epi32(Load32(reinterpret_cast<const uint8_t*>(p)), rel);
+      const __m256i b =
+          _mm256_permutevar8x32_epi32(Load32(reinterpret_cast<const uint8_t*>(p + 8)), rel);
+      const __m256i c =
+          _mm256_permutevar8x32_epi32(Load32(reinterpret_cast<const uint8_t*>(p + 16)), rel);
+      picked = _mm256_blendv_epi8(_mm256_blendv_epi8(a, b, _mm256_cmpgt_epi32(rel, seven)), c,
+                                  _mm256_cmpgt_epi32(rel, fifteen));
+    } else {
+      picked = _mm256_i32gather_epi32(reinterpret_cast<const int*>(line), at, 4);
+    }
+    Store32(reinterpret_cast<uint8_t*>(out + i), picked);
+  }
+  return i;
 }
 
 }  // namespace pixel::x86

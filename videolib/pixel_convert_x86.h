@@ -27,5 +27,14 @@ int WeighedToBgr24(const int16_t* y, const int16_t* cu, const int16_t* cv, uint8
 int HalvedPlanarToBgr24(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
                         int pairs);
 int HalvedYuy2ToBgr24(const uint8_t* src, uint8_t* dst, int pairs);
+// The same five kernels writing XRGB words (B, G, R, 0) instead of BGR24.
+int Yuy2ToXrgbRow(const uint8_t* src, uint8_t* dst, int pairs);
+int Yuy2ToXrgbRowAvx2(const uint8_t* src, uint8_t* dst, int pairs);
+int WeighedToXrgb(const int16_t* y, const int16_t* cu, const int16_t* cv, uint8_t* dst, int n);
+int HalvedPlanarToXrgb(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
+                       int pairs);
+int HalvedYuy2ToXrgb(const uint8_t* src, uint8_t* dst, int pairs);
+// AVX2. out[i] = line[cols[i]] for ascending cols within `valid` words, 8 at a time.
+int PickWordsAvx2(const uint32_t* line, const int* cols, int valid, uint32_t* out, int n);
 
 }  // namespace pixel::x86

@@ -89,6 +89,7 @@ void CVideoOut::UninitRender() {
 #if VIDEOLIB_GDI_TEXT
   FreeComposeDc();
 #endif
+  FreePictureDib();
   ReleaseDirectDraw();
 }
 
@@ -262,6 +263,118 @@ void CVideoOut::PrepareDib(const DibSource& src, int width, int height, int dst_
   header->biSizeImage = static_cast<DWORD>(stride * static_cast<size_t>(dib_h));
 }
 
+bool CVideoOut::PictureDib(HDC like, int width, int height) {
+  if (m_hPictureDc != nullptr && m_pictureSize.cx == width && m_pictureSize.cy == height) {
+    return true;
+  }
+  FreePictureDib();
+  BITMAPINFO info{};
+  info.bmiHeader =
+      BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  m_hPictureDc = CreateCompatibleDC(like);
+  m_hPictureBitmap = CreateDIBSection(like, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (m_hPictureDc == nullptr || m_hPictureBitmap == nullptr || bits == nullptr) {
+    FreePictureDib();
+    return false;
+  }
+  m_hPictureOld = SelectObject(m_hPictureDc, m_hPictureBitmap);
+  m_pPictureBits = static_cast<BYTE*>(bits);
+  m_pictureSize = SIZE{width, height};
+  return true;
+}
+
+void CVideoOut::FreePictureDib() {
+  if (m_hPictureDc != nullptr) {
+    if (m_hPictureOld != nullptr) SelectObject(m_hPictureDc, m_hPictureOld);
+    DeleteDC(m_hPictureDc);
+  }
+  if (m_hPictureBitmap != nullptr) DeleteObject(m_hPictureBitmap);
+  m_hPictureDc = nullptr;
+  m_hPictureBitmap = nullptr;
+  m_hPictureOld = nullptr;
+  m_pPictureBits = nullptr;
+  m_pictureSize = SIZE{0, 0};
+}
+
+void CVideoOut::PrepareWindowDib(const DibSource& src, int width, int height, int dst_w, int dst_h,
+                                 BYTE* bits) {
+  // Along a row, the pixels the window shows are converted alone at halving and from a third
+  // down, where that costs less; otherwise the whole row is converted into the scratch row,
+  // still in the cache, and the shown pixels picked from it. Either way each window pixel
+  // gets what stretching the whole picture converted gives it.
+  const bool sample_x = 2 * dst_w == width || 3 * dst_w <= width;
+  const bool whole_x = dst_w == width;
+  if (m_cols.size() < static_cast<size_t>(dst_w)) m_cols.resize(dst_w);
+  if (m_rows.size() < static_cast<size_t>(dst_h)) m_rows.resize(dst_h);
+  pixel::SampleAxis(width, dst_w, m_cols.data());
+  pixel::SampleAxis(height, dst_h, m_rows.data());
+  const int* cols = m_cols.data();
+  BYTE* packed = m_pBgrBuf;
+  auto* line = reinterpret_cast<uint32_t*>(m_pBgrBuf + size_t{kMaxWidth} * 2);
+  const size_t stride = static_cast<size_t>(dst_w) * 4;
+  int made = -1;
+  for (int j = 0; j < dst_h; ++j) {
+    const int sy = m_rows[j];
+    BYTE* out = bits + stride * static_cast<size_t>(dst_h - 1 - j);
+    // An enlarged picture shows a row again: the row below in memory is the one just made.
+    if (sy == made) {
+      std::memcpy(out, out + stride, stride);
+      continue;
+    }
+    made = sy;
+    BYTE* whole = whole_x ? out : reinterpret_cast<BYTE*>(line);
+    if (src.yuy2 != nullptr) {
+      const BYTE* in = src.yuy2 + static_cast<size_t>(width) * 2 * static_cast<size_t>(sy);
+      if (sample_x) {
+        pixel::Yuy2RowToXrgbSampled(in, width, cols, dst_w, out);
+        continue;
+      }
+      pixel::Yuy2ToXrgb(in, whole, width, 1);
+    } else {
+      const size_t chroma = static_cast<size_t>(pixel::Yuv420pChromaRow(sy)) * (width / 2);
+      const BYTE* y = src.y + static_cast<size_t>(width) * static_cast<size_t>(sy);
+      if (sample_x) {
+        pixel::Yuv420pRowToXrgbSampled(y, src.u + chroma, src.v + chroma, width, cols, dst_w, out);
+        continue;
+      }
+      pixel::Yuv420pToYuy2_ex(y, src.u + chroma, src.v + chroma, packed, width, 1);
+      pixel::Yuy2ToXrgb(packed, whole, width, 1);
+    }
+    if (!whole_x) pixel::PickWords(line, cols, width, reinterpret_cast<uint32_t*>(out), dst_w);
+  }
+}
+
+int CVideoOut::DrawDibAtWindowSize(const DibSource& src, HDC dc, const RECT& dst, const void* panel,
+                                   int channel, int width, int height) {
+  const int dw = dst.right - dst.left;
+  const int dh = dst.bottom - dst.top;
+  PrepareWindowDib(src, width, height, dw, dh, m_pPictureBits);
+#if VIDEOLIB_GDI_TEXT
+  // The panel goes onto the picture before the window gets either, so it never flickers.
+  if (PanelShown(panel, channel)) DrawPanel(m_hPictureDc, RECT{0, 0, dw, dh}, panel, channel);
+#else
+  (void)panel;
+  (void)channel;
+#endif
+  BITMAPINFOHEADER header{sizeof(BITMAPINFOHEADER),
+                          dw,
+                          dh,
+                          1,
+                          32,
+                          BI_RGB,
+                          static_cast<DWORD>(static_cast<size_t>(dw) * dh * 4),
+                          0,
+                          0,
+                          0,
+                          0};
+  DrawDibBegin(m_hDrawDib, dc, dw, dh, &header, dw, dh, DDF_SAME_HDC);
+  DrawDibDraw(m_hDrawDib, dc, dst.left, dst.top, dw, dh, &header, m_pPictureBits, 0, 0, dw, dh,
+              DDF_SAME_HDC | DDF_SAME_DRAW);
+  DrawDibEnd(m_hDrawDib);
+  return 0;
+}
+
 int CVideoOut::DrawDibYuy2(const BYTE* yuy2, HWND hwnd, const void* panel, int channel, int title,
                            int focus, int width, int height) {
   if (yuy2 == nullptr) return -1;
@@ -294,6 +407,14 @@ int CVideoOut::DrawDib(const DibSource& src, HWND hwnd, const void* panel, int c
   }
   const int dw = dst.right - dst.left;
   const int dh = dst.bottom - dst.top;
+  // Even widths go straight to the window's size and pixel form: the window surface copies
+  // them as they are. Odd ones keep the BGR24 picture, whose last column the conversion
+  // leaves as the buffer held it.
+  if (width % 2 == 0 && dw > 0 && dh > 0 && PictureDib(dc, dw, dh)) {
+    const int r = DrawDibAtWindowSize(src, dc, dst, panel, channel, width, height);
+    ReleaseDC(hwnd, dc);
+    return r;
+  }
   BITMAPINFOHEADER header;
   PrepareDib(src, width, height, dw, dh, &header);
   const int dib_w = header.biWidth, dib_h = header.biHeight;

@@ -124,6 +124,18 @@ class CVideoOut {
   // a `dst_w` x `dst_h` window along each axis it shrinks (REQUIRES: m_lock held).
   void PrepareDib(const DibSource& src, int width, int height, int dst_w, int dst_h,
                   BITMAPINFOHEADER* header);
+  // A picture of even width: converted straight to the window's size and 32-bit form into
+  // the picture DIB, where its panel is drawn too, and shown in one DrawDibDraw.
+  int DrawDibAtWindowSize(const DibSource& src, HDC dc, const RECT& dst, const void* panel,
+                          int channel, int width, int height);
+  // The XRGB pixels the window shows of the picture, bottom-up rows of dst_w words
+  // (REQUIRES: m_lock held, width even).
+  void PrepareWindowDib(const DibSource& src, int width, int height, int dst_w, int dst_h,
+                        BYTE* bits);
+  // The 32-bit DIB section of exactly `width` x `height`, selected into its memory context
+  // (REQUIRES: m_lock held); false when it cannot be made.
+  bool PictureDib(HDC like, int width, int height);
+  void FreePictureDib();
 
   IDirectDraw7* m_pDD = nullptr;
   IDirectDrawSurface7* m_pPrimary = nullptr;
@@ -134,6 +146,11 @@ class CVideoOut {
   BYTE* m_pFlipBuf = nullptr;  // guarded by m_lock while presenting
   std::vector<int> m_cols;     // the picture column each DIB column shows; guarded by m_lock
   std::vector<int> m_rows;     // the same of rows
+  HDC m_hPictureDc = nullptr;  // guarded by m_lock, as are the four below
+  HBITMAP m_hPictureBitmap = nullptr;
+  HGDIOBJ m_hPictureOld = nullptr;
+  BYTE* m_pPictureBits = nullptr;
+  SIZE m_pictureSize{0, 0};
   HDRAWDIB m_hDrawDib = nullptr;
 #if VIDEOLIB_GDI_TEXT
   HFONT m_hPanelFont = nullptr;  // guarded by m_lock

@@ -251,7 +251,7 @@ TEST_F(VideoOutTest, DrawDibShowsExactlyWhatStretchingTheWholePictureShowed) {
   const Size pictures[] = {{704, 576}, {720, 576}, {352, 288}, {354, 100}, {176, 144},
                            {640, 480}, {702, 575}, {2, 2},     {8, 3}};
   const Size windows[] = {{352, 288}, {176, 144}, {351, 287}, {700, 120}, {90, 500},
-                          {720, 576}, {1, 1},     {3, 5},     {706, 590}};
+                          {720, 576}, {1, 1},     {3, 5},     {706, 590}, {342, 260}};
   uint32_t seed = 1;
   int compared = 0;
   for (const Size& p : pictures) {
@@ -400,8 +400,10 @@ TEST_F(VideoOutPanelTest, DrawDibDrawsThePanelOverThePicture) {
   std::vector<BYTE> blue = Yuy2Picture(352, 288, kBlue);
   ASSERT_EQ(out_.DrawDibYuy2(blue.data(), a_.m_hWnd, &record_, 0, 1, 1, 352, 288), 0);
   EXPECT_EQ(g_panel.calls, 2);
-  EXPECT_EQ(g_panel.rect.top, 20);
-  EXPECT_EQ(g_panel.rect.left, 2);
+  // The panel's rectangle is the picture's, in the context it is composed in.
+  const RECT target = CVideoOut::DrawDibTarget(a_.m_hWnd, 1, 1);
+  EXPECT_EQ(g_panel.rect.right - g_panel.rect.left, target.right - target.left);
+  EXPECT_EQ(g_panel.rect.bottom - g_panel.rect.top, target.bottom - target.top);
   EXPECT_TRUE(Near(g_panel.seen, DibColor(kRed)));
   EXPECT_EQ(desktop_.Pixel(c.left + 5, c.top + 25), 0xFFFFFFu);
   EXPECT_EQ(desktop_.Pixel(c.left + 30, c.top + 60), DibColor(kBlue));

@@ -132,12 +132,9 @@ INT_PTR CRightPlanDlg::DialogProc(HWND dialog, UINT message, WPARAM wparam, LPAR
 }
 
 INT_PTR CRightPlanDlg::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  INT_PTR answer = 0;
+  if (widgets::AnswerDarkColors(message, wparam, background_, &answer)) return answer;
   switch (message) {
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-      SetBkMode(reinterpret_cast<HDC>(wparam), TRANSPARENT);
-      return reinterpret_cast<INT_PTR>(background_);
     case WM_COMMAND:
       if (HIWORD(wparam) == BN_CLICKED) OnCommand(LOWORD(wparam));
       return TRUE;

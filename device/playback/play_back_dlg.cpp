@@ -80,17 +80,10 @@ INT_PTR CPlayBackDlg::DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARA
 }
 
 INT_PTR CPlayBackDlg::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
-  LRESULT reflected = 0;
-  if (widgets::CWnd::ReflectNotification(m_hWnd, message, wparam, lparam, &reflected)) {
-    SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, reflected);
-    return TRUE;
-  }
+  if (widgets::ReflectToChild(m_hWnd, message, wparam, lparam)) return TRUE;
+  INT_PTR answer = 0;
+  if (widgets::AnswerDarkColors(message, wparam, background_, &answer)) return answer;
   switch (message) {
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-      SetBkMode(reinterpret_cast<HDC>(wparam), TRANSPARENT);
-      return reinterpret_cast<INT_PTR>(background_);
     case WM_TIMER:
       if (wparam == kTimerId) OnTimer();
       return TRUE;

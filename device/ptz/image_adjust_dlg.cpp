@@ -69,12 +69,9 @@ INT_PTR imageadjust::DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM
 }
 
 INT_PTR imageadjust::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  INT_PTR answer = 0;
+  if (widgets::AnswerDarkColors(message, wparam, background_, &answer)) return answer;
   switch (message) {
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-      SetBkMode(reinterpret_cast<HDC>(wparam), TRANSPARENT);
-      return reinterpret_cast<INT_PTR>(background_);
     case WM_COMMAND:
       OnCommand(LOWORD(wparam), HIWORD(wparam));
       return TRUE;

@@ -119,12 +119,9 @@ INT_PTR CPtzSetDlg::DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM 
 }
 
 INT_PTR CPtzSetDlg::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  INT_PTR answer = 0;
+  if (widgets::AnswerDarkColors(message, wparam, background_, &answer)) return answer;
   switch (message) {
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-      SetBkMode(reinterpret_cast<HDC>(wparam), TRANSPARENT);
-      return reinterpret_cast<INT_PTR>(background_);
     case WM_COMMAND:
       if (LOWORD(wparam) == IDC_PTZ_CHANNEL && HIWORD(wparam) == CBN_SELCHANGE) {
         Get();

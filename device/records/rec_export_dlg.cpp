@@ -58,17 +58,10 @@ INT_PTR CRecExportDlg::DialogProc(HWND dialog, UINT message, WPARAM wparam, LPAR
 }
 
 INT_PTR CRecExportDlg::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
-  LRESULT reflected = 0;
-  if (widgets::CWnd::ReflectNotification(m_hWnd, message, wparam, lparam, &reflected)) {
-    SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, reflected);
-    return TRUE;
-  }
+  if (widgets::ReflectToChild(m_hWnd, message, wparam, lparam)) return TRUE;
+  INT_PTR answer = 0;
+  if (widgets::AnswerDarkColors(message, wparam, background_, &answer)) return answer;
   switch (message) {
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-      SetBkMode(reinterpret_cast<HDC>(wparam), TRANSPARENT);
-      return reinterpret_cast<INT_PTR>(background_);
     case WM_COMMAND:
       if (LOWORD(wparam) == IDC_RETURN || LOWORD(wparam) == IDCANCEL) {
         ShowWindow(m_hWnd, SW_HIDE);

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "platform/com/typelib.h"
+#include "platform/registry/percent_text.h"
 
 namespace platform::com {
 namespace {
@@ -27,30 +28,6 @@ bool IsName(std::string_view word) {
     if (!letter && !(i > 0 && c >= '0' && c <= '9')) return false;
   }
   return true;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::optional<std::string> Unescape(std::string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '%') {
-      out += text[i];
-      continue;
-    }
-    if (i + 2 >= text.size()) return std::nullopt;
-    const int hi = HexDigit(text[i + 1]);
-    const int lo = HexDigit(text[i + 2]);
-    if (hi < 0 || lo < 0) return std::nullopt;
-    out += static_cast<char>(hi * 16 + lo);
-    i += 2;
-  }
-  return out;
 }
 
 bool ParseGuid(std::string_view word, GUID* guid) {
@@ -109,7 +86,7 @@ class Parser {
     }
     for (size_t i = 4; i < words.size(); ++i) {
       const std::string_view word = words[i];
-      std::optional<std::string> value = Unescape(word.substr(word.find('=') + 1));
+      std::optional<std::string> value = registry::PercentUnescape(word.substr(word.find('=') + 1));
       if (!value || word.find('=') == std::string_view::npos) return false;
       if (word.starts_with("help=")) {
         library_.help_file = *value;
@@ -126,7 +103,7 @@ class Parser {
     const size_t equals = word.find('=');
     if (equals == std::string_view::npos) return false;
     const std::string_view key = word.substr(0, equals);
-    std::optional<std::string> value = Unescape(word.substr(equals + 1));
+    std::optional<std::string> value = registry::PercentUnescape(word.substr(equals + 1));
     if (!value) return false;
     if (key == "doc") {
       entry->doc = *value;

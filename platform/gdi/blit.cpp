@@ -47,16 +47,60 @@ __attribute__((target("ssse3"))) int Bgr24ToXrgbSsse3(const uint8_t* p, uint32_t
   return i;
 }
 
-// Eight picked pixels per gather; the rest is left to the caller.
+// Eight picked pixels at a time, line[cols[i] - lo] with `valid` pixels in line; the rest is
+// left to the caller. The columns run one way, so eight of them that pick within 16 pixels
+// (any enlargement, and shrinks down to half) are two loads and two permutes; wider
+// spreads take a gather, which costs about a load a pixel.
 __attribute__((target("avx2"))) int PickXrgbAvx2(const uint32_t* line, const int* cols, int lo,
-                                                 uint32_t* out, int n) {
+                                                 int valid, uint32_t* out, int n) {
   const __m256i bias = _mm256_set1_epi32(lo);
+  const __m256i seven = _mm256_set1_epi32(7);
   const auto* base = reinterpret_cast<const int*>(line);
   int i = 0;
   for (; i + 8 <= n; i += 8) {
-    __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i));
-    __m256i picked = _mm256_i32gather_epi32(base, _mm256_sub_epi32(at, bias), 4);
+    const __m256i at =
+        _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i)), bias);
+    const int from = std::min(cols[i], cols[i + 7]) - lo;
+    const int to = std::max(cols[i], cols[i + 7]) - lo;
+    __m256i picked;
+    if (to - from < 16 && from + 16 <= valid) {
+      const __m256i rel = _mm256_sub_epi32(at, _mm256_set1_epi32(from));
+      const __m256i a = _mm256_permutevar8x32_epi32(
+          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(line + from)), rel);
+      const __m256i b = _mm256_permutevar8x32_epi32(
+          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(line + from + 8)), rel);
+      picked = _mm256_blendv_epi8(a, b, _mm256_cmpgt_epi32(rel, seven));
+    } else {
+      picked = _mm256_i32gather_epi32(base, at, 4);
+    }
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), picked);
+  }
+  return i;
+}
+
+// Four XRGB pixels at a time blended with constant alpha a: (s a + d (255 - a) + 127) / 255
+// per channel, the division exact as (x * 0x8081) >> 23 for every x below 65536. The top
+// byte comes out zero.
+int BlendXrgbSse2(const uint32_t* s, uint32_t* d, int n, uint32_t a) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i ka = _mm_set1_epi16(static_cast<short>(a));
+  const __m128i kb = _mm_set1_epi16(static_cast<short>(255 - a));
+  const __m128i round = _mm_set1_epi16(127);
+  const __m128i magic = _mm_set1_epi16(static_cast<short>(0x8081));
+  const __m128i rgb = _mm_set1_epi32(0x00FFFFFF);
+  auto mix = [&](__m128i sv, __m128i dv) {
+    const __m128i x =
+        _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(sv, ka), _mm_mullo_epi16(dv, kb)), round);
+    return _mm_srli_epi16(_mm_mulhi_epu16(x, magic), 7);
+  };
+  int i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+    const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+    const __m128i lo = mix(_mm_unpacklo_epi8(sv, zero), _mm_unpacklo_epi8(dv, zero));
+    const __m128i hi = mix(_mm_unpackhi_epi8(sv, zero), _mm_unpackhi_epi8(dv, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i),
+                     _mm_and_si128(_mm_packus_epi16(lo, hi), rgb));
   }
   return i;
 }
@@ -117,7 +161,28 @@ void CopyRow(const PixelTarget& dst, int y, int x0, int x1, const PixelTarget& s
       std::memcpy(d + x0, s + cols[0], static_cast<size_t>(n) * 4);
       return;
     }
-    for (int x = x0; x < x1; ++x) d[x] = s[cols[x - x0]];
+    int done = 0;
+#if defined(__x86_64__) || defined(__i386__)
+    if (HasAvx2()) done = PickXrgbAvx2(s, cols, 0, src.width, d + x0, n);
+#endif
+    for (int x = x0 + done; x < x1; ++x) d[x] = s[cols[x - x0]];
+    return;
+  }
+  if (same32) {
+    // Blending XRGB over XRGB works on the raw words: the channels sit in the same bytes
+    // of both, and the result's top byte is zero as the encoded colour's would be.
+    auto* d = reinterpret_cast<uint32_t*>(dst.Row(y));
+    const auto* s = reinterpret_cast<const uint32_t*>(src.Row(sy));
+    const auto alpha = static_cast<uint32_t>(opt.alpha);
+    int done = 0;
+#if defined(__x86_64__) || defined(__i386__)
+    if (straight && !opt.per_pixel_alpha) done = BlendXrgbSse2(s + cols[0], d + x0, n, alpha);
+#endif
+    for (int x = x0 + done; x < x1; ++x) {
+      const uint32_t raw = s[cols[x - x0]];
+      const uint32_t a = opt.per_pixel_alpha ? alpha * (raw >> 24) / 255 : alpha;
+      d[x] = BlendXrgb(raw, d[x], a);
+    }
     return;
   }
   if (dst.format.IsXrgb32() && src.format.IsBgr24() && opt.alpha < 0) {
@@ -142,7 +207,7 @@ void CopyRow(const PixelTarget& dst, int y, int x0, int x1, const PixelTarget& s
       const uint32_t* line = converted->pixels.data();
       int done = 0;
 #if defined(__x86_64__) || defined(__i386__)
-      if (HasAvx2()) done = PickXrgbAvx2(line, cols, lo, d + x0, n);
+      if (HasAvx2()) done = PickXrgbAvx2(line, cols, lo, span, d + x0, n);
 #endif
       for (int x = x0 + done; x < x1; ++x) d[x] = line[cols[x - x0] - lo];
       return;

@@ -175,6 +175,60 @@ TEST_F(GdiTest, AlphaBlendMixesWithConstantAlpha) {
   }
 }
 
+// Every channel value blends by the formula, with constant alpha and with the source's own
+// alpha byte, whether the rows are copied straight or stretched.
+TEST_F(GdiTest, AlphaBlendOfXrgbFollowsTheFormulaForEveryValue) {
+  const int w = 256, h = 3;
+  BITMAPINFO info{};
+  info.bmiHeader = BITMAPINFOHEADER{40, w, h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* src_bits = nullptr;
+  void* dst_bits = nullptr;
+  HBITMAP src = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &src_bits, nullptr, 0);
+  HBITMAP dst = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &dst_bits, nullptr, 0);
+  ASSERT_NE(src, nullptr);
+  ASSERT_NE(dst, nullptr);
+  auto* s = static_cast<uint32_t*>(src_bits);
+  auto* d = static_cast<uint32_t*>(dst_bits);
+  HDC sdc = CreateCompatibleDC(nullptr);
+  HDC ddc = CreateCompatibleDC(nullptr);
+  SelectObject(sdc, src);
+  SelectObject(ddc, dst);
+  auto channel = [](uint32_t v, int shift) { return static_cast<int>((v >> shift) & 0xFF); };
+  for (const int format : {0, int{AC_SRC_ALPHA}}) {
+    for (const int alpha : {0, 1, 128, 150, 255}) {
+      for (const int shown : {w, w / 2 + 3}) {
+        std::vector<uint32_t> under(w * h);
+        for (int i = 0; i < w * h; ++i) {
+          // Each channel meets every value over the rows; the top byte is the pixel's alpha.
+          s[i] = static_cast<uint32_t>((i * 97 + 13) & 0xFF) << 24 | (i % 256) << 16 |
+                 ((255 - i % 256) << 8) | ((i * 7) & 0xFF);
+          d[i] = under[i] = ((i * 31) & 0xFF) << 16 | ((i * 5 + 3) & 0xFF) << 8 | (i * 11 & 0xFF);
+        }
+        BLENDFUNCTION blend{AC_SRC_OVER, 0, static_cast<BYTE>(alpha), static_cast<BYTE>(format)};
+        ASSERT_TRUE(AlphaBlend(ddc, 0, 0, shown, h, sdc, 0, 0, w, h, blend));
+        for (int y = 0; y < h; ++y) {
+          for (int x = 0; x < shown; ++x) {
+            const int i = y * w + x;
+            const uint32_t from = s[y * w + static_cast<int>((2LL * x + 1) * w / (2LL * shown))];
+            const int a = format ? alpha * static_cast<int>(from >> 24) / 255 : alpha;
+            uint32_t want = 0;
+            for (int shift = 0; shift < 24; shift += 8) {
+              const int v = (channel(from, shift) * a + channel(under[i], shift) * (255 - a) + 127);
+              want |= static_cast<uint32_t>(v / 255) << shift;
+            }
+            ASSERT_EQ(d[i], want) << "x " << x << " y " << y << " alpha " << alpha << " format "
+                                  << format << " shown " << shown;
+          }
+        }
+      }
+    }
+  }
+  DeleteDC(sdc);
+  DeleteDC(ddc);
+  DeleteObject(src);
+  DeleteObject(dst);
+}
+
 TEST_F(GdiTest, DibSectionsAreBottomUpAndStretchDibitsReadsThemSo) {
   BITMAPINFO info{};
   info.bmiHeader = BITMAPINFOHEADER{40, 3, 2, 1, 24, BI_RGB, 0, 0, 0, 0, 0};

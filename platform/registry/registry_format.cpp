@@ -2,49 +2,12 @@
 
 #include <charconv>
 
+#include "platform/registry/percent_text.h"
+
 namespace platform::registry {
 namespace {
 
 constexpr char kHex[] = "0123456789abcdef";
-
-std::string Escape(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    const unsigned char b = static_cast<unsigned char>(c);
-    if (b < 0x21 || b > 0x7e || c == '%' || c == '@') {
-      out += '%';
-      out += kHex[b >> 4];
-      out += kHex[b & 15];
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::optional<std::string> Unescape(std::string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '%') {
-      out += text[i];
-      continue;
-    }
-    if (i + 2 >= text.size()) return std::nullopt;
-    const int hi = HexDigit(text[i + 1]);
-    const int lo = HexDigit(text[i + 2]);
-    if (hi < 0 || lo < 0) return std::nullopt;
-    out += static_cast<char>(hi * 16 + lo);
-    i += 2;
-  }
-  return out;
-}
 
 std::string ToHex(std::string_view bytes) {
   if (bytes.empty()) return "-";
@@ -62,8 +25,8 @@ std::optional<std::string> FromHex(std::string_view text) {
   if (text.empty() || text.size() % 2 != 0) return std::nullopt;
   std::string out;
   for (size_t i = 0; i < text.size(); i += 2) {
-    const int hi = HexDigit(text[i]);
-    const int lo = HexDigit(text[i + 1]);
+    const int hi = HexDigitValue(text[i]);
+    const int lo = HexDigitValue(text[i + 1]);
     if (hi < 0 || lo < 0) return std::nullopt;
     out += static_cast<char>(hi * 16 + lo);
   }
@@ -80,7 +43,7 @@ std::optional<uint32_t> ParseNumber(std::string_view text) {
 void WriteValues(const Key& key, std::string* out, size_t* count) {
   for (const auto& [name, value] : key.values) {
     *out += "V ";
-    *out += name.empty() ? std::string("@") : Escape(name);
+    *out += name.empty() ? std::string("@") : PercentEscape(name, "@");
     *out += ' ';
     *out += std::to_string(value.type);
     *out += ' ';
@@ -94,7 +57,7 @@ void WriteKeys(const Key& key, KeyPath* path, std::string* out, size_t* count) {
   for (const auto& [name, sub] : key.subkeys) {
     path->push_back(name);
     *out += "K ";
-    *out += Escape(JoinPath(*path));
+    *out += PercentEscape(JoinPath(*path), "@");
     *out += '\n';
     ++*count;
     WriteValues(sub, out, count);
@@ -125,7 +88,7 @@ struct Parser {
   size_t records = 0;
 
   bool KeyLine(std::string_view rest) {
-    std::optional<std::string> text = Unescape(rest);
+    std::optional<std::string> text = PercentUnescape(rest);
     if (!text || text->empty()) return false;
     std::optional<KeyPath> path = SplitPath(*text);
     if (!path || path->empty() || text->back() == '\\') return false;
@@ -142,7 +105,7 @@ struct Parser {
   bool ValueLine(std::string_view rest) {
     std::string_view f[3];
     if (!Fields(rest, 3, f)) return false;
-    std::optional<std::string> name = f[0] == "@" ? std::string() : Unescape(f[0]);
+    std::optional<std::string> name = f[0] == "@" ? std::string() : PercentUnescape(f[0]);
     if (!name || (f[0] != "@" && name->empty()) || name->size() > kMaxValueNameLength) {
       return false;
     }
