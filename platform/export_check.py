@@ -57,6 +57,7 @@ def scope_and_name(symbol):
             symbol = symbol[len(prefix):]
     name = strip_templates(symbol.replace("(anonymous namespace)", "@anonymous"))
     name = re.sub(r"\boperator\b.*", "operator", name)  # an operator's name is its scope's
+    name = re.sub(r"\[abi:[^\]]*\]", "", name)  # the tag of a function giving a std::string
     name = re.split(r"\(|\s\[", name, maxsplit=1)[0].strip()
     name = name.split(" ")[-1]  # a return type before a template function's name
     return [p.lstrip("~") for p in name.split("::") if p]

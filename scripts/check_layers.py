@@ -36,6 +36,8 @@ LAYERS = {
     "device": ["platform", "voice", "videolib", "stream", "device/lang", "device/protocol"],
     "control": ["platform", "voice", "videolib", "stream", "device", "device/lang",
                 "device/protocol"],
+    # The installer registers the viewers through the registry and regsvr32 alone.
+    "installer": ["platform"],
     # The simulator is a DVR, not a viewer: it shares the platform and the voice codec only.
     "tools/dvrsim": ["platform", "voice"],
     "tools": ["platform", "voice", "signaling", "videolib", "stream", "device", "device/lang",

@@ -103,11 +103,11 @@ class LayerCheckTest(unittest.TestCase):
         self.assertTrue(faults[0].startswith("videolib/a.cpp:5: #include <poll.h>"))
 
     def test_a_folder_outside_the_table_is_reported(self):
-        self.write("installer/setup.cpp", "#include <vector>")
+        self.write("extras/setup.cpp", "#include <vector>")
         self.write("docs/notes.md", "")
         self.write("build/debug/gen.cpp", "#include <unistd.h>")  # build trees are skipped
         self.assertEqual(self.faults(), [
-            "installer/: holds C/C++ sources but has no line in the layer table of "
+            "extras/: holds C/C++ sources but has no line in the layer table of "
             "scripts/check_layers.py"])
 
     def test_the_program_exits_1_on_a_fault_and_0_on_a_clean_tree(self):

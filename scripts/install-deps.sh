@@ -24,6 +24,8 @@ packages=(
   vlc-bin vlc-plugin-base
   # namespaces for binding the RTSP port without privileges
   util-linux iproute2
+  # the Debian package: cpack's dependency list and the test's install into a scratch root
+  dpkg-dev file
 )
 
 missing=()

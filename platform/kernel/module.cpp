@@ -48,6 +48,8 @@ BOOL GetModuleHandleExA(DWORD flags, LPCSTR name, HMODULE* module) {
   return TRUE;
 }
 
+std::string platform::kernel::ModuleFileName(HMODULE module) { return ModulePath(module); }
+
 DWORD GetModuleFileNameA(HMODULE module, char* buffer, DWORD size) {
   std::string path = ModulePath(module);
   if (path.empty()) {

@@ -2,6 +2,8 @@
 // Loaded modules: which shared object holds an address, and where its file is. The system
 // uses this to find files that sit beside its library ("config.txt").
 
+#include <string>
+
 #include "platform/kernel/win_types.h"
 
 #pragma GCC visibility push(default)
@@ -17,5 +19,11 @@ BOOL GetModuleHandleExA(DWORD flags, LPCSTR name, HMODULE* module);
 // Returns the length written; when the buffer is too small the path is cut, the result is
 // `size` and the last error is ERROR_INSUFFICIENT_BUFFER. 0 on failure.
 DWORD GetModuleFileNameA(HMODULE module, char* buffer, DWORD size);
+
+namespace platform::kernel {
+// The module's whole absolute path (null module: the running program), however long: what
+// GetModuleFileNameA gives with a buffer large enough. Empty on failure.
+std::string ModuleFileName(HMODULE module);
+}  // namespace platform::kernel
 
 #pragma GCC visibility pop

@@ -54,11 +54,8 @@ HMODULE OleModule::handle() const {
   return module;
 }
 
-std::string OleModule::FileName() const {
-  char path[MAX_PATH];
-  const DWORD n = GetModuleFileNameA(handle(), path, sizeof(path));
-  return std::string(path, n);
-}
+// The whole path: a folder deeper than MAX_PATH still registers the module's own file.
+std::string OleModule::FileName() const { return platform::kernel::ModuleFileName(handle()); }
 
 HRESULT OleModule::GetClassObject(REFCLSID clsid, REFIID iid, void** out) {
   if (!out) return E_POINTER;
