@@ -92,25 +92,29 @@ void BM_D1PlanarIntoCifCell(benchmark::State& state) {
 }
 BENCHMARK(BM_D1PlanarIntoCifCell)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-// The same picture as the channel now gives it: the planes straight to the DrawDib path, at
-// the cell's size (CIF), at its own (D1) and enlarged.
-void BM_D1PlanarDirect(benchmark::State& state) {
+// A planar picture of `pw` x `ph` drawn through the DrawDib path into a window of the state's
+// size (its width and height, `title` more pixels above for a title strip).
+void DrawPlanarInto(benchmark::State& state, int pw, int ph, int title) {
   Stage& stage = TheStage();
-  constexpr int kW = 704, kH = 576;
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
   CVideoWnd video;
-  video.CreateWnd(RECT{0, 0, w + 2, h + 2}, stage.parent, 1);
-  std::vector<BYTE> planar(kW * kH * 3 / 2);
+  video.CreateWnd(RECT{0, 0, w + 2, h + title + 2}, stage.parent, 1);
+  std::vector<BYTE> planar(static_cast<size_t>(pw) * ph * 3 / 2);
   for (size_t i = 0; i < planar.size(); ++i) planar[i] = static_cast<BYTE>(i * 7 + (i >> 10));
-  const BYTE* u = planar.data() + kW * kH;
-  const BYTE* v = u + kW * kH / 4;
+  const BYTE* u = planar.data() + pw * ph;
+  const BYTE* v = u + pw * ph / 4;
   for (auto _ : state) {
-    int r = stage.out.DrawDibPlanar(planar.data(), u, v, video.m_hWnd, nullptr, 0, 1, 0, kW, kH);
+    int r = stage.out.DrawDibPlanar(planar.data(), u, v, video.m_hWnd, nullptr, 0, 1, 0, pw, ph);
     benchmark::DoNotOptimize(r);
   }
   state.SetItemsProcessed(state.iterations());
-  state.SetLabel("704x576 -> " + std::to_string(w) + "x" + std::to_string(h));
+  state.SetLabel(std::to_string(pw) + "x" + std::to_string(ph) + " -> " + std::to_string(w) + "x" +
+                 std::to_string(h));
 }
+
+// The same picture as the channel now gives it: the planes straight to the DrawDib path, at
+// the cell's size (CIF), at its own (D1) and enlarged.
+void BM_D1PlanarDirect(benchmark::State& state) { DrawPlanarInto(state, 704, 576, 0); }
 BENCHMARK(BM_D1PlanarDirect)
     ->Args({352, 288})
     ->Args({704, 596})
@@ -120,23 +124,7 @@ BENCHMARK(BM_D1PlanarDirect)
 
 // A 720 x 576 decoded picture into the windows the viewer gives it on a 800 x 600 screen: a
 // cell of the four-channel grid (342 x 260 under its title) and the enlarged view (694 x 548).
-void BM_D1PlanarIntoViewerWindows(benchmark::State& state) {
-  Stage& stage = TheStage();
-  constexpr int kW = 720, kH = 576;
-  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
-  CVideoWnd video;
-  video.CreateWnd(RECT{0, 0, w + 2, h + 20 + 2}, stage.parent, 1);
-  std::vector<BYTE> planar(kW * kH * 3 / 2);
-  for (size_t i = 0; i < planar.size(); ++i) planar[i] = static_cast<BYTE>(i * 7 + (i >> 10));
-  const BYTE* u = planar.data() + kW * kH;
-  const BYTE* v = u + kW * kH / 4;
-  for (auto _ : state) {
-    int r = stage.out.DrawDibPlanar(planar.data(), u, v, video.m_hWnd, nullptr, 0, 1, 0, kW, kH);
-    benchmark::DoNotOptimize(r);
-  }
-  state.SetItemsProcessed(state.iterations());
-  state.SetLabel("720x576 -> " + std::to_string(w) + "x" + std::to_string(h));
-}
+void BM_D1PlanarIntoViewerWindows(benchmark::State& state) { DrawPlanarInto(state, 720, 576, 20); }
 BENCHMARK(BM_D1PlanarIntoViewerWindows)
     ->Args({342, 260})
     ->Args({694, 548})
