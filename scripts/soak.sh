@@ -269,7 +269,9 @@ for kind, went, since in starts:
 
 # Memory, descriptors and threads after the warm-up (until a minute after the first restart,
 # whose new sessions settle the heap, or a fifth of a run without one); descriptors and
-# threads compared where no restart is under way (30 s after one).
+# threads (and the memory trend) taken where no restart is under way: from 5 s before one (a
+# sample may be taken after the simulator was stopped but before the restart is logged) to
+# 30 s after it.
 first_restart = next((t for k, t in events if k == "restart"), None)
 warm = first_restart + 60 if first_restart is not None else total / 5
 print("samples (seconds, RSS kB, open fds, threads):")
@@ -277,13 +279,13 @@ for s in samples:
     print(f"  {s[0]:7.0f} {s[1]:8.0f} {s[2]:5.0f} {s[3]:5.0f}")
 late = [s for s in samples if s[0] >= warm]
 restarts = [t for k, t in events if k == "restart"]
-steady = [s for s in late if not any(0 <= s[0] - r < 30 for r in restarts)]
-if len(late) >= 3:
-    n = len(late)
-    mt = sum(s[0] for s in late) / n
-    mr = sum(s[1] for s in late) / n
-    var = sum((s[0] - mt) ** 2 for s in late)
-    slope = sum((s[0] - mt) * (s[1] - mr) for s in late) / var * 3600 if var else 0
+steady = [s for s in late if not any(-5 <= s[0] - r < 30 for r in restarts)]
+if len(steady) >= 3:
+    n = len(steady)
+    mt = sum(s[0] for s in steady) / n
+    mr = sum(s[1] for s in steady) / n
+    var = sum((s[0] - mt) ** 2 for s in steady)
+    slope = sum((s[0] - mt) * (s[1] - mr) for s in steady) / var * 3600 if var else 0
     print(f"RSS after the warm-up: {late[0][1]:.0f} kB -> {late[-1][1]:.0f} kB "
           f"(max {max(s[1] for s in late):.0f} kB), trend {slope:+.0f} kB/hour")
     if slope > 1024:
