@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/gdi/window_pixels.h"
 #include "platform/kernel/kernel.h"
 #include "platform/ui/ui.h"
 #include "videolib/pixel_convert.h"
@@ -297,8 +298,8 @@ void CVideoOut::FreePictureDib() {
   m_pictureSize = SIZE{0, 0};
 }
 
-void CVideoOut::PrepareWindowDib(const DibSource& src, int width, int height, int dst_w, int dst_h,
-                                 BYTE* bits) {
+void CVideoOut::PrepareWindowPixels(const DibSource& src, int width, int height, int dst_w,
+                                    int dst_h, BYTE* top, long pitch) {
   // Along a row, the pixels the window shows are converted alone at halving and from a third
   // down, where that costs less; otherwise the whole row is converted into the scratch row,
   // still in the cache, and the shown pixels picked from it. Either way each window pixel
@@ -312,14 +313,14 @@ void CVideoOut::PrepareWindowDib(const DibSource& src, int width, int height, in
   const int* cols = m_cols.data();
   BYTE* packed = m_pBgrBuf;
   auto* line = reinterpret_cast<uint32_t*>(m_pBgrBuf + size_t{kMaxWidth} * 2);
-  const size_t stride = static_cast<size_t>(dst_w) * 4;
+  const size_t row_bytes = static_cast<size_t>(dst_w) * 4;
   int made = -1;
   for (int j = 0; j < dst_h; ++j) {
     const int sy = m_rows[j];
-    BYTE* out = bits + stride * static_cast<size_t>(dst_h - 1 - j);
-    // An enlarged picture shows a row again: the row below in memory is the one just made.
+    BYTE* out = top + pitch * j;
+    // An enlarged picture shows a row again: the one just made.
     if (sy == made) {
-      std::memcpy(out, out + stride, stride);
+      std::memcpy(out, out - pitch, row_bytes);
       continue;
     }
     made = sy;
@@ -349,7 +350,8 @@ int CVideoOut::DrawDibAtWindowSize(const DibSource& src, HDC dc, const RECT& dst
                                    int channel, int width, int height) {
   const int dw = dst.right - dst.left;
   const int dh = dst.bottom - dst.top;
-  PrepareWindowDib(src, width, height, dw, dh, m_pPictureBits);
+  const long stride = static_cast<long>(dw) * 4;
+  PrepareWindowPixels(src, width, height, dw, dh, m_pPictureBits + stride * (dh - 1), -stride);
 #if VIDEOLIB_GDI_TEXT
   // The panel goes onto the picture before the window gets either, so it never flickers.
   if (PanelShown(panel, channel)) DrawPanel(m_hPictureDc, RECT{0, 0, dw, dh}, panel, channel);
@@ -410,10 +412,25 @@ int CVideoOut::DrawDib(const DibSource& src, HWND hwnd, const void* panel, int c
   // Even widths go straight to the window's size and pixel form: the window surface copies
   // them as they are. Odd ones keep the BGR24 picture, whose last column the conversion
   // leaves as the buffer held it.
-  if (width % 2 == 0 && dw > 0 && dh > 0 && PictureDib(dc, dw, dh)) {
-    const int r = DrawDibAtWindowSize(src, dc, dst, panel, channel, width, height);
-    ReleaseDC(hwnd, dc);
-    return r;
+  if (width % 2 == 0 && dw > 0 && dh > 0) {
+    // Where all of the picture's place is visible, it is converted into the window's own
+    // pixels: no bitmap between, and no copy of it.
+    platform::gdi::WindowPixels pixels;
+    if (pixels.Lock(dc, dst)) {
+      PrepareWindowPixels(src, width, height, dw, dh, pixels.top(), pixels.pitch());
+#if VIDEOLIB_GDI_TEXT
+      // Under the same lock: the display never shows the picture without its panel.
+      if (PanelShown(panel, channel)) DrawPanel(pixels.dc(), RECT{0, 0, dw, dh}, panel, channel);
+#endif
+      pixels.Unlock();
+      ReleaseDC(hwnd, dc);
+      return 0;
+    }
+    if (PictureDib(dc, dw, dh)) {
+      const int r = DrawDibAtWindowSize(src, dc, dst, panel, channel, width, height);
+      ReleaseDC(hwnd, dc);
+      return r;
+    }
   }
   BITMAPINFOHEADER header;
   PrepareDib(src, width, height, dw, dh, &header);

@@ -124,14 +124,16 @@ class CVideoOut {
   // a `dst_w` x `dst_h` window along each axis it shrinks (REQUIRES: m_lock held).
   void PrepareDib(const DibSource& src, int width, int height, int dst_w, int dst_h,
                   BITMAPINFOHEADER* header);
-  // A picture of even width: converted straight to the window's size and 32-bit form into
-  // the picture DIB, where its panel is drawn too, and shown in one DrawDibDraw.
+  // A picture of even width whose place the window does not wholly show: converted straight
+  // to the window's size and 32-bit form into the picture DIB, where its panel is drawn too,
+  // and shown in one DrawDibDraw.
   int DrawDibAtWindowSize(const DibSource& src, HDC dc, const RECT& dst, const void* panel,
                           int channel, int width, int height);
-  // The XRGB pixels the window shows of the picture, bottom-up rows of dst_w words
+  // The XRGB pixels the window shows of the picture: dst_h rows of dst_w words, the top one
+  // at `top`, each `pitch` bytes below the one before (negative for a bottom-up DIB)
   // (REQUIRES: m_lock held, width even).
-  void PrepareWindowDib(const DibSource& src, int width, int height, int dst_w, int dst_h,
-                        BYTE* bits);
+  void PrepareWindowPixels(const DibSource& src, int width, int height, int dst_w, int dst_h,
+                           BYTE* top, long pitch);
   // The 32-bit DIB section of exactly `width` x `height`, selected into its memory context
   // (REQUIRES: m_lock held); false when it cannot be made.
   bool PictureDib(HDC like, int width, int height);

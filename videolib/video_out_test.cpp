@@ -254,42 +254,47 @@ TEST_F(VideoOutTest, DrawDibShowsExactlyWhatStretchingTheWholePictureShowed) {
                           {720, 576}, {1, 1},     {3, 5},     {706, 590}, {342, 260}};
   uint32_t seed = 1;
   int compared = 0;
-  for (const Size& p : pictures) {
-    const std::vector<BYTE> yuy2 = NoisePicture(static_cast<size_t>(p.w) * p.h * 2, ++seed);
-    const std::vector<BYTE> planar = NoisePicture(static_cast<size_t>(p.w) * p.h * 3 / 2, ++seed);
-    std::vector<BYTE> planar_yuy2(static_cast<size_t>(p.w) * p.h * 2);
-    pixel::Yuv420pToYuy2(planar.data(), planar_yuy2.data(), p.w, p.h);
-    const BYTE* u = planar.data() + static_cast<size_t>(p.w) * p.h;
-    const BYTE* v = u + static_cast<size_t>(p.w) * p.h / 4;
-    for (const Size& wnd : windows) {
-      const int title = (compared / 2) % 2, focus = (compared / 3) % 2;
-      MoveWindow(a_.m_hWnd, 0, 0, wnd.w + 2, wnd.h + 2, TRUE);
-      desktop_.Drain();
-      RECT t = OnScreen(a_.m_hWnd, CVideoOut::DrawDibTarget(a_.m_hWnd, title, focus));
-      t.right = std::min<LONG>(t.right, 800);
-      t.bottom = std::min<LONG>(t.bottom, 600);
-      auto grab = [&] {
-        std::vector<uint32_t> shown;
-        for (int y = t.top; y < t.bottom; ++y) {
-          for (int x = t.left; x < t.right; ++x) shown.push_back(desktop_.Pixel(x, y));
+  // Wholly visible windows get the picture in their own pixels; windows that reach past
+  // the desktop's right edge get it through a bitmap.
+  for (bool covered : {false, true}) {
+    for (const Size& p : pictures) {
+      const std::vector<BYTE> yuy2 = NoisePicture(static_cast<size_t>(p.w) * p.h * 2, ++seed);
+      const std::vector<BYTE> planar = NoisePicture(static_cast<size_t>(p.w) * p.h * 3 / 2, ++seed);
+      std::vector<BYTE> planar_yuy2(static_cast<size_t>(p.w) * p.h * 2);
+      pixel::Yuv420pToYuy2(planar.data(), planar_yuy2.data(), p.w, p.h);
+      const BYTE* u = planar.data() + static_cast<size_t>(p.w) * p.h;
+      const BYTE* v = u + static_cast<size_t>(p.w) * p.h / 4;
+      for (const Size& wnd : windows) {
+        const int title = (compared / 2) % 2, focus = (compared / 3) % 2;
+        MoveWindow(a_.m_hWnd, covered ? 800 - (wnd.w + 3) / 2 : 0, 0, wnd.w + 2, wnd.h + 2, TRUE);
+        desktop_.Drain();
+        RECT t = OnScreen(a_.m_hWnd, CVideoOut::DrawDibTarget(a_.m_hWnd, title, focus));
+        t.right = std::min<LONG>(t.right, 800);
+        t.bottom = std::min<LONG>(t.bottom, 600);
+        auto grab = [&] {
+          std::vector<uint32_t> shown;
+          for (int y = t.top; y < t.bottom; ++y) {
+            for (int x = t.left; x < t.right; ++x) shown.push_back(desktop_.Pixel(x, y));
+          }
+          return shown;
+        };
+        for (int planar_form = 0; planar_form < 2; ++planar_form) {
+          const BYTE* as_yuy2 = planar_form ? planar_yuy2.data() : yuy2.data();
+          DrawWholePicture(a_.m_hWnd, as_yuy2, p.w, p.h, title, focus);
+          const std::vector<uint32_t> before = grab();
+          HDC dc = GetDC(a_.m_hWnd);  // a picture that draws nothing must not pass
+          BitBlt(dc, 0, 0, wnd.w, wnd.h, nullptr, 0, 0, WHITENESS);
+          ReleaseDC(a_.m_hWnd, dc);
+          int r = planar_form
+                      ? out_.DrawDibPlanar(planar.data(), u, v, a_.m_hWnd, nullptr, 0, title, focus,
+                                           p.w, p.h)
+                      : out_.DrawDibYuy2(as_yuy2, a_.m_hWnd, nullptr, 0, title, focus, p.w, p.h);
+          ASSERT_EQ(r, 0);
+          EXPECT_TRUE(before == grab())
+              << p.w << "x" << p.h << " into " << wnd.w << "x" << wnd.h
+              << (planar_form ? " planar" : " YUY2") << (covered ? ", covered in part" : "");
+          ++compared;
         }
-        return shown;
-      };
-      for (int planar_form = 0; planar_form < 2; ++planar_form) {
-        const BYTE* as_yuy2 = planar_form ? planar_yuy2.data() : yuy2.data();
-        DrawWholePicture(a_.m_hWnd, as_yuy2, p.w, p.h, title, focus);
-        const std::vector<uint32_t> before = grab();
-        HDC dc = GetDC(a_.m_hWnd);  // a picture that draws nothing must not pass
-        BitBlt(dc, 0, 0, wnd.w, wnd.h, nullptr, 0, 0, WHITENESS);
-        ReleaseDC(a_.m_hWnd, dc);
-        int r = planar_form
-                    ? out_.DrawDibPlanar(planar.data(), u, v, a_.m_hWnd, nullptr, 0, title, focus,
-                                         p.w, p.h)
-                    : out_.DrawDibYuy2(as_yuy2, a_.m_hWnd, nullptr, 0, title, focus, p.w, p.h);
-        ASSERT_EQ(r, 0);
-        EXPECT_TRUE(before == grab()) << p.w << "x" << p.h << " into " << wnd.w << "x" << wnd.h
-                                      << (planar_form ? " planar" : " YUY2");
-        ++compared;
       }
     }
   }
@@ -357,8 +362,9 @@ struct PanelLog {
   std::atomic<int> calls{0};
   RECT rect{};
   IDirectDrawSurface7* lose = nullptr;  // lost again at every panel drawing
-  Desktop* desktop = nullptr;           // when set, `seen` takes its pixel at `spot`
-  POINT spot{};
+  Desktop* desktop = nullptr;  // when set, a refresh of it is tried while the panel is drawn:
+  POINT spot{};                // it either waits (`refresh_waited`) or sees `seen` at `spot`
+  bool refresh_waited = false;
   uint32_t seen = 0;
 };
 PanelLog g_panel;
@@ -366,8 +372,15 @@ PanelLog g_panel;
 void MarkPanel(CVideoOut*, HDC dc, const RECT& rect, const void*, int) {
   g_panel.calls++;
   g_panel.rect = rect;
-  if (g_panel.desktop != nullptr)
-    g_panel.seen = g_panel.desktop->Pixel(g_panel.spot.x, g_panel.spot.y);
+  if (g_panel.desktop != nullptr) {
+    std::thread([] {
+      platform::display::Framebuffer& fb = g_panel.desktop->display().framebuffer();
+      g_panel.refresh_waited = !fb.mutex().try_lock();
+      if (g_panel.refresh_waited) return;
+      g_panel.seen = fb.Pixel(g_panel.spot.x, g_panel.spot.y);
+      fb.mutex().unlock();
+    }).join();
+  }
   RECT mark{rect.left, rect.top, rect.left + 16, rect.top + 16};
   FillRect(dc, &mark, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   if (g_panel.lose != nullptr) platform::ddraw::LoseSurface(g_panel.lose);
@@ -389,24 +402,41 @@ class VideoOutPanelTest : public VideoOutTest {
   const int record_ = 0;
 };
 
-// The panel is drawn over the picture before the window shows either: a window that showed
-// the new picture while its panel was being drawn would show the panel flicker.
-TEST_F(VideoOutPanelTest, DrawDibDrawsThePanelOverThePicture) {
-  RECT c = ClientOnScreen(a_.m_hWnd);
-  std::vector<BYTE> red = Yuy2Picture(352, 288, kRed);
-  ASSERT_EQ(out_.DrawDibYuy2(red.data(), a_.m_hWnd, &record_, 0, 1, 1, 352, 288), 0);
-  g_panel.desktop = &desktop_;
-  g_panel.spot = POINT{c.left + 30, c.top + 60};
-  std::vector<BYTE> blue = Yuy2Picture(352, 288, kBlue);
-  ASSERT_EQ(out_.DrawDibYuy2(blue.data(), a_.m_hWnd, &record_, 0, 1, 1, 352, 288), 0);
-  EXPECT_EQ(g_panel.calls, 2);
-  // The panel's rectangle is the picture's, in the context it is composed in.
+// A window never shows a picture without its panel, or the panel would flicker. A wholly
+// visible window gets the picture in its own pixels, which no refresh of the display sees
+// until the panel is on it too; a partly covered one gets picture and panel composed off the
+// screen and shown together.
+TEST_F(VideoOutPanelTest, DrawDibDrawsThePanelOverThePictureBeforeItIsShown) {
   const RECT target = CVideoOut::DrawDibTarget(a_.m_hWnd, 1, 1);
-  EXPECT_EQ(g_panel.rect.right - g_panel.rect.left, target.right - target.left);
-  EXPECT_EQ(g_panel.rect.bottom - g_panel.rect.top, target.bottom - target.top);
-  EXPECT_TRUE(Near(g_panel.seen, DibColor(kRed)));
-  EXPECT_EQ(desktop_.Pixel(c.left + 5, c.top + 25), 0xFFFFFFu);
-  EXPECT_EQ(desktop_.Pixel(c.left + 30, c.top + 60), DibColor(kBlue));
+  std::vector<BYTE> red = Yuy2Picture(352, 288, kRed);
+  std::vector<BYTE> blue = Yuy2Picture(352, 288, kBlue);
+  for (bool covered : {false, true}) {
+    SCOPED_TRACE(covered ? "partly hidden" : "wholly visible");
+    // Partly hidden: reaching past the desktop's right edge.
+    MoveWindow(a_.m_hWnd, covered ? 600 : 10, 10, 352, 288, TRUE);
+    desktop_.Drain();
+    const RECT c = ClientOnScreen(a_.m_hWnd);
+    g_panel.desktop = nullptr;
+    g_panel.calls = 0;
+    ASSERT_EQ(out_.DrawDibYuy2(red.data(), a_.m_hWnd, &record_, 0, 1, 1, 352, 288), 0);
+    g_panel.desktop = &desktop_;
+    g_panel.spot = POINT{c.left + 30, c.top + 60};
+    g_panel.refresh_waited = false;
+    g_panel.seen = 0;
+    ASSERT_EQ(out_.DrawDibYuy2(blue.data(), a_.m_hWnd, &record_, 0, 1, 1, 352, 288), 0);
+    EXPECT_EQ(g_panel.calls, 2);
+    // The panel's rectangle is the picture's, in the context it is drawn in.
+    EXPECT_EQ(g_panel.rect.right - g_panel.rect.left, target.right - target.left);
+    EXPECT_EQ(g_panel.rect.bottom - g_panel.rect.top, target.bottom - target.top);
+    if (covered) {
+      EXPECT_FALSE(g_panel.refresh_waited);
+      EXPECT_TRUE(Near(g_panel.seen, DibColor(kRed)));
+    } else {
+      EXPECT_TRUE(g_panel.refresh_waited);
+    }
+    EXPECT_EQ(desktop_.Pixel(c.left + 5, c.top + 25), 0xFFFFFFu);
+    EXPECT_EQ(desktop_.Pixel(c.left + 30, c.top + 60), DibColor(kBlue));
+  }
 }
 
 TEST_F(VideoOutPanelTest, BlitGoesThroughTheOverlayWithItsPanel) {
