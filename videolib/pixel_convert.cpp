@@ -205,6 +205,20 @@ void Yuy2ToXrgb(const uint8_t* src, uint8_t* dst, int w, int h) {
   }
 }
 
+void Yuv420pRowToXrgb(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst, int w) {
+  const int pairs = w / 2;
+  int done = 0;
+#if defined(__x86_64__) || defined(__i386__)
+  if (SimdLevel() >= 3) done = x86::Yuv420pToXrgbRowAvx2(y, u, v, dst, pairs);
+#endif
+  for (int k = done; k < pairs; ++k) {
+    const int n = k + 1 < pairs ? k + 1 : k;
+    const int cu = u[k] - 128, cv = v[k] - 128;
+    BgrPixel<4>(y[2 * k], 2 * cu, 2 * cv, dst + 8 * k);
+    BgrPixel<4>(y[2 * k + 1], cu + (u[n] - 128), cv + (v[n] - 128), dst + 8 * k + 4);
+  }
+}
+
 void SampleAxis(int src_len, int dst_len, int* out) {
   for (int d = 0; d < dst_len; ++d) {
     out[d] = static_cast<int>((2LL * d + 1) * src_len / (2LL * dst_len));

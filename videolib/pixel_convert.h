@@ -34,6 +34,10 @@ void Yuy2ToBgr24(const uint8_t* src, uint8_t* dst, int w, int h);
 // The same pixels as XRGB: each gets Yuy2ToBgr24's three bytes and a zero fourth, so a
 // 32-bit window surface takes them as they are.
 void Yuy2ToXrgb(const uint8_t* src, uint8_t* dst, int w, int h);
+// One planar row to XRGB in one pass: Y, and the U and V rows (w / 2 bytes) Yuv420pChromaRow
+// picks; identical to Yuv420pToYuy2_ex and then Yuy2ToXrgb of the row. Fast with AVX2 only:
+// without it, convert through a YUY2 row instead.
+void Yuv420pRowToXrgb(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst, int w);
 // The pixels a nearest-neighbour stretch of `src_len` pixels over `dst_len` shows, by centre
 // sampling as the drawing layer's stretch does: out[d] = (2d + 1) * src_len / (2 * dst_len).
 void SampleAxis(int src_len, int dst_len, int* out);

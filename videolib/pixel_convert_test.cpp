@@ -20,8 +20,8 @@ Bytes Random(size_t n, uint32_t seed) {
 struct Size {
   int w, h;
 };
-const Size kSizes[] = {{720, 576}, {352, 288}, {66, 7}, {8, 1},  {34, 5},
-                       {17, 3},    {2, 2},     {64, 2}, {98, 3}, {18, 2}};
+const Size kSizes[] = {{720, 576}, {352, 288}, {66, 7}, {8, 1},  {34, 5}, {17, 3},
+                       {2, 2},     {64, 2},    {98, 3}, {18, 2}, {32, 3}};
 
 // Each fast path against the plain formulas, at every SIMD level this processor has.
 class ConverterLevels : public testing::TestWithParam<int> {
@@ -56,6 +56,21 @@ TEST_P(ConverterLevels, AllConvertersMatchPlainFormulas) {
     pixel::reference::Yuv420pToYuy2_ex(i420.data(), i420.data() + n, i420.data() + n * 5 / 4,
                                        ref.data(), s.w, s.h);
     EXPECT_EQ(fast, ref) << "Yuv420pToYuy2";
+
+    // The one-pass planar row against its two steps, row by row (odd widths: last column
+    // unwritten by both).
+    Bytes packed_row(s.w * 2 + 8), one_pass(n * 4 + 64, 4), two_steps(n * 4 + 64, 4);
+    for (int row = 0; row < s.h; ++row) {
+      const int c = pixel::Yuv420pChromaRow(row) * (s.w / 2);
+      const uint8_t* y = i420.data() + static_cast<size_t>(row) * s.w;
+      const uint8_t* u = i420.data() + n + c;
+      const uint8_t* v = i420.data() + n * 5 / 4 + c;
+      pixel::Yuv420pRowToXrgb(y, u, v, one_pass.data() + static_cast<size_t>(row) * s.w * 4, s.w);
+      pixel::reference::Yuv420pToYuy2_ex(y, u, v, packed_row.data(), s.w, 1);
+      pixel::reference::Yuy2ToXrgb(packed_row.data(),
+                                   two_steps.data() + static_cast<size_t>(row) * s.w * 4, s.w, 1);
+    }
+    EXPECT_EQ(one_pass, two_steps) << "Yuv420pRowToXrgb";
 
     const Bytes yuy2 = Random(n * 2, seed++);
     fast.assign(n * 3 + 64, 2), ref.assign(n * 3 + 64, 2);
@@ -185,6 +200,24 @@ TEST_P(ConverterLevels, SampledPixelsMatchTheWholeConversion) {
           ASSERT_EQ(0, xrgb[i * 4 + 3] | planar_xrgb[i * 4 + 3]) << "XRGB x " << cols[i];
         }
       }
+    }
+  }
+}
+
+// Picking takes one load for near-equal sizes and enlargements, three within 24 words, a
+// gather beyond: every spread, up to the row's last word, gives the plain picks.
+TEST_P(ConverterLevels, PickedWordsAreThePlainPicks) {
+  for (const int from : {720, 704, 352, 17, 9}) {
+    // Exactly the row: the address sanitizer sees any read past it.
+    std::vector<uint32_t> line(from);
+    for (size_t i = 0; i < line.size(); ++i) line[i] = static_cast<uint32_t>(i * 2654435761u);
+    for (const int to : {1440, 874, 721, 719, 500, 352, 240, 239, 100, 9, 8, 1}) {
+      std::vector<int> cols(to);
+      pixel::SampleAxis(from, to, cols.data());
+      std::vector<uint32_t> out(to + 1, 7);
+      pixel::PickWords(line.data(), cols.data(), from, out.data(), to);
+      for (int i = 0; i < to; ++i) ASSERT_EQ(out[i], line[cols[i]]) << from << " to " << to;
+      EXPECT_EQ(out[to], 7u) << from << " to " << to;
     }
   }
 }

@@ -2,6 +2,8 @@
 
 #include <immintrin.h>
 
+#include <cstring>
+
 #define PIXEL_SSSE3 __attribute__((target("ssse3")))
 #define PIXEL_AVX2 __attribute__((target("avx2")))
 
@@ -308,11 +310,11 @@ PIXEL_AVX2 inline __m256i Load32(const uint8_t* p) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-// Sixteen YUY2 pixels (8 pairs at s, successors at s + 4) to 16-bit B, G, R lanes in order.
-PIXEL_AVX2 inline void Pixels16(const uint8_t* s, __m256i* b, __m256i* g, __m256i* r) {
+// Sixteen YUY2 pixels (8 pairs in `cur`, and in `next` the 8 pairs one on, of which only the
+// chroma counts) to 16-bit B, G, R lanes in order.
+PIXEL_AVX2 inline void PixelsOf(__m256i cur, __m256i next, __m256i* b, __m256i* g, __m256i* r) {
   const __m256i lo = _mm256_set1_epi16(0xFF), k128 = _mm256_set1_epi16(128);
   const __m256i even = _mm256_set1_epi32(0xFFFF), one = _mm256_set1_epi16(1);
-  const __m256i cur = Load32(s), next = Load32(s + 4);
   const __m256i y = _mm256_sub_epi16(_mm256_and_si256(cur, lo), _mm256_set1_epi16(16));
   const __m256i c = _mm256_sub_epi16(_mm256_srli_epi16(cur, 8), k128);  // U' V' per pair
   const __m256i cn = _mm256_sub_epi16(_mm256_srli_epi16(next, 8), k128);
@@ -337,6 +339,25 @@ PIXEL_AVX2 inline void Pixels16(const uint8_t* s, __m256i* b, __m256i* g, __m256
   *b = _mm256_packs_epi32(o[0][0], o[0][1]);
   *g = _mm256_packs_epi32(o[1][0], o[1][1]);
   *r = _mm256_packs_epi32(o[2][0], o[2][1]);
+}
+
+// Sixteen YUY2 pixels at s (8 pairs; their successors at s + 4).
+PIXEL_AVX2 inline void Pixels16(const uint8_t* s, __m256i* b, __m256i* g, __m256i* r) {
+  PixelsOf(Load32(s), Load32(s + 4), b, g, r);
+}
+
+// Eight pairs of a planar row as the 32 bytes of YUY2 they make (luma zero without y).
+PIXEL_AVX2 inline __m256i PlanarAsYuy2(const uint8_t* y, const uint8_t* u, const uint8_t* v) {
+  const __m128i uv = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(u)),
+                                       _mm_loadl_epi64(reinterpret_cast<const __m128i*>(v)));
+  const __m128i yy = y != nullptr ? Load(y) : _mm_setzero_si128();
+  return _mm256_set_m128i(_mm_unpackhi_epi8(yy, uv), _mm_unpacklo_epi8(yy, uv));
+}
+
+// Sixteen pixels of a planar row: pairs 0-7 of y, u and v, with pair 8's chroma.
+PIXEL_AVX2 inline void PlanarPixels16(const uint8_t* y, const uint8_t* u, const uint8_t* v,
+                                      __m256i* b, __m256i* g, __m256i* r) {
+  PixelsOf(PlanarAsYuy2(y, u, v), PlanarAsYuy2(nullptr, u + 1, v + 1), b, g, r);
 }
 
 // 16-bit lanes of pixels 0-15 and 16-31 to bytes of pixels 0-31 in order.
@@ -426,6 +447,32 @@ PIXEL_AVX2 int Yuy2ToXrgbRowAvx2(const uint8_t* src, uint8_t* dst, int pairs) {
   return Yuy2ToPixelsAvx2<4>(src, dst, pairs);
 }
 
+PIXEL_AVX2 int Yuv420pToXrgbRowAvx2(const uint8_t* y, const uint8_t* u, const uint8_t* v,
+                                    uint8_t* dst, int pairs) {
+  int k = 0;
+  // As the YUY2 kernel: a block of 16 pairs also reads the chroma of the pair after it.
+  for (; k + 17 <= pairs; k += 16) {
+    __m256i b0, g0, r0, b1, g1, r1;
+    PlanarPixels16(y + 2 * k, u + k, v + k, &b0, &g0, &r0);
+    PlanarPixels16(y + 2 * k + 16, u + k + 8, v + k + 8, &b1, &g1, &r1);
+    StoreXrgb32(dst + 8 * k, Bytes32(b0, b1), Bytes32(g0, g1), Bytes32(r0, r1));
+  }
+  if (k == pairs || pairs < 16) return k;
+  // The row's last 16 pairs as one more block, over pixels already made (to the same values):
+  // its chroma copied out with the last pair's own chroma as its successor.
+  k = pairs - 16;
+  alignas(16) uint8_t cu[24], cv[24];
+  std::memcpy(cu, u + k, 16);
+  std::memcpy(cv, v + k, 16);
+  cu[16] = cu[15];
+  cv[16] = cv[15];
+  __m256i b0, g0, r0, b1, g1, r1;
+  PlanarPixels16(y + 2 * k, cu, cv, &b0, &g0, &r0);
+  PlanarPixels16(y + 2 * k + 16, cu + 8, cv + 8, &b1, &g1, &r1);
+  StoreXrgb32(dst + 8 * k, Bytes32(b0, b1), Bytes32(g0, g1), Bytes32(r0, r1));
+  return pairs;
+}
+
 PIXEL_AVX2 int PickWordsAvx2(const uint32_t* line, const int* cols, int valid, uint32_t* out,
                              int n) {
   // Eight columns that lie within 24 words (any enlargement, shrinks down to about a third)
@@ -436,7 +483,12 @@ PIXEL_AVX2 int PickWordsAvx2(const uint32_t* line, const int* cols, int valid, u
     const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i));
     const int from = cols[i];
     __m256i picked;
-    if (cols[i + 7] - from < 24 && from + 24 <= valid) {
+    if (cols[i + 7] - from < 8 && from + 8 <= valid) {
+      // Enlargements and slight shrinks: one load.
+      const __m256i rel = _mm256_sub_epi32(at, _mm256_set1_epi32(from));
+      picked =
+          _mm256_permutevar8x32_epi32(Load32(reinterpret_cast<const uint8_t*>(line + from)), rel);
+    } else if (cols[i + 7] - from < 24 && from + 24 <= valid) {
       const __m256i rel = _mm256_sub_epi32(at, _mm256_set1_epi32(from));
       const uint32_t* p = line + from;
       const __m256i a =

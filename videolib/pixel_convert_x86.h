@@ -34,6 +34,10 @@ int WeighedToXrgb(const int16_t* y, const int16_t* cu, const int16_t* cv, uint8_
 int HalvedPlanarToXrgb(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
                        int pairs);
 int HalvedYuy2ToXrgb(const uint8_t* src, uint8_t* dst, int pairs);
+// AVX2. Pixel pairs of planar rows to XRGB in one pass: what Yuv420pToYuy2Row and then
+// Yuy2ToXrgbRowAvx2 give.
+int Yuv420pToXrgbRowAvx2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
+                         int pairs);
 // AVX2. out[i] = line[cols[i]] for ascending cols within `valid` words, 8 at a time.
 int PickWordsAvx2(const uint32_t* line, const int* cols, int valid, uint32_t* out, int n);
 

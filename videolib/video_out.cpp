@@ -339,8 +339,12 @@ void CVideoOut::PrepareWindowPixels(const DibSource& src, int width, int height,
         pixel::Yuv420pRowToXrgbSampled(y, src.u + chroma, src.v + chroma, width, cols, dst_w, out);
         continue;
       }
-      pixel::Yuv420pToYuy2_ex(y, src.u + chroma, src.v + chroma, packed, width, 1);
-      pixel::Yuy2ToXrgb(packed, whole, width, 1);
+      if (pixel::SimdLevel() >= 3) {
+        pixel::Yuv420pRowToXrgb(y, src.u + chroma, src.v + chroma, whole, width);
+      } else {
+        pixel::Yuv420pToYuy2_ex(y, src.u + chroma, src.v + chroma, packed, width, 1);
+        pixel::Yuy2ToXrgb(packed, whole, width, 1);
+      }
     }
     if (!whole_x) pixel::PickWords(line, cols, width, reinterpret_cast<uint32_t*>(out), dst_w);
   }

@@ -26,6 +26,28 @@ void BlendGlyph(const PixelTarget& t, const RECT& clip, int gx, int gy, const Gl
   int x0 = std::max<int>(gx, clip.left), x1 = std::min<int>(gx + g.width, clip.right);
   int y0 = std::max<int>(gy, clip.top), y1 = std::min<int>(gy + g.height, clip.bottom);
   uint32_t cr = GetRValue(color), cg = GetGValue(color), cb = GetBValue(color);
+  auto mix = [](uint32_t a, uint32_t s, uint32_t d) { return (s * a + d * (255 - a) + 127) / 255; };
+  if (t.format.IsXrgb32()) {
+    // Text over every video picture: straight on the words, without a colour's encoding
+    // and decoding per pixel.
+    const uint32_t solid = (cr << 16) | (cg << 8) | cb;
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* cov = &g.coverage[static_cast<size_t>(y - gy) * g.width];
+      auto* row = reinterpret_cast<uint32_t*>(t.Row(y));
+      for (int x = x0; x < x1; ++x) {
+        const uint32_t a = cov[x - gx];
+        if (a == 0) continue;
+        if (a == 255) {
+          row[x] = solid;
+          continue;
+        }
+        const uint32_t under = row[x];
+        row[x] = (mix(a, cr, (under >> 16) & 0xFF) << 16) | (mix(a, cg, (under >> 8) & 0xFF) << 8) |
+                 mix(a, cb, under & 0xFF);
+      }
+    }
+    return;
+  }
   for (int y = y0; y < y1; ++y) {
     const uint8_t* cov = &g.coverage[static_cast<size_t>(y - gy) * g.width];
     for (int x = x0; x < x1; ++x) {
@@ -34,9 +56,8 @@ void BlendGlyph(const PixelTarget& t, const RECT& clip, int gx, int gy, const Gl
       uint32_t raw = t.format.Encode(color);
       if (a < 255) {
         COLORREF under = t.format.Decode(t.Read(x, y));
-        auto mix = [a](uint32_t s, uint32_t d) { return (s * a + d * (255 - a) + 127) / 255; };
-        raw = t.format.Encode(
-            RGB(mix(cr, GetRValue(under)), mix(cg, GetGValue(under)), mix(cb, GetBValue(under))));
+        raw = t.format.Encode(RGB(mix(a, cr, GetRValue(under)), mix(a, cg, GetGValue(under)),
+                                  mix(a, cb, GetBValue(under))));
       }
       t.Write(x, y, raw);
     }

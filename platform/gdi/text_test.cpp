@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/display/display.h"
 #include "platform/gdi/gdi.h"
@@ -114,6 +115,58 @@ TEST_F(TextTest, OpaqueFillsTheCellTransparentKeepsTheBackground) {
   EXPECT_EQ(Ink(RECT{10, 60, 11, 61}, 0), 0);
   ReleaseDC(window_, dc);
   DeleteObject(font);
+}
+
+// 32-bit pixels take text straight on their words, others through their format's encoding:
+// the same text over the same background gives the same colours in both, edges included.
+TEST_F(TextTest, TextBlendsAlikeInEveryPixelFormat) {
+  const int w = 120, h = 40;
+  std::vector<std::vector<uint8_t>> pixels;
+  for (const int bits : {32, 24}) {
+    BITMAPINFO info{};
+    info.bmiHeader = BITMAPINFOHEADER{
+        sizeof(BITMAPINFOHEADER), w, -h, 1, static_cast<WORD>(bits), BI_RGB, 0, 0, 0, 0, 0};
+    void* raw = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &raw, nullptr, 0);
+    ASSERT_NE(bitmap, nullptr);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    const long stride = ((static_cast<long>(w) * bits + 31) / 32) * 4;
+    auto* bytes = static_cast<uint8_t*>(raw);
+    for (int y = 0; y < h; ++y) {  // a background of every level, under the glyphs' edges
+      for (int x = 0; x < w; ++x) {
+        uint8_t* p = bytes + stride * y + x * (bits / 8);
+        p[0] = static_cast<uint8_t>(x * 2);
+        p[1] = static_cast<uint8_t>(y * 6);
+        p[2] = static_cast<uint8_t>(255 - x * 2);
+      }
+    }
+    HFONT font = CreateFontA(-18, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, kSong);
+    HGDIOBJ old_font = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(250, 200, 20));
+    TextOutA(dc, 4, 6, kChinese, 8);
+    TextOutA(dc, 4, 22, "Wg 09", 5);
+    std::vector<uint8_t> rgb;
+    int inked = 0, edges = 0;
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        const uint8_t* p = bytes + stride * y + x * (bits / 8);
+        rgb.insert(rgb.end(), {p[0], p[1], p[2]});
+        if (p[1] != static_cast<uint8_t>(y * 6)) ++inked;
+        if (p[1] != static_cast<uint8_t>(y * 6) && p[1] != 200) ++edges;
+      }
+    }
+    EXPECT_GT(inked, 100) << bits << " bits";
+    EXPECT_GT(edges, 20) << bits << " bits";  // blended, not only solid, pixels
+    pixels.push_back(rgb);
+    SelectObject(dc, old_font);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+  }
+  EXPECT_TRUE(pixels[0] == pixels[1]);
 }
 
 TEST_F(TextTest, TextIsClippedToTheWindow) {
