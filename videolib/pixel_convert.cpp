@@ -293,7 +293,13 @@ void Yuv420pRowSampled(const uint8_t* y, const uint8_t* u, const uint8_t* v, int
   Terms t;
   for (; start < n; start += kBlock) {
     const int m = std::min(kBlock, n - start);
-    for (int i = 0; i < m; ++i) {
+    int i = 0;
+#if defined(__x86_64__) || defined(__i386__)
+    if (SimdLevel() >= 3) {
+      i = x86::SampledPlanarTermsAvx2(y, u, v, pairs, cols + start, m, t.y, t.cu, t.cv);
+    }
+#endif
+    for (; i < m; ++i) {
       const int x = cols[start + i];
       int a, b;
       ChromaPairs(x, pairs, &a, &b);

@@ -174,7 +174,7 @@ TEST_P(ConverterLevels, SampledPixelsMatchTheWholeConversion) {
     pixel::Yuv420pToYuy2_ex(planar.data(), u, v, packed.data(), s.w, s.h);
     pixel::Yuy2ToBgr24(packed.data(), whole_planar.data(), s.w, s.h);
     // Halving (its own fast path), other shrinks, and every column.
-    for (const int shown : {s.w / 2, s.w / 3, s.w / 2 + 1, s.w - 1, 1, s.w}) {
+    for (const int shown : {s.w / 2, s.w / 3, s.w / 2 + 1, s.w - 1, 1, s.w, s.w / 5, s.w / 8}) {
       if (shown < 1) continue;
       std::vector<int> cols(shown);
       pixel::SampleAxis(s.w, shown, cols.data());

@@ -473,6 +473,69 @@ PIXEL_AVX2 int Yuv420pToXrgbRowAvx2(const uint8_t* y, const uint8_t* u, const ui
   return pairs;
 }
 
+namespace {
+
+// Per 128-bit lane, the lane's first of four 32-bit lanes subtracted from all four.
+PIXEL_AVX2 inline __m256i FromLaneStart(__m256i v) {
+  return _mm256_sub_epi32(
+      v, _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 0, 0, 0, 4, 4, 4, 4)));
+}
+
+// The shuffle that takes bytes at four offsets (below 16) of its lane as 16-bit values.
+PIXEL_AVX2 inline __m256i WidenMask(__m256i offsets) {
+  return _mm256_or_si256(_mm256_packs_epi32(offsets, offsets), _mm256_set1_epi16(-256));
+}
+
+// Sixteen bytes at `lo` in the low lane, at `hi` in the high one.
+PIXEL_AVX2 inline __m256i Load2x16(const uint8_t* lo, const uint8_t* hi) {
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(Load(lo)), Load(hi), 1);
+}
+
+// Eight 16-bit values, four in the low half of each lane, to d.
+PIXEL_AVX2 inline void Store8x16(int16_t* d, __m256i v) {
+  const __m256i joined = _mm256_permute4x64_epi64(v, _MM_SHUFFLE(2, 0, 2, 0));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm256_castsi256_si128(joined));
+}
+
+}  // namespace
+
+PIXEL_AVX2 int SampledPlanarTermsAvx2(const uint8_t* y, const uint8_t* u, const uint8_t* v,
+                                      int pairs, const int* cols, int n, int16_t* ty, int16_t* tu,
+                                      int16_t* tv) {
+  const __m256i one = _mm256_set1_epi32(1), k256 = _mm256_set1_epi16(256);
+  const __m256i last_pair = _mm256_set1_epi32(pairs - 1);
+  int i = 0;
+  // Eight pixels, as two fours that each lie within 16 bytes of luma and whose loads stay in
+  // the rows: each four is one load of each plane and byte shuffles.
+  for (; i + 8 <= n; i += 8) {
+    const int lo = cols[i], hi = cols[i + 4];
+    if (cols[i + 3] - lo > 15 || cols[i + 7] - hi > 15 || hi + 16 > 2 * pairs ||
+        (hi >> 1) + 16 > pairs) {
+      break;
+    }
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i));
+    // Chroma of a pair, and for a pair's second pixel the next pair's too (the last its own).
+    const __m256i a = _mm256_srli_epi32(x, 1);
+    const __m256i b = _mm256_add_epi32(
+        a, _mm256_and_si256(_mm256_and_si256(x, one), _mm256_cmpgt_epi32(last_pair, a)));
+    const __m256i chroma_start =
+        _mm256_permutevar8x32_epi32(a, _mm256_setr_epi32(0, 0, 0, 0, 4, 4, 4, 4));
+    const __m256i take_a = WidenMask(_mm256_sub_epi32(a, chroma_start));
+    const __m256i take_b = WidenMask(_mm256_sub_epi32(b, chroma_start));
+    const __m256i luma = _mm256_shuffle_epi8(Load2x16(y + lo, y + hi), WidenMask(FromLaneStart(x)));
+    const __m256i us = Load2x16(u + (lo >> 1), u + (hi >> 1));
+    const __m256i vs = Load2x16(v + (lo >> 1), v + (hi >> 1));
+    const __m256i cu = _mm256_sub_epi16(
+        _mm256_add_epi16(_mm256_shuffle_epi8(us, take_a), _mm256_shuffle_epi8(us, take_b)), k256);
+    const __m256i cv = _mm256_sub_epi16(
+        _mm256_add_epi16(_mm256_shuffle_epi8(vs, take_a), _mm256_shuffle_epi8(vs, take_b)), k256);
+    Store8x16(ty + i, luma);
+    Store8x16(tu + i, cu);
+    Store8x16(tv + i, cv);
+  }
+  return i;
+}
+
 PIXEL_AVX2 int PickWordsAvx2(const uint32_t* line, const int* cols, int valid, uint32_t* out,
                              int n) {
   // Eight columns that lie within 24 words (any enlargement, shrinks down to about a third)

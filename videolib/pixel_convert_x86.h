@@ -38,6 +38,13 @@ int HalvedYuy2ToXrgb(const uint8_t* src, uint8_t* dst, int pairs);
 // Yuy2ToXrgbRowAvx2 give.
 int Yuv420pToXrgbRowAvx2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
                          int pairs);
+// AVX2. The terms WeighedToXrgb takes of the pixels cols[0..n) of a planar row (`pairs` pixel
+// pairs; chroma rows of `pairs` bytes): luma, and each chroma as its pair's own plus, for the
+// second pixel of a pair, the next pair's (the row's last pair: its own) or, for the first,
+// its own again, less 256. Eight at a time while each four lie within 16 pixels and the
+// reads stay in the rows (shrinks down to about a fifth); returns the pixels done.
+int SampledPlanarTermsAvx2(const uint8_t* y, const uint8_t* u, const uint8_t* v, int pairs,
+                           const int* cols, int n, int16_t* ty, int16_t* tu, int16_t* tv);
 // AVX2. out[i] = line[cols[i]] for ascending cols within `valid` words, 8 at a time.
 int PickWordsAvx2(const uint32_t* line, const int* cols, int valid, uint32_t* out, int n);
 

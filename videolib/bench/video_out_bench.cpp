@@ -122,12 +122,17 @@ BENCHMARK(BM_D1PlanarDirect)
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
 
-// A 720 x 576 decoded picture into the windows the viewer gives it on a 800 x 600 screen: a
-// cell of the four-channel grid (342 x 260 under its title) and the enlarged view (694 x 548).
+// A 720 x 576 decoded picture into the windows the viewer gives it: on a 800 x 600 screen a
+// cell of the four-channel grid (342 x 260 under its title) and the enlarged view (694 x 548);
+// in its own 874 x 576 window a cell of the four- and of the eight-channel grid and the
+// enlarged view.
 void BM_D1PlanarIntoViewerWindows(benchmark::State& state) { DrawPlanarInto(state, 720, 576, 20); }
 BENCHMARK(BM_D1PlanarIntoViewerWindows)
     ->Args({342, 260})
     ->Args({694, 548})
+    ->Args({433, 264})
+    ->Args({214, 122})
+    ->Args({870, 530})
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
 
