@@ -30,6 +30,8 @@ streams in the same run, and prints the CPU of each and their ratio.
   --size cif|d1    picture size (default d1)
   --help           show this text
 The machine's other load counts against both figures alike; compare ratios, not times.
+"gaps" counts the holes in the viewer's packet sequence during the window: packets lost
+on the way in, which on loopback means the viewer fell behind (0 when it keeps up).
 EOF
 }
 
@@ -124,7 +126,9 @@ for n in $counts; do
   d0=0
   for p in "${decoders[@]}"; do d0=$((d0 + $(ticks "$p"))); done
   rss0=$(awk '/VmRSS/ {print $2}' "/proc/$viewer/status" 2>/dev/null)
+  gaps0=$(grep -c "last seq = " "$log")
   sleep "$seconds"
+  gaps1=$(grep -c "last seq = " "$log")
   v1=$(ticks "$viewer")
   d1=0
   for p in "${decoders[@]}"; do d1=$((d1 + $(ticks "$p"))); done
@@ -133,11 +137,12 @@ for n in $counts; do
   for p in "${decoders[@]}"; do kill -0 "$p" 2>/dev/null && alive=$((alive + 1)); done
   stop_all
   awk -v n="$n" -v view="$view" -v v=$((v1 - v0)) -v d=$((d1 - d0)) -v hz="$hz" -v s="$seconds" \
-    -v rss="${rss:-0}" -v alive="$alive" 'BEGIN {
+    -v rss="${rss:-0}" -v alive="$alive" -v gaps=$((gaps1 - gaps0)) 'BEGIN {
       vc = v / hz / s; dc = d / hz / s
       ratio = (dc > 0) ? sprintf("%.2f", vc / dc) : "-"
       note = (alive < n) ? sprintf(" (only %d ffmpeg running)", alive) : ""
-      printf "%-9d %-9s %12.3f %12.3f %7s   RSS %d kB%s\n", n, view, vc, dc, ratio, rss, note
+      printf "%-9d %-9s %12.3f %12.3f %7s   RSS %d kB, %d gaps%s\n", n, view, vc, dc, ratio, rss,
+             gaps, note
     }'
 done
 echo "logs in $out"
