@@ -538,8 +538,8 @@ PIXEL_AVX2 int SampledPlanarTermsAvx2(const uint8_t* y, const uint8_t* u, const 
 
 PIXEL_AVX2 int PickWordsAvx2(const uint32_t* line, const int* cols, int valid, uint32_t* out,
                              int n) {
-  // Eight columns that lie within 24 words (any enlargement, shrinks down to about a third)
-  // are picked from three loads by permutes; wider spreads take a gather.
+  // Eight columns that lie within 8, 16 or 24 words (any enlargement, shrinks down to about a
+  // third) are picked from one, two or three loads by permutes; wider spreads take a gather.
   const __m256i seven = _mm256_set1_epi32(7), fifteen = _mm256_set1_epi32(15);
   int i = 0;
   for (; i + 8 <= n; i += 8) {
@@ -551,6 +551,15 @@ PIXEL_AVX2 int PickWordsAvx2(const uint32_t* line, const int* cols, int valid, u
       const __m256i rel = _mm256_sub_epi32(at, _mm256_set1_epi32(from));
       picked =
           _mm256_permutevar8x32_epi32(Load32(reinterpret_cast<const uint8_t*>(line + from)), rel);
+    } else if (cols[i + 7] - from < 16 && from + 16 <= valid) {
+      // Shrinks down to about a half (the four-channel grid's cells): two loads.
+      const __m256i rel = _mm256_sub_epi32(at, _mm256_set1_epi32(from));
+      const uint32_t* p = line + from;
+      const __m256i a =
+          _mm256_permutevar8x32_epi32(Load32(reinterpret_cast<const uint8_t*>(p)), rel);
+      const __m256i b =
+          _mm256_permutevar8x32_epi32(Load32(reinterpret_cast<const uint8_t*>(p + 8)), rel);
+      picked = _mm256_blendv_epi8(a, b, _mm256_cmpgt_epi32(rel, seven));
     } else if (cols[i + 7] - from < 24 && from + 24 <= valid) {
       const __m256i rel = _mm256_sub_epi32(at, _mm256_set1_epi32(from));
       const uint32_t* p = line + from;
