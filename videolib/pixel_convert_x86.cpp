@@ -536,41 +536,40 @@ PIXEL_AVX2 int SampledPlanarTermsAvx2(const uint8_t* y, const uint8_t* u, const 
   return i;
 }
 
+namespace {
+
+// The words at `rel` (each below 8 x kLoads) from kLoads loads of eight words at p.
+template <int kLoads>
+PIXEL_AVX2 inline __m256i PermutedWords(const uint32_t* p, __m256i rel) {
+  __m256i picked = _mm256_permutevar8x32_epi32(Load32(reinterpret_cast<const uint8_t*>(p)), rel);
+  for (int k = 1; k < kLoads; ++k) {
+    const __m256i more =
+        _mm256_permutevar8x32_epi32(Load32(reinterpret_cast<const uint8_t*>(p + 8 * k)), rel);
+    picked =
+        _mm256_blendv_epi8(picked, more, _mm256_cmpgt_epi32(rel, _mm256_set1_epi32(8 * k - 1)));
+  }
+  return picked;
+}
+
+}  // namespace
+
 PIXEL_AVX2 int PickWordsAvx2(const uint32_t* line, const int* cols, int valid, uint32_t* out,
                              int n) {
-  // Eight columns that lie within 8, 16 or 24 words (any enlargement, shrinks down to about a
-  // third) are picked from one, two or three loads by permutes; wider spreads take a gather.
-  const __m256i seven = _mm256_set1_epi32(7), fifteen = _mm256_set1_epi32(15);
+  // Eight columns that lie within 8, 16 or 24 words (enlargements and slight shrinks, shrinks
+  // to about a half, to about a third) are picked from one, two or three loads by permutes;
+  // wider spreads take a gather.
   int i = 0;
   for (; i + 8 <= n; i += 8) {
     const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i));
-    const int from = cols[i];
+    const int from = cols[i], spread = cols[i + 7] - from;
+    const __m256i rel = _mm256_sub_epi32(at, _mm256_set1_epi32(from));
     __m256i picked;
-    if (cols[i + 7] - from < 8 && from + 8 <= valid) {
-      // Enlargements and slight shrinks: one load.
-      const __m256i rel = _mm256_sub_epi32(at, _mm256_set1_epi32(from));
-      picked =
-          _mm256_permutevar8x32_epi32(Load32(reinterpret_cast<const uint8_t*>(line + from)), rel);
-    } else if (cols[i + 7] - from < 16 && from + 16 <= valid) {
-      // Shrinks down to about a half (the four-channel grid's cells): two loads.
-      const __m256i rel = _mm256_sub_epi32(at, _mm256_set1_epi32(from));
-      const uint32_t* p = line + from;
-      const __m256i a =
-          _mm256_permutevar8x32_epi32(Load32(reinterpret_cast<const uint8_t*>(p)), rel);
-      const __m256i b =
-          _mm256_permutevar8x32_epi32(Load32(reinterpret_cast<const uint8_t*>(p + 8)), rel);
-      picked = _mm256_blendv_epi8(a, b, _mm256_cmpgt_epi32(rel, seven));
-    } else if (cols[i + 7] - from < 24 && from + 24 <= valid) {
-      const __m256i rel = _mm256_sub_epi32(at, _mm256_set1_epi32(from));
-      const uint32_t* p = line + from;
-      const __m256i a =
-          _mm256_permutevar8x32_epi32(Load32(reinterpret_cast<const uint8_t*>(p)), rel);
-      const __m256i b =
-          _mm256_permutevar8x32_epi32(Load32(reinterpret_cast<const uint8_t*>(p + 8)), rel);
-      const __m256i c =
-          _mm256_permutevar8x32_epi32(Load32(reinterpret_cast<const uint8_t*>(p + 16)), rel);
-      picked = _mm256_blendv_epi8(_mm256_blendv_epi8(a, b, _mm256_cmpgt_epi32(rel, seven)), c,
-                                  _mm256_cmpgt_epi32(rel, fifteen));
+    if (spread < 8 && from + 8 <= valid) {
+      picked = PermutedWords<1>(line + from, rel);
+    } else if (spread < 16 && from + 16 <= valid) {
+      picked = PermutedWords<2>(line + from, rel);
+    } else if (spread < 24 && from + 24 <= valid) {
+      picked = PermutedWords<3>(line + from, rel);
     } else {
       picked = _mm256_i32gather_epi32(reinterpret_cast<const int*>(line), at, 4);
     }
