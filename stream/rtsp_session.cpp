@@ -117,8 +117,20 @@ unsigned RunWatcher(void* argument) {
       continue;
     }
     if (!WaitWatching(watch, session->rtspSocket, 1000)) continue;
+    // The bytes that made the socket readable may be a reply that a request on another thread
+    // takes meanwhile; a peek after that would wait for data that is gone. Requests read their
+    // replies under the session lock: with it held, and the socket still readable, the peek
+    // returns at once. A request under way is left alone until the next look.
+    if (!TryEnterCriticalSection(&session->lock)) {
+      WaitWatching(watch, INVALID_SOCKET, 1000);
+      continue;
+    }
+    WSAPOLLFD again{session->rtspSocket, POLLRDNORM, 0};
     char byte = 0;
-    if (recv(session->rtspSocket, &byte, 1, MSG_PEEK) <= 0) {
+    const bool closed =
+        WSAPoll(&again, 1, 0) > 0 && recv(session->rtspSocket, &byte, 1, MSG_PEEK) <= 0;
+    LeaveCriticalSection(&session->lock);
+    if (closed) {
       Report("RTSP connection closed by the server, chn:%d\n", session->channelNumber);
       session->running = 0;
       break;
