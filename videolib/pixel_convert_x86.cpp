@@ -475,12 +475,10 @@ PIXEL_AVX2 int Yuv420pToXrgbRowAvx2(const uint8_t* y, const uint8_t* u, const ui
 
 namespace {
 
-// Per 128-bit lane, the lane's first of four 32-bit lanes subtracted from all four.
-PIXEL_AVX2 inline __m256i FromLaneStart(__m256i v) {
-  return _mm256_sub_epi32(
-      v, _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 0, 0, 0, 4, 4, 4, 4)));
+// Per 128-bit lane, the lane's first of its four 32-bit values in all four.
+PIXEL_AVX2 inline __m256i LaneStart(__m256i v) {
+  return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 0, 0, 0, 4, 4, 4, 4));
 }
-
 // The shuffle that takes bytes at four offsets (below 16) of its lane as 16-bit values.
 PIXEL_AVX2 inline __m256i WidenMask(__m256i offsets) {
   return _mm256_or_si256(_mm256_packs_epi32(offsets, offsets), _mm256_set1_epi16(-256));
@@ -518,11 +516,11 @@ PIXEL_AVX2 int SampledPlanarTermsAvx2(const uint8_t* y, const uint8_t* u, const 
     const __m256i a = _mm256_srli_epi32(x, 1);
     const __m256i b = _mm256_add_epi32(
         a, _mm256_and_si256(_mm256_and_si256(x, one), _mm256_cmpgt_epi32(last_pair, a)));
-    const __m256i chroma_start =
-        _mm256_permutevar8x32_epi32(a, _mm256_setr_epi32(0, 0, 0, 0, 4, 4, 4, 4));
+    const __m256i chroma_start = LaneStart(a);
     const __m256i take_a = WidenMask(_mm256_sub_epi32(a, chroma_start));
     const __m256i take_b = WidenMask(_mm256_sub_epi32(b, chroma_start));
-    const __m256i luma = _mm256_shuffle_epi8(Load2x16(y + lo, y + hi), WidenMask(FromLaneStart(x)));
+    const __m256i luma =
+        _mm256_shuffle_epi8(Load2x16(y + lo, y + hi), WidenMask(_mm256_sub_epi32(x, LaneStart(x))));
     const __m256i us = Load2x16(u + (lo >> 1), u + (hi >> 1));
     const __m256i vs = Load2x16(v + (lo >> 1), v + (hi >> 1));
     const __m256i cu = _mm256_sub_epi16(

@@ -350,19 +350,28 @@ void CVideoOut::PrepareWindowPixels(const DibSource& src, int width, int height,
   }
 }
 
+template <typename PanelDc>
+void CVideoOut::ComposeAtWindowSize(const DibSource& src, int width, int height, int dst_w,
+                                    int dst_h, BYTE* top, long pitch, const void* panel,
+                                    int channel, PanelDc panel_dc) {
+  PrepareWindowPixels(src, width, height, dst_w, dst_h, top, pitch);
+#if VIDEOLIB_GDI_TEXT
+  if (PanelShown(panel, channel)) DrawPanel(panel_dc(), RECT{0, 0, dst_w, dst_h}, panel, channel);
+#else
+  (void)panel;
+  (void)channel;
+  (void)panel_dc;
+#endif
+}
+
 int CVideoOut::DrawDibAtWindowSize(const DibSource& src, HDC dc, const RECT& dst, const void* panel,
                                    int channel, int width, int height) {
   const int dw = dst.right - dst.left;
   const int dh = dst.bottom - dst.top;
   const long stride = static_cast<long>(dw) * 4;
-  PrepareWindowPixels(src, width, height, dw, dh, m_pPictureBits + stride * (dh - 1), -stride);
-#if VIDEOLIB_GDI_TEXT
   // The panel goes onto the picture before the window gets either, so it never flickers.
-  if (PanelShown(panel, channel)) DrawPanel(m_hPictureDc, RECT{0, 0, dw, dh}, panel, channel);
-#else
-  (void)panel;
-  (void)channel;
-#endif
+  ComposeAtWindowSize(src, width, height, dw, dh, m_pPictureBits + stride * (dh - 1), -stride,
+                      panel, channel, [this] { return m_hPictureDc; });
   BITMAPINFOHEADER header{sizeof(BITMAPINFOHEADER),
                           dw,
                           dh,
@@ -421,11 +430,9 @@ int CVideoOut::DrawDib(const DibSource& src, HWND hwnd, const void* panel, int c
     // pixels: no bitmap between, and no copy of it.
     platform::gdi::WindowPixels pixels;
     if (pixels.Lock(dc, dst)) {
-      PrepareWindowPixels(src, width, height, dw, dh, pixels.top(), pixels.pitch());
-#if VIDEOLIB_GDI_TEXT
-      // Under the same lock: the display never shows the picture without its panel.
-      if (PanelShown(panel, channel)) DrawPanel(pixels.dc(), RECT{0, 0, dw, dh}, panel, channel);
-#endif
+      // Under the same lock as its panel: the display never shows the picture without it.
+      ComposeAtWindowSize(src, width, height, dw, dh, pixels.top(), pixels.pitch(), panel, channel,
+                          [&] { return pixels.dc(); });
       pixels.Unlock();
       ReleaseDC(hwnd, dc);
       return 0;

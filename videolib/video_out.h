@@ -124,6 +124,11 @@ class CVideoOut {
   // a `dst_w` x `dst_h` window along each axis it shrinks (REQUIRES: m_lock held).
   void PrepareDib(const DibSource& src, int width, int height, int dst_w, int dst_h,
                   BITMAPINFOHEADER* header);
+  // The window's pixels of the picture (as PrepareWindowPixels) with its panel drawn over
+  // them through the context panel_dc() gives, made only when there is a panel to draw.
+  template <typename PanelDc>
+  void ComposeAtWindowSize(const DibSource& src, int width, int height, int dst_w, int dst_h,
+                           BYTE* top, long pitch, const void* panel, int channel, PanelDc panel_dc);
   // A picture of even width whose place the window does not wholly show: converted straight
   // to the window's size and 32-bit form into the picture DIB, where its panel is drawn too,
   // and shown in one DrawDibDraw.
