@@ -36,6 +36,7 @@ std::atomic<int> g_shown{-1};  // the recording second of the last picture hande
 
 class ReadingChannel : public control::LiveChannel {
  public:
+  ReadingChannel() { m_bPackPictures = true; }
   int OnVideoStream(BYTE* picture, int width, int height, int64_t time, void* reserved) override {
     std::string digits = dvrsim::ReadDigitRow(picture, width, width, 1);
     if (digits.size() == 4 && digits.find_first_not_of("0123456789") == std::string::npos)

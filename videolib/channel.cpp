@@ -85,6 +85,10 @@ int CChannel::Open(int width, int height, int code, int y41p, int) {
 }
 
 void CChannel::Close() {
+  {
+    CrAutoLock lock(&m_lastPlanesLock);
+    if (m_lastPlanes.y == m_yuvBuf) m_lastPlanes = Planes{};
+  }
   CSurface::Destroy();
   std::free(m_yuvBuf);
   std::free(m_deintBuf);

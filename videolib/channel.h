@@ -155,6 +155,10 @@ class CChannel : public CVideoWnd, public CSurface, public CAviWriter, public CT
   int m_lastHeight = 0;
   int m_lastFormat = 0;
   BYTE* m_pPauseCopy = nullptr;  // the copy PutPauseFifo queued last (owned by the queue)
+  // Set by a subclass that reads every decoded picture in the first OnVideoStream form: each
+  // is then packed into m_yuvBuf and handed there. Otherwise a picture that is only drawn
+  // goes from the decoder's planes to the window without that copy.
+  bool m_bPackPictures = false;
 
  public:
   std::atomic<int> m_bSound{0};
@@ -197,6 +201,14 @@ class CChannel : public CVideoWnd, public CSurface, public CAviWriter, public CT
   // Feeds one frame and handles every picture it yields; false ends the loop.
   bool DecodeFrame(void* decoder, BYTE* input, int length, HANDLE rate_event, bool* first);
   void OnDecodedPicture(const void* picture, bool* first, HANDLE rate_event);
+  // Whether a decoded picture goes from its planes to the window: nothing on its way needs
+  // it packed (no snapshot due, no recording, no deinterlacing, no surface).
+  bool ShowsPlanesDirectly() const;
+  void ShowPlanes(const BYTE* y, const BYTE* u, const BYTE* v, size_t y_stride, size_t uv_stride,
+                  int width, int height);
+  // Before the decoder goes: the last picture is packed into m_yuvBuf, where a later paused
+  // snapshot still finds it.
+  void KeepLastPicture();
   // Recreates the buffers and the surface for a new size (the first picture of a run, or one
   // whose size changed); false when the new surface cannot be made.
   bool Resize(int width, int height);
@@ -212,6 +224,21 @@ class CChannel : public CVideoWnd, public CSurface, public CAviWriter, public CT
   void HandOffVideo(BYTE* drawn, int width, int height, int64_t time);
   void QueueSnapshot(const BYTE* picture, int width, int height);
   bool FitsBuffers(int width, int height) const;
+
+  // The last decoded picture: the decoder's own planes, valid until it hands out the next, or
+  // m_yuvBuf once the decoder is gone. Every decoder call holds the lock, so a reader on
+  // another thread (PutPauseFifo) never sees planes the decoder has let go.
+  struct Planes {
+    const BYTE* y = nullptr;
+    const BYTE* u = nullptr;
+    const BYTE* v = nullptr;
+    size_t y_stride = 0;
+    size_t uv_stride = 0;
+    int width = 0;
+    int height = 0;
+  };
+  Planes m_lastPlanes;  // guarded by m_lastPlanesLock
+  CrLockCS m_lastPlanesLock;
   bool PutStopMarker(DWORD timeout_ms);
 
   std::atomic<int> m_bOversizeReported{0};

@@ -1,4 +1,5 @@
-// The channel's decode thread: frames from the ring through the H.264 decoder into m_yuvBuf.
+// The channel's decode thread: frames from the ring through the H.264 decoder to the window,
+// packed into m_yuvBuf on the way where snapshots, recording or a reading subclass need it.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,15 @@ namespace channel_internal {
 CrLockCS& DecoderLock() {
   static CrLockCS lock;  // around every decoder create and destroy of every channel
   return lock;
+}
+
+void CopyPlane(const BYTE* src, size_t stride, BYTE* dst, int width, int rows) {
+  const size_t w = static_cast<size_t>(width);
+  if (stride == w) {
+    std::memcpy(dst, src, w * static_cast<size_t>(rows));
+    return;
+  }
+  for (int r = 0; r < rows; ++r) std::memcpy(dst + w * r, src + stride * r, w);
 }
 }  // namespace channel_internal
 
@@ -74,17 +84,12 @@ struct RateTimer {
   }
 };
 
-// Rows of `width` bytes `stride` apart into a packed plane.
-void CopyPlane(const BYTE* src, size_t stride, BYTE* dst, int width, int rows) {
-  const size_t w = static_cast<size_t>(width);
-  if (stride == w) {
-    std::memcpy(dst, src, w * static_cast<size_t>(rows));
-    return;
-  }
-  for (int r = 0; r < rows; ++r) std::memcpy(dst + w * r, src + stride * r, w);
-}
+// A 160 x 120 source arrives padded to whole macroblocks.
+int ShownHeight(int height) { return VIDEOLIB_GDI_TEXT && height == 128 ? 120 : height; }
 
 }  // namespace
+
+using channel_internal::CopyPlane;
 
 unsigned CChannel::DecodeThreadProc(void* self) {
   static_cast<CChannel*>(self)->DecodeLoop();
@@ -118,12 +123,14 @@ void CChannel::DecodeLoop() {
           std::printf("create decode error--chn:%d\n", m_nChannel);
           break;
         }
+        KeepLastPicture();
         DestroyDecoder(decoder);
         decoder = other;
         decoder_codec = wanted;
       }
       if (!DecodeFrame(decoder, input, length, timer.pacing(), &first)) break;
     } while (m_bDecoding);
+    KeepLastPicture();
     DestroyDecoder(decoder);
   }
   timer.Stop();
@@ -139,8 +146,23 @@ void CChannel::DecodeLoop() {
 bool CChannel::DecodeFrame(void* decoder, BYTE* input, int length, HANDLE rate_event, bool* first) {
   H264_DEC_FRAME_S picture{};
   const HI_U32 end = length <= 0 ? HI_H264DEC_FLAG_END_OF_STREAM : 0;
-  HI_S32 r =
-      Hi264DecFrame(decoder, input, length > 0 ? static_cast<HI_U32>(length) : 0, 0, &picture, end);
+  // A call that gives a picture lets the one before go: the last picture's planes change
+  // under the same lock.
+  auto decode = [&](BYTE* data, HI_U32 bytes, HI_U32 flags) {
+    CrAutoLock planes(&m_lastPlanesLock);
+    HI_S32 result = Hi264DecFrame(decoder, data, bytes, 0, &picture, flags);
+    if (result == HI_H264DEC_OK) {
+      m_lastPlanes = Planes{picture.pY,
+                            picture.pU,
+                            picture.pV,
+                            picture.uYStride,
+                            picture.uUVStride,
+                            static_cast<int>(picture.uWidth),
+                            ShownHeight(static_cast<int>(picture.uHeight))};
+    }
+    return result;
+  };
+  HI_S32 r = decode(input, length > 0 ? static_cast<HI_U32>(length) : 0, end);
   int unknown = 0;
   while (r != HI_H264DEC_NEED_MORE_BITS) {
     if (!m_bDecoding) return false;
@@ -154,7 +176,7 @@ bool CChannel::DecodeFrame(void* decoder, BYTE* input, int length, HANDLE rate_e
     } else if (++unknown >= kMaxUnknownResults) {
       return true;
     }
-    r = Hi264DecFrame(decoder, nullptr, 0, 0, &picture, end);
+    r = decode(nullptr, 0, end);
   }
   return true;
 }
@@ -187,11 +209,9 @@ bool CChannel::Resize(int width, int height) {
 void CChannel::OnDecodedPicture(const void* decoded, bool* first, HANDLE rate_event) {
   const auto& pic = *static_cast<const H264_DEC_FRAME_S*>(decoded);
   const int width = static_cast<int>(pic.uWidth);
-  int height = static_cast<int>(pic.uHeight);
+  const int height = ShownHeight(static_cast<int>(pic.uHeight));
   const size_t y_stride = pic.uYStride;
   const size_t uv_stride = pic.uUVStride;
-  // A 160 x 120 source arrives padded to whole macroblocks.
-  if (VIDEOLIB_GDI_TEXT && height == 128) height = 120;
   // The first picture of a run, and any later one of another size, sizes the buffers and the
   // surface anew.
   if (*first || width != m_width || height != m_height) {
@@ -204,15 +224,39 @@ void CChannel::OnDecodedPicture(const void* decoded, bool* first, HANDLE rate_ev
       uv_stride < static_cast<size_t>(width / 2)) {
     return;
   }
-  // The one copy of the picture: the decoder's planes are valid only until its next call,
-  // while snapshots, the paused-picture snapshot and recording read m_yuvBuf later. The rows
-  // are packed as they go, so everything downstream sees planes of the picture's width.
-  const size_t luma = static_cast<size_t>(width) * static_cast<size_t>(height);
-  const size_t chroma = luma / 4;
-  CopyPlane(pic.pY, y_stride, m_yuvBuf, width, height);
-  CopyPlane(pic.pU, uv_stride, m_yuvBuf + luma, width / 2, height / 2);
-  CopyPlane(pic.pV, uv_stride, m_yuvBuf + luma + chroma, width / 2, height / 2);
-  OnVideoStream(m_yuvBuf, width, height, 0, nullptr);
+  if (ShowsPlanesDirectly()) {
+    ShowPlanes(pic.pY, pic.pU, pic.pV, y_stride, uv_stride, width, height);
+  } else {
+    // Snapshots, recording and deinterlacing take the picture packed: its rows are packed
+    // as they are copied, so everything downstream sees planes of the picture's width.
+    const size_t luma = static_cast<size_t>(width) * static_cast<size_t>(height);
+    const size_t chroma = luma / 4;
+    CopyPlane(pic.pY, y_stride, m_yuvBuf, width, height);
+    CopyPlane(pic.pU, uv_stride, m_yuvBuf + luma, width / 2, height / 2);
+    CopyPlane(pic.pV, uv_stride, m_yuvBuf + luma + chroma, width / 2, height / 2);
+    OnVideoStream(m_yuvBuf, width, height, 0, nullptr);
+  }
   // The pacing timer is periodic; the bound keeps a lost tick from holding the thread.
   if (rate_event != nullptr) WaitForSingleObject(rate_event, 1000);
+}
+
+void CChannel::KeepLastPicture() {
+  CrAutoLock lock(&m_lastPlanesLock);
+  const Planes last = m_lastPlanes;
+  if (last.y == nullptr || last.y == m_yuvBuf) return;
+  m_lastPlanes = Planes{};
+  if (!FitsBuffers(last.width, last.height)) return;
+  const size_t luma = static_cast<size_t>(last.width) * static_cast<size_t>(last.height);
+  const int cw = last.width / 2, ch = last.height / 2;
+  CopyPlane(last.y, last.y_stride, m_yuvBuf, last.width, last.height);
+  CopyPlane(last.u, last.uv_stride, m_yuvBuf + luma, cw, ch);
+  CopyPlane(last.v, last.uv_stride, m_yuvBuf + luma + luma / 4, cw, ch);
+  const size_t packed_cw = static_cast<size_t>(cw);
+  m_lastPlanes = Planes{m_yuvBuf,
+                        m_yuvBuf + luma,
+                        m_yuvBuf + luma + luma / 4,
+                        static_cast<size_t>(last.width),
+                        packed_cw,
+                        last.width,
+                        last.height};
 }

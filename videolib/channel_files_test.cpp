@@ -77,9 +77,16 @@ TEST_F(ChannelFilesTest, ThreeSnapsGiveThreeBmpFilesOfTheNextThreePictures) {
   ASSERT_EQ(channel_->StartDecode(), 1);
   std::thread producer = Produce(channel_.get(), clip);
   producer.join();
+  // Paused with the decoder still running: the picture shown last, read from its planes.
+  ASSERT_TRUE(WaitFor([&] { return channel_->m_nFrames == 8; }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return Bmps(dir).size() >= 3; }, 10000));
+  EXPECT_EQ(channel_->PutPauseFifo(), 1);
+  ASSERT_TRUE(WaitFor([&] { return Bmps(dir).size() >= 4; }, 10000));
+  Sleep(100);
+  EXPECT_GE(FileMatch(Bmps(dir).back(), reference.back()), 0.9);
+  std::filesystem::remove(Bmps(dir).back());
   channel_->StopDecode(1);
   EXPECT_EQ(channel_->m_nSnap, 0);
-  ASSERT_TRUE(WaitFor([&] { return Bmps(dir).size() >= 3; }, 10000));
   Sleep(100);
   auto files = Bmps(dir);
   ASSERT_EQ(files.size(), 3u);
@@ -95,7 +102,7 @@ TEST_F(ChannelFilesTest, ThreeSnapsGiveThreeBmpFilesOfTheNextThreePictures) {
     EXPECT_GE(FileMatch(files[i], reference[i]), 0.9) << base;
   }
 
-  // A paused picture: the last one decoded goes to a fourth file.
+  // Paused once the decoder is gone: the same picture, kept.
   EXPECT_EQ(channel_->PutPauseFifo(), 1);
   ASSERT_TRUE(WaitFor([&] { return Bmps(dir).size() >= 4; }, 10000));
   Sleep(100);

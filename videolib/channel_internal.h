@@ -23,4 +23,7 @@ bool QueueSnap(const SnapItem& item);
 // Around every decoder create and destroy of every channel.
 CrLockCS& DecoderLock();
 
+// Rows of `width` bytes `stride` apart into a packed plane.
+void CopyPlane(const BYTE* src, size_t stride, BYTE* dst, int width, int rows);
+
 }  // namespace channel_internal

@@ -28,15 +28,28 @@ void CChannel::QueueSnapshot(const BYTE* picture, int width, int height) {
 
 int CChannel::PutPauseFifo() {
   if (!channel_internal::CaptureRunning()) return 0;
-  const int width = m_lastWidth;
-  const int height = m_lastHeight;
-  // No picture yet: an item of size 0 x 0 would be taken for the capture thread's stop.
-  if (!FitsBuffers(width, height)) return 0;
   const int format = m_videoFormat;
+  // A decoded picture is read from its planes, which the decode thread does not let go
+  // while the lock is held; other pictures from m_yuvBuf.
+  CrAutoLock lock(&m_lastPlanesLock);
+  const Planes last = m_lastPlanes;
+  const bool decoded = format == 0 && last.y != nullptr;
+  const int width = decoded ? last.width : m_lastWidth;
+  const int height = decoded ? last.height : m_lastHeight;
+  // No picture yet: an item of size 0 x 0 would be taken for the capture thread's stop.
+  if (decoded ? width <= 0 || height <= 0 : !FitsBuffers(width, height)) return 0;
   const size_t bytes = SnapshotBytes(format, width, height);
   auto* copy = static_cast<uint8_t*>(std::malloc(bytes));
   if (copy == nullptr) return 1;
-  std::memcpy(copy, m_yuvBuf, bytes);
+  if (decoded) {
+    const size_t luma = static_cast<size_t>(width) * static_cast<size_t>(height);
+    channel_internal::CopyPlane(last.y, last.y_stride, copy, width, height);
+    channel_internal::CopyPlane(last.u, last.uv_stride, copy + luma, width / 2, height / 2);
+    channel_internal::CopyPlane(last.v, last.uv_stride, copy + luma + luma / 4, width / 2,
+                                height / 2);
+  } else {
+    std::memcpy(copy, m_yuvBuf, bytes);
+  }
   if (!channel_internal::QueueSnap(SnapItem{width, height, format, copy})) {
     std::free(copy);
     return 0;
@@ -114,6 +127,26 @@ BYTE* CChannel::DrawPicture(BYTE* picture, int width, int height) {
                          m_bTitle, m_bFocused, width, height);
   }
   return pic;
+}
+
+bool CChannel::ShowsPlanesDirectly() const {
+  return !m_bPackPictures && m_videoFormat == 0 && m_nSnap == 0 && !m_bSaving &&
+         !(m_bDeinterlace && m_deint.ready()) && m_pSurface == nullptr;
+}
+
+void CChannel::ShowPlanes(const BYTE* y, const BYTE* u, const BYTE* v, size_t y_stride,
+                          size_t uv_stride, int width, int height) {
+  // What the first OnVideoStream form does with a picture it only draws.
+  m_lastWidth = width;
+  m_lastHeight = height;
+  m_lastFormat = 0;
+  if (m_bVisible && m_bDraw) {
+    SW_SHOW_ST panel;
+    CopyPanel(&panel);
+    m_vOut.DrawDibPlanes(y, u, v, y_stride, uv_stride, m_hWnd, &panel, m_nChannel, m_bTitle,
+                         m_bFocused, width, height);
+  }
+  ++m_nFrames;
 }
 
 int CChannel::OnVideoStream(BYTE* picture, int width, int height, int64_t time, void*) {

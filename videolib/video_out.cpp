@@ -240,9 +240,8 @@ void CVideoOut::PrepareDib(const DibSource& src, int width, int height, int dst_
         pixel::Yuy2ToBgr24(in, out, width, 1);
       }
     } else {
-      const size_t chroma =
-          static_cast<size_t>(pixel::Yuv420pChromaRow(static_cast<int>(sy))) * (width / 2);
-      const BYTE* y = src.y + static_cast<size_t>(width) * sy;
+      const size_t chroma = src.chroma_offset(pixel::Yuv420pChromaRow(static_cast<int>(sy)));
+      const BYTE* y = src.luma_row(static_cast<int>(sy));
       if (shrink_x) {
         pixel::Yuv420pRowToBgr24Sampled(y, src.u + chroma, src.v + chroma, width, cols, dib_w, out);
       } else {
@@ -333,8 +332,8 @@ void CVideoOut::PrepareWindowPixels(const DibSource& src, int width, int height,
       }
       pixel::Yuy2ToXrgb(in, whole, width, 1);
     } else {
-      const size_t chroma = static_cast<size_t>(pixel::Yuv420pChromaRow(sy)) * (width / 2);
-      const BYTE* y = src.y + static_cast<size_t>(width) * static_cast<size_t>(sy);
+      const size_t chroma = src.chroma_offset(pixel::Yuv420pChromaRow(sy));
+      const BYTE* y = src.luma_row(sy);
       if (sample_x) {
         pixel::Yuv420pRowToXrgbSampled(y, src.u + chroma, src.v + chroma, width, cols, dst_w, out);
         continue;
@@ -393,15 +392,28 @@ int CVideoOut::DrawDibAtWindowSize(const DibSource& src, HDC dc, const RECT& dst
 int CVideoOut::DrawDibYuy2(const BYTE* yuy2, HWND hwnd, const void* panel, int channel, int title,
                            int focus, int width, int height) {
   if (yuy2 == nullptr) return -1;
-  return DrawDib(DibSource{yuy2, nullptr, nullptr, nullptr}, hwnd, panel, channel, title, focus,
-                 width, height);
+  return DrawDib(DibSource{yuy2, nullptr, nullptr, nullptr, 0, 0}, hwnd, panel, channel, title,
+                 focus, width, height);
 }
 
 int CVideoOut::DrawDibPlanar(const BYTE* y, const BYTE* u, const BYTE* v, HWND hwnd,
                              const void* panel, int channel, int title, int focus, int width,
                              int height) {
+  const size_t w = width > 0 ? static_cast<size_t>(width) : 0;
+  return DrawDibPlanes(y, u, v, w, w / 2, hwnd, panel, channel, title, focus, width, height);
+}
+
+int CVideoOut::DrawDibPlanes(const BYTE* y, const BYTE* u, const BYTE* v, size_t y_stride,
+                             size_t uv_stride, HWND hwnd, const void* panel, int channel, int title,
+                             int focus, int width, int height) {
   if (y == nullptr || u == nullptr || v == nullptr) return -1;
-  return DrawDib(DibSource{nullptr, y, u, v}, hwnd, panel, channel, title, focus, width, height);
+  // Rows shorter than the picture would be read past their ends.
+  if (width > 0 &&
+      (y_stride < static_cast<size_t>(width) || uv_stride < static_cast<size_t>(width / 2))) {
+    return -1;
+  }
+  return DrawDib(DibSource{nullptr, y, u, v, y_stride, uv_stride}, hwnd, panel, channel, title,
+                 focus, width, height);
 }
 
 int CVideoOut::DrawDib(const DibSource& src, HWND hwnd, const void* panel, int channel, int title,

@@ -66,6 +66,11 @@ class CVideoOut {
   // the window shows what converting it to YUY2 and drawing that would show.
   int DrawDibPlanar(const BYTE* y, const BYTE* u, const BYTE* v, HWND hwnd, const void* panel,
                     int channel, int title, int focus, int width, int height);
+  // The same with rows `y_stride` bytes apart in the luma plane and `uv_stride` in the
+  // chroma planes (at least width and width / 2): a decoder's planes as it hands them out.
+  int DrawDibPlanes(const BYTE* y, const BYTE* u, const BYTE* v, size_t y_stride, size_t uv_stride,
+                    HWND hwnd, const void* panel, int channel, int title, int focus, int width,
+                    int height);
   // The rectangle the DrawDib path draws into (client coordinates of `hwnd`).
   static RECT DrawDibTarget(HWND hwnd, int title, int focus);
 
@@ -111,12 +116,19 @@ class CVideoOut {
 #else
   HRESULT BltOnce(IDirectDrawSurface7* surface, RECT* src, RECT* dst);
 #endif
-  // A picture for the DrawDib path: packed YUY2, or the three planes of a planar one.
+  // A picture for the DrawDib path: packed YUY2, or the three planes of a planar one with
+  // their row strides.
   struct DibSource {
     const BYTE* yuy2;
     const BYTE* y;
     const BYTE* u;
     const BYTE* v;
+    size_t y_stride;
+    size_t uv_stride;
+    const BYTE* luma_row(int row) const { return y + y_stride * static_cast<size_t>(row); }
+    size_t chroma_offset(int chroma_row) const {
+      return uv_stride * static_cast<size_t>(chroma_row);
+    }
   };
   int DrawDib(const DibSource& src, HWND hwnd, const void* panel, int channel, int title, int focus,
               int width, int height);

@@ -264,6 +264,19 @@ TEST_F(VideoOutTest, DrawDibShowsExactlyWhatStretchingTheWholePictureShowed) {
       pixel::Yuv420pToYuy2(planar.data(), planar_yuy2.data(), p.w, p.h);
       const BYTE* u = planar.data() + static_cast<size_t>(p.w) * p.h;
       const BYTE* v = u + static_cast<size_t>(p.w) * p.h / 4;
+      // The same planes as a decoder hands them out: rows padded, with noise past their ends.
+      const size_t ys = static_cast<size_t>(p.w) + 40, uvs = static_cast<size_t>(p.w) / 2 + 24;
+      std::vector<BYTE> padded = NoisePicture(ys * p.h + 2 * uvs * ((p.h + 1) / 2), ++seed);
+      BYTE* py = padded.data();
+      BYTE* pu = py + ys * p.h;
+      BYTE* pv = pu + uvs * ((p.h + 1) / 2);
+      for (int r = 0; r < p.h; ++r) {
+        std::memcpy(py + ys * r, planar.data() + static_cast<size_t>(p.w) * r, p.w);
+      }
+      for (int r = 0; r < p.h / 2; ++r) {
+        std::memcpy(pu + uvs * r, u + static_cast<size_t>(p.w / 2) * r, p.w / 2);
+        std::memcpy(pv + uvs * r, v + static_cast<size_t>(p.w / 2) * r, p.w / 2);
+      }
       for (const Size& wnd : windows) {
         const int title = (compared / 2) % 2, focus = (compared / 3) % 2;
         MoveWindow(a_.m_hWnd, covered ? 800 - (wnd.w + 3) / 2 : 0, 0, wnd.w + 2, wnd.h + 2, TRUE);
@@ -278,21 +291,24 @@ TEST_F(VideoOutTest, DrawDibShowsExactlyWhatStretchingTheWholePictureShowed) {
           }
           return shown;
         };
-        for (int planar_form = 0; planar_form < 2; ++planar_form) {
+        for (int planar_form = 0; planar_form < 3; ++planar_form) {
           const BYTE* as_yuy2 = planar_form ? planar_yuy2.data() : yuy2.data();
           DrawWholePicture(a_.m_hWnd, as_yuy2, p.w, p.h, title, focus);
           const std::vector<uint32_t> before = grab();
           HDC dc = GetDC(a_.m_hWnd);  // a picture that draws nothing must not pass
           BitBlt(dc, 0, 0, wnd.w, wnd.h, nullptr, 0, 0, WHITENESS);
           ReleaseDC(a_.m_hWnd, dc);
-          int r = planar_form
+          int r = planar_form == 2 ? out_.DrawDibPlanes(py, pu, pv, ys, uvs, a_.m_hWnd, nullptr, 0,
+                                                        title, focus, p.w, p.h)
+                  : planar_form
                       ? out_.DrawDibPlanar(planar.data(), u, v, a_.m_hWnd, nullptr, 0, title, focus,
                                            p.w, p.h)
                       : out_.DrawDibYuy2(as_yuy2, a_.m_hWnd, nullptr, 0, title, focus, p.w, p.h);
           ASSERT_EQ(r, 0);
+          static const char* const kForms[] = {" YUY2", " planar", " planar, padded rows"};
           EXPECT_TRUE(before == grab())
-              << p.w << "x" << p.h << " into " << wnd.w << "x" << wnd.h
-              << (planar_form ? " planar" : " YUY2") << (covered ? ", covered in part" : "");
+              << p.w << "x" << p.h << " into " << wnd.w << "x" << wnd.h << kForms[planar_form]
+              << (covered ? ", covered in part" : "");
           ++compared;
         }
       }
@@ -305,6 +321,10 @@ TEST_F(VideoOutTest, DrawDibRefusesWhatItCannotDraw) {
   EXPECT_EQ(out_.DrawDibYuy2(big.data(), a_.m_hWnd, nullptr, 0, 0, 0, 736, 576), -1);
   EXPECT_EQ(out_.DrawDibYuy2(big.data(), a_.m_hWnd, nullptr, 0, 0, 0, 720, 600), -1);
   EXPECT_EQ(out_.DrawDibYuy2(big.data(), nullptr, nullptr, 0, 0, 0, 352, 288), -1);
+  // Strides shorter than the rows they hold.
+  const BYTE* p = big.data();
+  EXPECT_EQ(out_.DrawDibPlanes(p, p, p, 351, 176, a_.m_hWnd, nullptr, 0, 0, 0, 352, 288), -1);
+  EXPECT_EQ(out_.DrawDibPlanes(p, p, p, 352, 175, a_.m_hWnd, nullptr, 0, 0, 0, 352, 288), -1);
   RECT c = ClientOnScreen(a_.m_hWnd);
   EXPECT_NE(desktop_.Pixel(c.left + 5, c.top + 5), DibColor(kRed));
   IDirectDrawSurface7* s = Keep(MakeYuy2Surface(out_.GetDirectDraw(), 64, 64, kRed));

@@ -40,6 +40,7 @@ std::atomic<int> g_shownSeconds{-1};
 
 class ReadingChannel : public control::LiveChannel {
  public:
+  ReadingChannel() { m_bPackPictures = true; }
   int OnVideoStream(BYTE* picture, int width, int height, int64_t time, void* reserved) override {
     std::string digits = dvrsim::ReadDigitRow(picture, width, width, 1);
     if (digits.size() == 4 && digits.find_first_not_of("0123456789") == std::string::npos) {

@@ -32,7 +32,8 @@ struct Decoder {
   bool hevc = false;
   AVCodecParserContext* parser = nullptr;  // H.265 only
   AVPacket* packet = nullptr;
-  AVFrame* frame = nullptr;  // the picture last handed out
+  AVFrame* frame = nullptr;  // the picture last handed out, kept until the next one
+  AVFrame* next = nullptr;   // where the next picture is received
   AVFrame* held = nullptr;   // a picture taken out early to make room for input
   bool has_held = false;
   bool warned_format = false;
@@ -45,6 +46,7 @@ void FreeDecoder(Decoder* decoder) {
   avcodec_free_context(&decoder->context);
   av_packet_free(&decoder->packet);
   av_frame_free(&decoder->frame);
+  av_frame_free(&decoder->next);
   av_frame_free(&decoder->held);
   delete decoder;
 }
@@ -84,7 +86,7 @@ HI_S32 Publish(Decoder* decoder, AVFrame* source, H264_DEC_FRAME_S* picture) {
   }
   AVFrame* f = decoder->frame;
   std::memset(picture, 0, sizeof(*picture));
-  // The decoder's own planes, referenced until the next call: no copy of the picture here.
+  // The decoder's own planes, referenced until the next picture: no copy of the picture here.
   picture->pY = f->data[0];
   picture->pU = f->data[1];
   picture->pV = f->data[2];
@@ -105,12 +107,12 @@ HI_S32 Receive(Decoder* decoder, H264_DEC_FRAME_S* picture) {
     return Publish(decoder, decoder->held, picture);
   }
   for (;;) {
-    av_frame_unref(decoder->frame);
-    int rc = avcodec_receive_frame(decoder->context, decoder->frame);
+    // Into a frame of its own: the picture handed out last stays valid when none comes.
+    int rc = avcodec_receive_frame(decoder->context, decoder->next);
     if (rc == AVERROR(EAGAIN)) return HI_H264DEC_NEED_MORE_BITS;
     if (rc == AVERROR_EOF) return HI_H264DEC_NO_PICTURE;
     if (rc < 0) return HI_H264DEC_NEED_MORE_BITS;
-    HI_S32 result = Publish(decoder, decoder->frame, picture);
+    HI_S32 result = Publish(decoder, decoder->next, picture);
     if (result == HI_H264DEC_OK) return result;
   }
 }
@@ -203,8 +205,10 @@ extern "C" HI_HDL HiVideoDecCreate(H264_DEC_ATTR_S* attr, HI_U32 coding) {
   decoder->context = avcodec_alloc_context3(codec);
   decoder->packet = av_packet_alloc();
   decoder->frame = av_frame_alloc();
+  decoder->next = av_frame_alloc();
   decoder->held = av_frame_alloc();
-  if (!decoder->context || !decoder->packet || !decoder->frame || !decoder->held) {
+  if (!decoder->context || !decoder->packet || !decoder->frame || !decoder->next ||
+      !decoder->held) {
     FreeDecoder(decoder);
     return nullptr;
   }

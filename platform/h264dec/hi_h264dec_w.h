@@ -52,7 +52,8 @@ struct H264_DEC_ATTR_S {
   HI_U32 uReserved;
 };
 
-// The planes are the decoder's own and stay valid until the next call on the same handle.
+// The planes are the decoder's own and stay valid until it hands out its next picture on the
+// same handle, or the handle is destroyed: calls that give no picture leave them as they were.
 // Rows lie a stride apart, at least the plane's width (the chroma planes' is half the picture
 // width, rounded up) and usually more: the decoder pads its rows for its vector code.
 struct H264_DEC_FRAME_S {
