@@ -104,6 +104,25 @@ TEST_P(ConverterLevels, BgrClampsExtremesLikeFormulas) {
   EXPECT_EQ(fast, ref);
 }
 
+TEST_P(ConverterLevels, PlanarRowsMatchTheirTwoStepsForEveryChromaPair) {
+  // Every (U, V) pair once, beside neighbours that change, over luma that runs through its
+  // whole range: the clamps and the sums of neighbouring chroma at their extremes.
+  const int w = 4096;
+  Bytes y(w), u(w / 2), v(w / 2), packed(w * 2), one_pass(w * 4), two_steps(w * 4);
+  for (int row = 0; row < 65536 / (w / 2); ++row) {
+    for (int i = 0; i < w / 2; ++i) {
+      const int pair = row * (w / 2) + i;
+      u[i] = static_cast<uint8_t>(pair >> 8);
+      v[i] = static_cast<uint8_t>(pair * 37);
+    }
+    for (int x = 0; x < w; ++x) y[x] = static_cast<uint8_t>(x * 29 + row * 3);
+    pixel::Yuv420pRowToXrgb(y.data(), u.data(), v.data(), one_pass.data(), w);
+    pixel::reference::Yuv420pToYuy2_ex(y.data(), u.data(), v.data(), packed.data(), w, 1);
+    pixel::reference::Yuy2ToXrgb(packed.data(), two_steps.data(), w, 1);
+    ASSERT_EQ(one_pass, two_steps) << "row " << row;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Simd, ConverterLevels, testing::Values(0, 1, 2, 3));
 
 TEST(PlanarToYuy2, ChromaRowsFollowTheOneTwoTwoPattern) {

@@ -346,20 +346,6 @@ PIXEL_AVX2 inline void Pixels16(const uint8_t* s, __m256i* b, __m256i* g, __m256
   PixelsOf(Load32(s), Load32(s + 4), b, g, r);
 }
 
-// Eight pairs of a planar row as the 32 bytes of YUY2 they make (luma zero without y).
-PIXEL_AVX2 inline __m256i PlanarAsYuy2(const uint8_t* y, const uint8_t* u, const uint8_t* v) {
-  const __m128i uv = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(u)),
-                                       _mm_loadl_epi64(reinterpret_cast<const __m128i*>(v)));
-  const __m128i yy = y != nullptr ? Load(y) : _mm_setzero_si128();
-  return _mm256_set_m128i(_mm_unpackhi_epi8(yy, uv), _mm_unpacklo_epi8(yy, uv));
-}
-
-// Sixteen pixels of a planar row: pairs 0-7 of y, u and v, with pair 8's chroma.
-PIXEL_AVX2 inline void PlanarPixels16(const uint8_t* y, const uint8_t* u, const uint8_t* v,
-                                      __m256i* b, __m256i* g, __m256i* r) {
-  PixelsOf(PlanarAsYuy2(y, u, v), PlanarAsYuy2(nullptr, u + 1, v + 1), b, g, r);
-}
-
 // 16-bit lanes of pixels 0-15 and 16-31 to bytes of pixels 0-31 in order.
 PIXEL_AVX2 inline __m256i Bytes32(__m256i a, __m256i b) {
   return _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), _MM_SHUFFLE(3, 1, 2, 0));
@@ -447,15 +433,73 @@ PIXEL_AVX2 int Yuy2ToXrgbRowAvx2(const uint8_t* src, uint8_t* dst, int pairs) {
   return Yuy2ToPixelsAvx2<4>(src, dst, pairs);
 }
 
+namespace {
+
+// The chroma of 16 pairs as 16-bit (U - 128, V - 128) in 32-bit lanes: pairs 0-3 and 8-11 in
+// `lo`, 4-7 and 12-15 in `hi`, the order the luma halves below take.
+PIXEL_AVX2 inline void ChromaPairs(const uint8_t* u, const uint8_t* v, __m256i* lo, __m256i* hi) {
+  const __m128i k128 = _mm_set1_epi8(static_cast<char>(0x80));
+  const __m256i cu = _mm256_cvtepi8_epi16(_mm_xor_si128(Load(u), k128));
+  const __m256i cv = _mm256_cvtepi8_epi16(_mm_xor_si128(Load(v), k128));
+  *lo = _mm256_unpacklo_epi16(cu, cv);
+  *hi = _mm256_unpackhi_epi16(cu, cv);
+}
+
+// One colour of the pixels of 16 pairs from their luma terms (even and odd pixels of the pairs
+// in the lanes ChromaPairs gives) and chroma sums (twice a pair's own for the even pixel, its
+// own plus the next pair's for the odd one): 32 bytes, pixels in order.
+PIXEL_AVX2 inline __m256i Colour(const __m256i yy[2][2], const __m256i even[2],
+                                 const __m256i odd[2], __m256i k) {
+  __m256i e[2], o[2];
+  for (int h = 0; h < 2; ++h) {
+    e[h] = _mm256_srai_epi32(_mm256_add_epi32(yy[0][h], _mm256_madd_epi16(even[h], k)), 14);
+    o[h] = _mm256_srai_epi32(_mm256_add_epi32(yy[1][h], _mm256_madd_epi16(odd[h], k)), 14);
+  }
+  // Per lane: the eight even pixels, then the eight odd ones, as bytes; then interleaved.
+  const __m256i bytes =
+      _mm256_packus_epi16(_mm256_packs_epi32(e[0], e[1]), _mm256_packs_epi32(o[0], o[1]));
+  const __m256i order = Lanes(_mm_setr_epi8(0, 8, 1, 9, 2, 10, 3, 11, 4, 12, 5, 13, 6, 14, 7, 15));
+  return _mm256_shuffle_epi8(bytes, order);
+}
+
+// Thirty-two pixels of a planar row (16 pairs at y, u and v, and pair 16's chroma) to B, G and
+// R bytes in order. The weights are those of PixelsOf; as the chroma terms are linear, the
+// sums of chroma are weighed once instead of each pixel's chroma apart.
+PIXEL_AVX2 inline void PlanarPixels32(const uint8_t* y, const uint8_t* u, const uint8_t* v,
+                                      __m256i* b, __m256i* g, __m256i* r) {
+  // Each 16-bit lane holds a pair: the even pixel in its low byte, the odd in its high one;
+  // pairs 0-7 in the low 128-bit lane, 8-15 in the high one, as the chroma's.
+  const __m256i luma = Load32(y);
+  // 19077 * (Y - 16) + 8192 is 19077 * Y + 16 * -18565.
+  const __m256i k16 = _mm256_set1_epi16(16), ky = _mm256_set1_epi32(19077 | (-18565 * 65536));
+  const __m256i ye = _mm256_and_si256(luma, _mm256_set1_epi16(0xFF));
+  const __m256i yo = _mm256_srli_epi16(luma, 8);
+  __m256i yy[2][2];
+  yy[0][0] = _mm256_madd_epi16(_mm256_unpacklo_epi16(ye, k16), ky);
+  yy[0][1] = _mm256_madd_epi16(_mm256_unpackhi_epi16(ye, k16), ky);
+  yy[1][0] = _mm256_madd_epi16(_mm256_unpacklo_epi16(yo, k16), ky);
+  yy[1][1] = _mm256_madd_epi16(_mm256_unpackhi_epi16(yo, k16), ky);
+  __m256i c[2], n[2];
+  ChromaPairs(u, v, &c[0], &c[1]);
+  ChromaPairs(u + 1, v + 1, &n[0], &n[1]);
+  const __m256i even[2] = {_mm256_add_epi16(c[0], c[0]), _mm256_add_epi16(c[1], c[1])};
+  const __m256i odd[2] = {_mm256_add_epi16(c[0], n[0]), _mm256_add_epi16(c[1], n[1])};
+  *b = Colour(yy, even, odd, _mm256_set1_epi32(16525));
+  *g = Colour(yy, even, odd,
+              _mm256_set1_epi32(static_cast<int>((-3209 & 0xFFFF) | (-6660 * 65536))));
+  *r = Colour(yy, even, odd, _mm256_set1_epi32(13075 << 16));
+}
+
+}  // namespace
+
 PIXEL_AVX2 int Yuv420pToXrgbRowAvx2(const uint8_t* y, const uint8_t* u, const uint8_t* v,
                                     uint8_t* dst, int pairs) {
   int k = 0;
   // As the YUY2 kernel: a block of 16 pairs also reads the chroma of the pair after it.
   for (; k + 17 <= pairs; k += 16) {
-    __m256i b0, g0, r0, b1, g1, r1;
-    PlanarPixels16(y + 2 * k, u + k, v + k, &b0, &g0, &r0);
-    PlanarPixels16(y + 2 * k + 16, u + k + 8, v + k + 8, &b1, &g1, &r1);
-    StoreXrgb32(dst + 8 * k, Bytes32(b0, b1), Bytes32(g0, g1), Bytes32(r0, r1));
+    __m256i b, g, r;
+    PlanarPixels32(y + 2 * k, u + k, v + k, &b, &g, &r);
+    StoreXrgb32(dst + 8 * k, b, g, r);
   }
   if (k == pairs || pairs < 16) return k;
   // The row's last 16 pairs as one more block, over pixels already made (to the same values):
@@ -466,10 +510,9 @@ PIXEL_AVX2 int Yuv420pToXrgbRowAvx2(const uint8_t* y, const uint8_t* u, const ui
   std::memcpy(cv, v + k, 16);
   cu[16] = cu[15];
   cv[16] = cv[15];
-  __m256i b0, g0, r0, b1, g1, r1;
-  PlanarPixels16(y + 2 * k, cu, cv, &b0, &g0, &r0);
-  PlanarPixels16(y + 2 * k + 16, cu + 8, cv + 8, &b1, &g1, &r1);
-  StoreXrgb32(dst + 8 * k, Bytes32(b0, b1), Bytes32(g0, g1), Bytes32(r0, r1));
+  __m256i b, g, r;
+  PlanarPixels32(y + 2 * k, cu, cv, &b, &g, &r);
+  StoreXrgb32(dst + 8 * k, b, g, r);
   return pairs;
 }
 
