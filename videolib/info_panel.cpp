@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstring>
 #include <iterator>
+#include <mutex>
 
 #if VIDEOLIB_GDI_TEXT
 #include "platform/gdi/gdi.h"
@@ -103,6 +104,77 @@ HFONT PanelFont(CVideoOut* out) {
   return out->GetPanelFont();
 }
 
+// The box of one channel as last drawn. Channels redraw theirs with every picture while the
+// record, the font and the width of the place (which the columns depend on) stay as they
+// were: the box is drawn again only when one of them changes, and only blended each time.
+struct CachedBox {
+  const CVideoOut* out = nullptr;
+  int channel = -1;
+  HFONT font = nullptr;
+  int font_height = 0;
+  LONG place_width = 0;
+  SW_SHOW_ST record{};
+  Layout layout;
+  HDC mem = nullptr;
+  HBITMAP bitmap = nullptr;
+  HGDIOBJ old_bitmap = nullptr;
+
+  bool Holds(const CVideoOut* o, int ch, HFONT f, int fh, LONG w, const SW_SHOW_ST& r) const {
+    return mem != nullptr && out == o && channel == ch && font == f && font_height == fh &&
+           place_width == w && std::memcmp(&record, &r, sizeof(r)) == 0;
+  }
+  void Free() {
+    if (mem != nullptr) {
+      if (old_bitmap != nullptr) SelectObject(mem, old_bitmap);
+      DeleteDC(mem);
+    }
+    if (bitmap != nullptr) DeleteObject(bitmap);
+    mem = nullptr;
+    bitmap = nullptr;
+    old_bitmap = nullptr;
+  }
+};
+
+// One box for each of the viewer's channels and the playback one; a slot is reused by the
+// channel that draws into it next. Guarded by its own lock: renderers have one each.
+constexpr int kCachedBoxes = 40;
+std::mutex g_boxLock;
+CachedBox g_boxes[kCachedBoxes];
+
+CachedBox& SlotOf(int channel) { return g_boxes[static_cast<unsigned>(channel) % kCachedBoxes]; }
+
+// Draws the box for `record` into the slot's own bitmap; false when nothing is to be shown or
+// the bitmap cannot be made.
+bool MakeBox(CachedBox* box, CVideoOut* out, HDC dc, const RECT& rect, const SW_SHOW_ST& record,
+             int channel) {
+  box->Free();
+  HFONT font = PanelFont(out);
+  HDC mem = CreateCompatibleDC(dc);
+  if (mem == nullptr) return false;
+  HGDIOBJ old_font = SelectObject(mem, font);
+  const Layout l = Measure(mem, rect, record, channel);
+  HBITMAP bitmap = l.shown > 0 ? CreateCompatibleBitmap(dc, l.width, l.height) : nullptr;
+  SelectObject(mem, old_font);
+  if (bitmap == nullptr) {
+    DeleteDC(mem);
+    return false;
+  }
+  box->mem = mem;
+  box->bitmap = bitmap;
+  box->old_bitmap = SelectObject(mem, bitmap);
+  old_font = SelectObject(mem, font);
+  DrawEntries(mem, l, record, channel);
+  SelectObject(mem, old_font);
+  box->out = out;
+  box->channel = channel;
+  box->font = font;
+  box->font_height = out->GetPanelFontHeight();
+  box->place_width = rect.right - rect.left;
+  std::memcpy(&box->record, &record, sizeof(record));
+  box->layout = l;
+  return true;
+}
+
 }  // namespace
 
 bool HasEntries(const void* panel, int channel) {
@@ -118,22 +190,16 @@ void Draw(CVideoOut* out, HDC dc, const RECT& rect, const void* panel, int chann
   // Most pictures carry no entry for their channel: they cost no context.
   if (!HasEntries(panel, channel)) return;
   HFONT font = PanelFont(out);
-  HDC mem = CreateCompatibleDC(dc);
-  if (mem == nullptr) return;
-  HGDIOBJ old_font = SelectObject(mem, font);
-  const Layout l = Measure(mem, rect, record, channel);
-  HBITMAP bitmap = l.shown > 0 ? CreateCompatibleBitmap(dc, l.width, l.height) : nullptr;
-  if (bitmap != nullptr) {
-    HGDIOBJ old_bitmap = SelectObject(mem, bitmap);
-    DrawEntries(mem, l, record, channel);
-    BLENDFUNCTION blend{AC_SRC_OVER, 0, kAlpha, 0};
-    AlphaBlend(dc, rect.right - l.width - kMargin, rect.top + kMargin, l.width, l.height, mem, 0, 0,
-               l.width, l.height, blend);
-    SelectObject(mem, old_bitmap);
-    DeleteObject(bitmap);
+  std::lock_guard<std::mutex> lock(g_boxLock);
+  CachedBox& box = SlotOf(channel);
+  if (!box.Holds(out, channel, font, out->GetPanelFontHeight(), rect.right - rect.left, record) &&
+      !MakeBox(&box, out, dc, rect, record, channel)) {
+    return;
   }
-  SelectObject(mem, old_font);
-  DeleteDC(mem);
+  const Layout& l = box.layout;
+  BLENDFUNCTION blend{AC_SRC_OVER, 0, kAlpha, 0};
+  AlphaBlend(dc, rect.right - l.width - kMargin, rect.top + kMargin, l.width, l.height, box.mem, 0,
+             0, l.width, l.height, blend);
 }
 
 }  // namespace info_panel

@@ -201,6 +201,42 @@ TEST_F(OnScreenTextTest, PanelSitsInTheUpperRightWithMeasuredColumns) {
   EXPECT_EQ(Px(o.x + 352 - first.width - 41, o.y + 41), grey);
 }
 
+TEST_F(OnScreenTextTest, EachPictureShowsTheBoxOfTheRecordAndPlaceItIsDrawnWith) {
+  // The same channel drawn again and again, as live pictures are: the box follows each
+  // change of its record and of its window's width, and comes back as it was.
+  const auto short_value = Entry("Fan", "on", 0b10);
+  const auto long_value = Entry("Fan", "on, running at full speed", 0b10);
+  const auto second = Entry("Disk", "ok", 0b10);
+  struct Step {
+    SW_SHOW_ST record;
+    Box box;
+  };
+  const Step steps[] = {
+      {Record({short_value}), ExpectedBox(352, {short_value})},
+      {Record({short_value}), ExpectedBox(352, {short_value})},
+      {Record({long_value}), ExpectedBox(352, {long_value})},
+      {Record({short_value, second}), ExpectedBox(352, {short_value, second})},
+      {Record({short_value}), ExpectedBox(352, {short_value})},
+  };
+  POINT o = MakeChannel(1, 352, 288);
+  for (const Step& step : steps) {
+    const uint32_t grey = DrawGrey(352, 288, step.record);
+    const int x0 = o.x + 352 - step.box.width - 40, y0 = o.y + 40;
+    EXPECT_TRUE(Near(Px(x0, y0 + 1), Blend(0, grey))) << step.box.width;
+    EXPECT_EQ(Px(x0 - 1, y0 + 1), grey) << step.box.width;
+    EXPECT_EQ(Px(x0 + 1, y0 + step.box.height), grey) << step.box.height;
+    EXPECT_TRUE(Near(Px(x0 + 1, y0 + step.box.height - 1), Blend(0, grey))) << step.box.height;
+  }
+  // A wider window of the same channel: the label column is a tenth of it at least.
+  const SW_SHOW_ST record = Record({short_value});
+  o = MakeChannel(1, 680, 288);
+  const uint32_t grey = DrawGrey(680, 288, record);
+  const Box wide = ExpectedBox(680, {short_value});
+  EXPECT_GT(wide.width, ExpectedBox(352, {short_value}).width);
+  EXPECT_TRUE(Near(Px(o.x + 680 - wide.width - 40, o.y + 41), Blend(0, grey)));
+  EXPECT_EQ(Px(o.x + 680 - wide.width - 41, o.y + 41), grey);
+}
+
 TEST_F(OnScreenTextTest, NarrowWindowsAndChannelsWithoutEntries) {
   const auto temp = Entry("Temperature inside", "41 C", 0b1000);
   POINT o = MakeChannel(3, 120, 100);
