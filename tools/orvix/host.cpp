@@ -27,7 +27,8 @@ namespace {
 
 constexpr char kHostClass[] = "OrvixHostWindow";
 constexpr UINT_PTR kTickTimer = 1;
-constexpr UINT kTickMs = 20;
+constexpr UINT kTickMs = 20;       // while scripted input is still to come
+constexpr UINT kIdleTickMs = 200;  // then: stop requests and the end time only
 constexpr UINT kStopMessage = WM_APP + 1;
 constexpr int kSimulatorStartMs = 120000;  // it encodes every channel's loop before it listens
 
@@ -131,6 +132,12 @@ class HostWindow {
     for (const InputStep& step : DueSteps(plan_.input, now, &next_step_)) {
       if (!Play(step)) return;
     }
+    // With no input left to play, the host need not wake fifty times a second beside the
+    // pictures it shows.
+    if (!idle_ && next_step_ >= plan_.input.size()) {
+      idle_ = true;
+      SetTimer(hwnd_, kTickTimer, kIdleTickMs, nullptr);
+    }
     // A stop asked for before the loop ran had no window to be posted to.
     if (display_.CloseRequested() || g_stop_requests.load() > 0) return Quit(kExitOk);
     const HostOptions& o = plan_.options;
@@ -196,6 +203,7 @@ class HostWindow {
   HostedViewer* viewer_ = nullptr;
   std::chrono::steady_clock::time_point start_;
   size_t next_step_ = 0;
+  bool idle_ = false;  // the tick has slowed down
   bool quitting_ = false;
   int exit_code_ = kExitOk;
 };
