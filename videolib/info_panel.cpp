@@ -115,23 +115,11 @@ struct CachedBox {
   LONG place_width = 0;
   SW_SHOW_ST record{};
   Layout layout;
-  HDC mem = nullptr;
-  HBITMAP bitmap = nullptr;
-  HGDIOBJ old_bitmap = nullptr;
+  MemoryDc box;
 
   bool Holds(const CVideoOut* o, int ch, HFONT f, int fh, LONG w, const SW_SHOW_ST& r) const {
-    return mem != nullptr && out == o && channel == ch && font == f && font_height == fh &&
+    return box.dc != nullptr && out == o && channel == ch && font == f && font_height == fh &&
            place_width == w && std::memcmp(&record, &r, sizeof(r)) == 0;
-  }
-  void Free() {
-    if (mem != nullptr) {
-      if (old_bitmap != nullptr) SelectObject(mem, old_bitmap);
-      DeleteDC(mem);
-    }
-    if (bitmap != nullptr) DeleteObject(bitmap);
-    mem = nullptr;
-    bitmap = nullptr;
-    old_bitmap = nullptr;
   }
 };
 
@@ -145,33 +133,30 @@ CachedBox& SlotOf(int channel) { return g_boxes[static_cast<unsigned>(channel) %
 
 // Draws the box for `record` into the slot's own bitmap; false when nothing is to be shown or
 // the bitmap cannot be made.
-bool MakeBox(CachedBox* box, CVideoOut* out, HDC dc, const RECT& rect, const SW_SHOW_ST& record,
+bool MakeBox(CachedBox* cached, CVideoOut* out, HDC dc, const RECT& rect, const SW_SHOW_ST& record,
              int channel) {
-  box->Free();
+  cached->box.Free();
   HFONT font = PanelFont(out);
   HDC mem = CreateCompatibleDC(dc);
   if (mem == nullptr) return false;
   HGDIOBJ old_font = SelectObject(mem, font);
   const Layout l = Measure(mem, rect, record, channel);
-  HBITMAP bitmap = l.shown > 0 ? CreateCompatibleBitmap(dc, l.width, l.height) : nullptr;
   SelectObject(mem, old_font);
-  if (bitmap == nullptr) {
-    DeleteDC(mem);
+  if (!cached->box.Take(mem,
+                        l.shown > 0 ? CreateCompatibleBitmap(dc, l.width, l.height) : nullptr)) {
     return false;
   }
-  box->mem = mem;
-  box->bitmap = bitmap;
-  box->old_bitmap = SelectObject(mem, bitmap);
+  // The font is not left selected: the renderer may replace (and delete) it.
   old_font = SelectObject(mem, font);
   DrawEntries(mem, l, record, channel);
   SelectObject(mem, old_font);
-  box->out = out;
-  box->channel = channel;
-  box->font = font;
-  box->font_height = out->GetPanelFontHeight();
-  box->place_width = rect.right - rect.left;
-  std::memcpy(&box->record, &record, sizeof(record));
-  box->layout = l;
+  cached->out = out;
+  cached->channel = channel;
+  cached->font = font;
+  cached->font_height = out->GetPanelFontHeight();
+  cached->place_width = rect.right - rect.left;
+  std::memcpy(&cached->record, &record, sizeof(record));
+  cached->layout = l;
   return true;
 }
 
@@ -191,15 +176,16 @@ void Draw(CVideoOut* out, HDC dc, const RECT& rect, const void* panel, int chann
   if (!HasEntries(panel, channel)) return;
   HFONT font = PanelFont(out);
   std::lock_guard<std::mutex> lock(g_boxLock);
-  CachedBox& box = SlotOf(channel);
-  if (!box.Holds(out, channel, font, out->GetPanelFontHeight(), rect.right - rect.left, record) &&
-      !MakeBox(&box, out, dc, rect, record, channel)) {
+  CachedBox& cached = SlotOf(channel);
+  if (!cached.Holds(out, channel, font, out->GetPanelFontHeight(), rect.right - rect.left,
+                    record) &&
+      !MakeBox(&cached, out, dc, rect, record, channel)) {
     return;
   }
-  const Layout& l = box.layout;
+  const Layout& l = cached.layout;
   BLENDFUNCTION blend{AC_SRC_OVER, 0, kAlpha, 0};
-  AlphaBlend(dc, rect.right - l.width - kMargin, rect.top + kMargin, l.width, l.height, box.mem, 0,
-             0, l.width, l.height, blend);
+  AlphaBlend(dc, rect.right - l.width - kMargin, rect.top + kMargin, l.width, l.height,
+             cached.box.dc, 0, 0, l.width, l.height, blend);
 }
 
 }  // namespace info_panel

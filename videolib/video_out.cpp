@@ -120,30 +120,19 @@ bool CVideoOut::PanelShown(const void* panel, int channel) const {
 }
 
 HDC CVideoOut::ComposeDc(HDC like, int width, int height) {
-  if (m_hComposeDc != nullptr && m_composeSize.cx >= width && m_composeSize.cy >= height) {
-    return m_hComposeDc;
+  if (m_compose.dc != nullptr && m_composeSize.cx >= width && m_composeSize.cy >= height) {
+    return m_compose.dc;
   }
   FreeComposeDc();
-  m_hComposeDc = CreateCompatibleDC(like);
-  m_hComposeBitmap = CreateCompatibleBitmap(like, width, height);
-  if (m_hComposeDc == nullptr || m_hComposeBitmap == nullptr) {
-    FreeComposeDc();
+  if (!m_compose.Take(CreateCompatibleDC(like), CreateCompatibleBitmap(like, width, height))) {
     return nullptr;
   }
-  m_hComposeOld = SelectObject(m_hComposeDc, m_hComposeBitmap);
   m_composeSize = SIZE{width, height};
-  return m_hComposeDc;
+  return m_compose.dc;
 }
 
 void CVideoOut::FreeComposeDc() {
-  if (m_hComposeDc != nullptr) {
-    if (m_hComposeOld != nullptr) SelectObject(m_hComposeDc, m_hComposeOld);
-    DeleteDC(m_hComposeDc);
-  }
-  if (m_hComposeBitmap != nullptr) DeleteObject(m_hComposeBitmap);
-  m_hComposeDc = nullptr;
-  m_hComposeBitmap = nullptr;
-  m_hComposeOld = nullptr;
+  m_compose.Free();
   m_composeSize = SIZE{0, 0};
 }
 
@@ -264,7 +253,7 @@ void CVideoOut::PrepareDib(const DibSource& src, int width, int height, int dst_
 }
 
 bool CVideoOut::PictureDib(HDC like, int width, int height) {
-  if (m_hPictureDc != nullptr && m_pictureSize.cx == width && m_pictureSize.cy == height) {
+  if (m_picture.dc != nullptr && m_pictureSize.cx == width && m_pictureSize.cy == height) {
     return true;
   }
   FreePictureDib();
@@ -272,27 +261,18 @@ bool CVideoOut::PictureDib(HDC like, int width, int height) {
   info.bmiHeader =
       BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   void* bits = nullptr;
-  m_hPictureDc = CreateCompatibleDC(like);
-  m_hPictureBitmap = CreateDIBSection(like, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (m_hPictureDc == nullptr || m_hPictureBitmap == nullptr || bits == nullptr) {
+  HBITMAP bitmap = CreateDIBSection(like, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!m_picture.Take(CreateCompatibleDC(like), bitmap) || bits == nullptr) {
     FreePictureDib();
     return false;
   }
-  m_hPictureOld = SelectObject(m_hPictureDc, m_hPictureBitmap);
   m_pPictureBits = static_cast<BYTE*>(bits);
   m_pictureSize = SIZE{width, height};
   return true;
 }
 
 void CVideoOut::FreePictureDib() {
-  if (m_hPictureDc != nullptr) {
-    if (m_hPictureOld != nullptr) SelectObject(m_hPictureDc, m_hPictureOld);
-    DeleteDC(m_hPictureDc);
-  }
-  if (m_hPictureBitmap != nullptr) DeleteObject(m_hPictureBitmap);
-  m_hPictureDc = nullptr;
-  m_hPictureBitmap = nullptr;
-  m_hPictureOld = nullptr;
+  m_picture.Free();
   m_pPictureBits = nullptr;
   m_pictureSize = SIZE{0, 0};
 }
@@ -370,7 +350,7 @@ int CVideoOut::DrawDibAtWindowSize(const DibSource& src, HDC dc, const RECT& dst
   const long stride = static_cast<long>(dw) * 4;
   // The panel goes onto the picture before the window gets either, so it never flickers.
   ComposeAtWindowSize(src, width, height, dw, dh, m_pPictureBits + stride * (dh - 1), -stride,
-                      panel, channel, [this] { return m_hPictureDc; });
+                      panel, channel, [this] { return m_picture.dc; });
   BITMAPINFOHEADER header{sizeof(BITMAPINFOHEADER),
                           dw,
                           dh,

@@ -14,6 +14,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/vfw/drawdib.h"
 #include "videolib/lock.h"
+#include "videolib/memory_dc.h"
 
 class CVideoOut {
  public:
@@ -165,9 +166,7 @@ class CVideoOut {
   BYTE* m_pFlipBuf = nullptr;  // guarded by m_lock while presenting
   std::vector<int> m_cols;     // the picture column each DIB column shows; guarded by m_lock
   std::vector<int> m_rows;     // the same of rows
-  HDC m_hPictureDc = nullptr;  // guarded by m_lock, as are the four below
-  HBITMAP m_hPictureBitmap = nullptr;
-  HGDIOBJ m_hPictureOld = nullptr;
+  MemoryDc m_picture;          // guarded by m_lock, as are the two below
   BYTE* m_pPictureBits = nullptr;
   SIZE m_pictureSize{0, 0};
   HDRAWDIB m_hDrawDib = nullptr;
@@ -176,9 +175,7 @@ class CVideoOut {
   PanelPainter m_pPanelPainter = nullptr;
   PanelConcerns m_pPanelConcerns = nullptr;
   int m_nPanelFontHeight = 10;
-  HDC m_hComposeDc = nullptr;  // guarded by m_lock, as are the three below
-  HBITMAP m_hComposeBitmap = nullptr;
-  HGDIOBJ m_hComposeOld = nullptr;
+  MemoryDc m_compose;  // guarded by m_lock, as is its size
   SIZE m_composeSize{0, 0};
 #endif
 };
