@@ -104,9 +104,9 @@ bool WaitWatching(Watch* watch, SOCKET rtsp, DWORD ms) {
   return count == 2 && (entries[1].revents & (POLLRDNORM | POLLHUP | POLLERR)) != 0;
 }
 
-// A closed RTSP connection shows as a readable socket with nothing to peek. The watcher reads
-// nothing: a notice the DVR sends outside a request stays for the next reply reader, and the
-// watcher only rests until its next look.
+// A closed RTSP connection shows as a hang-up on the socket. The watcher reads nothing, not
+// even a peek: a notice the DVR sends outside a request stays for the next reply reader, and
+// bytes that another thread takes meanwhile can never leave the watcher waiting for more.
 unsigned RunWatcher(void* argument) {
   auto* watch = static_cast<Watch*>(argument);
   RtspSession* session = watch->session;
@@ -117,19 +117,8 @@ unsigned RunWatcher(void* argument) {
       continue;
     }
     if (!WaitWatching(watch, session->rtspSocket, 1000)) continue;
-    // The bytes that made the socket readable may be a reply that a request on another thread
-    // takes meanwhile; a peek after that would wait for data that is gone. Requests read their
-    // replies under the session lock: with it held, and the socket still readable, the peek
-    // returns at once. A request under way is left alone until the next look.
-    if (!TryEnterCriticalSection(&session->lock)) {
-      WaitWatching(watch, INVALID_SOCKET, 1000);
-      continue;
-    }
     WSAPOLLFD again{session->rtspSocket, POLLRDNORM, 0};
-    char byte = 0;
-    const bool closed =
-        WSAPoll(&again, 1, 0) > 0 && recv(session->rtspSocket, &byte, 1, MSG_PEEK) <= 0;
-    LeaveCriticalSection(&session->lock);
+    const bool closed = WSAPoll(&again, 1, 0) > 0 && (again.revents & (POLLHUP | POLLERR)) != 0;
     if (closed) {
       Report("RTSP connection closed by the server, chn:%d\n", session->channelNumber);
       session->running = 0;

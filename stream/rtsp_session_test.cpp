@@ -259,6 +259,8 @@ TEST_F(RtspSessionTest, DvrClosingTheConnectionEndsTheRun) {
   std::string output = testing::internal::GetCapturedStdout();
   EXPECT_EQ(code, 0u);
   EXPECT_EQ(run_.session.running, 0);
+  // Seen by the watcher, long before the receive loop would give up on the silence.
+  EXPECT_NE(output.find("RTSP connection closed by the server, chn:"), std::string::npos);
   EXPECT_NE(output.find("rtsp stop!\n"), std::string::npos);
 }
 

@@ -17,6 +17,8 @@
 // - WSAStartup and WSACleanup keep a count; the calls work without them.
 // - WSAPoll: WSAPOLLFD records with POLLRDNORM / POLLWRNORM (POLLIN / POLLOUT) asked and
 //   POLLERR / POLLHUP / POLLNVAL reported as well; a negative time-out waits without limit.
+//   As with Winsock, POLLHUP is set once the peer has closed its side of a connection (with
+//   POLLRDNORM: what it sent before can still be read).
 // - connect on a non-blocking socket fails with WSAEWOULDBLOCK while it is under way; its
 //   outcome is then getsockopt(SO_ERROR), a WSAE* code or 0.
 // - Socket options: SOL_SOCKET with SO_RCVBUF, SO_SNDBUF, SO_REUSEADDR, SO_BROADCAST, SO_ERROR;

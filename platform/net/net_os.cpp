@@ -227,7 +227,7 @@ int Poll(PollEntry* entries, size_t count, int timeout_ms, int* error) {
   pollfd* fds = count <= 16 ? fixed : new pollfd[count];
   for (size_t i = 0; i < count; ++i) {
     fds[i].fd = entries[i].fd;
-    fds[i].events = static_cast<short>((entries[i].want & kPollRead ? POLLIN : 0) |
+    fds[i].events = static_cast<short>((entries[i].want & kPollRead ? POLLIN | POLLRDHUP : 0) |
                                        (entries[i].want & kPollWrite ? POLLOUT : 0));
     fds[i].revents = 0;
   }
@@ -235,7 +235,8 @@ int Poll(PollEntry* entries, size_t count, int timeout_ms, int* error) {
   for (size_t i = 0; i < count; ++i) {
     const short r = n > 0 ? fds[i].revents : 0;
     entries[i].ready = (r & POLLIN ? kPollRead : 0) | (r & POLLOUT ? kPollWrite : 0) |
-                       (r & POLLERR ? kPollError : 0) | (r & POLLHUP ? kPollHangUp : 0) |
+                       (r & POLLERR ? kPollError : 0) |
+                       (r & (POLLHUP | POLLRDHUP) ? kPollHangUp : 0) |
                        (r & POLLNVAL ? kPollInvalid : 0);
   }
   if (fds != fixed) delete[] fds;

@@ -93,7 +93,16 @@ TEST(Net, TcpConnectsSendsAndReportsRefusalsAndResets) {
   EXPECT_EQ(send(client, "abc", 3, 0), 3);
   char buffer[8];
   EXPECT_EQ(recv(server, buffer, sizeof buffer, 0), 3);
+  // A peer's close is a hang-up, as Winsock reports it; what it sent first is still read.
+  WSAPOLLFD entry{client, POLLRDNORM, 0};
+  EXPECT_EQ(WSAPoll(&entry, 1, 0), 0);
+  EXPECT_EQ(send(server, "de", 2, 0), 2);
+  ASSERT_EQ(WSAPoll(&entry, 1, 2000), 1);
+  EXPECT_EQ(entry.revents, POLLRDNORM);
   closesocket(server);
+  ASSERT_EQ(WSAPoll(&entry, 1, 2000), 1);
+  EXPECT_EQ(entry.revents & (POLLRDNORM | POLLHUP), POLLRDNORM | POLLHUP);
+  EXPECT_EQ(recv(client, buffer, sizeof buffer, 0), 2);
   EXPECT_EQ(recv(client, buffer, sizeof buffer, 0), 0);
   // Writing on into a closed connection must fail, never kill the process with a signal.
   int result = 0;
