@@ -9,7 +9,7 @@ set -uo pipefail
 cd "$(dirname "$0")/../.."
 
 orvix=build/release/tools/orvix/orvix
-seconds=8
+seconds=30
 warm=6
 counts="1 4 8"
 busy=0
@@ -21,7 +21,8 @@ Usage: control/bench/live_vs_decode.sh [options]
 Runs the viewer on N live channels of the DVR simulator and ffmpeg decoding the same
 streams in the same run, and prints the CPU of each and their ratio.
   --orvix PATH     the viewer program (default build/release/tools/orvix/orvix)
-  --seconds S      length of the measuring window (default 8)
+  --seconds S      length of the measuring window (default 30: at a few hundredths of a
+                   core, shorter windows hold too few clock ticks for a steady ratio)
   --warm S         seconds between the last channel playing and the window (default 6)
   --counts "N..."  channel counts to run, each 1-8 (default "1 4 8")
   --busy           ask the simulator for its busy scene (texture, movement and sensor
