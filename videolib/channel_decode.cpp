@@ -19,6 +19,8 @@ CrLockCS& DecoderLock() {
   return lock;
 }
 
+namespace {
+// Rows of `width` bytes `stride` apart into a packed plane.
 void CopyPlane(const BYTE* src, size_t stride, BYTE* dst, int width, int rows) {
   const size_t w = static_cast<size_t>(width);
   if (stride == w) {
@@ -26,6 +28,15 @@ void CopyPlane(const BYTE* src, size_t stride, BYTE* dst, int width, int rows) {
     return;
   }
   for (int r = 0; r < rows; ++r) std::memcpy(dst + w * r, src + stride * r, w);
+}
+}  // namespace
+
+void PackPlanes(const BYTE* y, const BYTE* u, const BYTE* v, size_t y_stride, size_t uv_stride,
+                int width, int height, BYTE* dst) {
+  const size_t luma = static_cast<size_t>(width) * static_cast<size_t>(height);
+  CopyPlane(y, y_stride, dst, width, height);
+  CopyPlane(u, uv_stride, dst + luma, width / 2, height / 2);
+  CopyPlane(v, uv_stride, dst + luma + luma / 4, width / 2, height / 2);
 }
 }  // namespace channel_internal
 
@@ -89,7 +100,7 @@ int ShownHeight(int height) { return VIDEOLIB_GDI_TEXT && height == 128 ? 120 : 
 
 }  // namespace
 
-using channel_internal::CopyPlane;
+using channel_internal::PackPlanes;
 
 unsigned CChannel::DecodeThreadProc(void* self) {
   static_cast<CChannel*>(self)->DecodeLoop();
@@ -229,11 +240,7 @@ void CChannel::OnDecodedPicture(const void* decoded, bool* first, HANDLE rate_ev
   } else {
     // Snapshots, recording and deinterlacing take the picture packed: its rows are packed
     // as they are copied, so everything downstream sees planes of the picture's width.
-    const size_t luma = static_cast<size_t>(width) * static_cast<size_t>(height);
-    const size_t chroma = luma / 4;
-    CopyPlane(pic.pY, y_stride, m_yuvBuf, width, height);
-    CopyPlane(pic.pU, uv_stride, m_yuvBuf + luma, width / 2, height / 2);
-    CopyPlane(pic.pV, uv_stride, m_yuvBuf + luma + chroma, width / 2, height / 2);
+    PackPlanes(pic.pY, pic.pU, pic.pV, y_stride, uv_stride, width, height, m_yuvBuf);
     OnVideoStream(m_yuvBuf, width, height, 0, nullptr);
   }
   // The pacing timer is periodic; the bound keeps a lost tick from holding the thread.
@@ -246,17 +253,14 @@ void CChannel::KeepLastPicture() {
   if (last.y == nullptr || last.y == m_yuvBuf) return;
   m_lastPlanes = Planes{};
   if (!FitsBuffers(last.width, last.height)) return;
+  PackPlanes(last.y, last.u, last.v, last.y_stride, last.uv_stride, last.width, last.height,
+             m_yuvBuf);
   const size_t luma = static_cast<size_t>(last.width) * static_cast<size_t>(last.height);
-  const int cw = last.width / 2, ch = last.height / 2;
-  CopyPlane(last.y, last.y_stride, m_yuvBuf, last.width, last.height);
-  CopyPlane(last.u, last.uv_stride, m_yuvBuf + luma, cw, ch);
-  CopyPlane(last.v, last.uv_stride, m_yuvBuf + luma + luma / 4, cw, ch);
-  const size_t packed_cw = static_cast<size_t>(cw);
   m_lastPlanes = Planes{m_yuvBuf,
                         m_yuvBuf + luma,
                         m_yuvBuf + luma + luma / 4,
                         static_cast<size_t>(last.width),
-                        packed_cw,
+                        static_cast<size_t>(last.width / 2),
                         last.width,
                         last.height};
 }

@@ -23,7 +23,9 @@ bool QueueSnap(const SnapItem& item);
 // Around every decoder create and destroy of every channel.
 CrLockCS& DecoderLock();
 
-// Rows of `width` bytes `stride` apart into a packed plane.
-void CopyPlane(const BYTE* src, size_t stride, BYTE* dst, int width, int rows);
+// A planar 4:2:0 picture whose rows lie `y_stride` and `uv_stride` bytes apart into `dst`,
+// packed: Y, then U, then V, each row as wide as its plane.
+void PackPlanes(const BYTE* y, const BYTE* u, const BYTE* v, size_t y_stride, size_t uv_stride,
+                int width, int height, BYTE* dst);
 
 }  // namespace channel_internal

@@ -42,11 +42,8 @@ int CChannel::PutPauseFifo() {
   auto* copy = static_cast<uint8_t*>(std::malloc(bytes));
   if (copy == nullptr) return 1;
   if (decoded) {
-    const size_t luma = static_cast<size_t>(width) * static_cast<size_t>(height);
-    channel_internal::CopyPlane(last.y, last.y_stride, copy, width, height);
-    channel_internal::CopyPlane(last.u, last.uv_stride, copy + luma, width / 2, height / 2);
-    channel_internal::CopyPlane(last.v, last.uv_stride, copy + luma + luma / 4, width / 2,
-                                height / 2);
+    channel_internal::PackPlanes(last.y, last.u, last.v, last.y_stride, last.uv_stride, width,
+                                 height, copy);
   } else {
     std::memcpy(copy, m_yuvBuf, bytes);
   }

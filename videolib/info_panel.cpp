@@ -131,33 +131,29 @@ CachedBox g_boxes[kCachedBoxes];
 
 CachedBox& SlotOf(int channel) { return g_boxes[static_cast<unsigned>(channel) % kCachedBoxes]; }
 
-// Draws the box for `record` into the slot's own bitmap; false when nothing is to be shown or
-// the bitmap cannot be made.
-bool MakeBox(CachedBox* cached, CVideoOut* out, HDC dc, const RECT& rect, const SW_SHOW_ST& record,
-             int channel) {
-  cached->box.Free();
-  HFONT font = PanelFont(out);
+// Draws the box for `record` in `font` into the slot's own bitmap; false when nothing is to be
+// shown or the bitmap cannot be made.
+bool MakeBox(CachedBox* cached, CVideoOut* out, HFONT font, HDC dc, const RECT& rect,
+             const SW_SHOW_ST& record, int channel) {
   HDC mem = CreateCompatibleDC(dc);
   if (mem == nullptr) return false;
   HGDIOBJ old_font = SelectObject(mem, font);
   const Layout l = Measure(mem, rect, record, channel);
-  SelectObject(mem, old_font);
-  if (!cached->box.Take(mem,
-                        l.shown > 0 ? CreateCompatibleBitmap(dc, l.width, l.height) : nullptr)) {
-    return false;
+  const bool made =
+      cached->box.Take(mem, l.shown > 0 ? CreateCompatibleBitmap(dc, l.width, l.height) : nullptr);
+  if (made) {
+    DrawEntries(mem, l, record, channel);
+    // The font is not left selected: the renderer may replace (and delete) it.
+    SelectObject(mem, old_font);
+    cached->out = out;
+    cached->channel = channel;
+    cached->font = font;
+    cached->font_height = out->GetPanelFontHeight();
+    cached->place_width = rect.right - rect.left;
+    std::memcpy(&cached->record, &record, sizeof(record));
+    cached->layout = l;
   }
-  // The font is not left selected: the renderer may replace (and delete) it.
-  old_font = SelectObject(mem, font);
-  DrawEntries(mem, l, record, channel);
-  SelectObject(mem, old_font);
-  cached->out = out;
-  cached->channel = channel;
-  cached->font = font;
-  cached->font_height = out->GetPanelFontHeight();
-  cached->place_width = rect.right - rect.left;
-  std::memcpy(&cached->record, &record, sizeof(record));
-  cached->layout = l;
-  return true;
+  return made;
 }
 
 }  // namespace
@@ -179,7 +175,7 @@ void Draw(CVideoOut* out, HDC dc, const RECT& rect, const void* panel, int chann
   CachedBox& cached = SlotOf(channel);
   if (!cached.Holds(out, channel, font, out->GetPanelFontHeight(), rect.right - rect.left,
                     record) &&
-      !MakeBox(&cached, out, dc, rect, record, channel)) {
+      !MakeBox(&cached, out, font, dc, rect, record, channel)) {
     return;
   }
   const Layout& l = cached.layout;
