@@ -72,17 +72,24 @@ TEST(RecordsRun, SearchFiveDownloadsAndAnExportThroughThePanel) {
     }
     return false;
   };
-  EXPECT_TRUE(has("prompt find 8 records"));
-  if (!has("dvrsim: usb export complete")) {
-    // Seen about one run in six under a loaded ctest: what the export said is kept to find why.
-    std::string said;
+  // The lines that hold any of `words`: what a failure under a loaded ctest is told by.
+  auto said = [&](std::initializer_list<const char*> words) {
+    std::string out;
     for (const auto& l : lines) {
-      if (l.find("export") != std::string::npos || l.find("46") != std::string::npos ||
-          l.find("1097") != std::string::npos) {
-        said += l + "\n";
+      for (const char* w : words) {
+        if (l.find(w) != std::string::npos) {
+          out += l + "\n";
+          break;
+        }
       }
     }
-    ADD_FAILURE() << "no \"dvrsim: usb export complete\"; the export's lines:\n" << said;
+    return out;
+  };
+  EXPECT_TRUE(has("prompt find 8 records"));
+  if (!has("dvrsim: usb export complete")) {
+    // Seen about one run in six under a loaded ctest.
+    ADD_FAILURE() << "no \"dvrsim: usb export complete\"; the export's lines:\n"
+                  << said({"export", "46", "1097", "input line"});
   }
   // Each download is byte for byte one of the simulator's files, each a different one, and
   // plays.
@@ -92,7 +99,8 @@ TEST(RecordsRun, SearchFiveDownloadsAndAnExportThroughThePanel) {
     std::smatch m;
     if (std::regex_search(l, m, name)) served.insert(Bytes(m[1].str()));
   }
-  EXPECT_EQ(served.size(), 5u);
+  // Seen once in three full runs under a loaded ctest: no download at all.
+  EXPECT_EQ(served.size(), 5u) << said({"download", "prompt", "record", "input line", "1005"});
   std::set<std::string> got;
   for (int r = 0; r < 5; ++r) {
     const fs::path file = dir / ("d" + std::to_string(r) + ".avi");
